@@ -1,0 +1,45 @@
+#include "net/frame_codec.h"
+
+#include <string>
+
+namespace qira::net {
+
+Bytes FrameMessage(std::span<const std::uint8_t> message) {
+    const auto size = static_cast<std::uint32_t>(message.size());
+    Bytes frame{static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
+                static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
+    frame.insert(frame.end(), message.begin(), message.end());
+    return frame;
+}
+
+std::optional<Bytes> BuildHello(std::string_view userName) {
+    std::string text(kHelloPrefix);
+    text.push_back(kFieldSeparator);
+    text += userName;
+    Bytes out;
+    if (!BuildPacket(text, out, 0, {})) return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> ParseHello(std::span<const std::uint8_t> message) {
+    const std::string text = DecodeBody(message, 0);
+    const std::string prefix = std::string(kHelloPrefix) + kFieldSeparator;
+    if (text.size() < prefix.size() || text.compare(0, prefix.size(), prefix) != 0)
+        return std::nullopt;
+    return text.substr(prefix.size());
+}
+
+std::optional<std::size_t> FrameDecoder::CompleteFrameSize(std::size_t offset) {
+    if (buffer_.size() - offset < 4) return std::nullopt;
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < 4; ++i) size = (size << 8) | buffer_[offset + i];
+    if (size == 0 || size > kMaxMessageBytes) {
+        failed_ = true;
+        buffer_.clear();
+        return std::nullopt;
+    }
+    if (buffer_.size() - offset - 4 < size) return std::nullopt;
+    return size;
+}
+
+}  // namespace qira::net
