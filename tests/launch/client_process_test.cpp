@@ -1,0 +1,120 @@
+// Runs the real client program against a local listener.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+#include "launch/launch_token.h"
+#include "net/frame_codec.h"
+
+namespace qira {
+namespace {
+
+QCoreApplication& App() {
+    static int argc = 1;
+    static char name[] = "client_process_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+QStringList LaunchArguments(quint16 port, const QString& userName = QStringLiteral("张三")) {
+    return {QString::fromLatin1(launch::kLaunchToken.data(), launch::kLaunchToken.size()),
+            QStringLiteral("127.0.0.1"),
+            QString::number(port),
+            QStringLiteral("Qira麻将"),
+            QStringLiteral("长工_100`短工_200"),
+            QStringLiteral("-"),
+            QStringLiteral("-"),
+            userName,
+            QStringLiteral("1")};
+}
+
+struct Finished {
+    int exitCode = -1;
+    QString standardError;
+};
+
+Finished RunToEnd(QProcess& process) {
+    EXPECT_TRUE(process.waitForFinished(20000)) << "the client did not end";
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+void StartClient(QProcess& process, const QStringList& arguments) {
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(QIRA_CLIENT_PATH), arguments);
+    ASSERT_TRUE(process.waitForStarted(10000));
+}
+
+// Reads frames until `count` messages have arrived or the wait runs out.
+std::vector<net::Bytes> ReadMessages(QTcpSocket& socket, std::size_t count) {
+    net::FrameDecoder decoder;
+    std::vector<net::Bytes> messages;
+    while (messages.size() < count && socket.waitForReadyRead(10000)) {
+        const QByteArray data = socket.readAll();
+        decoder.Feed(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                               static_cast<std::size_t>(data.size())),
+                     [&](std::span<const std::uint8_t> message) {
+                         messages.emplace_back(message.begin(), message.end());
+                     });
+    }
+    return messages;
+}
+
+TEST(ClientProcess, SendsHelloThenEntryAndEndsWhenTheServerCloses) {
+    App();
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QProcess client;
+    StartClient(client, LaunchArguments(server.serverPort()));
+
+    ASSERT_TRUE(server.waitForNewConnection(20000));
+    std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
+    const auto messages = ReadMessages(*connection, 2);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(net::ParseHello(messages[0]), "张三");
+    const std::string_view body = "500`QIRA`0";
+    net::Bytes entry{130, 0};
+    entry.insert(entry.end(), body.begin(), body.end());
+    EXPECT_EQ(messages[1], entry);
+
+    connection->close();
+    const auto finished = RunToEnd(client);
+    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(finished.exitCode, 0);
+}
+
+TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {
+    App();
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+    QProcess client;
+    StartClient(client, LaunchArguments(closedPort));
+    RunToEnd(client);
+    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+}
+
+TEST(ClientProcess, RefusesABadCommandLineWithTheNumberedMessage) {
+    App();
+    QProcess tooFew;
+    StartClient(tooFew, {QStringLiteral("only"), QStringLiteral("three"), QStringLiteral("tokens")});
+    const auto countError = RunToEnd(tooFew);
+    EXPECT_EQ(countError.exitCode, 1);
+    EXPECT_TRUE(countError.standardError.contains(QStringLiteral("1号错误，无法正常启动游戏！")));
+
+    auto arguments = LaunchArguments(1);
+    arguments[0] = arguments[0].toLower();
+    QProcess wrongToken;
+    StartClient(wrongToken, arguments);
+    const auto tokenError = RunToEnd(wrongToken);
+    EXPECT_EQ(tokenError.exitCode, 2);
+    EXPECT_TRUE(tokenError.standardError.contains(QStringLiteral("2号错误，无法正常启动游戏！")));
+}
+
+}  // namespace
+}  // namespace qira
