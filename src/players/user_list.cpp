@@ -1,0 +1,154 @@
+#include "players/user_list.h"
+
+#include <algorithm>
+
+#include "net/numeric_text.h"
+#include "net/packet.h"
+
+namespace qira::players {
+namespace {
+
+std::string_view NameOf(std::string_view record) {
+    return record.substr(0, std::min(record.find(net::kFieldSeparator), record.size()));
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+int ChairOf(std::int32_t chairNumber) {
+    return ((chairNumber % 4) + 4) % 4;
+}
+
+}  // namespace
+
+std::optional<UserRecord> ParseUserRecord(std::string_view record) {
+    const auto fields = net::SplitFields(record);
+    if (fields.size() != kUserRecordFieldCount) return std::nullopt;
+    UserRecord parsed;
+    std::move(fields.begin(), fields.end(), parsed.begin());
+    return parsed;
+}
+
+bool IsOnlooker(const UserRecord& record) {
+    return !TrimBlanks(record[kWatchedPlayer]).empty();
+}
+
+std::vector<UserList::Entry>::const_iterator UserList::Find(std::string_view name) const {
+    return std::find_if(records_.begin(), records_.end(),
+                        [name](const Entry& entry) { return entry.name == name; });
+}
+
+bool UserList::AddUser(std::string_view record) {
+    if (!ParseUserRecord(record)) return false;
+    const std::string_view name = NameOf(record);
+    if (name.empty() || Contains(name)) return false;
+    records_.push_back({std::string(name), std::string(record)});
+    return true;
+}
+
+bool UserList::RemoveUser(std::string_view name) {
+    const auto found = Find(name);
+    if (found == records_.end()) return false;
+    records_.erase(found);
+    return true;
+}
+
+std::string UserList::FindUser(std::string_view name) const {
+    const auto found = Find(name);
+    return found == records_.end() ? std::string() : found->record;
+}
+
+bool UserList::Contains(std::string_view name) const {
+    return Find(name) != records_.end();
+}
+
+bool UserList::RefreshUser(std::string_view record) {
+    if (!ParseUserRecord(record)) return false;
+    const auto found = Find(NameOf(record));
+    if (found == records_.end()) return false;
+    records_[static_cast<std::size_t>(found - records_.begin())].record = std::string(record);
+    return true;
+}
+
+void UserList::Clear() {
+    records_.clear();
+}
+
+std::vector<std::string> UserList::LoadList(std::string_view text) {
+    Clear();
+    std::vector<std::string> names;
+    while (!text.empty()) {
+        const auto end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (AddUser(line)) names.emplace_back(NameOf(line));
+    }
+    return names;
+}
+
+std::vector<std::string> UserList::Names() const {
+    std::vector<std::string> names;
+    names.reserve(records_.size());
+    for (const auto& entry : records_) names.push_back(entry.name);
+    return names;
+}
+
+std::string UserTypeLabel(std::int32_t portraitNumber,
+                          const std::array<std::string, 5>& strUserTypeNames) {
+    const std::int32_t type = portraitNumber / 1000;
+    if (type == 0) return "普通用户";
+    if (type >= 1 && type <= 4) return strUserTypeNames[static_cast<std::size_t>(type)];
+    return "未知身份";
+}
+
+std::optional<UserMenu> BuildUserMenu(std::string_view record,
+                                      const launch::ClientGlobals& globals) {
+    const auto parsed = ParseUserRecord(record);
+    if (!parsed) return std::nullopt;
+    const UserRecord& f = *parsed;
+    const std::string scoreLabel = globals.launch.bytScoreMode != 0 ? "积分:" : "经验:";
+    UserMenu menu;
+    menu.tag = f[kName];
+    menu.captions = {
+        f[kName] + "   身份：" +
+            UserTypeLabel(net::ReadNumericValue(f[kPortrait]), globals.strUserTypeNames),
+        "游戏ID：" + f[kUserId],
+        "旁观对象：" + f[kWatchedPlayer],
+        std::string(kUserMenuSeparator),
+        "与他（她）交谈",
+        std::string(kUserMenuSeparator),
+        "级别:" + launch::GetLevelTitle(globals.levels, net::ReadNumericValue(f[kLevel])) +
+            "   胜率:" + f[kWinRate] + "%   逃跑率:" + f[kEscapeRate] + "%",
+        scoreLabel + f[kScore] + "   胜:" + f[kWins] + "   输:" + f[kLosses] +
+            "   和:" + f[kDraws] + "   总局数:" + f[kHandsPlayed],
+    };
+    return menu;
+}
+
+std::optional<std::string> ExecUserMenu(const UserMenu& menu, int lngUserMenuItemIdx) {
+    if (menu.tag.empty() || lngUserMenuItemIdx != kUserMenuTalkItem) return std::nullopt;
+    return menu.tag;
+}
+
+std::array<std::optional<SeatFromList>, 4> SeatsFromLoadedList(
+    const UserList& list, const std::vector<std::string>& names, std::uint8_t bytGameState) {
+    std::array<std::optional<SeatFromList>, 4> seats;
+    for (const auto& name : names) {
+        const auto record = ParseUserRecord(list.FindUser(name));
+        if (!record || IsOnlooker(*record)) continue;
+        const int chair = ChairOf(net::ReadNumericValue((*record)[kChair]));
+        seats[static_cast<std::size_t>(chair)] = SeatFromList{
+            .strPlayerName = name,
+            .lngPlayerKey = net::ReadNumericValue((*record)[kPortrait]),
+            .blnReady = bytGameState != 1 && net::ReadNumericValue((*record)[kHandRaised]) > 0,
+            .blnUserFlag = net::ReadNumericValue((*record)[kDropped]) > 0,
+        };
+    }
+    return seats;
+}
+
+}  // namespace qira::players
