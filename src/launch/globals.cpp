@@ -71,7 +71,8 @@ std::vector<LevelEntry> ParseLevelInfo(std::string_view text) {
     for (const auto& entry : net::SplitFields(text)) {
         const auto underscore = entry.find('_');
         if (underscore == std::string::npos) continue;
-        levels.push_back({ReadThreshold(entry.substr(underscore + 1)), entry.substr(0, underscore)});
+        levels.push_back(
+            {ReadThreshold(entry.substr(underscore + 1)), entry.substr(0, underscore)});
     }
     return levels;
 }

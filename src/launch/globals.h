@@ -18,16 +18,16 @@ struct LevelEntry {
 // The values that describe the local user and how the client looks at the
 // table. One instance lives for the whole run, owned by the client session.
 struct ClientGlobals {
-    LaunchData launch;                 // the nine tokens; strUserName changes on 130/3
-    std::string strViewName;           // whose chair is drawn at the bottom
+    LaunchData launch;        // the nine tokens; strUserName changes on 130/3
+    std::string strViewName;  // whose chair is drawn at the bottom
     std::uint8_t bytMyChair = 0;
     bool blnIsWatcher = false;
     std::array<std::uint8_t, 4> bytSeatPos{};  // chair -> 0 top, 1 left, 2 bottom, 3 right
-    std::uint8_t bytGameState = 0;     // 0 waiting for the first hand, 1 hands have started
+    std::uint8_t bytGameState = 0;             // 0 waiting for the first hand, 1 hands have started
     bool blnQuitting = false;
     bool blnShowStart = false;
-    std::string strAppPath;            // the program's folder, ending in "/"
-    std::string strParentPath;         // its parent, ending in "/"
+    std::string strAppPath;     // the program's folder, ending in "/"
+    std::string strParentPath;  // its parent, ending in "/"
     std::vector<LevelEntry> levels;
     std::array<std::string, 5> strUserTypeNames;
 

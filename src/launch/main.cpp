@@ -27,9 +27,9 @@ int RefuseLaunch(launch::LaunchError error) {
     const auto text = launch::LaunchErrorText(error);
     std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
-        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(launch::kLaunchErrorCaption.data()),
-                        QString::fromUtf8(text.data(), static_cast<int>(text.size())),
-                        QMessageBox::Ok);
+        QMessageBox box(
+            QMessageBox::Critical, QString::fromUtf8(launch::kLaunchErrorCaption.data()),
+            QString::fromUtf8(text.data(), static_cast<int>(text.size())), QMessageBox::Ok);
         box.exec();
     }
     return static_cast<int>(error);

@@ -50,13 +50,15 @@ iconv_t CachedConverter(const char* to, const char* from) {
     thread_local IconvHandle toGbk = OpenConverter("GBK", "UTF-8");
     thread_local IconvHandle fromGbk = OpenConverter("UTF-8", "GBK");
     thread_local IconvHandle toUtf32 = OpenConverter("UTF-32LE", "UTF-8");
-    const IconvHandle& handle = std::string_view(to) == "GBK"    ? toGbk
+    const IconvHandle& handle = std::string_view(to) == "GBK"     ? toGbk
                                 : std::string_view(from) == "GBK" ? fromGbk
                                                                   : toUtf32;
     return handle ? *handle : reinterpret_cast<iconv_t>(-1);
 }
 
-bool IsOpen(iconv_t converter) { return converter != reinterpret_cast<iconv_t>(-1); }
+bool IsOpen(iconv_t converter) {
+    return converter != reinterpret_cast<iconv_t>(-1);
+}
 
 }  // namespace
 

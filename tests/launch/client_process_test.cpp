@@ -1,9 +1,9 @@
 // Runs the real client program against a local listener.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <gtest/gtest.h>
 
 #include "launch/launch_token.h"
 #include "net/frame_codec.h"
@@ -102,7 +102,8 @@ TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {
 TEST(ClientProcess, RefusesABadCommandLineWithTheNumberedMessage) {
     App();
     QProcess tooFew;
-    StartClient(tooFew, {QStringLiteral("only"), QStringLiteral("three"), QStringLiteral("tokens")});
+    StartClient(tooFew,
+                {QStringLiteral("only"), QStringLiteral("three"), QStringLiteral("tokens")});
     const auto countError = RunToEnd(tooFew);
     EXPECT_EQ(countError.exitCode, 1);
     EXPECT_TRUE(countError.standardError.contains(QStringLiteral("1号错误，无法正常启动游戏！")));

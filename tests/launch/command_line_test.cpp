@@ -27,7 +27,8 @@ TEST(SplitCommandLine, HasNoQuoting) {
 
 TEST(SplitCommandLine, StopsReadingAtTheMaximum) {
     EXPECT_EQ(SplitCommandLine("1 2 3 4", 2), (std::vector<std::string>{"", "1", "2"}));
-    EXPECT_EQ(SplitCommandLine("1 2 3 4 5 6 7 8 9 10 11 12").size(), 11u) << "ten tokens by default";
+    EXPECT_EQ(SplitCommandLine("1 2 3 4 5 6 7 8 9 10 11 12").size(), 11u)
+        << "ten tokens by default";
     EXPECT_EQ(SplitCommandLine("").size(), 1u);
 }
 
@@ -45,7 +46,7 @@ TEST(ParseLaunchTokens, AcceptsNineGoodTokens) {
 
 TEST(ParseLaunchTokens, WrongCountIsErrorOne) {
     for (const std::string& line : {std::string(), GoodLine() + " extra",
-                                   std::string(kLaunchToken) + " host 1 t l x y name"}) {
+                                    std::string(kLaunchToken) + " host 1 t l x y name"}) {
         const auto result = ParseLaunchTokens(SplitCommandLine(line));
         EXPECT_FALSE(result.data) << line;
         EXPECT_EQ(result.error, LaunchError::WrongTokenCount) << line;
@@ -62,7 +63,8 @@ TEST(ParseLaunchTokens, LaunchTokenIsComparedExactly) {
 
 TEST(ParseLaunchTokens, ScoreModeOutsideAByteIsErrorOne) {
     for (const auto mode : {"256", "-1", "abc", "1x", ""}) {
-        const auto result = ParseLaunchTokens(SplitCommandLine(GoodLine(mode) + (*mode ? "" : "z")));
+        const auto result =
+            ParseLaunchTokens(SplitCommandLine(GoodLine(mode) + (*mode ? "" : "z")));
         EXPECT_FALSE(result.data) << mode;
         EXPECT_EQ(result.error, LaunchError::WrongTokenCount) << mode;
     }

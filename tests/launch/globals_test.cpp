@@ -99,7 +99,8 @@ TEST(ResetGlobals, ClearsViewStateAndParsesLevels) {
 }
 
 TEST(NativeResourcePath, MapsBackslashesToSlashes) {
-    EXPECT_EQ(NativeResourcePath("/app/", "Res\\Sound\\State\\Hu.wav"), "/app/Res/Sound/State/Hu.wav");
+    EXPECT_EQ(NativeResourcePath("/app/", "Res\\Sound\\State\\Hu.wav"),
+              "/app/Res/Sound/State/Hu.wav");
     EXPECT_EQ(NativeResourcePath("/app/", "\\UserRes\\face"), "/app/UserRes/face");
 }
 

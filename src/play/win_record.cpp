@@ -1,0 +1,222 @@
+#include "play/win_record.h"
+
+#include <algorithm>
+
+#include "net/byte_reader.h"
+
+namespace qira::play {
+namespace {
+
+constexpr std::size_t kMaxMelds = 5;
+constexpr std::size_t kMaxConcealed = 15;
+
+enum class Shown { AtLeastTwo, NonZero };
+enum class Form { Times, PlusSpaced, Plus, PlusDoubled };
+
+struct ItemRule {
+    const char* label;
+    Shown shown;
+    Form form;
+};
+
+// Winner items 2 to 17; index 0 and 1 carry no label.
+constexpr std::array<ItemRule, 18> kWinnerItems = {{
+    {"", Shown::AtLeastTwo, Form::Times},
+    {"", Shown::AtLeastTwo, Form::Times},
+    {"自摸", Shown::AtLeastTwo, Form::Times},
+    {"点炮", Shown::AtLeastTwo, Form::Times},
+    {"庄家胡牌", Shown::AtLeastTwo, Form::Times},
+    {"庄家点炮", Shown::AtLeastTwo, Form::Times},
+    {"杠上开花", Shown::AtLeastTwo, Form::Times},
+    {"杠上炮", Shown::AtLeastTwo, Form::Times},
+    {"明杠", Shown::NonZero, Form::PlusSpaced},
+    {"暗杠", Shown::NonZero, Form::PlusDoubled},
+    {"七对", Shown::AtLeastTwo, Form::Times},
+    {"豪华七对", Shown::AtLeastTwo, Form::Times},
+    {"超豪华七对", Shown::AtLeastTwo, Form::Times},
+    {"素胡(没混)", Shown::AtLeastTwo, Form::Times},
+    {"挂档", Shown::AtLeastTwo, Form::Times},
+    {"漂", Shown::NonZero, Form::Plus},
+    {nullptr, Shown::NonZero, Form::Plus},  // the wild-indicator kong, named by its value
+    {"混杠", Shown::NonZero, Form::Plus},
+}};
+
+constexpr std::array<ItemRule, 6> kPayerItems = {{
+    {"点炮", Shown::AtLeastTwo, Form::Times},
+    {"庄家输", Shown::AtLeastTwo, Form::Times},
+    {"挂档", Shown::AtLeastTwo, Form::Times},
+    {"漂", Shown::NonZero, Form::Plus},
+    {nullptr, Shown::NonZero, Form::Plus},
+    {"混杠", Shown::NonZero, Form::Plus},
+}};
+
+std::string LabelOf(const ItemRule& rule, std::uint8_t value) {
+    if (rule.label) return rule.label;
+    return value == 1 ? "混皮子明杠" : "混皮子暗杠";
+}
+
+bool IsShown(const ItemRule& rule, std::uint8_t value) {
+    return rule.shown == Shown::AtLeastTwo ? value >= 2 : value != 0;
+}
+
+std::string Pieces(const ItemRule& rule, std::uint8_t value) {
+    const std::string label = LabelOf(rule, value);
+    switch (rule.form) {
+        case Form::Times:
+            return label + "Ⅹ" + std::to_string(value);
+        case Form::PlusSpaced:
+            return label + " ┼ " + std::to_string(value) + "倍底分";
+        case Form::PlusDoubled:
+            return label + " ┼ " + std::to_string(2 * value) + "倍底分";
+        case Form::Plus:
+            return label + "┼" + std::to_string(value) + "倍底分";
+    }
+    return label;
+}
+
+// Removes the trailing "，" (three bytes in UTF-8) that every listed piece leaves.
+std::string DropTrailingComma(std::string text) {
+    static const std::string comma = "，";
+    if (text.size() >= comma.size() && text.ends_with(comma))
+        text.resize(text.size() - comma.size());
+    return text;
+}
+
+bool IsBlank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
+}
+
+// Appends `addition` after "，", or makes it the text when the row is empty.
+// An empty addition leaves the row as it is, so no stray comma is written.
+void AppendToRow(std::string& row, const std::string& addition) {
+    if (addition.empty()) return;
+    row = IsBlank(row) ? addition : row + "，" + addition;
+}
+
+std::optional<WinnerBlock> ReadWinner(net::ByteReader& reader) {
+    WinnerBlock winner;
+    const auto chair = reader.Byte();
+    const auto meldBytes = reader.Byte();
+    if (!chair || !meldBytes || *chair > 3) return std::nullopt;
+    winner.chair = *chair;
+    for (int i = 0; i < *meldBytes / 2; ++i) {
+        const auto kind = reader.Byte();
+        const auto tile = reader.Byte();
+        if (!kind || !tile) return std::nullopt;
+        if (winner.melds.size() < kMaxMelds) winner.melds.push_back({*kind, *tile});
+    }
+    const auto concealed = reader.Byte();
+    if (!concealed) return std::nullopt;
+    for (int i = 0; i < *concealed; ++i) {
+        const auto tile = reader.Byte();
+        if (!tile) return std::nullopt;
+        if (winner.concealedTiles.size() < kMaxConcealed) winner.concealedTiles.push_back(*tile);
+    }
+    for (std::size_t item = 1; item <= 17; ++item) {
+        const auto value = reader.Byte();
+        if (!value) return std::nullopt;
+        winner.items[item] = *value;
+    }
+    return winner;
+}
+
+}  // namespace
+
+std::optional<WinRecord> DecodeWinRecord(std::span<const std::uint8_t> message) {
+    net::ByteReader reader(message, 1);
+    const auto count = reader.Byte();
+    if (!count || *count < 1 || *count > 4) return std::nullopt;
+    WinRecord record;
+    for (int i = 0; i < *count; ++i) {
+        auto winner = ReadWinner(reader);
+        if (!winner) return std::nullopt;
+        record.winners.push_back(std::move(*winner));
+    }
+    for (auto* scores : {&record.actualScore, &record.dueScore}) {
+        for (auto& score : *scores) {
+            const auto value = reader.Int32BE();
+            if (!value) return std::nullopt;
+            score = *value;
+        }
+    }
+    const auto reserved = reader.Int32BE();
+    if (!reserved) return std::nullopt;
+    record.reserved = *reserved;
+    for (std::size_t chair = 0; chair < 4; ++chair) {
+        const auto concealed = reader.Byte();
+        const auto exposed = reader.Byte();
+        if (!concealed || !exposed) return std::nullopt;
+        record.concealedKongs[chair] = *concealed;
+        record.exposedKongs[chair] = *exposed;
+    }
+    const auto winningTile = reader.Byte();
+    if (!winningTile) return std::nullopt;
+    record.winningTile = *winningTile;
+    for (auto& items : record.payerItems) {
+        for (auto& item : items) {
+            const auto value = reader.Byte();
+            if (!value) return std::nullopt;
+            item = *value;
+        }
+    }
+    return record;
+}
+
+std::array<std::string, 4> BuildItemTexts(const WinRecord& record) {
+    std::array<std::string, 4> rows;
+    for (const auto& winner : record.winners) {
+        std::string text;
+        for (std::size_t item = 2; item <= 17; ++item) {
+            const auto value = winner.items[item];
+            if (IsShown(kWinnerItems[item], value))
+                text += Pieces(kWinnerItems[item], value) + "，";
+        }
+        rows[winner.chair] = DropTrailingComma(text);
+    }
+    for (std::size_t chair = 0; chair < 4; ++chair) {
+        std::string kongs;
+        if (record.concealedKongs[chair] != 0)
+            kongs += std::to_string(record.concealedKongs[chair]) + "个暗杠，";
+        if (record.exposedKongs[chair] != 0)
+            kongs += std::to_string(record.exposedKongs[chair]) + "个明杠，";
+        AppendToRow(rows[chair], DropTrailingComma(kongs));
+    }
+    for (std::size_t chair = 0; chair < 4; ++chair) {
+        std::string payer;
+        for (std::size_t item = 0; item < kPayerItems.size(); ++item) {
+            const auto value = record.payerItems[chair][item];
+            if (!IsShown(kPayerItems[item], value)) continue;
+            if (rows[chair].find(LabelOf(kPayerItems[item], value)) != std::string::npos) continue;
+            payer += Pieces(kPayerItems[item], value) + "，";
+        }
+        AppendToRow(rows[chair], DropTrailingComma(payer));
+    }
+    return rows;
+}
+
+WinHeader BuildWinHeader(const WinRecord& record, const std::string& gameTitle,
+                         const std::array<std::string, 4>& playerNames) {
+    WinHeader header;
+    header.caption = gameTitle + " 胡牌提示";
+    if (record.winners.empty()) return header;
+    const auto& first = record.winners.front();
+    if (first.SelfDrawn()) {
+        header.winnerLine = playerNames[first.chair] + "  自摸胡牌";
+        return header;
+    }
+    for (std::size_t i = 0; i < record.winners.size(); ++i) {
+        if (i > 0) header.winnerLine += "，";
+        header.winnerLine += playerNames[record.winners[i].chair];
+    }
+    header.winnerLine += "  ";
+    if (record.winners.size() >= 2) header.winnerLine += "同时";
+    header.winnerLine += "胡牌";
+    header.discarderLine = playerNames[first.items[1]] + "  点炮";
+    return header;
+}
+
+std::string CloseButtonCaption(int secondsLeft) {
+    return "关闭 " + std::to_string(secondsLeft);
+}
+
+}  // namespace qira::play
