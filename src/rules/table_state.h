@@ -1,0 +1,156 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// The client's mirror of one table: tile codes, melds, the four seats, the
+// local concealed hand and the turn and wall fields, with the operations the
+// message handlers use to change them.
+//
+// Lists that the protocol numbers from 1 (`bytMyHand`, `Melds`, `Discards`,
+// `bytPassedKongTiles`) are std::vector here and indexed from 0; position i of
+// the protocol is element i - 1. The order of elements is exactly the order the
+// protocol describes, so every "first", "last" and "in order" means the same.
+namespace qira::rules {
+
+// suit * 9 + (rank - 1): 0-8 characters, 9-17 dots, 18-26 bamboo, 27-30 winds,
+// 36-38 dragons. 31-35 are never dealt.
+using TileCode = std::uint8_t;
+
+inline constexpr TileCode kLastNumberedTile = 26;
+inline constexpr TileCode kLastTileCode = 38;
+inline constexpr TileCode kEmptyTileSlot = 50;  // an unused slot in analysis tables
+inline constexpr TileCode kFaceDownTile = 100;  // the action display's hidden tile
+inline constexpr int kDistinctTiles = 34;
+inline constexpr int kChairCount = 4;
+inline constexpr std::uint8_t kNoChair = 10;      // bytDealerChair/bytTurnChair before a hand
+inline constexpr std::uint8_t kIdleTurn = 100;    // bytTurnChair/bytTurnPhase of an idle table
+inline constexpr std::uint8_t kBetNotChosen = 4;  // bytBetChoice before the seat has chosen
+inline constexpr std::uint8_t kDefaultAutoPlayLimit = 5;
+
+constexpr int SuitOf(TileCode tile) {
+    return tile / 9;
+}
+constexpr bool IsNumbered(TileCode tile) {
+    return tile <= kLastNumberedTile;
+}
+// True for the 34 codes that name a real tile.
+constexpr bool IsTileCode(int code) {
+    return (code >= 0 && code <= 30) || (code >= 36 && code <= 38);
+}
+
+enum class MeldKind : std::uint8_t {
+    Chow = 1,
+    Pung = 2,
+    ConcealedKong = 3,
+    ExposedKong = 4,  // a kong on a discard, or a pung upgraded with the fourth tile
+};
+
+// Three bytes on the wire, in this order.
+struct MeldRecord {
+    MeldKind bytKind = MeldKind::Chow;
+    TileCode bytTile = 0;        // a chow's lowest tile; otherwise the tile of the set
+    std::uint8_t bytSource = 0;  // the chair whose discard was claimed
+
+    friend bool operator==(const MeldRecord&, const MeldRecord&) = default;
+};
+
+struct SeatState {
+    std::string strPlayerName;  // empty: nobody sits here
+    std::int32_t lngPlayerKey = -1;
+    bool blnUserFlag = false;  // the occupant has dropped off the connection
+    bool blnReady = false;
+    std::vector<MeldRecord> Melds;              // in the order made
+    std::vector<TileCode> Discards;             // oldest first
+    std::int32_t lngWallHead = 1;               // next position drawn at the front of this segment
+    std::int32_t lngWallTail = 0;               // last remaining position (replacement draws)
+    std::uint8_t bytTing = 0;                   // non-zero: declared ready
+    std::uint8_t bytNoWin = 0;                  // non-zero: discarded a wild tile this hand
+    std::uint8_t bytBetChoice = kBetNotChosen;  // 1 first bet + 2 second bet; 4 not chosen
+};
+
+enum class ReadyFlags { Keep, Clear };
+enum class Viewer { Player, Onlooker };
+enum class WallEnd { Head, Tail };  // ordinary draw / replacement draw
+enum class Turn { Other, Own };     // a discard of another chair / the player's own draw
+
+struct TableState {
+    std::array<SeatState, kChairCount> Seats;
+    std::uint8_t bytMyChair = 0;  // set at join; an onlooker's is the watched chair
+    // Wild tiles first in arrival order, then ascending codes; a tile added by
+    // AppendTile stays at the end until the next sort.
+    std::vector<TileCode> bytMyHand;
+    std::uint8_t bytDealerChair = kNoChair;
+    std::uint8_t bytTurnChair = kNoChair;
+    std::uint8_t bytTurnPhase = 0;
+    TileCode bytCurTile = 0;
+    std::uint8_t bytHeadWallChair = 0;
+    std::uint8_t bytTailWallChair = 0;
+    TileCode bytWildTile = 0;
+    TileCode bytWildIndicator = 0;
+    std::uint8_t bytDice = 0;
+    std::uint8_t bytReserved = 0;  // the last byte of the hand records; kept, never used
+    std::uint8_t bytDiscardCount = 0;
+    std::uint8_t bytHandVisible = 1;
+    bool blnHandIdle = true;
+    bool blnThreeIndicatorAsked = false;
+    std::vector<TileCode> bytPassedKongTiles;  // at most 34 distinct codes
+    std::uint8_t bytAutoPlayCount = 0;
+    std::uint8_t bytAutoPlayLimit = kDefaultAutoPlayLimit;
+    std::vector<TileCode> bytChowChoices;
+    // The first tile found by the last successful ready test; deliberately kept
+    // across hands (it is what the discard request reports).
+    TileCode bytFirstWinningTile = 0;
+    // Button states owned by the turn flow, cleared with the table: the three
+    // side-bet buttons (0 hidden, 2 available, 3 chosen) and the start button.
+    std::array<std::uint8_t, 3> bytBetButtonStates{};
+    std::uint8_t bytStartButtonState = 0;
+
+    bool IsWild(TileCode tile) const { return tile == bytWildTile; }
+
+    // The local chair's melds; empty when bytMyChair is not a chair.
+    std::span<const MeldRecord> MyMelds() const;
+
+    // --- the local hand; every change ends with the wild tiles at the front ---
+    void WildsToFront();
+    void InsertSorted(TileCode tile);
+    void RemoveTile(TileCode tile);  // the first copy; an absent tile changes nothing
+    void AppendTile(TileCode tile);
+    void SortHand();
+
+    // --- seats; chairs above 3 are ignored ---
+    void AddDiscard(std::uint8_t chair, TileCode tile);
+    void ApplyMeld(std::uint8_t chair, MeldKind kind, TileCode tile, std::uint8_t source);
+    void ApplyKong(std::uint8_t chair, MeldKind kind, TileCode tile, TileCode replacement,
+                   std::uint8_t source);
+
+    // Takes one tile from the wall: the head of bytHeadWallChair's segment for an
+    // ordinary draw, the tail of bytTailWallChair's for a replacement draw, moving
+    // on to the next segment once this one is used up. Returns the chair whose
+    // segment changed (for repainting), or kNoChair when the wall chair is not a chair.
+    std::uint8_t TakeWallTile(WallEnd end);
+
+    // --- whole-table resets and records ---
+    void ResetTable();
+    void ResetForNewHand(ReadyFlags ready);
+
+    // The new-hand message; byte positions count from the message's type byte.
+    // A record cut short is read up to its end and the rest left as it was.
+    void LoadHandStart(std::span<const std::uint8_t> message);
+    // The table snapshot message, read from byte 2 on; a cut record keeps every
+    // field and list entry read whole before the end.
+    void LoadTableSnapshot(std::span<const std::uint8_t> message, Viewer viewer);
+
+    // --- passed kongs (declined this hand) ---
+    bool IsPassedKongTile(TileCode tile) const;
+    void AddPassedKongTile(TileCode tile);
+
+private:
+    void ResetHandFields();
+    void ReadSnapshotBody(std::span<const std::uint8_t> message, Viewer viewer);
+};
+
+}  // namespace qira::rules
