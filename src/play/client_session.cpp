@@ -1,0 +1,123 @@
+#include "play/client_session.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "net/packet.h"
+#include "net/requests.h"
+#include "play/text_fields.h"
+
+namespace qira::play {
+
+bool OfferData::AnyOffered() const {
+    return std::any_of(bytActionButtons.begin(), bytActionButtons.end(),
+                       [](std::uint8_t state) { return state != 0; });
+}
+
+ClientSession::ClientSession(launch::ClientGlobals globals, std::string programFolder,
+                             SessionHost host)
+    : globals_(std::move(globals)), programFolder_(std::move(programFolder)), host_(host) {
+    table_.ResetTable();
+}
+
+void ClientSession::OnConnected() {
+    if (ended_) return;
+    if (const auto entry = net::requests::Entry(host_.preferences.AllowWatchCards())) Send(*entry);
+}
+
+void ClientSession::OnMessage(std::span<const std::uint8_t> message) {
+    if (message.empty()) return;
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room)
+        OnRoomMessage(message);
+    else
+        OnGameMessage(message);
+}
+
+void ClientSession::OnConnectionEnded() { CloseMainWindow(); }
+
+void ClientSession::OnChatSend(std::span<const std::string> fields) {
+    if (ended_) return;
+    if (const auto request = net::requests::Chat(fields)) Send(*request);
+}
+
+void ClientSession::OnUserActivated(std::string_view name) {
+    if (ended_ || name.empty()) return;
+    host_.chat.SetCurrentTarget(name);
+}
+
+void ClientSession::SendGameSetResult(std::span<const std::uint8_t> request) {
+    if (ended_ || request.empty()) return;
+    Send(request);
+}
+
+bool ClientSession::OnCloseRequested() {
+    if (ended_) return true;
+    const bool handRunning = !table_.blnHandIdle && !globals_.blnShowStart;
+    if (!IsOnlooker() && handRunning && host_.preferences.QuitPrompt()) {
+        GlobalMsg question;
+        question.type = MsgType::TwoButtons;
+        question.note = "大伙正在游戏，如果你现在退出是很不道德的，并且系统会算你逃跑！你是否强退？";
+        question.caption = "系统提示";
+        question.yesCaption = "强退";
+        question.noCaption = "取消";
+        question.yesDefault = false;
+        if (!host_.messages.ShowGlobalMsg(question)) return false;
+        if (ended_) return true;
+    }
+    CloseMainWindow();
+    return true;
+}
+
+void ClientSession::CloseMainWindow() {
+    if (ended_) return;
+    ended_ = true;
+    globals_.blnQuitting = true;
+    host_.messages.UnloadRoomMsgObjects(0);
+    StopTurnClock();
+    host_.timers.SetTimerRunning(SessionTimer::Start, false);
+    host_.timers.SetTimerRunning(SessionTimer::NewestDiscard, false);
+    globals_.ResetGlobals(programFolder_);
+    ResetTable();
+    // ResetGlobals clears the flag, but the program is still ending: waiting
+    // loops in the views look at it to stop at once.
+    globals_.blnQuitting = true;
+    host_.window.UnloadMainWindow();
+}
+
+void ClientSession::Send(std::span<const std::uint8_t> request) {
+    if (ended_) return;
+    host_.sender.SendRequest(request);
+}
+
+std::uint8_t ClientSession::SeatPos(Chair chair) const {
+    return chair < rules::kChairCount ? globals_.bytSeatPos[chair] : 0;
+}
+
+int ClientSession::FindChairOf(std::string_view name) const {
+    // An empty name would match every free chair.
+    if (name.empty()) return -1;
+    for (int chair = 0; chair < rules::kChairCount; ++chair)
+        if (table_.Seats[chair].strPlayerName == name) return chair;
+    return -1;
+}
+
+bool ClientSession::ShowOneButtonBox(std::string note, std::string caption) {
+    GlobalMsg box;
+    box.type = MsgType::OneButton;
+    box.note = std::move(note);
+    box.caption = std::move(caption);
+    return host_.messages.ShowGlobalMsg(box);
+}
+
+void ClientSession::ResetTable() {
+    table_.ResetTable();
+    turn_.bytDrawnTileSeat = rules::kNoChair;
+}
+
+void ClientSession::ResetForNewHand(rules::ReadyFlags ready) {
+    table_.ResetForNewHand(ready);
+    turn_.bytDrawnTileSeat = rules::kNoChair;
+    turn_.bytBetSum = 0;
+}
+
+}  // namespace qira::play

@@ -1,0 +1,217 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "launch/globals.h"
+#include "play/session_interfaces.h"
+#include "rules/table_state.h"
+
+namespace qira::play {
+
+// Turn phases (`bytTurnPhase`) as the game messages set them.
+namespace phase {
+inline constexpr std::uint8_t kDiscarded = 0;  // the others may claim bytCurTile
+inline constexpr std::uint8_t kChowed = 1;
+inline constexpr std::uint8_t kPunged = 2;
+inline constexpr std::uint8_t kConcealedKong = 3;
+inline constexpr std::uint8_t kExposedKong = 4;
+inline constexpr std::uint8_t kDrew = 5;
+inline constexpr std::uint8_t kRobKong = 9;
+inline constexpr std::uint8_t kSideBets = 10;
+inline constexpr std::uint8_t kIdle = 100;
+}  // namespace phase
+
+enum class MouseButton { Left, Right, Middle };
+
+// The five action buttons, left to right.
+enum class ActionButton : std::uint8_t { Chow = 0, Pung = 1, Kong = 2, Win = 3, Pass = 4 };
+inline constexpr int kActionButtonCount = 5;
+
+// The three centre buttons of the side bets: the first bet adds 1, the second
+// adds 2, the third sends the choice made so far.
+inline constexpr int kGameButtonCount = 3;
+namespace game_button {
+inline constexpr std::uint8_t kHidden = 0;
+inline constexpr std::uint8_t kNormal = 1;
+inline constexpr std::uint8_t kHighlighted = 2;  // under the mouse; set by the view
+inline constexpr std::uint8_t kChosen = 3;
+}  // namespace game_button
+
+inline constexpr std::string_view kStartCaption = "可以开始";
+inline constexpr int kTurnSeconds = 20;
+inline constexpr int kClaimSeconds = 10;
+
+// The turn data beside the table state.
+struct TurnData {
+    rules::TileCode bytReplacementTile = 0;  // the fresh tile after the local player's kong
+    bool blnMayWinOnDiscard = false;
+    bool blnInputReady = false;
+    std::uint8_t bytBetSum = 0;  // side bets chosen this hand, 1 + 2
+    std::string strStartCaption{kStartCaption};
+    int lngStartCount = 1;  // the start countdown's count
+    Chair bytDrawnTileSeat = rules::kNoChair;  // an opponent holding a fresh draw
+    Chair bytHighlightChair = rules::kNoChair;
+    bool blnNewestDiscardShown = false;
+    Chair bytNewestDiscardChair = rules::kNoChair;
+    rules::TileCode bytNewestDiscardTile = 0;
+    bool blnBlinkAlternate = false;
+};
+
+// The offer of the current evaluation.
+struct OfferData {
+    std::array<std::uint8_t, kActionButtonCount> bytActionButtons{};  // 1 = available
+    std::uint8_t bytOfferedKongKind = 0;
+    rules::TileCode bytOfferedKongTile = 0;
+    rules::TileCode bytChosenChow = 0;
+
+    bool Offered(ActionButton button) const {
+        return bytActionButtons[static_cast<std::size_t>(button)] != 0;
+    }
+    bool AnyOffered() const;
+};
+
+// The client's side of one table: applies the server's room and game
+// messages to the table state, decides what the local player may do, and
+// turns the player's actions into requests. It never touches the screen
+// itself; everything visible goes through the interfaces of `SessionHost`.
+//
+// Modal prompts (message boxes with buttons, the chow chooser) may deliver
+// further messages to the session before they return; every path that asks
+// checks the turn again afterwards.
+class ClientSession {
+public:
+    ClientSession(launch::ClientGlobals globals, std::string programFolder, SessionHost host);
+
+    // --- the connection ---
+    void OnConnected();
+    void OnMessage(std::span<const std::uint8_t> message);  // routed by main type
+    void OnRoomMessage(std::span<const std::uint8_t> message);
+    void OnGameMessage(std::span<const std::uint8_t> message);
+    // The connection ended or failed: the program ends.
+    void OnConnectionEnded();
+
+    // --- the player ---
+    void OnHandTileClick(int position, MouseButton button);  // position counts from 1
+    void OnActionButton(int index, MouseButton button);
+    void OnGameButtonClick(int index);
+    void OnStartButtonClick();
+    void OnChatSend(std::span<const std::string> fields);
+    void OnUserActivated(std::string_view name);  // without the menu: chat with the user
+    // The settings dialog's answer, built by the dialog, sent whole.
+    void SendGameSetResult(std::span<const std::uint8_t> request);
+    // The user asks to close the window. Returns true when the window closes
+    // (the session has then unloaded it); false keeps it open.
+    bool OnCloseRequested();
+
+    // --- the clock and the timers ---
+    void OnClockWarning();
+    void OnClockTimeout();
+    void OnStartTimerTick();
+    void OnNewestDiscardTick();
+
+    // --- what the views read ---
+    const launch::ClientGlobals& globals() const { return globals_; }
+    const rules::TableState& table() const { return table_; }
+    const TurnData& turn() const { return turn_; }
+    const OfferData& offer() const { return offer_; }
+    // True once the main window has unloaded; the session then does nothing more.
+    bool ended() const { return ended_; }
+
+    // The turn logic, run after every message that moves the turn.
+    void EvaluateTurn();
+
+private:
+    // room messages
+    void OnOnlookerComes(std::span<const std::string> fields, std::string_view record);
+    void OnTableReset();
+    void OnWholeUserList(std::string_view text);
+    void OnIdentity(std::span<const std::string> fields);
+    void OnUserComes(std::span<const std::string> fields, std::string_view record);
+    void OnPlayerBack(std::string_view name);
+    void OnPlayerDropped(std::string_view name);
+    void OnOnlookerLeaves(std::string_view name);
+    void OnUserLeaves(std::string_view name);
+    void OnSettingsNegotiation(std::span<const std::string> fields);
+    void OnHandRaised(std::uint8_t subType, std::span<const std::string> fields);
+    void OnTableSnapshot(std::span<const std::uint8_t> message);
+    void OnUserListLoaded(std::span<const std::string> names);
+    bool OpenGameSet(bool deskMaster, std::string_view settings);
+
+    // game messages
+    void OnNewHand(std::span<const std::uint8_t> message);
+    void OnSideBetsOrDeal(std::span<const std::uint8_t> message);
+    void OnReadyForNextHand(std::span<const std::uint8_t> message);
+    void OnDraw(std::span<const std::uint8_t> message);
+    void OnDiscard(std::span<const std::uint8_t> message);
+    void OnChowOrPung(std::span<const std::uint8_t> message, rules::MeldKind kind);
+    void OnKong(std::span<const std::uint8_t> message);
+    void OnThreeIndicators(std::span<const std::uint8_t> message);
+    void OnRobKongOffer(std::span<const std::uint8_t> message);
+    void OnHandResync(std::span<const std::uint8_t> message);
+    void OnWin(std::span<const std::uint8_t> message);
+    void OnDrawnGame(std::span<const std::uint8_t> message);
+    void OnServerNotice(std::span<const std::uint8_t> message);
+    void OnPlayerMustStop(std::span<const std::uint8_t> message);
+    void OnHandVisibility(std::span<const std::uint8_t> message);
+    void OnChatMessage(std::span<const std::uint8_t> message);
+    void OnItemMessage(std::span<const std::uint8_t> message);
+
+    // turn flow
+    void StartTurnClock(int chair);
+    void StopTurnClock();
+    void ClearTurnDisplay();
+    void EndHand();
+    void CountAutoPlay();
+    void ShowStartButton();
+    void HideStartButton();
+    void ShowGameButtons();
+    void SendSideBets();
+    void ShowNewestDiscard(Chair chair, rules::TileCode tile);
+    void HideNewestDiscard();
+    void ClearActionButtons();
+    void SetDrawnTileSeat(Chair chair);
+    void RepaintOtherHands();
+    void ResetTable();
+    void ResetForNewHand(rules::ReadyFlags ready);
+
+    // player actions
+    void SendDiscard(rules::TileCode tile);
+    void OfferClaims();
+    void OfferOwnTurnActions();
+    void AskRobKong();
+    bool AskThreeIndicators();  // true when the kong request went out
+    bool MayDiscardNow() const;
+    rules::TileCode FreshTile() const;
+    void DeclineOffers(bool kongOffered, bool winOffered);
+
+    // the program's end
+    void CloseMainWindow();
+
+    // helpers
+    void Send(std::span<const std::uint8_t> request);
+    bool IsMyChair(Chair chair) const { return chair == table_.bytMyChair; }
+    bool IsOnlooker() const { return globals_.blnIsWatcher; }
+    std::uint8_t SeatPos(Chair chair) const;
+    int FindChairOf(std::string_view name) const;  // -1 when no chair holds the name
+    bool ShowOneButtonBox(std::string note, std::string caption);
+    const std::string& GameTitle() const { return globals_.launch.strGameTitle; }
+
+    launch::ClientGlobals globals_;
+    std::string programFolder_;
+    SessionHost host_;
+    rules::TableState table_;
+    TurnData turn_;
+    OfferData offer_;
+    bool ended_ = false;
+    // Counts evaluations and hands, so that a path that waited on a modal
+    // prompt can tell whether a later message has taken over meanwhile.
+    std::uint64_t evaluationSerial_ = 0;
+    std::uint64_t handSerial_ = 0;
+};
+
+}  // namespace qira::play

@@ -1,0 +1,333 @@
+// The game messages: a hand from its start to the win or the drawn game, and
+// the notices that may come at any time. Each message is applied to the table
+// state, heard, painted, and followed by EvaluateTurn where the turn moved.
+#include <string>
+
+#include "net/packet.h"
+#include "net/requests.h"
+#include "play/client_session.h"
+#include "play/text_fields.h"
+
+namespace qira::play {
+namespace {
+
+using Message = std::span<const std::uint8_t>;
+
+constexpr std::size_t kNewHandLength = 29;  // through the reserved byte 28
+constexpr std::size_t kDiscardLength = 8;
+constexpr std::size_t kKongLength = 5;
+constexpr std::size_t kChatFields = 10;
+
+bool IsChair(std::uint8_t chair) { return chair < rules::kChairCount; }
+
+}  // namespace
+
+void ClientSession::OnGameMessage(Message message) {
+    if (ended_ || message.empty()) return;
+    switch (message[0]) {
+        case 17: return OnNewHand(message);
+        case 28: return OnSideBetsOrDeal(message);
+        case 18: return OnReadyForNextHand(message);
+        case 25: return OnDraw(message);
+        case 19: return OnDiscard(message);
+        case 20: return OnChowOrPung(message, rules::MeldKind::Chow);
+        case 21: return OnChowOrPung(message, rules::MeldKind::Pung);
+        case 22: return OnKong(message);
+        case 30: return OnThreeIndicators(message);
+        case 29: return OnRobKongOffer(message);
+        case 2: return OnHandResync(message);
+        case 23: return OnWin(message);
+        case 27: return OnDrawnGame(message);
+        case 26: return OnServerNotice(message);
+        case 5: return OnPlayerMustStop(message);
+        case 113: return OnHandVisibility(message);
+        case 1: return OnChatMessage(message);
+        case 133: return OnItemMessage(message);
+        default: return;
+    }
+}
+
+void ClientSession::OnNewHand(Message message) {
+    if (message.size() < kNewHandLength) return;
+    turn_.blnInputReady = false;
+    if (globals_.blnShowStart) HideStartButton();
+    if (globals_.bytGameState == 0) {
+        globals_.bytGameState = 1;
+        Send(net::requests::HandStarted());
+    }
+    turn_.blnMayWinOnDiscard = true;
+    globals_.bytGameState = 1;
+    ResetForNewHand(rules::ReadyFlags::Clear);
+    ++handSerial_;
+    host_.sounds.PlayGameSound(StateSound::SaiZi);
+    host_.painter.PaintFullWalls();
+    table_.LoadHandStart(message);
+    table_.blnHandIdle = false;
+    host_.sounds.PlayGameSound(StateSound::SaiZi);
+    host_.display.RollDice(table_.bytDice);
+    EvaluateTurn();
+}
+
+void ClientSession::OnSideBetsOrDeal(Message message) {
+    if (message.size() < 4) return;
+    const std::uint8_t chair = message[2];
+    if (message[1] == 0) {
+        if (!IsChair(chair)) return;
+        table_.Seats[chair].bytBetChoice = message[3];
+        host_.painter.PaintBetFlag(chair);
+        return;
+    }
+    if (!IsMyChair(chair)) return;
+    turn_.blnInputReady = false;
+    table_.bytCurTile = message[3];
+    table_.bytMyHand.clear();
+    const std::size_t dealt = table_.bytMyChair == table_.bytDealerChair ? 14 : 13;
+    for (std::size_t i = 4; i < message.size() && i < 4 + dealt; ++i) table_.InsertSorted(message[i]);
+    table_.bytTurnChair = table_.bytDealerChair;
+    table_.bytTurnPhase = phase::kDrew;
+    host_.painter.PaintTable();
+    EvaluateTurn();
+}
+
+void ClientSession::OnReadyForNextHand(Message message) {
+    if (message.size() < 2 || !IsChair(message[1])) return;
+    table_.Seats[message[1]].blnReady = true;
+    host_.painter.PaintHandUp(message[1]);
+}
+
+void ClientSession::OnDraw(Message message) {
+    if (message.size() < 4 || !IsChair(message[2])) return;
+    const std::uint8_t chair = message[2];
+    const rules::TileCode tile = message[3];
+    turn_.blnInputReady = false;
+    ClearActionButtons();
+    // Only a discard that waited for claims is still out of the piles; the
+    // draw that follows it puts it there.
+    if (table_.bytTurnPhase == phase::kDiscarded && IsChair(table_.bytTurnChair)) {
+        HideNewestDiscard();
+        table_.AddDiscard(table_.bytTurnChair, table_.bytCurTile);
+        host_.painter.PaintDiscards(table_.bytTurnChair, false);
+    }
+    const auto wallChair = table_.TakeWallTile(rules::WallEnd::Head);
+    if (IsChair(wallChair)) host_.painter.PaintWall(wallChair);
+    host_.sounds.PlayGameSound(StateSound::Recv);
+    if (IsMyChair(chair)) {
+        table_.AppendTile(tile);
+        host_.painter.PaintLocalHand();
+    } else {
+        SetDrawnTileSeat(chair);
+    }
+    table_.bytTurnChair = chair;
+    table_.bytCurTile = tile;
+    table_.bytTurnPhase = phase::kDrew;
+    EvaluateTurn();
+}
+
+void ClientSession::OnDiscard(Message message) {
+    if (message.size() < kDiscardLength || !IsChair(message[2])) return;
+    const std::uint8_t chair = message[2];
+    const rules::TileCode tile = message[3];
+    const std::uint8_t ting = message[4];
+    const std::uint8_t nextChair = message[6];
+    const rules::TileCode nextTile = message[7];
+    const bool nextDrawGiven = IsChair(nextChair);
+    turn_.blnInputReady = false;
+
+    if (table_.IsWild(tile)) table_.Seats[chair].bytNoWin = 1;
+    ++table_.bytDiscardCount;
+    if (!nextDrawGiven) {
+        host_.sounds.PlayTileSound(tile);
+        host_.display.PlayDiscardAnimation(SeatPos(chair), ActionCode::Discard, tile);
+    }
+    if (ting != 0) {
+        table_.Seats[chair].bytTing = ting;
+        host_.painter.PaintTing(chair);
+        host_.sounds.PlayGameSound(StateSound::Ting);
+    }
+    if (IsMyChair(chair)) {
+        table_.RemoveTile(tile);
+        table_.SortHand();
+        host_.painter.PaintLocalHand();
+    } else {
+        SetDrawnTileSeat(rules::kNoChair);
+        RepaintOtherHands();
+    }
+    if (!nextDrawGiven) {
+        table_.bytTurnChair = chair;
+        table_.bytCurTile = tile;
+        table_.bytTurnPhase = phase::kDiscarded;
+        EvaluateTurn();
+        return;
+    }
+    // Nobody could claim: the server has already given the next draw.
+    SetDrawnTileSeat(rules::kNoChair);
+    RepaintOtherHands();
+    table_.AddDiscard(chair, tile);
+    host_.painter.PaintDiscards(chair, false);
+    const auto wallChair = table_.TakeWallTile(rules::WallEnd::Head);
+    if (IsChair(wallChair)) host_.painter.PaintWall(wallChair);
+    if (IsMyChair(nextChair)) {
+        table_.AppendTile(nextTile);
+        host_.painter.PaintLocalHand();
+    } else {
+        SetDrawnTileSeat(nextChair);
+    }
+    host_.sounds.PlayTileSound(tile);
+    host_.display.PlayDiscardAnimation(SeatPos(chair), ActionCode::Discard, tile);
+    table_.bytTurnChair = nextChair;
+    table_.bytCurTile = nextTile;
+    table_.bytTurnPhase = phase::kDrew;
+    EvaluateTurn();
+}
+
+void ClientSession::OnChowOrPung(Message message, rules::MeldKind kind) {
+    if (message.size() < 4 || !IsChair(message[2])) return;
+    const std::uint8_t chair = message[2];
+    const rules::TileCode meldTile = message[3];
+    const bool chow = kind == rules::MeldKind::Chow;
+    turn_.blnInputReady = false;
+    ClearActionButtons();
+    HideNewestDiscard();
+    host_.sounds.PlayGameSound(chow ? StateSound::Chi : StateSound::Peng);
+    host_.display.PlayDiscardAnimation(SeatPos(chair), chow ? ActionCode::Chow : ActionCode::Pung,
+                                       table_.bytCurTile);
+    if (IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
+    table_.ApplyMeld(chair, kind, meldTile, table_.bytTurnChair);
+    host_.painter.PaintHands(chair);
+    table_.bytTurnChair = chair;
+    table_.bytCurTile = meldTile;
+    table_.bytTurnPhase = chow ? phase::kChowed : phase::kPunged;
+    EvaluateTurn();
+}
+
+void ClientSession::OnKong(Message message) {
+    if (message.size() < kKongLength || !IsChair(message[2])) return;
+    const std::uint8_t kindByte = message[1];
+    if (kindByte != phase::kConcealedKong && kindByte != phase::kExposedKong) return;
+    const auto kind = static_cast<rules::MeldKind>(kindByte);
+    const std::uint8_t chair = message[2];
+    const rules::TileCode tile = message[3];
+    const rules::TileCode replacement = message[4];
+    const bool onDiscard = table_.bytTurnPhase == phase::kDiscarded;
+    turn_.blnInputReady = false;
+    if (onDiscard) {
+        ClearActionButtons();
+        HideNewestDiscard();
+    }
+    host_.sounds.PlayGameSound(StateSound::Gang);
+    host_.display.PlayDiscardAnimation(
+        SeatPos(chair), ActionCode::Kong,
+        kind == rules::MeldKind::ConcealedKong ? kFaceDownTile : tile);
+    if (onDiscard && IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
+    const auto wallChair = table_.TakeWallTile(rules::WallEnd::Tail);
+    if (IsChair(wallChair)) host_.painter.PaintWall(wallChair);
+    if (IsMyChair(chair)) turn_.bytReplacementTile = replacement;
+    table_.ApplyKong(chair, kind, tile, replacement, table_.bytTurnChair);
+    host_.painter.PaintHands(chair);
+    table_.bytTurnChair = chair;
+    table_.bytCurTile = tile;
+    table_.bytTurnPhase = kindByte;
+    EvaluateTurn();
+}
+
+void ClientSession::OnThreeIndicators(Message message) {
+    if (message.size() < 2 || !IsChair(message[1])) return;
+    const std::uint8_t chair = message[1];
+    turn_.blnInputReady = false;
+    table_.ApplyMeld(chair, rules::MeldKind::Pung, table_.bytWildIndicator, chair);
+    host_.painter.PaintHands(chair);
+    EvaluateTurn();
+}
+
+void ClientSession::OnRobKongOffer(Message message) {
+    if (message.size() != 3 || !IsChair(message[2])) return;
+    turn_.blnInputReady = false;
+    table_.bytTurnChair = message[2];
+    table_.bytTurnPhase = phase::kRobKong;
+    EvaluateTurn();
+}
+
+void ClientSession::OnHandResync(Message message) {
+    if (message.size() < 3) return;
+    // A count beyond the message's end keeps the tiles that are there.
+    const std::size_t count = std::min<std::size_t>(message[2], message.size() - 3);
+    turn_.blnInputReady = false;
+    table_.bytMyHand.assign(message.begin() + 3, message.begin() + 3 + static_cast<long>(count));
+    host_.painter.PaintLocalHand();
+    EvaluateTurn();
+}
+
+void ClientSession::OnWin(Message message) {
+    if (message.size() < 2) return;
+    host_.sounds.PlayGameSound(StateSound::Hu);
+    host_.winResult.LoadHuResult();
+    host_.winResult.ProcessHuResultData(message, message.size() - 1);
+    host_.winResult.ShowHuResultCentred();
+    EndHand();
+}
+
+void ClientSession::OnDrawnGame(Message message) {
+    if (message.size() < 2 || message[1] > 1) return;
+    host_.sounds.PlayGameSound(StateSound::HuangPai);
+    const auto hand = handSerial_;
+    ShowOneButtonBox("很遗憾：本局竟然是荒牌！都不得分！", GameTitle());
+    // The box waits; a hand that started meanwhile must not be ended by it.
+    if (ended_ || hand != handSerial_) return;
+    EndHand();
+}
+
+void ClientSession::OnServerNotice(Message message) {
+    ShowOneButtonBox(net::DecodeBody(message, 1), GameTitle());
+    if (ended_) return;
+    EvaluateTurn();
+}
+
+void ClientSession::OnPlayerMustStop(Message message) {
+    if (message.size() < 3) return;
+    const std::uint8_t chair = message[2];
+    const std::string name = IsChair(chair) ? table_.Seats[chair].strPlayerName : std::string();
+    ShowOneButtonBox(name + " 不能继续玩下去，原因：" + net::DecodeBody(message, 3),
+                     GameTitle() + "系统提示");
+    if (ended_) return;
+    if (IsMyChair(chair) && !IsOnlooker()) CloseMainWindow();
+}
+
+void ClientSession::OnHandVisibility(Message message) {
+    if (message.size() != 3) return;
+    if (!IsOnlooker() || globals_.bytGameState == 0) return;
+    table_.bytHandVisible = message[2] != 0 ? 1 : 0;
+    if (!table_.blnHandIdle) host_.painter.PaintLocalHand();
+}
+
+void ClientSession::OnChatMessage(Message message) {
+    const auto fields = net::SplitFields(net::DecodeBody(message, 1));
+    if (fields.size() < kChatFields) return;
+    host_.chat.ShowChatMessage(std::span<const std::string>(fields).subspan(2, 8));
+}
+
+void ClientSession::OnItemMessage(Message message) {
+    if (message.size() < 2) return;
+    switch (message[1]) {
+        case 0:
+            host_.items.LoadDaoJuInfo(net::DecodeBody(message, 2));
+            return;
+        case 1:
+            host_.items.LoadMyDaoJu(net::DecodeBody(message, 2));
+            return;
+        case 2:
+            ShowOneButtonBox(net::DecodeBody(message, 2), GameTitle() + "提示");
+            return;
+        case 3: {
+            std::int32_t item = 0;
+            if (message.size() < 8 || !net::ReadInt32BE(item, message, 4)) return;
+            host_.messages.ShowPlatformWarning(
+                "道具演示", std::to_string(message[2]) + " 号用户对 " + std::to_string(message[3]) +
+                                " 号用户使用ID号为 " + std::to_string(item) + " 的道具");
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+}  // namespace qira::play
