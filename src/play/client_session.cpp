@@ -33,7 +33,9 @@ void ClientSession::OnMessage(std::span<const std::uint8_t> message) {
         OnGameMessage(message);
 }
 
-void ClientSession::OnConnectionEnded() { CloseMainWindow(); }
+void ClientSession::OnConnectionEnded() {
+    CloseMainWindow();
+}
 
 void ClientSession::OnChatSend(std::span<const std::string> fields) {
     if (ended_) return;
@@ -56,7 +58,8 @@ bool ClientSession::OnCloseRequested() {
     if (!IsOnlooker() && handRunning && host_.preferences.QuitPrompt()) {
         GlobalMsg question;
         question.type = MsgType::TwoButtons;
-        question.note = "大伙正在游戏，如果你现在退出是很不道德的，并且系统会算你逃跑！你是否强退？";
+        question.note =
+            "大伙正在游戏，如果你现在退出是很不道德的，并且系统会算你逃跑！你是否强退？";
         question.caption = "系统提示";
         question.yesCaption = "强退";
         question.noCaption = "取消";

@@ -53,7 +53,7 @@ struct TurnData {
     bool blnInputReady = false;
     std::uint8_t bytBetSum = 0;  // side bets chosen this hand, 1 + 2
     std::string strStartCaption{kStartCaption};
-    int lngStartCount = 1;  // the start countdown's count
+    int lngStartCount = 1;                     // the start countdown's count
     Chair bytDrawnTileSeat = rules::kNoChair;  // an opponent holding a fresh draw
     Chair bytHighlightChair = rules::kNoChair;
     bool blnNewestDiscardShown = false;

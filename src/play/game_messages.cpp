@@ -18,32 +18,53 @@ constexpr std::size_t kDiscardLength = 8;
 constexpr std::size_t kKongLength = 5;
 constexpr std::size_t kChatFields = 10;
 
-bool IsChair(std::uint8_t chair) { return chair < rules::kChairCount; }
+bool IsChair(std::uint8_t chair) {
+    return chair < rules::kChairCount;
+}
 
 }  // namespace
 
 void ClientSession::OnGameMessage(Message message) {
     if (ended_ || message.empty()) return;
     switch (message[0]) {
-        case 17: return OnNewHand(message);
-        case 28: return OnSideBetsOrDeal(message);
-        case 18: return OnReadyForNextHand(message);
-        case 25: return OnDraw(message);
-        case 19: return OnDiscard(message);
-        case 20: return OnChowOrPung(message, rules::MeldKind::Chow);
-        case 21: return OnChowOrPung(message, rules::MeldKind::Pung);
-        case 22: return OnKong(message);
-        case 30: return OnThreeIndicators(message);
-        case 29: return OnRobKongOffer(message);
-        case 2: return OnHandResync(message);
-        case 23: return OnWin(message);
-        case 27: return OnDrawnGame(message);
-        case 26: return OnServerNotice(message);
-        case 5: return OnPlayerMustStop(message);
-        case 113: return OnHandVisibility(message);
-        case 1: return OnChatMessage(message);
-        case 133: return OnItemMessage(message);
-        default: return;
+        case 17:
+            return OnNewHand(message);
+        case 28:
+            return OnSideBetsOrDeal(message);
+        case 18:
+            return OnReadyForNextHand(message);
+        case 25:
+            return OnDraw(message);
+        case 19:
+            return OnDiscard(message);
+        case 20:
+            return OnChowOrPung(message, rules::MeldKind::Chow);
+        case 21:
+            return OnChowOrPung(message, rules::MeldKind::Pung);
+        case 22:
+            return OnKong(message);
+        case 30:
+            return OnThreeIndicators(message);
+        case 29:
+            return OnRobKongOffer(message);
+        case 2:
+            return OnHandResync(message);
+        case 23:
+            return OnWin(message);
+        case 27:
+            return OnDrawnGame(message);
+        case 26:
+            return OnServerNotice(message);
+        case 5:
+            return OnPlayerMustStop(message);
+        case 113:
+            return OnHandVisibility(message);
+        case 1:
+            return OnChatMessage(message);
+        case 133:
+            return OnItemMessage(message);
+        default:
+            return;
     }
 }
 
@@ -82,7 +103,8 @@ void ClientSession::OnSideBetsOrDeal(Message message) {
     table_.bytCurTile = message[3];
     table_.bytMyHand.clear();
     const std::size_t dealt = table_.bytMyChair == table_.bytDealerChair ? 14 : 13;
-    for (std::size_t i = 4; i < message.size() && i < 4 + dealt; ++i) table_.InsertSorted(message[i]);
+    for (std::size_t i = 4; i < message.size() && i < 4 + dealt; ++i)
+        table_.InsertSorted(message[i]);
     table_.bytTurnChair = table_.bytDealerChair;
     table_.bytTurnPhase = phase::kDrew;
     host_.painter.PaintTable();

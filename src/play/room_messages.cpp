@@ -62,7 +62,8 @@ void ClientSession::OnRoomMessage(std::span<const std::uint8_t> message) {
             if (subType == 0) return OnPlayerBack(body);
             if (subType == 3) return OnPlayerDropped(body);
             if (subType == 4) return OnOnlookerLeaves(body);
-            if (subType == 6 && fields.size() == kUserRecordFields) host_.userList.RefreshUser(body);
+            if (subType == 6 && fields.size() == kUserRecordFields)
+                host_.userList.RefreshUser(body);
             return;
         case 110:
             if (subType == 0) OnUserLeaves(body);
@@ -257,7 +258,8 @@ void ClientSession::OnTableSnapshot(std::span<const std::uint8_t> message) {
     globals_.bytGameState = 1;
     ResetForNewHand(rules::ReadyFlags::Clear);
     ClearTurnDisplay();
-    table_.LoadTableSnapshot(message, IsOnlooker() ? rules::Viewer::Onlooker : rules::Viewer::Player);
+    table_.LoadTableSnapshot(message,
+                             IsOnlooker() ? rules::Viewer::Onlooker : rules::Viewer::Player);
     ++handSerial_;
     host_.painter.PaintTable();
     EvaluateTurn();

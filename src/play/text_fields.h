@@ -1,12 +1,11 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "net/numeric_text.h"
 #include "net/packet.h"
 
 // Small readers of the text fields of room and game messages.
@@ -20,23 +19,9 @@ inline std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-// The leading decimal number of a field (blanks and a sign allowed), 0 when
-// there is none; clamped to 32 bits.
+// The leading decimal number of a field, 0 when there is none.
 inline std::int64_t NumberOf(std::string_view text) {
-    std::size_t index = 0;
-    while (index < text.size() && (text[index] == ' ' || text[index] == '\t')) ++index;
-    bool negative = false;
-    if (index < text.size() && (text[index] == '-' || text[index] == '+')) {
-        negative = text[index] == '-';
-        ++index;
-    }
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t magnitude = 0;
-    while (index < text.size() && text[index] >= '0' && text[index] <= '9') {
-        magnitude = std::min<std::int64_t>(magnitude * 10 + (text[index] - '0'), kLimit);
-        ++index;
-    }
-    return negative ? -magnitude : std::min<std::int64_t>(magnitude, kLimit - 1);
+    return net::ReadNumericValue(text);
 }
 
 // Fields first..last joined again with the separator; empty when first is past the end.

@@ -10,13 +10,24 @@
 namespace qira::play {
 namespace {
 
-bool IsChair(int chair) { return chair >= 0 && chair < rules::kChairCount; }
-
-bool MustDiscard(std::uint8_t turnPhase) {
-    return turnPhase == phase::kDrew || (turnPhase >= phase::kChowed && turnPhase <= phase::kExposedKong);
+bool IsChair(int chair) {
+    return chair >= 0 && chair < rules::kChairCount;
 }
 
-bool HoldsFullHand(const rules::TableState& table) { return table.bytMyHand.size() % 3 == 2; }
+bool MustDiscard(std::uint8_t turnPhase) {
+    return turnPhase == phase::kDrew ||
+           (turnPhase >= phase::kChowed && turnPhase <= phase::kExposedKong);
+}
+
+bool HoldsFullHand(const rules::TableState& table) {
+    return table.bytMyHand.size() % 3 == 2;
+}
+
+bool GameButtonsShown(const rules::TableState& table) {
+    for (const auto state : table.bytBetButtonStates)
+        if (state != game_button::kHidden) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -49,8 +60,8 @@ void ClientSession::EvaluateTurn() {
         if (!IsOnlooker() && !table_.Seats[table_.bytMyChair % rules::kChairCount].blnReady)
             ShowStartButton();
     } else if (turnPhase == phase::kSideBets) {
-        if (!IsOnlooker() &&
-            table_.Seats[table_.bytMyChair % rules::kChairCount].bytBetChoice == rules::kBetNotChosen)
+        if (!IsOnlooker() && table_.Seats[table_.bytMyChair % rules::kChairCount].bytBetChoice ==
+                                 rules::kBetNotChosen)
             ShowGameButtons();
     }
     if (ended_) return;
@@ -151,12 +162,6 @@ void ClientSession::ShowGameButtons() {
     StartTurnClock(table_.bytMyChair);
 }
 
-bool GameButtonsShown(const rules::TableState& table) {
-    for (const auto state : table.bytBetButtonStates)
-        if (state != game_button::kHidden) return true;
-    return false;
-}
-
 void ClientSession::SendSideBets() {
     StopTurnClock();
     table_.bytBetButtonStates.fill(game_button::kHidden);
@@ -203,7 +208,10 @@ void ClientSession::OnClockTimeout() {
             StartTurnClock(tag);
             return;
         }
-        if (table_.bytMyHand.empty()) return;
+        // Only a turn that is still the player's is played for him.
+        if (!IsMyChair(table_.bytTurnChair) || table_.bytTurnPhase == phase::kDiscarded ||
+            !HoldsFullHand(table_))
+            return;
         SendDiscard(table_.bytMyHand.back());
         CountAutoPlay();
         return;
