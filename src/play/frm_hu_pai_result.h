@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "play/win_record.h"
+
+namespace qira::play {
+
+class WinnerHandsView;
+
+// The win result: header lines, one row per chair with its scores and score
+// items, and the winners' hands in tile pictures. Closes itself after a minute.
+class frmHuPaiResult : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmHuPaiResult(QString sharedFolder, QWidget* owner = nullptr);
+    ~frmHuPaiResult() override;
+
+    // Fills the window from a whole message 23. Returns false, leaving the
+    // window empty, when the record is malformed.
+    bool ProcessHuResultData(std::span<const std::uint8_t> message, std::size_t lastIndex,
+                             const std::string& gameTitle,
+                             const std::array<std::string, 4>& playerNames);
+
+    // Advances the close countdown by one second, as the window's timer does.
+    void OnTimerTick();
+
+    QString WinnerLine() const { return winnerLine_.text(); }
+    QString DiscarderLine() const { return discarderLine_.text(); }
+    QString CloseCaption() const { return closeButton_.text(); }
+    const QTableWidget& ResultList() const { return resultList_; }
+
+private:
+    QString sharedFolder_;
+    QLabel winnerLine_;
+    QLabel discarderLine_;
+    QTableWidget resultList_;
+    std::unique_ptr<WinnerHandsView> hands_;
+    QPushButton closeButton_;
+    QTimer closeTimer_;
+    int secondsLeft_ = kWinResultSeconds;
+};
+
+}  // namespace qira::play
