@@ -1,6 +1,5 @@
 #include "dialogs/msg_registry.h"
 
-#include <cstdint>
 #include <utility>
 
 namespace qira::dialogs {
@@ -64,15 +63,19 @@ std::optional<MsgButton> MsgBox::Tick() {
     if (!IsModal()) timerEnabled_ = false;
     if (!timerEnabled_) return std::nullopt;
     const MsgButton button = CountingButton();
+    // The last number shown stays up for its whole second: the count that
+    // has passed below 0 answers on the next tick. A start below 0 answers
+    // on the first.
+    if (remaining_ < 0) {
+        timerEnabled_ = false;
+        return button;
+    }
     const std::string& text =
         button == MsgButton::Yes ? info_.strYesCmdCaption : info_.strNoCmdCaption;
     (button == MsgButton::Yes ? yesCaption_ : noCaption_) =
         WithAccelerator(text, button) + " " + std::to_string(remaining_);
-    // Counting down from a start value near the 32-bit minimum must not wrap.
-    if (remaining_ > INT32_MIN) --remaining_;
-    if (remaining_ >= 0) return std::nullopt;
-    timerEnabled_ = false;
-    return button;
+    --remaining_;
+    return std::nullopt;
 }
 
 MsgLayout MsgBox::Layout(int clientWidth, int clientHeight, int buttonWidth) const {
