@@ -4,14 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "render/geometry.h"
+
 // The zoom of a discarded or konged tile out of the acting player's side:
 // where each layer is composed, and how the picture grows tick by tick.
 namespace qira::render {
-
-struct Point {
-    int x = 0;
-    int y = 0;
-};
 
 struct Rect {
     int x = 0;
