@@ -132,6 +132,11 @@ TableLayout ComputeTableLayout(Size gameArea, Size windowInner) {
     return t;
 }
 
+Point ClockPlace(const TableLayout& layout, int screenPosition) {
+    if (screenPosition < 0 || screenPosition > 3) return layout.ptClockCentre;
+    return layout.ptClock[static_cast<std::size_t>(screenPosition)];
+}
+
 void FitLocalHandArea(TableLayout& layout, int meldCount) {
     const std::int32_t start = layout.ptShouPai[kDown].x - 5 * meldCount;
     if (layout.area.width >= start + kLocalHandArea) return;

@@ -77,6 +77,10 @@ struct TableLayout {
 // the rings comes from the main window's inner size `windowInner`.
 TableLayout ComputeTableLayout(Size gameArea, Size windowInner);
 
+// Where the turn clock stands: the seat's place for a chair's screen position
+// 0-3, the centre place for anything else (the claim window).
+Point ClockPlace(const TableLayout& layout, int screenPosition);
+
 // --- the local hand ---------------------------------------------------------
 
 // Narrow game areas move the down hand left so that its 641-pixel area is

@@ -86,6 +86,14 @@ TEST(Anchors, LeftDiscardColumnIsCentredBetweenTopAndBottomAreas) {
     EXPECT_EQ(O[0].x, 800 - (800 - 352) / 2 - 22);
 }
 
+TEST(Anchors, ClockStandsAtItsSeatOrInTheCentre) {
+    const TableLayout t = ComputeTableLayout({800, 600}, {800, 600});
+    EXPECT_EQ(ClockPlace(t, 255), t.ptClockCentre);
+    EXPECT_EQ(ClockPlace(t, 4), t.ptClockCentre);
+    EXPECT_EQ(ClockPlace(t, 1), (Point{8, t.ptZhuang[1].y - 28}));
+    EXPECT_EQ(ClockPlace(t, 2), (Point{t.ptUserName[2].x + 80, 560}));
+}
+
 // --- the local hand ---
 
 TEST(HandHitTest, DrawnTileGapBelongsToTheTileBefore) {

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "launch/globals.h"
+#include "play/client_session.h"
+#include "play/session_interfaces.h"
+#include "render/geometry.h"
+#include "rules/table_state.h"
+
+// The table painters: everything on the game area is painted by hand into one
+// persistent picture from the resource files, at the anchors of the table
+// layout. A full repaint clears the picture and runs every painter in a fixed
+// order; the session's partial repaints run one painter, which first erases its
+// own rectangle (and restores the part of the centre picture it covered).
+namespace qira::render {
+
+// What the painters read. The session owns all of it; tests build it by hand.
+struct TableSources {
+    const rules::TableState* table = nullptr;
+    const launch::ClientGlobals* globals = nullptr;
+    const play::TurnData* turn = nullptr;
+    const play::OfferData* offer = nullptr;
+};
+
+inline const QColor kTableBackColour(33, 89, 173);
+
+// Where a resource picture comes from.
+enum class ResourceRoot { Game, Shared };
+
+class TableCanvas final : public play::TablePainter {
+public:
+    TableCanvas();
+
+    void SetSources(const TableSources& sources) { sources_ = sources; }
+    // Called when anything visible changed, so that the widget showing the
+    // picture updates.
+    void SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
+
+    // The resize handler of the game area: recomputes the anchors and tells
+    // whether the picture must be repainted (it always is when it shrank).
+    bool Resize(Size frameInner, Size windowInner);
+    const TableLayout& layout() const { return layout_; }
+    const QImage& picture() const { return canvas_; }
+    // The picture as the player sees it: the table and the raised newest discard.
+    QImage ComposeFrame() const;
+
+    // --- play::TablePainter ---
+    void PaintTable() override;
+    void PaintSeatInfo(play::Chair chair) override;
+    void PaintNetBreak(play::Chair chair) override;
+    void PaintHandUp(play::Chair chair) override;
+    void PaintTing(play::Chair chair) override;
+    void PaintBetFlag(play::Chair chair) override;
+    void PaintHands(play::Chair chair) override;
+    void PaintLocalHand() override;
+    void PaintMoPai() override;
+    void PaintDiscards(play::Chair chair, bool drawAll) override;
+    void PaintWall(play::Chair chair) override;
+    void PaintFullWalls() override;
+    void PaintActionBar() override;
+    void PaintGameButtons() override;
+    void UpdateStartButton() override;
+    void ShowNewestDiscard(play::Chair chair, play::Tile tile) override;
+    void HideNewestDiscard() override;
+    void PaintNewestDiscardFrame(bool alternateLook) override;
+    void ShowTurnHighlight(play::Chair chair) override;
+    void ClearTurnHighlight() override;
+
+    // --- the painting framework and the single painters ---
+    void EraseRect(int x, int y, int width, int height);
+    void RestoreCentre(int x, int y, int width, int height);
+    void PaintBackground();
+    void PaintZhuang();
+    void PaintWildPanel();
+    void PaintGameButton(int index);
+    void PaintStartButton();
+    void PaintWallSegment(int position, int first, int last);
+    void PaintMeld(int position, const rules::MeldRecord& meld, Point origin);
+    void PaintTileFace(int tile, Point at, int position);
+
+    // The local hand tile under the mouse, drawn 10 pixels higher (1-based;
+    // -1 or 0 = none). Nothing happens while side bets are chosen.
+    void RaiseTile(int index);
+    void LowerTile();
+    int lngRaisedPai() const { return raisedTile_; }
+
+    // The newest discard's picture control: its place, and its tag
+    // (the chair as one digit, then the tile code).
+    bool NewestDiscardVisible() const { return newest_.visible; }
+    QRect NewestDiscardRect() const { return newest_.rect; }
+    std::string NewestDiscardTag() const { return newest_.tag; }
+
+private:
+    bool Ready() const;
+    int SeatPosition(play::Chair chair) const;
+    bool DrawPicture(ResourceRoot root, std::string_view path, Point at);
+    bool DrawPictureCell(ResourceRoot root, std::string_view path, const QRect& source, Point at);
+    bool DrawMasked(ResourceRoot root, std::string_view path, const QRect& mask, const QRect& image,
+                    Point at);
+    QImage LoadPicture(ResourceRoot root, std::string_view path) const;
+    void DrawLocalHandTile(int index, Point at);
+    void DrawName(int position, const QString& name);
+    void Changed();
+
+    struct NewestDiscard {
+        bool visible = false;
+        QRect rect;
+        play::Chair chair = 0;
+        play::Tile tile = 0;
+        std::string tag;
+        QImage picture;
+    };
+
+    TableSources sources_;
+    std::function<void()> changed_;
+    QImage canvas_;
+    TableLayout layout_;
+    Size previousArea_;
+    bool blnPartialPaint_ = true;
+    bool fullRepaintRunning_ = false;
+    int raisedTile_ = -1;
+    NewestDiscard newest_;
+};
+
+// A side seat's name broken into lines: a character whose UTF-16 unit has a
+// non-zero high byte counts 2, any other 1, and a line closes as soon as its
+// count reaches 8.
+std::vector<QString> BreakSideName(const QString& name);
+
+}  // namespace qira::render

@@ -1,0 +1,309 @@
+#include "render/table_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <cstdlib>
+
+#include "render/resources.h"
+
+// Offscreen pictures of scripted tables, compared with reference pictures in
+// tests/render/golden. To accept a deliberate change of the artwork or the
+// painters, run the test binary once with QIRA_UPDATE_GOLDEN=1.
+namespace qira::render {
+namespace {
+
+constexpr Size kArea{900, 660};
+
+struct ScriptedTable {
+    rules::TableState table;
+    launch::ClientGlobals globals;
+    play::TurnData turn;
+    play::OfferData offer;
+
+    ScriptedTable() {
+        globals.strAppPath = QIRA_GAME_FOLDER "bin/";
+        globals.strParentPath = QIRA_GAME_FOLDER;
+        globals.strViewName = "小明";
+        globals.bytMyChair = 0;
+        globals.bytSeatPos = {2, 3, 0, 1};
+        table.bytMyChair = 0;
+        const std::array<std::string, 4> names = {"小明", "Alice", "老王头儿真厉害", "西门吹雪"};
+        const std::array<std::int32_t, 4> keys = {4, 1016, 2122, 37};
+        for (std::size_t chair = 0; chair < 4; ++chair) {
+            table.Seats[chair].strPlayerName = names[chair];
+            table.Seats[chair].lngPlayerKey = keys[chair];
+        }
+    }
+
+    TableSources Sources() const { return {&table, &globals, &turn, &offer}; }
+};
+
+void SetWalls(rules::TableState& table, std::array<std::pair<int, int>, 4> segments) {
+    for (std::size_t chair = 0; chair < 4; ++chair) {
+        table.Seats[chair].lngWallHead = segments[chair].first;
+        table.Seats[chair].lngWallTail = segments[chair].second;
+    }
+}
+
+ScriptedTable StartOfHand() {
+    ScriptedTable s;
+    auto& t = s.table;
+    t.blnHandIdle = false;
+    t.bytDealerChair = 0;
+    t.bytTurnChair = 0;
+    t.bytTurnPhase = 5;
+    t.bytWildTile = 5;
+    t.bytMyHand = {5, 0, 1, 2, 10, 11, 12, 20, 21, 27, 28, 36, 37, 38};
+    SetWalls(t, {{{0, 33}, {14, 33}, {0, 33}, {0, 29}}});
+    const std::array<std::uint8_t, 4> bets = {1, 0, 2, 3};
+    for (std::size_t chair = 0; chair < 4; ++chair) t.Seats[chair].bytBetChoice = bets[chair];
+    return s;
+}
+
+ScriptedTable MidHand() {
+    ScriptedTable s;
+    auto& t = s.table;
+    t.blnHandIdle = false;
+    t.bytDealerChair = 2;
+    t.bytTurnChair = 3;
+    t.bytTurnPhase = 0;
+    t.bytWildTile = 31 + 5;
+    using rules::MeldKind;
+    t.Seats[0].Melds = {{MeldKind::Chow, 2, 3}, {MeldKind::ConcealedKong, 27, 0}};
+    t.Seats[1].Melds = {{MeldKind::Pung, 12, 0}, {MeldKind::ExposedKong, 36, 2}};
+    t.Seats[2].Melds = {{MeldKind::Chow, 19, 1}, {MeldKind::ConcealedKong, 9, 2}};
+    t.Seats[3].Melds = {{MeldKind::Pung, 30, 2}};
+    t.bytMyHand = {36, 6, 7, 14, 15, 16, 24, 24};
+    t.Seats[0].Discards = {29, 0, 18, 9, 22, 37, 4, 26, 13, 8, 17, 28};
+    t.Seats[1].Discards = {27, 1, 2,  11, 19, 23, 25, 29, 30, 38,
+                           3,  5, 10, 20, 21, 4,  8,  17, 26, 22};
+    t.Seats[2].Discards = {28, 0, 6, 12, 13, 18, 24, 25, 27, 29, 30, 31 - 1, 38, 37, 9, 10, 14, 20};
+    t.Seats[3].Discards = {30, 29, 1, 3, 16, 19, 22, 23, 26, 38, 15};
+    t.Seats[2].bytTing = 1;
+    t.Seats[1].blnUserFlag = true;
+    SetWalls(t, {{{0, 21}, {2, 2}, {1, 0}, {0, 33}}});
+    for (auto& seat : t.Seats) seat.bytBetChoice = 0;
+    s.turn.bytDrawnTileSeat = 1;
+    s.offer.bytActionButtons = {0, 1, 0, 0, 1};
+    return s;
+}
+
+ScriptedTable BetweenHands() {
+    ScriptedTable s;
+    auto& t = s.table;
+    t.blnHandIdle = true;
+    t.Seats[1].blnReady = true;
+    t.Seats[2].blnReady = true;
+    t.Seats[3].strPlayerName.clear();
+    t.Seats[3].lngPlayerKey = -1;
+    t.bytStartButtonState = 1;
+    t.bytBetButtonStates = {1, 2, 3};
+    return s;
+}
+
+class TableCanvasTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "render_ui_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QGuiApplication::instance()) app_ = new QGuiApplication(argc, argv);
+    }
+
+    void Paint(const ScriptedTable& scripted) {
+        canvas_.SetSources(scripted.Sources());
+        canvas_.Resize(kArea, {kArea.width + 60, kArea.height + 60});
+        canvas_.PaintTable();
+    }
+
+    static void ExpectMatchesGolden(const QImage& actual, const QString& name) {
+        const QString golden = QStringLiteral(QIRA_GOLDEN_DIR "/%1.png").arg(name);
+        if (qEnvironmentVariableIsSet("QIRA_UPDATE_GOLDEN")) {
+            QDir().mkpath(QStringLiteral(QIRA_GOLDEN_DIR));
+            ASSERT_TRUE(actual.save(golden));
+            return;
+        }
+        const QImage expected = QImage(golden).convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(expected.isNull()) << "missing " << golden.toStdString();
+        ASSERT_EQ(expected.size(), actual.size());
+        const QImage frame = actual.convertToFormat(QImage::Format_RGB32);
+        int differing = 0;
+        for (int y = 0; y < frame.height(); ++y) {
+            for (int x = 0; x < frame.width(); ++x) {
+                const QRgb a = frame.pixel(x, y);
+                const QRgb b = expected.pixel(x, y);
+                const int delta =
+                    std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+                if (delta > 24) ++differing;
+            }
+        }
+        const int allowed = frame.width() * frame.height() / 500;  // 0.2 %
+        if (differing > allowed) {
+            const QString saved = QDir::temp().filePath(name + "-actual.png");
+            frame.save(saved);
+            FAIL() << differing << " pixels differ from " << golden.toStdString() << "; see "
+                   << saved.toStdString();
+        }
+    }
+
+    static QColor At(const QImage& image, Point p) { return image.pixelColor(p.x, p.y); }
+
+    static inline QGuiApplication* app_ = nullptr;
+    TableCanvas canvas_;
+};
+
+TEST_F(TableCanvasTest, StartOfHandLooksAsRecorded) {
+    const ScriptedTable table = StartOfHand();
+    Paint(table);
+    ExpectMatchesGolden(canvas_.ComposeFrame(), "start_of_hand");
+}
+
+TEST_F(TableCanvasTest, MidHandWithMeldsAndDiscardsOnEverySide) {
+    const ScriptedTable table = MidHand();
+    Paint(table);
+    canvas_.ShowNewestDiscard(3, 15);
+    EXPECT_EQ(canvas_.NewestDiscardTag(), "315");
+    ExpectMatchesGolden(canvas_.ComposeFrame(), "mid_hand");
+}
+
+TEST_F(TableCanvasTest, BetweenHandsShowsMarksAndButtons) {
+    const ScriptedTable table = BetweenHands();
+    Paint(table);
+    ExpectMatchesGolden(canvas_.ComposeFrame(), "between_hands");
+}
+
+TEST_F(TableCanvasTest, WithoutAViewedPlayerOnlyTheBackgroundIsPainted) {
+    ScriptedTable table = MidHand();
+    Paint(table);
+    const QImage full = canvas_.picture().copy();
+    table.globals.strViewName.clear();
+    canvas_.PaintTable();
+    const QImage background = canvas_.picture().copy();
+    EXPECT_NE(full, background);
+    const Point hand = canvas_.layout().ptShouPai[2];
+    EXPECT_EQ(At(background, {hand.x + 100, hand.y + 30}), kTableBackColour);
+    EXPECT_NE(At(full, {hand.x + 400, hand.y + 30}), kTableBackColour);
+}
+
+TEST_F(TableCanvasTest, MissingResourcesLeaveThePicturesOut) {
+    ScriptedTable table = MidHand();
+    table.globals.strAppPath = "/nonexistent/bin/";
+    table.globals.strParentPath = "/nonexistent/";
+    for (auto& seat : table.table.Seats)
+        seat.strPlayerName.clear();  // names are text, not pictures
+    Paint(table);
+    const QImage& picture = canvas_.picture();
+    for (int y = 0; y < picture.height(); y += 7)
+        for (int x = 0; x < picture.width(); x += 7)
+            ASSERT_EQ(picture.pixelColor(x, y), kTableBackColour) << x << "," << y;
+}
+
+TEST_F(TableCanvasTest, EraseIncludesBothCornersAndRestoreRedrawsOnlyTheCentre) {
+    const ScriptedTable table = StartOfHand();
+    Paint(table);
+    const QImage before = canvas_.picture().copy();
+    const Point centre = canvas_.layout().CentreOrigin();
+    const int x = centre.x - 10;
+    const int y = centre.y + 100;
+    canvas_.EraseRect(x, y, 20, 20);
+    EXPECT_EQ(At(canvas_.picture(), {x + 20, y + 20}), kTableBackColour);
+    EXPECT_EQ(At(canvas_.picture(), {x + 21, y + 21}), At(before, {x + 21, y + 21}));
+    ASSERT_NE(At(before, {x + 15, y + 10}), kTableBackColour) << "a point of the centre picture";
+    canvas_.RestoreCentre(x, y, 21, 21);
+    EXPECT_EQ(canvas_.picture(), before);
+}
+
+TEST_F(TableCanvasTest, RaisingAndLoweringATileRestoresTheHand) {
+    const ScriptedTable table = StartOfHand();
+    Paint(table);
+    const QImage before = canvas_.picture().copy();
+    const TableLayout& layout = canvas_.layout();
+    const std::int32_t x = LocalHandTileX(layout, 3, 14, 0);
+    const std::int32_t top = layout.ptShouPai[2].y;
+    canvas_.RaiseTile(3);
+    EXPECT_EQ(canvas_.lngRaisedPai(), 3);
+    EXPECT_EQ(At(canvas_.picture(), {x + 20, top + 65}), kTableBackColour) << "uncovered bottom";
+    EXPECT_NE(At(canvas_.picture(), {x + 20, top - 5}), kTableBackColour)
+        << "tile raised into view";
+    canvas_.RaiseTile(5);
+    EXPECT_EQ(canvas_.lngRaisedPai(), 5);
+    canvas_.LowerTile();
+    EXPECT_EQ(canvas_.lngRaisedPai(), -1);
+    EXPECT_EQ(canvas_.picture(), before);
+}
+
+TEST_F(TableCanvasTest, NothingIsRaisedWhileSideBetsAreChosen) {
+    ScriptedTable table = StartOfHand();
+    table.table.bytTurnPhase = 10;
+    Paint(table);
+    canvas_.RaiseTile(2);
+    EXPECT_EQ(canvas_.lngRaisedPai(), -1);
+}
+
+TEST_F(TableCanvasTest, MaskedButtonsKeepTheTableAroundTheirCorners) {
+    ScriptedTable table = BetweenHands();
+    Paint(table);
+    const Point button = canvas_.layout().ptGameBut;
+    const QImage& picture = canvas_.picture();
+    const QColor centreBefore = At(picture, {button.x, button.y});
+    EXPECT_NE(centreBefore, QColor(Qt::black)) << "the mask let the table show through";
+    EXPECT_NE(At(picture, {button.x + 27, button.y + 17}), centreBefore);
+    table.table.bytBetButtonStates = {0, 0, 0};
+    canvas_.PaintGameButtons();
+    TableCanvas fresh;
+    fresh.SetSources(table.Sources());
+    fresh.Resize(kArea, {kArea.width + 60, kArea.height + 60});
+    fresh.PaintTable();
+    EXPECT_EQ(canvas_.picture(), fresh.picture()) << "hiding restores the centre picture";
+}
+
+TEST_F(TableCanvasTest, StartButtonComesAndGoes) {
+    ScriptedTable table = BetweenHands();
+    Paint(table);
+    const Point at = canvas_.layout().ptStartBut;
+    EXPECT_NE(At(canvas_.picture(), {at.x + 35, at.y + 35}), kTableBackColour);
+    table.table.bytStartButtonState = 0;
+    canvas_.UpdateStartButton();
+    EXPECT_EQ(At(canvas_.picture(), {at.x + 35, at.y + 35}), kTableBackColour);
+}
+
+TEST_F(TableCanvasTest, NewestDiscardSitsOnTheLastDiscardAndBlinks) {
+    const ScriptedTable table = MidHand();
+    Paint(table);
+    canvas_.ShowNewestDiscard(0, 28);
+    const auto slot = DiscardPlace(canvas_.layout(), 2, 11);
+    ASSERT_TRUE(slot);
+    EXPECT_EQ(canvas_.NewestDiscardRect(), QRect(slot->at.x - 3, slot->at.y - 3, 28, 41));
+    EXPECT_EQ(canvas_.NewestDiscardTag(), "028");
+    const QImage first = canvas_.ComposeFrame();
+    EXPECT_EQ(At(first, {slot->at.x - 3, slot->at.y - 3}), QColor(255, 0, 0));
+    canvas_.PaintNewestDiscardFrame(true);
+    EXPECT_EQ(At(canvas_.ComposeFrame(), {slot->at.x - 3, slot->at.y - 3}), QColor(0, 255, 0));
+    EXPECT_EQ(At(canvas_.ComposeFrame(), {slot->at.x - 2, slot->at.y - 2}), QColor(255, 0, 255));
+    canvas_.HideNewestDiscard();
+    EXPECT_EQ(canvas_.ComposeFrame(), canvas_.picture());
+}
+
+TEST_F(TableCanvasTest, ShrinkingTheAreaAsksForARepaint) {
+    EXPECT_TRUE(canvas_.Resize({900, 700}, {900, 700}));
+    EXPECT_FALSE(canvas_.Resize({900, 700}, {900, 700}));
+    EXPECT_TRUE(canvas_.Resize({800, 700}, {800, 700}));
+    EXPECT_TRUE(canvas_.Resize({500, 400}, {500, 400}));
+    EXPECT_EQ(canvas_.picture().size(), QSize(574, 545));
+}
+
+TEST(SideNames, BreakAfterEightColumns) {
+    EXPECT_EQ(BreakSideName("西门吹雪大侠"), (std::vector<QString>{"西门吹雪", "大侠"}));
+    EXPECT_EQ(BreakSideName("Alice"), (std::vector<QString>{"Alice"}));
+    EXPECT_EQ(BreakSideName("abcdefghij"), (std::vector<QString>{"abcdefgh", "ij"}));
+    EXPECT_EQ(BreakSideName("abc西门吹"), (std::vector<QString>{"abc西门吹"}))
+        << "3 + 6 = 9: the line closes after the count reaches 8";
+    EXPECT_TRUE(BreakSideName("").empty());
+}
+
+}  // namespace
+}  // namespace qira::render
