@@ -49,6 +49,8 @@ public:
     bool Resize(Size frameInner, Size windowInner);
     const TableLayout& layout() const { return layout_; }
     const QImage& picture() const { return canvas_; }
+    // The picture for drawing on top of the table (the discard animation).
+    QImage& picture() { return canvas_; }
     // The picture as the player sees it: the table and the raised newest discard.
     QImage ComposeFrame() const;
 
