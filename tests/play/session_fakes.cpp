@@ -6,7 +6,9 @@
 
 namespace qira::play::testing {
 
-bool CallLog::Contains(const std::string& entry) const { return IndexOf(entry) != std::string::npos; }
+bool CallLog::Contains(const std::string& entry) const {
+    return IndexOf(entry) != std::string::npos;
+}
 
 std::size_t CallLog::Count(const std::string& entry) const {
     return static_cast<std::size_t>(std::count(entries_.begin(), entries_.end(), entry));
@@ -42,7 +44,9 @@ SessionRig::SessionRig(std::string userName) {
                     gameSet, winResult, chowChooser, window, items, preferences});
 }
 
-Bytes Message(std::initializer_list<std::uint8_t> bytes) { return Bytes(bytes); }
+Bytes Message(std::initializer_list<std::uint8_t> bytes) {
+    return Bytes(bytes);
+}
 
 Bytes Text(std::uint8_t mainType, std::uint8_t subType, std::string_view body) {
     return TextFrom({mainType, subType}, body);
@@ -55,11 +59,11 @@ Bytes TextFrom(std::initializer_list<std::uint8_t> header, std::string_view body
     return out;
 }
 
-std::string UserRecord(const std::string& name, int chair, const std::string& watched,
-                       int portrait, int raised, int dropped) {
+std::string UserRecord(const std::string& name, int chair, const std::string& watched, int portrait,
+                       int raised, int dropped) {
     return net::JoinFields({name, "1001", "250", "3", watched, "10", "50", "0", "5", "5", "0", "0",
-                            std::to_string(portrait), std::to_string(chair),
-                            std::to_string(raised), std::to_string(dropped)});
+                            std::to_string(portrait), std::to_string(chair), std::to_string(raised),
+                            std::to_string(dropped)});
 }
 
 Bytes WholeList(std::initializer_list<std::string> records) {
@@ -104,7 +108,9 @@ Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::initializer_list<std::uin
     return message;
 }
 
-Bytes Draw(std::uint8_t chair, std::uint8_t tile) { return Bytes{25, 0, chair, tile}; }
+Bytes Draw(std::uint8_t chair, std::uint8_t tile) {
+    return Bytes{25, 0, chair, tile};
+}
 
 Bytes DiscardMsg(std::uint8_t chair, std::uint8_t tile, std::uint8_t ting, std::uint8_t nextChair,
                  std::uint8_t nextTile) {
@@ -131,8 +137,12 @@ void EnterTable(SessionRig& rig, const std::string& viewName,
 
 }  // namespace
 
-void EnterAsPlayer(SessionRig& rig) { EnterTable(rig, "me", {}); }
+void EnterAsPlayer(SessionRig& rig) {
+    EnterTable(rig, "me", {});
+}
 
-void EnterAsOnlooker(SessionRig& rig) { EnterTable(rig, "me", {UserRecord("eye", 0, "me")}); }
+void EnterAsOnlooker(SessionRig& rig) {
+    EnterTable(rig, "me", {UserRecord("eye", 0, "me")});
+}
 
 }  // namespace qira::play::testing

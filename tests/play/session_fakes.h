@@ -5,12 +5,12 @@
 // A prompt can run a callback while it is "open", as the program's nested
 // event loop delivers messages while a modal box waits.
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <utility>
-#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/packet.h"

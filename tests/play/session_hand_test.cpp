@@ -277,8 +277,7 @@ TEST(Claims, ConcealedKongOnTheOwnDrawShowsAFaceDownTile) {
     rig.Feed(Message({22, 3, 1, 12, 36}));
     EXPECT_TRUE(rig.log.Contains("Animation 2 3 100"));
     const auto& table = rig.session->table();
-    EXPECT_EQ(table.Seats[1].Melds,
-              (std::vector<MeldRecord>{{MeldKind::ConcealedKong, 12, 1}}));
+    EXPECT_EQ(table.Seats[1].Melds, (std::vector<MeldRecord>{{MeldKind::ConcealedKong, 12, 1}}));
     EXPECT_EQ(table.bytMyHand.size(), 11u);
     EXPECT_EQ(table.bytMyHand.back(), 36);
     EXPECT_TRUE(rig.clock.RunningFor(1));
@@ -360,8 +359,8 @@ TEST(RobKong, PlayerIsAskedAndTheAnswerIsSent) {
     rig.Feed(Message({29, 0, 1}));
     EXPECT_EQ(rig.TakeSent(), std::vector<Bytes>{rq::RobKongAnswer(1, false)});
 
-    rig.Feed(Message({29, 0, 2}));      // another chair: not asked
-    rig.Feed(Message({29, 0, 1, 0}));   // four bytes: ignored
+    rig.Feed(Message({29, 0, 2}));     // another chair: not asked
+    rig.Feed(Message({29, 0, 1, 0}));  // four bytes: ignored
     EXPECT_TRUE(rig.sender.sent.empty());
 }
 
@@ -650,7 +649,7 @@ Bytes RunningSnapshot(std::initializer_list<std::uint8_t> hand, std::uint8_t tur
                       std::uint8_t turnPhase, std::uint8_t curTile) {
     Bytes message{109, 0, 1, 0};
     for (int chair = 0; chair < 4; ++chair) message.push_back(0);  // melds
-    message.insert(message.end(), {1, 30, 0, 0, 0});                // discards
+    message.insert(message.end(), {1, 30, 0, 0, 0});               // discards
     for (int chair = 0; chair < 4; ++chair) message.insert(message.end(), {4, 33, 0});
     message.insert(message.end(), {0, 0, 0, 0});  // no-win
     message.insert(message.end(), {0, 0, 0, 0});  // bets
@@ -692,7 +691,8 @@ TEST(Notices, ServerNoticeItemsAndPlayerMustStop) {
     EXPECT_EQ(rig.messages.shown.back().caption, "测试麻将提示");
     rig.Feed(Message({133, 3, 12, 34, 0, 0, 1, 0}));
     ASSERT_EQ(rig.messages.platformWarnings.size(), 1u);
-    EXPECT_EQ(rig.messages.platformWarnings[0], "道具演示|12 号用户对 34 号用户使用ID号为 256 的道具");
+    EXPECT_EQ(rig.messages.platformWarnings[0],
+              "道具演示|12 号用户对 34 号用户使用ID号为 256 的道具");
     rig.Feed(Message({133, 3, 12, 34, 0, 0, 1}));  // item number cut short
     EXPECT_EQ(rig.messages.platformWarnings.size(), 1u);
 

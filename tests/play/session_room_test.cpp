@@ -242,7 +242,8 @@ TEST(Chat, SendingJoinsTheTenFieldsBehindAOneByteHeader) {
     SessionRig rig;
     EnterAsPlayer(rig);
     rig.TakeSent();
-    const std::vector<std::string> fields{"me", "所有人", "你好", "0", "0", "0", "0", "0", "0", "0"};
+    const std::vector<std::string> fields{"me", "所有人", "你好", "0", "0",
+                                          "0",  "0",      "0",    "0", "0"};
     rig.session->OnChatSend(fields);
     const auto sent = rig.TakeSent();
     ASSERT_EQ(sent.size(), 1u);
