@@ -434,6 +434,14 @@ void TableCanvas::PaintLocalHand() {
     Changed();
 }
 
+int TableCanvas::HandCount() const {
+    return Ready() ? static_cast<int>(sources_.table->bytMyHand.size()) : 0;
+}
+
+int TableCanvas::LocalMeldCount() const {
+    return Ready() ? static_cast<int>(sources_.table->MyMelds().size()) : 0;
+}
+
 void TableCanvas::RaiseTile(int index) {
     if (!Ready() || sources_.table->bytTurnPhase == kSideBetPhase || index == raisedTile_) return;
     LowerTile();
@@ -546,13 +554,31 @@ void TableCanvas::PaintNewestDiscardFrame(bool alternateLook) {
 void TableCanvas::ShowTurnHighlight(play::Chair) {}
 void TableCanvas::ClearTurnHighlight() {}
 
+void TableCanvas::DrawOverlays(QPainter& painter) const {
+    if (newest_.visible && !newest_.picture.isNull())
+        painter.drawImage(newest_.rect.topLeft(), newest_.picture);
+    if (!die_.isNull()) painter.drawImage(DieRect().topLeft(), die_);
+}
+
 QImage TableCanvas::ComposeFrame() const {
     QImage frame = canvas_.copy();
-    if (newest_.visible && !newest_.picture.isNull()) {
-        QPainter painter(&frame);
-        painter.drawImage(newest_.rect.topLeft(), newest_.picture);
-    }
+    QPainter painter(&frame);
+    DrawOverlays(painter);
     return frame;
+}
+
+QRect TableCanvas::DieRect() const {
+    return {(layout_.area.width - 32) / 2, (layout_.area.height - 32) / 2, 32, 32};
+}
+
+void TableCanvas::ShowDie(const QImage& face) {
+    die_ = face.scaled(32, 32);
+    Changed();
+}
+
+void TableCanvas::HideDie() {
+    die_ = QImage();
+    Changed();
 }
 
 // --- buttons -------------------------------------------------------------------
@@ -570,9 +596,35 @@ void TableCanvas::PaintActionBar() {
     Changed();
 }
 
+std::uint8_t TableCanvas::GameButtonState(int index) const {
+    if (!Ready() || index < 0 || index > 2) return 0;
+    const std::uint8_t state = sources_.table->bytBetButtonStates[static_cast<std::size_t>(index)];
+    return state == 1 && index == hoveredGameButton_ ? 2 : state;
+}
+
+void TableCanvas::SetHoveredGameButton(int index) {
+    if (index == hoveredGameButton_) return;
+    const int previous = hoveredGameButton_;
+    hoveredGameButton_ = index;
+    if (previous >= 0) PaintGameButton(previous);
+    if (index >= 0) PaintGameButton(index);
+}
+
+std::uint8_t TableCanvas::StartButtonState() const {
+    if (!Ready()) return 0;
+    const std::uint8_t state = sources_.table->bytStartButtonState;
+    return state == 1 && startHovered_ ? 2 : state;
+}
+
+void TableCanvas::SetStartButtonHovered(bool hovered) {
+    if (hovered == startHovered_) return;
+    startHovered_ = hovered;
+    PaintStartButton();
+}
+
 void TableCanvas::PaintGameButton(int index) {
     if (!Ready() || index < 0 || index > 2) return;
-    const int state = sources_.table->bytBetButtonStates[static_cast<std::size_t>(index)];
+    const int state = GameButtonState(index);
     if (state < 1 || state > 3) return;
     const Point first = layout_.ptGameBut;
     DrawMasked(ResourceRoot::Game, "Res\\GameBut.bmp", QRect(486, 0, 54, 35),
@@ -584,6 +636,7 @@ void TableCanvas::PaintGameButton(int index) {
 void TableCanvas::PaintGameButtons() {
     if (!Ready()) return;
     if (sources_.table->bytBetButtonStates[0] == 0) {
+        hoveredGameButton_ = -1;
         const Point first = layout_.ptGameBut;
         EraseRect(first.x - 1, first.y - 1, 180, 37);
         RestoreCentre(first.x - 1, first.y - 1, 181, 38);
@@ -595,7 +648,7 @@ void TableCanvas::PaintGameButtons() {
 
 void TableCanvas::PaintStartButton() {
     if (!Ready()) return;
-    const int state = sources_.table->bytStartButtonState;
+    const int state = StartButtonState();
     if (state != 1 && state != 2) return;
     DrawPictureCell(ResourceRoot::Game, "Res\\Start.bmp",
                     QRect((state - 1) * kStartButtonSide, 0, kStartButtonSide, kStartButtonSide),
@@ -609,6 +662,7 @@ void TableCanvas::UpdateStartButton() {
         PaintStartButton();
         return;
     }
+    startHovered_ = false;
     const Point at = layout_.ptStartBut;
     EraseRect(at.x, at.y, kStartButtonSide, kStartButtonSide);
     Changed();

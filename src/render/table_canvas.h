@@ -43,6 +43,7 @@ public:
     // Called when anything visible changed, so that the widget showing the
     // picture updates.
     void SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
+    void NotifyChanged() { Changed(); }
 
     // The resize handler of the game area: recomputes the anchors and tells
     // whether the picture must be repainted (it always is when it shrank).
@@ -93,6 +94,25 @@ public:
     void RaiseTile(int index);
     void LowerTile();
     int lngRaisedPai() const { return raisedTile_; }
+    int HandCount() const;
+    int LocalMeldCount() const;
+
+    // Hover looks set by the mouse (the table keeps the session's states).
+    // A button in its normal state under the mouse is drawn highlighted.
+    void SetHoveredGameButton(int index);  // -1 = none
+    int HoveredGameButton() const { return hoveredGameButton_; }
+    std::uint8_t GameButtonState(int index) const;  // as drawn: 0 hidden ... 3 chosen
+    void SetStartButtonHovered(bool hovered);
+    std::uint8_t StartButtonState() const;
+
+    // The die shown over the middle of the table while the dice roll.
+    void ShowDie(const QImage& face);
+    void HideDie();
+    bool DieVisible() const { return !die_.isNull(); }
+    QRect DieRect() const;
+
+    // Draws what lies above the table picture: the newest discard and the die.
+    void DrawOverlays(QPainter& painter) const;
 
     // The newest discard's picture control: its place, and its tag
     // (the chair as one digit, then the tile code).
@@ -129,6 +149,9 @@ private:
     bool blnPartialPaint_ = true;
     bool fullRepaintRunning_ = false;
     int raisedTile_ = -1;
+    int hoveredGameButton_ = -1;
+    bool startHovered_ = false;
+    QImage die_;
     NewestDiscard newest_;
 };
 

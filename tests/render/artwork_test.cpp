@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 
 #include "render/geometry.h"
@@ -30,7 +30,7 @@ protected:
         static int argc = 1;
         static char name[] = "render_ui_tests";
         static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
+        if (!QApplication::instance()) new QApplication(argc, argv);
     }
 };
 

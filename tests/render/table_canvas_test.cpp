@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <cstdlib>
 
+#include "render/game_area_widget.h"
 #include "render/resources.h"
+#include "render/table_display.h"
 
 // Offscreen pictures of scripted tables, compared with reference pictures in
 // tests/render/golden. To accept a deliberate change of the artwork or the
@@ -110,7 +112,7 @@ protected:
         static int argc = 1;
         static char name[] = "render_ui_tests";
         static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) app_ = new QGuiApplication(argc, argv);
+        if (!QApplication::instance()) app_ = new QApplication(argc, argv);
     }
 
     void Paint(const ScriptedTable& scripted) {
@@ -152,7 +154,7 @@ protected:
 
     static QColor At(const QImage& image, Point p) { return image.pixelColor(p.x, p.y); }
 
-    static inline QGuiApplication* app_ = nullptr;
+    static inline QApplication* app_ = nullptr;
     TableCanvas canvas_;
 };
 
@@ -294,6 +296,161 @@ TEST_F(TableCanvasTest, ShrinkingTheAreaAsksForARepaint) {
     EXPECT_TRUE(canvas_.Resize({800, 700}, {800, 700}));
     EXPECT_TRUE(canvas_.Resize({500, 400}, {500, 400}));
     EXPECT_EQ(canvas_.picture().size(), QSize(574, 545));
+}
+
+// --- the mouse over the game area ---
+
+class GameAreaTest : public TableCanvasTest {
+protected:
+    struct Call {
+        std::string what;
+        int index;
+        bool operator==(const Call&) const = default;
+    };
+
+    std::unique_ptr<GameAreaWidget> MakeWidget() {
+        GameAreaWidget::Handlers handlers;
+        handlers.handTileClick = [this](int i, play::MouseButton) {
+            calls_.push_back({"tile", i});
+        };
+        handlers.actionButton = [this](int i, play::MouseButton) {
+            calls_.push_back({"action", i});
+        };
+        handlers.gameButtonClick = [this](int i) { calls_.push_back({"game", i}); };
+        handlers.startClick = [this] { calls_.push_back({"start", 0}); };
+        return std::make_unique<GameAreaWidget>(canvas_, handlers);
+    }
+
+    Point GameButtonCentre(int i) const {
+        const Point g = canvas_.layout().ptGameBut;
+        return {g.x + 62 * i + 27, g.y + 17};
+    }
+
+    std::vector<Call> calls_;
+};
+
+TEST_F(GameAreaTest, MovingBetweenCentreButtonsHighlightsOnlyTheNewOne) {
+    ScriptedTable table = BetweenHands();
+    table.table.bytBetButtonStates = {1, 1, 1};
+    Paint(table);
+    auto widget = MakeWidget();
+    widget->HandleMouseMove(GameButtonCentre(0));
+    EXPECT_EQ(canvas_.GameButtonState(0), 2);
+    widget->HandleMouseMove(GameButtonCentre(1));
+    EXPECT_EQ(canvas_.GameButtonState(0), 1);
+    EXPECT_EQ(canvas_.GameButtonState(1), 2);
+    widget->HandleMouseUp(GameButtonCentre(1), play::MouseButton::Left);
+    EXPECT_EQ(calls_, (std::vector<Call>{{"game", 1}}));
+    widget->HandleMouseMove({5, 5});
+    EXPECT_EQ(canvas_.GameButtonState(1), 1);
+}
+
+TEST_F(GameAreaTest, ChosenButtonsStayAsTheyAreUnderTheMouse) {
+    ScriptedTable table = BetweenHands();
+    table.table.bytBetButtonStates = {3, 1, 1};
+    Paint(table);
+    auto widget = MakeWidget();
+    widget->HandleMouseMove(GameButtonCentre(0));
+    EXPECT_EQ(canvas_.GameButtonState(0), 3);
+    widget->HandleMouseUp(GameButtonCentre(0), play::MouseButton::Left);
+    EXPECT_TRUE(calls_.empty()) << "only a highlighted button is clicked";
+}
+
+TEST_F(GameAreaTest, ReleaseOutsideEveryTargetHandsNothingOver) {
+    const ScriptedTable table = BetweenHands();
+    Paint(table);
+    auto widget = MakeWidget();
+    widget->HandleMouseMove({20, 300});
+    widget->HandleMouseUp({20, 300}, play::MouseButton::Left);
+    EXPECT_TRUE(calls_.empty());
+}
+
+TEST_F(GameAreaTest, StartButtonHighlightsThenStarts) {
+    const ScriptedTable table = BetweenHands();
+    Paint(table);
+    auto widget = MakeWidget();
+    const Point start = canvas_.layout().ptStartBut;
+    const Point inside{start.x + 35, start.y + 35};
+    widget->HandleMouseUp(inside, play::MouseButton::Left);
+    EXPECT_TRUE(calls_.empty()) << "not highlighted yet";
+    widget->HandleMouseMove(inside);
+    EXPECT_EQ(canvas_.StartButtonState(), 2);
+    widget->HandleMouseUp(inside, play::MouseButton::Left);
+    EXPECT_EQ(calls_, (std::vector<Call>{{"start", 0}}));
+    widget->HandleMouseMove({start.x - 5, start.y});
+    EXPECT_EQ(canvas_.StartButtonState(), 1);
+}
+
+TEST_F(GameAreaTest, HandTileUnderTheMouseIsRaisedAndClicked) {
+    const ScriptedTable table = StartOfHand();
+    Paint(table);
+    auto widget = MakeWidget();
+    const Point hand = canvas_.layout().ptShouPai[2];
+    widget->HandleMouseMove({hand.x + 44 * 4 + 10, hand.y + 30});
+    EXPECT_EQ(canvas_.lngRaisedPai(), 5);
+    widget->HandleMouseUp({hand.x + 44 * 4 + 10, hand.y + 30}, play::MouseButton::Right);
+    EXPECT_EQ(calls_, (std::vector<Call>{{"tile", 5}}));
+    widget->HandleMouseMove({hand.x, hand.y - 40});
+    EXPECT_EQ(canvas_.lngRaisedPai(), -1);
+}
+
+TEST_F(GameAreaTest, ActionButtonsAreHandedOverWhateverTheirFlags) {
+    const ScriptedTable table = StartOfHand();
+    Paint(table);
+    auto widget = MakeWidget();
+    const Point bar = canvas_.layout().ptActionBar;
+    widget->HandleMouseUp({bar.x + 80, bar.y + 10}, play::MouseButton::Left);
+    EXPECT_EQ(calls_, (std::vector<Call>{{"action", 3}}));
+}
+
+// --- the dice ---
+
+class DiceTest : public TableCanvasTest {
+protected:
+    std::unique_ptr<TableDisplay> MakeDisplay(const ScriptedTable& table) {
+        TableDisplay::Hooks hooks;
+        hooks.wait = [this](int ms) {
+            waits_.push_back(ms);
+            if (canvas_.DieVisible()) shownWhileWaiting_ += 1;
+        };
+        hooks.random = [](int low, int) { return low; };
+        return std::make_unique<TableDisplay>(canvas_, table.globals, hooks);
+    }
+    std::vector<int> waits_;
+    int shownWhileWaiting_ = 0;
+};
+
+TEST_F(DiceTest, OnlyValuesOneToSixRoll) {
+    const ScriptedTable table = StartOfHand();
+    Paint(table);
+    auto display = MakeDisplay(table);
+    display->RollDice(0);
+    display->RollDice(7);
+    EXPECT_TRUE(waits_.empty());
+    EXPECT_FALSE(canvas_.DieVisible());
+}
+
+TEST_F(DiceTest, TumblesFiveTimesThenShowsTheValueForTwoSeconds) {
+    const ScriptedTable table = StartOfHand();
+    Paint(table);
+    auto display = MakeDisplay(table);
+    display->RollDice(4);
+    ASSERT_EQ(waits_.size(), 11u);
+    EXPECT_EQ(waits_.front(), 50);
+    EXPECT_EQ(waits_[1], 80);
+    EXPECT_EQ(waits_.back(), 2000);
+    EXPECT_EQ(shownWhileWaiting_, 11);
+    EXPECT_FALSE(canvas_.DieVisible()) << "hidden at the end";
+    EXPECT_EQ(canvas_.DieRect(), QRect((kArea.width - 32) / 2, (kArea.height - 32) / 2, 32, 32));
+}
+
+TEST_F(DiceTest, MissingPicturesSkipTheirWaits) {
+    ScriptedTable table = StartOfHand();
+    table.globals.strParentPath = "/nonexistent/";
+    Paint(table);
+    auto display = MakeDisplay(table);
+    display->RollDice(2);
+    EXPECT_TRUE(waits_.empty());
 }
 
 TEST(SideNames, BreakAfterEightColumns) {
