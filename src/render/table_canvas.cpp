@@ -434,6 +434,11 @@ void TableCanvas::PaintLocalHand() {
     Changed();
 }
 
+Point TableCanvas::ClockPlaceForTag(int tag) const {
+    if (!Ready() || !IsChair(tag)) return ClockPlace(layout_, -1);
+    return ClockPlace(layout_, SeatPosition(static_cast<play::Chair>(tag)));
+}
+
 int TableCanvas::HandCount() const {
     return Ready() ? static_cast<int>(sources_.table->bytMyHand.size()) : 0;
 }

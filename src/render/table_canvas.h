@@ -97,6 +97,10 @@ public:
     int HandCount() const;
     int LocalMeldCount() const;
 
+    // Where the turn clock stands for the clock's tag: a chair's seat, or the
+    // centre for 4 and above.
+    Point ClockPlaceForTag(int tag) const;
+
     // Hover looks set by the mouse (the table keeps the session's states).
     // A button in its normal state under the mouse is drawn highlighted.
     void SetHoveredGameButton(int index);  // -1 = none

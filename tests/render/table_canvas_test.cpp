@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <cstdlib>
 
@@ -298,6 +298,16 @@ TEST_F(TableCanvasTest, ShrinkingTheAreaAsksForARepaint) {
     EXPECT_EQ(canvas_.picture().size(), QSize(574, 545));
 }
 
+TEST_F(TableCanvasTest, ClockStandsAtTheChairsSeat) {
+    const ScriptedTable table = StartOfHand();
+    Paint(table);
+    const TableLayout& layout = canvas_.layout();
+    EXPECT_EQ(canvas_.ClockPlaceForTag(255), layout.ptClockCentre);
+    EXPECT_EQ(canvas_.ClockPlaceForTag(4), layout.ptClockCentre);
+    EXPECT_EQ(canvas_.ClockPlaceForTag(0), layout.ptClock[2]) << "chair 0 sits at the bottom";
+    EXPECT_EQ(canvas_.ClockPlaceForTag(3), layout.ptClock[1]);
+}
+
 // --- the mouse over the game area ---
 
 class GameAreaTest : public TableCanvasTest {
@@ -328,6 +338,19 @@ protected:
 
     std::vector<Call> calls_;
 };
+
+TEST_F(GameAreaTest, WidgetShowsTheTableWithItsOverlays) {
+    const ScriptedTable table = MidHand();
+    auto widget = MakeWidget();
+    canvas_.SetSources(table.Sources());
+    widget->resize(kArea.width, kArea.height);
+    widget->show();
+    QCoreApplication::processEvents();
+    canvas_.PaintTable();
+    canvas_.ShowNewestDiscard(3, 15);
+    const QImage shown = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, canvas_.ComposeFrame().convertToFormat(QImage::Format_RGB32));
+}
 
 TEST_F(GameAreaTest, MovingBetweenCentreButtonsHighlightsOnlyTheNewOne) {
     ScriptedTable table = BetweenHands();
