@@ -1,0 +1,350 @@
+#include "server/bot_client.h"
+
+#include <algorithm>
+
+#include "net/byte_reader.h"
+#include "net/requests.h"
+#include "server/room.h"
+#include "server/win_check.h"
+
+namespace qira::server {
+
+BotClient::BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed, Milliseconds think)
+    : lobby_(lobby), name_(std::move(name)), brain_(style, seed), seed_(seed), think_(think) {}
+
+void BotClient::Deliver(const net::Bytes& message) {
+    if (gone_ || message.empty()) return;
+    ++version_;
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room) OnRoom(message);
+    else OnGame(message);
+}
+
+void BotClient::Send(net::Bytes request) {
+    if (!gone_) lobby_.OnMessage(*this, request);
+}
+
+void BotClient::SendLater(net::Bytes request) {
+    auto task = [this, alive = std::weak_ptr<int>(alive_), request = std::move(request)]() mutable {
+        if (!alive.expired()) Send(std::move(request));
+    };
+    if (think_.count() == 0) lobby_.scheduler().Post(std::move(task));
+    else lobby_.scheduler().StartTimer(think_, std::move(task));
+}
+
+void BotClient::ActSoon() {
+    const std::uint64_t version = version_;
+    auto task = [this, alive = std::weak_ptr<int>(alive_), version] {
+        if (!alive.expired() && version == version_ && !gone_) Act();
+    };
+    if (think_.count() == 0) lobby_.scheduler().Post(std::move(task));
+    else lobby_.scheduler().StartTimer(think_, std::move(task));
+}
+
+void BotClient::OnRoom(std::span<const std::uint8_t> m) {
+    if (m.size() < 2) return;
+    const auto fields = net::SplitFields(net::DecodeBody(m, 2));
+    const auto chairFromRecord = [&](const std::vector<std::string>& record) {
+        if (record.size() == 16 && record[0] == name_ && record[4].empty())
+            chair_ = std::atoi(record[13].c_str()) % 4;
+    };
+    switch (m[0]) {
+        case 130:
+            if (m[1] == 3 && fields.size() == 2) name_ = fields[0];
+            if (m[1] == 4) chairFromRecord(fields);
+            if (m[1] == 2) {
+                const std::string text = net::DecodeBody(m, 2);
+                std::size_t begin = 0;
+                while (begin <= text.size()) {
+                    const auto end = std::min(text.find('\n', begin), text.size());
+                    chairFromRecord(net::SplitFields(std::string_view(text).substr(begin, end - begin)));
+                    begin = end + 1;
+                }
+            }
+            return;
+        case 111:
+            // No settings to make: raise a hand; the owner's settings: agree.
+            if (fields.size() >= 7 && (fields[5] == "0" || (fields[3] == "0" && fields[6] != "0")))
+                if (auto raise = net::requests::RaiseHand(name_)) SendLater(std::move(*raise));
+            return;
+        case 112:
+            if (fields.size() > 1 && fields[0] != name_)
+                if (auto agree = net::requests::RaiseHand(name_)) SendLater(std::move(*agree));
+            return;
+        case 109:
+            return LoadSnapshot(m);
+        default:
+            return;
+    }
+}
+
+void BotClient::RemoveFromHand(Tile tile, int copies) {
+    for (int i = 0; i < copies; ++i) {
+        const auto it = std::find(hand_.begin(), hand_.end(), tile);
+        if (it != hand_.end()) hand_.erase(it);
+    }
+}
+
+void BotClient::SeeTile(Tile tile, int copies) {
+    if (IsTile(tile)) seen_[KindIndex(tile)] += copies;
+}
+
+void BotClient::OnGame(std::span<const std::uint8_t> m) {
+    const auto at = [&](std::size_t i) -> int { return i < m.size() ? m[i] : -1; };
+    const int me = chair_;
+    switch (m[0]) {
+        case 17:
+            if (m.size() < 28) return;
+            handRunning_ = true;
+            hand_.clear();
+            melds_.clear();
+            seen_ = {};
+            wild_ = m[27];
+            indicator_ = m[26];
+            SeeTile(indicator_);
+            dealer_ = m[11];
+            noWin_ = ting_ = indicatorsAsked_ = false;
+            betChosen_ = false;
+            turnChair_ = m[15];
+            phase_ = 10;
+            return ActSoon();
+        case 28:
+            if (m.size() < 4) return;
+            if (m[1] == 0) {
+                if (m[2] == me) betChosen_ = true;
+                return;
+            }
+            if (m[2] != me) return;
+            hand_.assign(m.begin() + 4, m.end());
+            fresh_ = curTile_ = m[3];
+            turnChair_ = dealer_;
+            phase_ = 5;
+            return ActSoon();
+        case 25:
+            if (m.size() < 4) return;
+            turnChair_ = m[2];
+            curTile_ = m[3];
+            phase_ = 5;
+            if (m[2] == me) {
+                hand_.push_back(m[3]);
+                fresh_ = m[3];
+            }
+            return ActSoon();
+        case 19: {
+            if (m.size() < 8) return;
+            const int chair = m[2];
+            const Tile tile = m[3];
+            if (chair == me) {
+                RemoveFromHand(tile);
+                if (tile == wild_) noWin_ = true;
+                if (m[4]) ting_ = true;
+            }
+            SeeTile(tile);
+            if (m[6] < 4) {
+                turnChair_ = m[6];
+                curTile_ = m[7];
+                phase_ = 5;
+                if (m[6] == me) {
+                    hand_.push_back(m[7]);
+                    fresh_ = m[7];
+                }
+            } else {
+                turnChair_ = chair;
+                curTile_ = tile;
+                phase_ = 0;
+            }
+            return ActSoon();
+        }
+        case 20: case 21: {
+            if (m.size() < 4) return;
+            const int chair = m[2];
+            const Tile tile = m[3];
+            const Tile claimed = curTile_;
+            if (m[0] == 20) {
+                for (int t = tile; t < tile + 3; ++t)
+                    if (t != claimed) chair == me ? RemoveFromHand(static_cast<Tile>(t)) : SeeTile(static_cast<Tile>(t));
+                if (chair == me) melds_.push_back({MeldKind::Chow, tile, static_cast<std::uint8_t>(turnChair_)});
+            } else {
+                chair == me ? RemoveFromHand(tile, 2) : SeeTile(tile, 2);
+                if (chair == me) melds_.push_back({MeldKind::Pung, tile, static_cast<std::uint8_t>(turnChair_)});
+            }
+            turnChair_ = chair;
+            curTile_ = tile;
+            phase_ = m[0] == 20 ? 1 : 2;
+            return ActSoon();
+        }
+        case 22: {
+            if (m.size() < 5) return;
+            const auto kind = static_cast<MeldKind>(m[1]);
+            const int chair = m[2];
+            const Tile tile = m[3];
+            const bool onDiscard = phase_ == 0;
+            if (chair == me) {
+                if (onDiscard) {
+                    RemoveFromHand(tile, 3);
+                    melds_.push_back({kind, tile, static_cast<std::uint8_t>(turnChair_)});
+                } else if (kind == MeldKind::ConcealedKong) {
+                    RemoveFromHand(tile, 4);
+                    melds_.push_back({kind, tile, static_cast<std::uint8_t>(me)});
+                } else {
+                    RemoveFromHand(tile, 1);
+                    for (Meld& meld : melds_)
+                        if (meld.kind == MeldKind::Pung && meld.tile == tile) meld.kind = MeldKind::ExposedKong;
+                }
+                hand_.push_back(m[4]);
+                fresh_ = m[4];
+            } else if (kind == MeldKind::ExposedKong) {
+                SeeTile(tile, onDiscard ? 3 : 1);
+            }
+            turnChair_ = chair;
+            curTile_ = tile;
+            phase_ = m[1];
+            return ActSoon();
+        }
+        case 30:
+            if (at(1) == me) {
+                RemoveFromHand(indicator_, 3);
+                melds_.push_back({MeldKind::Pung, indicator_, static_cast<std::uint8_t>(me)});
+                indicatorsAsked_ = true;
+            } else {
+                SeeTile(indicator_, 3);
+            }
+            return ActSoon();
+        case 29:
+            if (m.size() == 3 && m[2] == me) {
+                turnChair_ = me;
+                phase_ = 9;
+                return ActSoon();
+            }
+            return;
+        case 2:
+            if (m.size() < 3 || m.size() < 3u + m[2]) return;
+            hand_.assign(m.begin() + 3, m.begin() + 3 + m[2]);
+            return ActSoon();
+        case 23: case 27:
+            handRunning_ = false;
+            phase_ = 100;
+            if (me >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(me)));
+            return;
+        default:
+            return;
+    }
+}
+
+void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
+    net::ByteReader r(m, 2);
+    const auto running = r.Byte();
+    if (!running || *running == 0 || !r.Byte()) {
+        handRunning_ = false;
+        phase_ = 100;
+        // Between hands at a table that has played: get ready for the next.
+        if (chair_ >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(chair_)));
+        return;
+    }
+    handRunning_ = true;
+    melds_.clear();
+    seen_ = {};
+    for (int c = 0; c < kChairs; ++c) {
+        const int n = r.Byte().value_or(0);
+        for (int i = 0; i < n; ++i) {
+            const auto kind = static_cast<MeldKind>(r.Byte().value_or(1));
+            const Tile tile = r.Byte().value_or(0);
+            const auto source = r.Byte().value_or(0);
+            if (c == chair_) melds_.push_back({kind, tile, source});
+            if (kind == MeldKind::Chow)
+                for (int t = tile; t < tile + 3; ++t) SeeTile(static_cast<Tile>(t));
+            else
+                SeeTile(tile, kind == MeldKind::Pung ? 3 : 4);
+        }
+    }
+    for (int c = 0; c < kChairs; ++c) {
+        const int n = r.Byte().value_or(0);
+        for (int i = 0; i < n; ++i) SeeTile(r.Byte().value_or(0));
+    }
+    for (int c = 0; c < kChairs; ++c) {
+        r.Byte();
+        r.Byte();
+        const auto ting = r.Byte().value_or(0);
+        if (c == chair_) ting_ = ting != 0;
+    }
+    for (int c = 0; c < kChairs; ++c) {
+        const auto noWin = r.Byte().value_or(0);
+        if (c == chair_) noWin_ = noWin != 0;
+    }
+    for (int c = 0; c < kChairs; ++c) {
+        const auto bets = r.Byte().value_or(0);
+        if (c == chair_) betChosen_ = bets != 4;
+    }
+    const int n = r.Byte().value_or(0);
+    hand_.clear();
+    for (int i = 0; i < n; ++i) hand_.push_back(r.Byte().value_or(0));
+    dealer_ = r.Byte().value_or(0);
+    r.Byte();
+    r.Byte();
+    turnChair_ = r.Byte().value_or(0);
+    phase_ = r.Byte().value_or(0);
+    curTile_ = r.Byte().value_or(0);
+    fresh_ = curTile_;
+    r.Byte();
+    indicator_ = r.Byte().value_or(0);
+    wild_ = r.Byte().value_or(0);
+    SeeTile(indicator_);
+    indicatorsAsked_ = true;
+    ActSoon();
+}
+
+BotView BotClient::View() const {
+    BotView view;
+    view.hand = hand_;
+    view.melds = melds_;
+    view.wild = wild_;
+    view.indicator = indicator_;
+    view.noWin = noWin_;
+    view.ting = ting_;
+    view.freshTile = fresh_;
+    view.seen = seen_;
+    return view;
+}
+
+void BotClient::Act() {
+    if (!handRunning_ || chair_ < 0) return;
+    const auto me = static_cast<std::uint8_t>(chair_);
+    if (phase_ == 10) {
+        if (betChosen_) return;
+        betChosen_ = true;
+        // Smart players take a side bet now and then; it raises the stakes both ways.
+        const std::uint8_t bets = brain_.style() == BotStyle::Smart ? static_cast<std::uint8_t>(seed_++ % 5 == 0 ? 1 : (seed_ % 7 == 0 ? 2 : 0)) : 0;
+        return Send(net::requests::SideBets(me, bets));
+    }
+    if (phase_ == 9 && turnChair_ == chair_) return Send(net::requests::RobKongAnswer(me, true));
+    if (phase_ == 0 && turnChair_ != chair_) return ActOnDiscard();
+    if (turnChair_ == chair_ && phase_ >= 1 && phase_ <= 5 && hand_.size() % 3 == 2) return ActOnOwnTurn();
+}
+
+void BotClient::ActOnOwnTurn() {
+    const auto me = static_cast<std::uint8_t>(chair_);
+    if (!indicatorsAsked_ && std::count(hand_.begin(), hand_.end(), indicator_) >= 3) {
+        indicatorsAsked_ = true;
+        return Send(net::requests::ThreeIndicatorKong(me));
+    }
+    if (phase_ >= 3) {
+        if (CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, fresh_)) return Send(net::requests::Win(me));
+        if (const auto kong = brain_.ChooseOwnKong(View()))
+            return Send(net::requests::Kong(me, static_cast<std::uint8_t>(kong->kind), kong->tile));
+    }
+    const Tile tile = brain_.ChooseDiscard(View());
+    Send(net::requests::Discard(me, tile, 0, 0));
+}
+
+void BotClient::ActOnDiscard() {
+    const auto me = static_cast<std::uint8_t>(chair_);
+    const Tile tile = curTile_;
+    const BotView view = View();
+    if (!noWin_ && CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile)) return Send(net::requests::Win(me));
+    if (brain_.WantsExposedKong(view, tile)) return Send(net::requests::Kong(me, 4, tile));
+    if (brain_.WantsPung(view, tile)) return Send(net::requests::Pung(me, tile));
+    if ((turnChair_ + 1) % 4 == chair_)
+        if (const auto chow = brain_.ChooseChow(view, tile)) return Send(net::requests::Chow(me, *chow));
+    Send(net::requests::Pass(me));
+}
+
+}  // namespace qira::server

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <deque>
+#include <utility>
+
+// The server runs on one event loop. Tables and computer players only ever
+// ask it for two things: run a task soon, or run it after a delay. The Qt
+// loop implements this for the real server; ManualScheduler runs the same
+// code in virtual time, deterministically, for self-play and tests.
+namespace qira::server {
+
+using Milliseconds = std::chrono::milliseconds;
+
+class Scheduler {
+public:
+    using Task = std::function<void()>;
+    using TimerId = std::uint64_t;
+
+    virtual ~Scheduler() = default;
+    virtual void Post(Task task) = 0;
+    virtual TimerId StartTimer(Milliseconds delay, Task task) = 0;
+    virtual void CancelTimer(TimerId id) = 0;
+};
+
+// Runs posted tasks in order and timers in virtual time: a timer fires only
+// when no posted task is waiting, and the clock jumps to its deadline.
+class ManualScheduler final : public Scheduler {
+public:
+    void Post(Task task) override { tasks_.push_back(std::move(task)); }
+    TimerId StartTimer(Milliseconds delay, Task task) override {
+        const TimerId id = ++lastId_;
+        timers_.emplace(std::make_pair(now_ + delay, id), std::move(task));
+        return id;
+    }
+    void CancelTimer(TimerId id) override {
+        for (auto it = timers_.begin(); it != timers_.end(); ++it)
+            if (it->first.second == id) {
+                timers_.erase(it);
+                return;
+            }
+    }
+
+    // Runs one task or fires the next timer; false when nothing is left.
+    bool Step() {
+        if (!tasks_.empty()) {
+            auto task = std::move(tasks_.front());
+            tasks_.pop_front();
+            task();
+            return true;
+        }
+        if (timers_.empty()) return false;
+        auto node = timers_.extract(timers_.begin());
+        now_ = node.key().first;
+        node.mapped()();
+        return true;
+    }
+    // Runs until `done` holds or nothing is left; returns whether `done` holds.
+    template <typename Predicate>
+    bool RunUntil(Predicate done, std::uint64_t maxSteps = 50'000'000) {
+        for (std::uint64_t i = 0; i < maxSteps && !done(); ++i)
+            if (!Step()) break;
+        return done();
+    }
+    Milliseconds Now() const { return now_; }
+
+private:
+    std::deque<Task> tasks_;
+    std::map<std::pair<Milliseconds, TimerId>, Task> timers_;
+    Milliseconds now_{0};
+    TimerId lastId_ = 0;
+};
+
+}  // namespace qira::server

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+struct sqlite3;
+
+namespace qira::server {
+
+struct UserStats {
+    std::int64_t id = 0;
+    std::int64_t points = 1000;
+    std::int64_t experience = 0;
+    std::int64_t hands = 0;
+    std::int64_t wins = 0;
+    std::int64_t losses = 0;
+    std::int64_t draws = 0;
+    std::int64_t escapes = 0;
+};
+
+enum class HandResult { Win, Loss, Draw };
+
+// What one hand changed for one user.
+struct StatsChange {
+    std::string name;
+    HandResult result = HandResult::Draw;
+    bool escaped = false;
+    std::int64_t points = 0;      // actual score, may be negative
+    std::int64_t experience = 0;
+};
+
+class StatsStore {
+public:
+    virtual ~StatsStore() = default;
+    // The user's numbers; a new user is created with the starting numbers.
+    virtual UserStats Load(const std::string& name) = 0;
+    // Applies the changes of one hand, all or nothing, and returns the
+    // numbers afterwards by name.
+    virtual std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) = 0;
+};
+
+void ApplyChange(UserStats& stats, const StatsChange& change);
+
+class MemoryStatsStore final : public StatsStore {
+public:
+    UserStats Load(const std::string& name) override;
+    std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override;
+
+private:
+    std::map<std::string, UserStats> users_;
+    std::int64_t lastId_ = 0;
+};
+
+// Statistics in an SQLite file; every hand is one transaction.
+class SqliteStatsStore final : public StatsStore {
+public:
+    // Opens or creates the database; throws std::runtime_error when it cannot.
+    explicit SqliteStatsStore(const std::string& path);
+    ~SqliteStatsStore() override;
+    SqliteStatsStore(const SqliteStatsStore&) = delete;
+    SqliteStatsStore& operator=(const SqliteStatsStore&) = delete;
+
+    UserStats Load(const std::string& name) override;
+    std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override;
+
+private:
+    void Execute(const char* sql);
+    std::optional<UserStats> Find(const std::string& name);
+
+    sqlite3* db_ = nullptr;
+};
+
+// The default database path: $XDG_DATA_HOME/qira/server.sqlite, or
+// ~/.local/share/qira/server.sqlite.
+std::string DefaultDatabasePath();
+
+}  // namespace qira::server
