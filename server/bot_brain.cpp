@@ -104,12 +104,14 @@ int BotBrain::BestAfterDiscard(std::vector<Tile> hand, std::size_t meldCount, Ti
 Tile BotBrain::ChooseDiscard(const BotView& view) {
     const auto& hand = view.hand;
     if (hand.empty()) return 0;
-    if (view.ting && std::count(hand.begin(), hand.end(), view.freshTile) > 0) return view.freshTile;
+    if (view.ting && std::count(hand.begin(), hand.end(), view.freshTile) > 0)
+        return view.freshTile;
     if (style_ == BotStyle::RandomDiscard) return hand[random_() % hand.size()];
 
     std::vector<Tile> candidates;
     for (Tile t : hand)
-        if (t != view.wild && std::find(candidates.begin(), candidates.end(), t) == candidates.end())
+        if (t != view.wild &&
+            std::find(candidates.begin(), candidates.end(), t) == candidates.end())
             candidates.push_back(t);
     if (candidates.empty()) return hand.back();
 
@@ -138,7 +140,8 @@ Tile BotBrain::ChooseDiscard(const BotView& view) {
                 std::abs(int(other) - int(t)) <= 2)
                 ++fit;
         fit += std::count(rest.begin(), rest.end(), t) * 2;
-        if (shanten < bestShanten || useful > bestUseful || (useful == bestUseful && fit < bestFit)) {
+        if (shanten < bestShanten || useful > bestUseful ||
+            (useful == bestUseful && fit < bestFit)) {
             best = t;
             bestShanten = shanten;
             bestUseful = useful;
@@ -155,7 +158,8 @@ std::optional<Tile> BotBrain::ChooseChow(const BotView& view, Tile discard) {
     std::optional<Tile> choice;
     int best = now;
     for (int start = discard - 2; start <= discard; ++start) {
-        if (start < 0 || SuitOf(static_cast<Tile>(start)) != SuitOf(discard) || RankOf(static_cast<Tile>(start)) > 7)
+        if (start < 0 || SuitOf(static_cast<Tile>(start)) != SuitOf(discard) ||
+            RankOf(static_cast<Tile>(start)) > 7)
             continue;
         auto rest = view.hand;
         bool ok = true;

@@ -9,14 +9,17 @@
 
 namespace qira::server {
 
-BotClient::BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed, Milliseconds think)
+BotClient::BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed,
+                     Milliseconds think)
     : lobby_(lobby), name_(std::move(name)), brain_(style, seed), seed_(seed), think_(think) {}
 
 void BotClient::Deliver(const net::Bytes& message) {
     if (gone_ || message.empty()) return;
     ++version_;
-    if (net::RouteOf(message[0]) == net::MessageRoute::Room) OnRoom(message);
-    else OnGame(message);
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room)
+        OnRoom(message);
+    else
+        OnGame(message);
 }
 
 void BotClient::Send(net::Bytes request) {
@@ -27,8 +30,10 @@ void BotClient::SendLater(net::Bytes request) {
     auto task = [this, alive = std::weak_ptr<int>(alive_), request = std::move(request)]() mutable {
         if (!alive.expired()) Send(std::move(request));
     };
-    if (think_.count() == 0) lobby_.scheduler().Post(std::move(task));
-    else lobby_.scheduler().StartTimer(think_, std::move(task));
+    if (think_.count() == 0)
+        lobby_.scheduler().Post(std::move(task));
+    else
+        lobby_.scheduler().StartTimer(think_, std::move(task));
 }
 
 void BotClient::ActSoon() {
@@ -36,8 +41,10 @@ void BotClient::ActSoon() {
     auto task = [this, alive = std::weak_ptr<int>(alive_), version] {
         if (!alive.expired() && version == version_ && !gone_) Act();
     };
-    if (think_.count() == 0) lobby_.scheduler().Post(std::move(task));
-    else lobby_.scheduler().StartTimer(think_, std::move(task));
+    if (think_.count() == 0)
+        lobby_.scheduler().Post(std::move(task));
+    else
+        lobby_.scheduler().StartTimer(think_, std::move(task));
 }
 
 void BotClient::OnRoom(std::span<const std::uint8_t> m) {
@@ -56,7 +63,8 @@ void BotClient::OnRoom(std::span<const std::uint8_t> m) {
                 std::size_t begin = 0;
                 while (begin <= text.size()) {
                     const auto end = std::min(text.find('\n', begin), text.size());
-                    chairFromRecord(net::SplitFields(std::string_view(text).substr(begin, end - begin)));
+                    chairFromRecord(
+                        net::SplitFields(std::string_view(text).substr(begin, end - begin)));
                     begin = end + 1;
                 }
             }
@@ -154,18 +162,23 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             }
             return ActSoon();
         }
-        case 20: case 21: {
+        case 20:
+        case 21: {
             if (m.size() < 4) return;
             const int chair = m[2];
             const Tile tile = m[3];
             const Tile claimed = curTile_;
             if (m[0] == 20) {
                 for (int t = tile; t < tile + 3; ++t)
-                    if (t != claimed) chair == me ? RemoveFromHand(static_cast<Tile>(t)) : SeeTile(static_cast<Tile>(t));
-                if (chair == me) melds_.push_back({MeldKind::Chow, tile, static_cast<std::uint8_t>(turnChair_)});
+                    if (t != claimed)
+                        chair == me ? RemoveFromHand(static_cast<Tile>(t))
+                                    : SeeTile(static_cast<Tile>(t));
+                if (chair == me)
+                    melds_.push_back({MeldKind::Chow, tile, static_cast<std::uint8_t>(turnChair_)});
             } else {
                 chair == me ? RemoveFromHand(tile, 2) : SeeTile(tile, 2);
-                if (chair == me) melds_.push_back({MeldKind::Pung, tile, static_cast<std::uint8_t>(turnChair_)});
+                if (chair == me)
+                    melds_.push_back({MeldKind::Pung, tile, static_cast<std::uint8_t>(turnChair_)});
             }
             turnChair_ = chair;
             curTile_ = tile;
@@ -188,7 +201,8 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
                 } else {
                     RemoveFromHand(tile, 1);
                     for (Meld& meld : melds_)
-                        if (meld.kind == MeldKind::Pung && meld.tile == tile) meld.kind = MeldKind::ExposedKong;
+                        if (meld.kind == MeldKind::Pung && meld.tile == tile)
+                            meld.kind = MeldKind::ExposedKong;
                 }
                 hand_.push_back(m[4]);
                 fresh_ = m[4];
@@ -220,7 +234,8 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             if (m.size() < 3 || m.size() < 3u + m[2]) return;
             hand_.assign(m.begin() + 3, m.begin() + 3 + m[2]);
             return ActSoon();
-        case 23: case 27:
+        case 23:
+        case 27:
             handRunning_ = false;
             phase_ = 100;
             if (me >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(me)));
@@ -237,7 +252,8 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
         handRunning_ = false;
         phase_ = 100;
         // Between hands at a table that has played: get ready for the next.
-        if (chair_ >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(chair_)));
+        if (chair_ >= 0)
+            SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(chair_)));
         return;
     }
     handRunning_ = true;
@@ -312,12 +328,16 @@ void BotClient::Act() {
         if (betChosen_) return;
         betChosen_ = true;
         // Smart players take a side bet now and then; it raises the stakes both ways.
-        const std::uint8_t bets = brain_.style() == BotStyle::Smart ? static_cast<std::uint8_t>(seed_++ % 5 == 0 ? 1 : (seed_ % 7 == 0 ? 2 : 0)) : 0;
+        const std::uint8_t bets =
+            brain_.style() == BotStyle::Smart
+                ? static_cast<std::uint8_t>(seed_++ % 5 == 0 ? 1 : (seed_ % 7 == 0 ? 2 : 0))
+                : 0;
         return Send(net::requests::SideBets(me, bets));
     }
     if (phase_ == 9 && turnChair_ == chair_) return Send(net::requests::RobKongAnswer(me, true));
     if (phase_ == 0 && turnChair_ != chair_) return ActOnDiscard();
-    if (turnChair_ == chair_ && phase_ >= 1 && phase_ <= 5 && hand_.size() % 3 == 2) return ActOnOwnTurn();
+    if (turnChair_ == chair_ && phase_ >= 1 && phase_ <= 5 && hand_.size() % 3 == 2)
+        return ActOnOwnTurn();
 }
 
 void BotClient::ActOnOwnTurn() {
@@ -327,7 +347,8 @@ void BotClient::ActOnOwnTurn() {
         return Send(net::requests::ThreeIndicatorKong(me));
     }
     if (phase_ >= 3) {
-        if (CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, fresh_)) return Send(net::requests::Win(me));
+        if (CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, fresh_))
+            return Send(net::requests::Win(me));
         if (const auto kong = brain_.ChooseOwnKong(View()))
             return Send(net::requests::Kong(me, static_cast<std::uint8_t>(kong->kind), kong->tile));
     }
@@ -339,11 +360,13 @@ void BotClient::ActOnDiscard() {
     const auto me = static_cast<std::uint8_t>(chair_);
     const Tile tile = curTile_;
     const BotView view = View();
-    if (!noWin_ && CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile)) return Send(net::requests::Win(me));
+    if (!noWin_ && CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
+        return Send(net::requests::Win(me));
     if (brain_.WantsExposedKong(view, tile)) return Send(net::requests::Kong(me, 4, tile));
     if (brain_.WantsPung(view, tile)) return Send(net::requests::Pung(me, tile));
     if ((turnChair_ + 1) % 4 == chair_)
-        if (const auto chow = brain_.ChooseChow(view, tile)) return Send(net::requests::Chow(me, *chow));
+        if (const auto chow = brain_.ChooseChow(view, tile))
+            return Send(net::requests::Chow(me, *chow));
     Send(net::requests::Pass(me));
 }
 

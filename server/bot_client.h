@@ -20,7 +20,8 @@ class Lobby;
 // of the lobby.
 class BotClient final : public Peer {
 public:
-    BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed, Milliseconds think);
+    BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed,
+              Milliseconds think);
 
     void Deliver(const net::Bytes& message) override;
     void Disconnect() override { gone_ = true; }

@@ -8,7 +8,9 @@
 
 namespace qira::server {
 
-bool ItemsData::Has(int id) const { return std::find(itemIds.begin(), itemIds.end(), id) != itemIds.end(); }
+bool ItemsData::Has(int id) const {
+    return std::find(itemIds.begin(), itemIds.end(), id) != itemIds.end();
+}
 
 std::optional<ItemsData> ParseItems(std::string_view text) {
     std::vector<std::string> types;
@@ -24,7 +26,9 @@ std::optional<ItemsData> ParseItems(std::string_view text) {
         for (std::string word; words >> word;) fields.push_back(word);
         if (fields.empty() || fields[0][0] == '#') continue;
         const auto isNumber = [](const std::string& s) {
-            return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-'; });
+            return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+                return (c >= '0' && c <= '9') || c == '-';
+            });
         };
         if (fields[0] == "type" && fields.size() == 2) {
             types.push_back(fields[1]);

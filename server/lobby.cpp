@@ -20,7 +20,10 @@ void Logger::Line(const std::string& text) const {
 }
 
 Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config)
-    : scheduler_(scheduler), stats_(stats), config_(std::move(config)), logger_(config_.log),
+    : scheduler_(scheduler),
+      stats_(stats),
+      config_(std::move(config)),
+      logger_(config_.log),
       random_(config_.seed) {}
 
 Lobby::~Lobby() {
@@ -89,7 +92,8 @@ std::string Lobby::UniqueName(const std::string& wanted) const {
 
 Table& Lobby::TableForNewPlayer() {
     for (const auto& table : tables_)
-        if (table->FreeChair() >= 0 && !table->HandRunning() && table->HandsPlayed() == 0 && table->HasHuman())
+        if (table->FreeChair() >= 0 && !table->HandRunning() && table->HandsPlayed() == 0 &&
+            table->HasHuman())
             return *table;
     tables_.push_back(std::make_unique<Table>(*this, nextTableNumber_++));
     return *tables_.back();
@@ -97,13 +101,15 @@ Table& Lobby::TableForNewPlayer() {
 
 void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry) {
     const auto fields = net::SplitFields(net::DecodeBody(entry, 2));
-    if (entry.size() < 2 || entry[0] != 130 || entry[1] != 0 || fields.size() < 3 || fields[1] != "QIRA") {
+    if (entry.size() < 2 || entry[0] != 130 || entry[1] != 0 || fields.size() < 3 ||
+        fields[1] != "QIRA") {
         logger_.Line("protocol error from " + peer.Describe() + ": expected the entry message");
         peer.Disconnect();
         return;
     }
     const bool allowWatch = fields[2] == "1";
-    if (User* back = FindUser(hello.name); back && !back->peer && !back->isBot && back->table && back->chair >= 0) {
+    if (User* back = FindUser(hello.name);
+        back && !back->peer && !back->isBot && back->table && back->chair >= 0) {
         back->peer = &peer;
         back->allowWatch = allowWatch;
         byPeer_[&peer] = back;
@@ -145,8 +151,9 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     user.stats = stats_.Load(user.name);
     user.portrait = 1000 + chair;
     const Milliseconds think = table.HasHuman() ? config_.botThink : Milliseconds{0};
-    auto bot = std::make_unique<BotClient>(*this, user.name, style,
-                                           config_.seed * 7919u + static_cast<std::uint32_t>(nextBotNumber_), think);
+    auto bot = std::make_unique<BotClient>(
+        *this, user.name, style, config_.seed * 7919u + static_cast<std::uint32_t>(nextBotNumber_),
+        think);
     user.peer = bot.get();
     byPeer_[bot.get()] = &user;
     bots_[&user] = std::move(bot);
@@ -169,7 +176,8 @@ void Lobby::ForgetUser(User& user) {
         bots_.erase(b);
     }
     std::shared_ptr<User> kept;
-    if (const auto u = std::find_if(users_.begin(), users_.end(), [&](const auto& p) { return p.get() == &user; });
+    if (const auto u = std::find_if(users_.begin(), users_.end(),
+                                    [&](const auto& p) { return p.get() == &user; });
         u != users_.end()) {
         kept = std::move(*u);
         users_.erase(u);
@@ -180,7 +188,8 @@ void Lobby::ForgetUser(User& user) {
 void Lobby::CloseTableIfEmpty(Table& table) {
     Table* target = &table;
     scheduler_.Post([this, target] {
-        const auto it = std::find_if(tables_.begin(), tables_.end(), [&](const auto& t) { return t.get() == target; });
+        const auto it = std::find_if(tables_.begin(), tables_.end(),
+                                     [&](const auto& t) { return t.get() == target; });
         if (it == tables_.end() || target->HasHuman()) return;
         logger_.Line("table " + std::to_string(target->number()) + " closes");
         for (User* user : target->Everyone()) {
@@ -198,15 +207,19 @@ Table& Lobby::OpenBotTable(std::span<const BotStyle> styles) {
     Table& table = *tables_.back();
     table.KeepWithoutHumans();
     for (int chair = 0; chair < kChairs; ++chair)
-        AddBot(table, chair, chair < static_cast<int>(styles.size()) ? styles[chair] : BotStyle::Smart);
+        AddBot(table, chair,
+               chair < static_cast<int>(styles.size()) ? styles[chair] : BotStyle::Smart);
     return table;
 }
 
 void Lobby::CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn) {
     ++tally_.hands;
-    if (winnerNames.empty()) ++tally_.drawn;
-    else if (selfDrawn) ++tally_.selfDrawn;
-    else ++tally_.onDiscard;
+    if (winnerNames.empty())
+        ++tally_.drawn;
+    else if (selfDrawn)
+        ++tally_.selfDrawn;
+    else
+        ++tally_.onDiscard;
     for (const auto& name : winnerNames) ++tally_.winsByName[name];
 }
 

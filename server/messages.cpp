@@ -25,8 +25,12 @@ void AppendInt32BE(Bytes& out, std::int32_t value) {
     out.push_back(static_cast<std::uint8_t>(u));
 }
 
-Bytes OnlookerArrived(std::string_view record) { return Text(130, 0, record); }
-Bytes TableReset() { return {130, 1}; }
+Bytes OnlookerArrived(std::string_view record) {
+    return Text(130, 0, record);
+}
+Bytes TableReset() {
+    return {130, 1};
+}
 Bytes UserList(std::span<const std::string> records) {
     std::string text;
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -38,12 +42,24 @@ Bytes UserList(std::span<const std::string> records) {
 Bytes Identity(std::string_view name, std::string_view viewName) {
     return Text(130, 3, net::JoinFields({name, viewName}));
 }
-Bytes UserArrived(std::string_view record) { return Text(130, 4, record); }
-Bytes PlayerBack(std::string_view name) { return Text(108, 0, name); }
-Bytes PlayerDropped(std::string_view name) { return Text(108, 3, name); }
-Bytes OnlookerLeft(std::string_view name) { return Text(108, 4, name); }
-Bytes RefreshUser(std::string_view record) { return Text(108, 6, record); }
-Bytes UserLeft(std::string_view name) { return Text(110, 0, name); }
+Bytes UserArrived(std::string_view record) {
+    return Text(130, 4, record);
+}
+Bytes PlayerBack(std::string_view name) {
+    return Text(108, 0, name);
+}
+Bytes PlayerDropped(std::string_view name) {
+    return Text(108, 3, name);
+}
+Bytes OnlookerLeft(std::string_view name) {
+    return Text(108, 4, name);
+}
+Bytes RefreshUser(std::string_view record) {
+    return Text(108, 6, record);
+}
+Bytes UserLeft(std::string_view name) {
+    return Text(110, 0, name);
+}
 
 Bytes Settings(const SettingsOffer& offer) {
     std::vector<std::string> fields{std::to_string(offer.table),
@@ -93,7 +109,9 @@ Bytes NewHand(const HandStart& start) {
     return out;
 }
 
-Bytes BetChosen(std::uint8_t chair, std::uint8_t bets) { return {28, 0, chair, bets}; }
+Bytes BetChosen(std::uint8_t chair, std::uint8_t bets) {
+    return {28, 0, chair, bets};
+}
 
 Bytes Deal(std::uint8_t chair, Tile curTile, std::span<const Tile> hand) {
     Bytes out{28, 1, chair, curTile};
@@ -101,25 +119,39 @@ Bytes Deal(std::uint8_t chair, Tile curTile, std::span<const Tile> hand) {
     return out;
 }
 
-Bytes ReadyForNext(std::uint8_t chair) { return {18, chair}; }
-Bytes Draw(std::uint8_t chair, Tile tile) { return {25, 0, chair, tile}; }
+Bytes ReadyForNext(std::uint8_t chair) {
+    return {18, chair};
+}
+Bytes Draw(std::uint8_t chair, Tile tile) {
+    return {25, 0, chair, tile};
+}
 Bytes Discarded(std::uint8_t chair, Tile tile, std::uint8_t ting, std::uint8_t nextChair,
                 Tile nextTile) {
     return {19, 0, chair, tile, ting, 0, nextChair, nextTile};
 }
-Bytes Chowed(std::uint8_t chair, Tile lowest) { return {20, 1, chair, lowest}; }
-Bytes Punged(std::uint8_t chair, Tile tile) { return {21, 2, chair, tile}; }
+Bytes Chowed(std::uint8_t chair, Tile lowest) {
+    return {20, 1, chair, lowest};
+}
+Bytes Punged(std::uint8_t chair, Tile tile) {
+    return {21, 2, chair, tile};
+}
 Bytes Konged(MeldKind kind, std::uint8_t chair, Tile tile, Tile replacement) {
     return {22, static_cast<std::uint8_t>(kind), chair, tile, replacement};
 }
-Bytes ThreeIndicators(std::uint8_t chair) { return {30, chair}; }
-Bytes MayRobKong(std::uint8_t chair) { return {29, 0, chair}; }
+Bytes ThreeIndicators(std::uint8_t chair) {
+    return {30, chair};
+}
+Bytes MayRobKong(std::uint8_t chair) {
+    return {29, 0, chair};
+}
 Bytes HandResync(std::span<const Tile> hand) {
     Bytes out{2, 0, static_cast<std::uint8_t>(hand.size())};
     out.insert(out.end(), hand.begin(), hand.end());
     return out;
 }
-Bytes DrawnGame() { return {27, 0}; }
+Bytes DrawnGame() {
+    return {27, 0};
+}
 
 Bytes Notice(std::string_view text) {
     Bytes out{26};
@@ -133,16 +165,23 @@ Bytes MustStop(std::uint8_t chair, std::string_view reason) {
     return out;
 }
 
-Bytes WatchPermission(bool allowed) { return {113, 0, static_cast<std::uint8_t>(allowed ? 1 : 0)}; }
+Bytes WatchPermission(bool allowed) {
+    return {113, 0, static_cast<std::uint8_t>(allowed ? 1 : 0)};
+}
 
 Bytes ChatRelay(std::string_view joinedFields) {
     Bytes out{1};
-    if (const auto gbk = net::Utf8ToGbk(joinedFields)) out.insert(out.end(), gbk->begin(), gbk->end());
+    if (const auto gbk = net::Utf8ToGbk(joinedFields))
+        out.insert(out.end(), gbk->begin(), gbk->end());
     return out;
 }
 
-Bytes ItemCatalogue(std::string_view text) { return Text(133, 0, text); }
-Bytes OwnItems(std::string_view text) { return Text(133, 1, text); }
+Bytes ItemCatalogue(std::string_view text) {
+    return Text(133, 0, text);
+}
+Bytes OwnItems(std::string_view text) {
+    return Text(133, 1, text);
+}
 Bytes ItemUsed(std::uint8_t userA, std::uint8_t userB, std::int32_t item) {
     Bytes out{133, 3, userA, userB};
     AppendInt32BE(out, item);

@@ -15,6 +15,7 @@ class QtScheduler final : public QObject, public Scheduler {
     Q_OBJECT
 public:
     explicit QtScheduler(QObject* parent = nullptr) : QObject(parent) {}
+    ~QtScheduler() override;
 
     void Post(Task task) override;
     TimerId StartTimer(Milliseconds delay, Task task) override;
@@ -22,10 +23,7 @@ public:
     std::size_t PendingTimers() const { return timers_.size(); }
 
 private:
-    struct LaterDeleter {
-        void operator()(QTimer* timer) const { timer->deleteLater(); }
-    };
-    std::map<TimerId, std::unique_ptr<QTimer, LaterDeleter>> timers_;
+    std::map<TimerId, std::unique_ptr<QTimer>> timers_;
     TimerId lastId_ = 0;
 };
 

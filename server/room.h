@@ -45,8 +45,8 @@ struct User {
     bool isBot = false;
     bool allowWatch = false;
     Table* table = nullptr;
-    int chair = -1;          // -1 for an onlooker
-    std::string watched;     // an onlooker's player
+    int chair = -1;       // -1 for an onlooker
+    std::string watched;  // an onlooker's player
     UserStats stats;
     int portrait = 0;
 };
@@ -144,7 +144,8 @@ private:
     void MaybeStartHand();
     void StartHand();
     void Deal();
-    void FinishHand(const std::vector<std::uint8_t>& winners, const std::array<std::int32_t, 4>& actual);
+    void FinishHand(const std::vector<std::uint8_t>& winners,
+                    const std::array<std::int32_t, 4>& actual);
     void ArmBotFill();
     void ReplaceWithBot(int chair);
 
@@ -177,7 +178,8 @@ private:
     void CountAutoPlay(int chair);
     void PlayForAbsentSoon(int chair);
 
-    void Refuse(const User& user, std::span<const std::uint8_t> message, const std::string& why) const;
+    void Refuse(const User& user, std::span<const std::uint8_t> message,
+                const std::string& why) const;
     void HandleGame(User& user, std::span<const std::uint8_t> message);
     void HandleRoom(User& user, std::span<const std::uint8_t> message);
     void RelayChat(User& user, std::span<const std::uint8_t> message);

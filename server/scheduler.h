@@ -2,9 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
-#include <deque>
 #include <utility>
 
 // The server runs on one event loop. Tables and computer players only ever

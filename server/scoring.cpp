@@ -38,9 +38,12 @@ Items WinnerItems(const WinContext& c, std::uint8_t winner) {
         for (int count : CountKinds(full))
             if (count == 4) ++quads;
         if (CountOf(full, c.wild) == 4) --quads;  // the wild tiles stand for other tiles
-        if (quads <= 0) items[item::kSevenPairs] = 2;
-        else if (quads == 1) items[item::kLuxurySevenPairs] = 4;
-        else items[item::kSuperSevenPairs] = 8;
+        if (quads <= 0)
+            items[item::kSevenPairs] = 2;
+        else if (quads == 1)
+            items[item::kLuxurySevenPairs] = 4;
+        else
+            items[item::kSuperSevenPairs] = 8;
     }
     items[item::kNoWilds] = CountOf(full, c.wild) == 0 && !seat.wildKong ? 2 : 1;
     items[item::kFirstBet] = (seat.bets & 1) ? 2 : 1;
@@ -76,7 +79,8 @@ std::int64_t Payment(const WinContext& c, const Items& w, const PayerItems& p) {
     return std::max<std::int64_t>(1, multiplier + added) * c.base;
 }
 
-void AppendWinnerBlock(net::Bytes& out, const WinContext& c, std::uint8_t winner, const Items& items) {
+void AppendWinnerBlock(net::Bytes& out, const WinContext& c, std::uint8_t winner,
+                       const Items& items) {
     const ScoreSeat& seat = c.seats[winner];
     out.push_back(winner);
     const std::size_t melds = std::min<std::size_t>(seat.melds.size(), 5);
@@ -87,7 +91,8 @@ void AppendWinnerBlock(net::Bytes& out, const WinContext& c, std::uint8_t winner
     }
     const std::size_t tiles = std::min<std::size_t>(seat.concealed.size(), 15);
     out.push_back(static_cast<std::uint8_t>(tiles));
-    out.insert(out.end(), seat.concealed.begin(), seat.concealed.begin() + static_cast<std::ptrdiff_t>(tiles));
+    out.insert(out.end(), seat.concealed.begin(),
+               seat.concealed.begin() + static_cast<std::ptrdiff_t>(tiles));
     for (int i = 1; i <= 17; ++i) out.push_back(static_cast<std::uint8_t>(items[i]));
 }
 
@@ -126,7 +131,8 @@ WinOutcome ScoreWin(const WinContext& c) {
     net::Bytes& out = outcome.record;
     out.push_back(23);
     out.push_back(static_cast<std::uint8_t>(c.winners.size()));
-    for (std::size_t i = 0; i < c.winners.size(); ++i) AppendWinnerBlock(out, c, c.winners[i], winnerItems[i]);
+    for (std::size_t i = 0; i < c.winners.size(); ++i)
+        AppendWinnerBlock(out, c, c.winners[i], winnerItems[i]);
     for (int chair = 0; chair < kChairs; ++chair) {
         outcome.actual[chair] = static_cast<std::int32_t>(actual[chair]);
         messages::AppendInt32BE(out, outcome.actual[chair]);

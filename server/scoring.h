@@ -13,10 +13,10 @@ namespace qira::server {
 struct ScoreSeat {
     std::vector<Tile> concealed;  // a winner's tiles without the winning tile
     std::vector<Meld> melds;
-    std::uint8_t bets = 0;        // 1 "挂档" + 2 "漂"
+    std::uint8_t bets = 0;           // 1 "挂档" + 2 "漂"
     std::uint8_t indicatorKong = 0;  // 0 none, 1 "混皮子明杠", 2 "混皮子暗杠"
-    bool wildKong = false;        // a kong of the four wild tiles
-    int concealedKongs = 0;       // wild kong not counted
+    bool wildKong = false;           // a kong of the four wild tiles
+    int concealedKongs = 0;          // wild kong not counted
     int exposedKongs = 0;
 };
 
@@ -52,8 +52,8 @@ inline constexpr int kDiscarder = 1, kSelfDrawn = 2, kOnDiscard = 3, kDealerWins
                      kIndicatorKong = 16, kWildKong = 17;
 }
 namespace payer {
-inline constexpr int kDiscarder = 0, kDealer = 1, kFirstBet = 2, kSecondBet = 3,
-                     kIndicatorKong = 4, kWildKong = 5;
+inline constexpr int kDiscarder = 0, kDealer = 1, kFirstBet = 2, kSecondBet = 3, kIndicatorKong = 4,
+                     kWildKong = 5;
 }
 
 }  // namespace qira::server

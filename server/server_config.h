@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "server/scheduler.h"
 
@@ -30,6 +31,10 @@ struct ServerConfig {
     std::array<int, 6> defaultSettings{10, 100, 1, 50, 500, 0};
     std::uint32_t seed = 1;
     std::string itemsFile;
+    // For tests: the tiles of every hand in draw order (136 codes; the last
+    // one becomes the wild indicator) and the first dealer.
+    std::vector<std::uint8_t> stackedWall;
+    int firstDealer = -1;
     bool log = true;
 };
 

@@ -12,9 +12,15 @@ namespace qira::server {
 void ApplyChange(UserStats& stats, const StatsChange& change) {
     ++stats.hands;
     switch (change.result) {
-        case HandResult::Win: ++stats.wins; break;
-        case HandResult::Loss: ++stats.losses; break;
-        case HandResult::Draw: ++stats.draws; break;
+        case HandResult::Win:
+            ++stats.wins;
+            break;
+        case HandResult::Loss:
+            ++stats.losses;
+            break;
+        case HandResult::Draw:
+            ++stats.draws;
+            break;
     }
     if (change.escaped) ++stats.escapes;
     stats.points += change.points;
@@ -77,7 +83,9 @@ SqliteStatsStore::SqliteStatsStore(const std::string& path) {
         " escapes INTEGER NOT NULL DEFAULT 0)");
 }
 
-SqliteStatsStore::~SqliteStatsStore() { sqlite3_close(db_); }
+SqliteStatsStore::~SqliteStatsStore() {
+    sqlite3_close(db_);
+}
 
 void SqliteStatsStore::Execute(const char* sql) {
     char* error = nullptr;
@@ -92,7 +100,8 @@ std::optional<UserStats> SqliteStatsStore::Find(const std::string& name) {
     Statement select(db_,
                      "SELECT id, points, experience, hands, wins, losses, draws, escapes"
                      " FROM users WHERE name = ?");
-    sqlite3_bind_text(select.handle, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(select.handle, 1, name.c_str(), static_cast<int>(name.size()),
+                      SQLITE_TRANSIENT);
     if (sqlite3_step(select.handle) != SQLITE_ROW) return std::nullopt;
     UserStats stats;
     std::int64_t* fields[] = {&stats.id,   &stats.points, &stats.experience, &stats.hands,
@@ -104,7 +113,8 @@ std::optional<UserStats> SqliteStatsStore::Find(const std::string& name) {
 UserStats SqliteStatsStore::Load(const std::string& name) {
     if (auto found = Find(name)) return *found;
     Statement insert(db_, "INSERT OR IGNORE INTO users (name) VALUES (?)");
-    sqlite3_bind_text(insert.handle, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert.handle, 1, name.c_str(), static_cast<int>(name.size()),
+                      SQLITE_TRANSIENT);
     sqlite3_step(insert.handle);
     return Find(name).value_or(UserStats{});
 }
@@ -119,12 +129,13 @@ std::map<std::string, UserStats> SqliteStatsStore::Record(std::span<const StatsC
             Statement update(db_,
                              "UPDATE users SET points = ?, experience = ?, hands = ?, wins = ?,"
                              " losses = ?, draws = ?, escapes = ? WHERE name = ?");
-            const std::int64_t values[] = {stats.points, stats.experience, stats.hands, stats.wins,
+            const std::int64_t values[] = {stats.points, stats.experience, stats.hands,  stats.wins,
                                            stats.losses, stats.draws,      stats.escapes};
             for (int i = 0; i < 7; ++i) sqlite3_bind_int64(update.handle, i + 1, values[i]);
             sqlite3_bind_text(update.handle, 8, change.name.c_str(),
                               static_cast<int>(change.name.size()), SQLITE_TRANSIENT);
-            if (sqlite3_step(update.handle) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db_));
+            if (sqlite3_step(update.handle) != SQLITE_DONE)
+                throw std::runtime_error(sqlite3_errmsg(db_));
             out[change.name] = stats;
         }
         Execute("COMMIT");

@@ -29,7 +29,7 @@ struct StatsChange {
     std::string name;
     HandResult result = HandResult::Draw;
     bool escaped = false;
-    std::int64_t points = 0;      // actual score, may be negative
+    std::int64_t points = 0;  // actual score, may be negative
     std::int64_t experience = 0;
 };
 

@@ -35,7 +35,9 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 
 Table::Table(Lobby& lobby, int number) : lobby_(lobby), number_(number) {
     settings_ = lobby.config().defaultSettings;
-    dealer_ = static_cast<std::uint8_t>(lobby.random()() % 4);
+    const int first = lobby.config().firstDealer;
+    dealer_ =
+        static_cast<std::uint8_t>(first >= 0 ? first % 4 : static_cast<int>(lobby.random()() % 4));
 }
 
 Table::~Table() {
@@ -50,7 +52,8 @@ int Table::FreeChair() const {
 }
 
 bool Table::HasHuman() const {
-    return std::any_of(seats_.begin(), seats_.end(), [](const Seat& s) { return s.user && !s.user->isBot; });
+    return std::any_of(seats_.begin(), seats_.end(),
+                       [](const Seat& s) { return s.user && !s.user->isBot; });
 }
 
 // ---------------------------------------------------------------- sending
@@ -80,13 +83,17 @@ bool Table::MaySeeHand(const User& onlooker) const {
 void Table::SendPrivate(int chair, const net::Bytes& real, const net::Bytes& hidden) const {
     for (int c = 0; c < kChairs; ++c) {
         if (!seats_[c].user) continue;
-        if (c == chair) SendTo(*seats_[c].user, real);
-        else if (!hidden.empty()) SendTo(*seats_[c].user, hidden);
+        if (c == chair)
+            SendTo(*seats_[c].user, real);
+        else if (!hidden.empty())
+            SendTo(*seats_[c].user, hidden);
     }
     for (const User* onlooker : onlookers_) {
         const bool watching = ChairOf(onlooker->watched) == chair;
-        if (watching && MaySeeHand(*onlooker)) SendTo(*onlooker, real);
-        else if (!hidden.empty()) SendTo(*onlooker, hidden);
+        if (watching && MaySeeHand(*onlooker))
+            SendTo(*onlooker, real);
+        else if (!hidden.empty())
+            SendTo(*onlooker, hidden);
     }
 }
 
@@ -148,7 +155,8 @@ void Table::SendSettingsOffer(User& user) {
     offer.table = number_;
     offer.chair = std::max(0, user.chair);
     offer.ownerName = owner_ ? owner_->name : "";
-    offer.seated = static_cast<int>(std::count_if(seats_.begin(), seats_.end(), [](const Seat& s) { return s.user; }));
+    offer.seated = static_cast<int>(
+        std::count_if(seats_.begin(), seats_.end(), [](const Seat& s) { return s.user; }));
     for (int i = 0; i < 6; ++i) offer.settings[i] = std::to_string(settings_[i]);
     const bool beforeFirstHand = handsPlayed_ == 0 && !HandRunning();
     offer.settingsToMake = beforeFirstHand && owner_ != nullptr && user.chair >= 0;
@@ -181,7 +189,8 @@ void Table::AddOnlooker(User& user) {
     user.table = this;
     user.chair = -1;
     onlookers_.push_back(&user);
-    lobby_.log().Line("table " + std::to_string(number_) + ": " + user.name + " watches " + user.watched);
+    lobby_.log().Line("table " + std::to_string(number_) + ": " + user.name + " watches " +
+                      user.watched);
     SendAllExcept(user, messages::OnlookerArrived(RecordOf(user)));
     SendWelcome(user);
 }
@@ -192,7 +201,8 @@ void Table::OnConnectionLost(User& user) {
         RemoveUser(user, false);
         return;
     }
-    lobby_.log().Line("table " + std::to_string(number_) + ": " + user.name + " dropped; playing for the chair");
+    lobby_.log().Line("table " + std::to_string(number_) + ": " + user.name +
+                      " dropped; playing for the chair");
     SendAll(messages::PlayerDropped(user.name));
     PlayForAbsentSoon(user.chair);
 }
@@ -221,7 +231,8 @@ void Table::RemoveUser(User& user, bool escaped) {
         if (o->peer) o->peer->Disconnect();
         RemoveUser(*o, false);
     }
-    lobby_.log().Line("table " + std::to_string(number_) + ": " + user.name + " left chair " + std::to_string(chair));
+    lobby_.log().Line("table " + std::to_string(number_) + ": " + user.name + " left chair " +
+                      std::to_string(chair));
     SendAllExcept(user, messages::UserLeft(user.name));
     if (user.peer && !user.isBot) user.peer->Disconnect();
     const bool running = HandRunning();
@@ -269,22 +280,28 @@ void Table::ArmBotFill() {
 }
 
 void Table::FillWithBots() {
-    for (int chair = FreeChair(); chair >= 0; chair = FreeChair()) lobby_.AddBot(*this, chair, BotStyle::Smart);
+    for (int chair = FreeChair(); chair >= 0; chair = FreeChair())
+        lobby_.AddBot(*this, chair, BotStyle::Smart);
 }
 
-void Table::ReplaceWithBot(int chair) { lobby_.AddBot(*this, chair, BotStyle::Smart); }
+void Table::ReplaceWithBot(int chair) {
+    lobby_.AddBot(*this, chair, BotStyle::Smart);
+}
 
 // ---------------------------------------------------------------- requests
 
-void Table::Refuse(const User& user, std::span<const std::uint8_t> message, const std::string& why) const {
+void Table::Refuse(const User& user, std::span<const std::uint8_t> message,
+                   const std::string& why) const {
     lobby_.log().Line("table " + std::to_string(number_) + ": refused from " + user.name + " [" +
                       Hex(message) + "]: " + why);
 }
 
 void Table::OnRequest(User& user, std::span<const std::uint8_t> message) {
     if (message.empty()) return;
-    if (net::RouteOf(message[0]) == net::MessageRoute::Room) HandleRoom(user, message);
-    else HandleGame(user, message);
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room)
+        HandleRoom(user, message);
+    else
+        HandleGame(user, message);
 }
 
 void Table::HandleRoom(User& user, std::span<const std::uint8_t> message) {
@@ -292,18 +309,22 @@ void Table::HandleRoom(User& user, std::span<const std::uint8_t> message) {
     const std::uint8_t type = message[0];
     const std::uint8_t sub = message[1];
     const auto fields = net::SplitFields(net::DecodeBody(message, 2));
-    if (type == 130 && (sub == 1 || sub == 0)) return;  // hand-start acknowledgement, repeated entry
+    if (type == 130 && (sub == 1 || sub == 0))
+        return;  // hand-start acknowledgement, repeated entry
     if (type == 110 && sub == 0) {
-        if (fields.empty() || fields[0] != user.name) return Refuse(user, message, "not the sender's name");
+        if (fields.empty() || fields[0] != user.name)
+            return Refuse(user, message, "not the sender's name");
         return RemoveUser(user, HandRunning());
     }
     if (user.chair < 0) return Refuse(user, message, "onlookers have no say");
     if (type == 112 && sub == 0) {
-        if (fields.size() != 7 || fields[0] != user.name) return Refuse(user, message, "malformed settings");
+        if (fields.size() != 7 || fields[0] != user.name)
+            return Refuse(user, message, "malformed settings");
         return OnSettingsConfirmed(user, std::span(fields).subspan(1));
     }
     if (type == 112 && sub == 1) {
-        if (fields.empty() || fields[0] != user.name) return Refuse(user, message, "not the sender's name");
+        if (fields.empty() || fields[0] != user.name)
+            return Refuse(user, message, "not the sender's name");
         return OnRaiseHand(user);
     }
     Refuse(user, message, "unknown request");
@@ -322,7 +343,8 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
         for (const User* o : onlookers_)
             if (o->watched == user.name) {
                 SendTo(*o, messages::WatchPermission(user.allowWatch));
-                if (HandRunning()) SendTo(*o, messages::HandResync(HandAsSeenBy(user.chair, user.allowWatch)));
+                if (HandRunning())
+                    SendTo(*o, messages::HandResync(HandAsSeenBy(user.chair, user.allowWatch)));
             }
         return;
     }
@@ -330,12 +352,30 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
     std::size_t chairAt = 2;
     std::size_t minimum = 3;
     switch (type) {
-        case 18: case 23: case 30: chairAt = 1; minimum = 2; break;
-        case 19: minimum = 8; break;
-        case 20: case 21: case 22: minimum = 4; break;
-        case 24: case 29: case 2: minimum = 3; break;
-        case 28: minimum = 4; break;
-        default: return Refuse(user, message, "unknown request");
+        case 18:
+        case 23:
+        case 30:
+            chairAt = 1;
+            minimum = 2;
+            break;
+        case 19:
+            minimum = 8;
+            break;
+        case 20:
+        case 21:
+        case 22:
+            minimum = 4;
+            break;
+        case 24:
+        case 29:
+        case 2:
+            minimum = 3;
+            break;
+        case 28:
+            minimum = 4;
+            break;
+        default:
+            return Refuse(user, message, "unknown request");
     }
     if (message.size() < minimum) return Refuse(user, message, "too short");
     const int chair = message[chairAt];
@@ -359,15 +399,19 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
                 return Refuse(user, message, "not a side-bet choice now");
             seat.bets = message[3];
             SendAll(messages::BetChosen(static_cast<std::uint8_t>(chair), seat.bets));
-            if (std::all_of(seats_.begin(), seats_.end(), [](const Seat& s) { return s.bets != 4; })) Deal();
+            if (std::all_of(seats_.begin(), seats_.end(),
+                            [](const Seat& s) { return s.bets != 4; }))
+                Deal();
             return;
         case 19:
-            if (stage_ != Stage::Turn || turn_ != chair) return Refuse(user, message, "not this chair's turn");
+            if (stage_ != Stage::Turn || turn_ != chair)
+                return Refuse(user, message, "not this chair's turn");
             if (!Holds(seat.hand, message[3])) return Refuse(user, message, "tile not in hand");
             if (seat.ting && message[3] != fresh_ && Holds(seat.hand, fresh_))
                 return Refuse(user, message, "a ready hand discards the drawn tile");
             return OnDiscard(chair, message[3], message[4]);
-        case 20: case 21:
+        case 20:
+        case 21:
             if (stage_ != Stage::Claim || (options_[chair].chows.empty() && type == 20) ||
                 (!options_[chair].pung && type == 21) || claims_[chair].type != ClaimType::None)
                 return Refuse(user, message, "no such claim now");
@@ -382,17 +426,20 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
         case 22: {
             const auto kind = static_cast<MeldKind>(message[1]);
             if (stage_ == Stage::Claim) {
-                if (kind != MeldKind::ExposedKong || !options_[chair].kong || message[3] != discard_ ||
-                    claims_[chair].type != ClaimType::None)
+                if (kind != MeldKind::ExposedKong || !options_[chair].kong ||
+                    message[3] != discard_ || claims_[chair].type != ClaimType::None)
                     return Refuse(user, message, "no such kong now");
                 return OnClaim(chair, {ClaimType::Kong, discard_});
             }
             if (stage_ != Stage::Turn || turn_ != chair || turnKind_ == TurnKind::Claimed)
                 return Refuse(user, message, "no kong now");
-            if (kind == MeldKind::ConcealedKong && Holds(seat.hand, message[3], 4)) return OnOwnKong(chair, kind, message[3]);
-            if (kind == MeldKind::ExposedKong && Holds(seat.hand, message[3]) && message[3] != wild_ &&
+            if (kind == MeldKind::ConcealedKong && Holds(seat.hand, message[3], 4))
+                return OnOwnKong(chair, kind, message[3]);
+            if (kind == MeldKind::ExposedKong && Holds(seat.hand, message[3]) &&
+                message[3] != wild_ &&
                 std::any_of(seat.melds.begin(), seat.melds.end(), [&](const Meld& m) {
-                    return m.kind == MeldKind::Pung && m.tile == message[3] && message[3] != indicator_;
+                    return m.kind == MeldKind::Pung && m.tile == message[3] &&
+                           message[3] != indicator_;
                 }))
                 return OnOwnKong(chair, kind, message[3]);
             return Refuse(user, message, "no such kong in hand");
@@ -403,11 +450,14 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
                     return Refuse(user, message, "no win on this discard");
                 return OnClaim(chair, {ClaimType::Win, discard_});
             }
-            if (stage_ == Stage::Turn && turn_ == chair && turnKind_ != TurnKind::Claimed) return OnSelfWin(chair);
+            if (stage_ == Stage::Turn && turn_ == chair && turnKind_ != TurnKind::Claimed)
+                return OnSelfWin(chair);
             return Refuse(user, message, "no win now");
         case 24:
-            if (stage_ != Stage::Claim || chair == discarder_) return Refuse(user, message, "no discard to pass on");
-            if (!options_[chair].Any() || claims_[chair].type != ClaimType::None) return;  // a client's courtesy pass
+            if (stage_ != Stage::Claim || chair == discarder_)
+                return Refuse(user, message, "no discard to pass on");
+            if (!options_[chair].Any() || claims_[chair].type != ClaimType::None)
+                return;  // a client's courtesy pass
             return OnClaim(chair, {ClaimType::Pass, 0});
         case 29:
             if (stage_ != Stage::RobKong || !robPending_[chair] || robAnswer_[chair] >= 0)
@@ -468,7 +518,8 @@ void Table::OnSettingsConfirmed(User& user, std::span<const std::string> fields)
     if (&user != owner_ || settingsAgreed_ || handsPlayed_ > 0)
         return Refuse(user, {}, "settings from someone who is not the owner");
     const auto number = [](const std::string& s) -> std::optional<int> {
-        if (s.empty() || s.size() > 7 || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (s.empty() || s.size() > 7 ||
+            !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return std::nullopt;
         return std::stoi(s);
     };
@@ -515,7 +566,8 @@ void Table::OnReadyForNext(User& user) {
 }
 
 bool Table::AllReady() const {
-    return std::all_of(seats_.begin(), seats_.end(), [](const Seat& s) { return s.user && s.ready; });
+    return std::all_of(seats_.begin(), seats_.end(),
+                       [](const Seat& s) { return s.user && s.ready; });
 }
 
 void Table::MaybeStartHand() {
@@ -540,11 +592,12 @@ void Table::StartHand() {
     }
     dice_ = static_cast<std::uint8_t>(random() % 6 + 1);
     const auto head = static_cast<std::uint8_t>((dealer_ + dice_ - 1) % 4);
-    wall_.Build(random, head);
+    wall_.Build(random, head, lobby_.config().stackedWall);
     indicator_ = *wall_.DrawBack();
     wild_ = WildAfterIndicator(indicator_);
     for (int round = 0; round < 13; ++round)
-        for (int i = 0; i < kChairs; ++i) seats_[(dealer_ + i) % 4].hand.push_back(*wall_.DrawFront());
+        for (int i = 0; i < kChairs; ++i)
+            seats_[(dealer_ + i) % 4].hand.push_back(*wall_.DrawFront());
     fresh_ = *wall_.DrawFront();
     seats_[dealer_].hand.push_back(fresh_);
     discardCount_ = 0;
@@ -559,13 +612,15 @@ void Table::StartHand() {
     start.tailWallChair = wall_.TailChair();
     start.wallBytes = wall_.SegmentBytes();
     // The client adds one to the tail of the tail chair's segment.
-    start.wallBytes[start.tailWallChair * 2 + 1] = static_cast<std::uint8_t>(start.wallBytes[start.tailWallChair * 2 + 1] - 1);
+    start.wallBytes[start.tailWallChair * 2 + 1] =
+        static_cast<std::uint8_t>(start.wallBytes[start.tailWallChair * 2 + 1] - 1);
     start.indicator = indicator_;
     start.wild = wild_;
     std::string names;
     for (const Seat& s : seats_) names += " " + s.user->name;
-    lobby_.log().Line("table " + std::to_string(number_) + ": hand " + std::to_string(handsPlayed_ + 1) +
-                      " starts, dealer " + std::to_string(dealer_) + ", players" + names);
+    lobby_.log().Line("table " + std::to_string(number_) + ": hand " +
+                      std::to_string(handsPlayed_ + 1) + " starts, dealer " +
+                      std::to_string(dealer_) + ", players" + names);
     SendAll(messages::NewHand(start));
     ArmTimer(lobby_.config().betTimeout);
     for (int c = 0; c < kChairs; ++c)
@@ -629,7 +684,9 @@ Table::ClaimOptions Table::OptionsFor(int chair, Tile tile) const {
     options.pung = held >= 2;
     if (chair == (discarder_ + 1) % 4 && IsNumbered(tile)) {
         for (int start = tile - 2; start <= tile; ++start) {
-            if (start < 0 || SuitOf(static_cast<Tile>(start)) != SuitOf(tile) || RankOf(static_cast<Tile>(start)) > 7) continue;
+            if (start < 0 || SuitOf(static_cast<Tile>(start)) != SuitOf(tile) ||
+                RankOf(static_cast<Tile>(start)) > 7)
+                continue;
             bool ok = true;
             for (int t = start; t < start + 3 && ok; ++t)
                 if (t != tile) ok = t != wild_ && Holds(seat.hand, static_cast<Tile>(t));
@@ -700,10 +757,15 @@ void Table::OnClaim(int chair, Claim claim) {
 namespace {
 int PriorityOf(int type) {
     switch (type) {
-        case 5: return 3;  // win
-        case 4: case 3: return 2;  // kong, pung
-        case 2: return 1;  // chow
-        default: return 0;
+        case 5:
+            return 3;  // win
+        case 4:
+        case 3:
+            return 2;  // kong, pung
+        case 2:
+            return 1;  // chow
+        default:
+            return 0;
     }
 }
 }  // namespace
@@ -729,7 +791,8 @@ void Table::TryResolveClaims(bool timedOut) {
     }
     if (!winners.empty()) return EndWithWin(winners, discarder_, discard_);
     for (int c = 0; c < kChairs; ++c) {
-        if (claims_[c].type == ClaimType::Kong) return DoKong(c, MeldKind::ExposedKong, discard_, discarder_);
+        if (claims_[c].type == ClaimType::Kong)
+            return DoKong(c, MeldKind::ExposedKong, discard_, discarder_);
         if (claims_[c].type == ClaimType::Pung) return DoPung(c);
     }
     for (int c = 0; c < kChairs; ++c)
@@ -768,13 +831,17 @@ void Table::DoKong(int chair, MeldKind kind, Tile tile, int source) {
     } else {
         seat.melds.push_back({kind, tile, static_cast<std::uint8_t>(source)});
     }
-    if (kind == MeldKind::ConcealedKong && tile == wild_) seat.wildKong = true;
-    else if (kind == MeldKind::ConcealedKong) ++seat.concealedKongs;
-    else ++seat.exposedKongs;
+    if (kind == MeldKind::ConcealedKong && tile == wild_)
+        seat.wildKong = true;
+    else if (kind == MeldKind::ConcealedKong)
+        ++seat.concealedKongs;
+    else
+        ++seat.exposedKongs;
     const auto replacement = wall_.DrawBack();
     const auto c8 = static_cast<std::uint8_t>(chair);
     if (!replacement) {
-        SendAll(messages::Konged(kind, c8, kind == MeldKind::ConcealedKong ? kHiddenTile : tile, kHiddenTile));
+        SendAll(messages::Konged(kind, c8, kind == MeldKind::ConcealedKong ? kHiddenTile : tile,
+                                 kHiddenTile));
         return EndDrawn();
     }
     seat.hand.push_back(*replacement);
@@ -904,7 +971,8 @@ void Table::EndDrawn() {
     FinishHand({}, {});
 }
 
-void Table::FinishHand(const std::vector<std::uint8_t>& winners, const std::array<std::int32_t, 4>& actual) {
+void Table::FinishHand(const std::vector<std::uint8_t>& winners,
+                       const std::array<std::int32_t, 4>& actual) {
     ++handsPlayed_;
     ++epoch_;
     stage_ = Stage::Idle;
@@ -920,7 +988,9 @@ void Table::FinishHand(const std::vector<std::uint8_t>& winners, const std::arra
         StatsChange change;
         change.name = seat.user->name;
         const bool won = std::find(winners.begin(), winners.end(), c) != winners.end();
-        change.result = winners.empty() ? HandResult::Draw : won ? HandResult::Win : HandResult::Loss;
+        change.result = winners.empty() ? HandResult::Draw
+                        : won           ? HandResult::Win
+                                        : HandResult::Loss;
         change.points = actual[c];
         change.experience = won ? 3 : 1;
         if (!seat.user->peer) {
@@ -934,14 +1004,16 @@ void Table::FinishHand(const std::vector<std::uint8_t>& winners, const std::arra
         const auto after = lobby_.stats().Record(changes);
         for (Seat& seat : seats_)
             if (seat.user)
-                if (const auto it = after.find(seat.user->name); it != after.end()) seat.user->stats = it->second;
+                if (const auto it = after.find(seat.user->name); it != after.end())
+                    seat.user->stats = it->second;
     } catch (const std::exception& error) {
         lobby_.log().Line(std::string("statistics not saved: ") + error.what());
     }
     for (const Seat& seat : seats_)
         if (seat.user) SendAll(messages::RefreshUser(RecordOf(*seat.user)));
     for (User* user : escaped) {
-        lobby_.log().Line("table " + std::to_string(number_) + ": " + user->name + " counted as escaped");
+        lobby_.log().Line("table " + std::to_string(number_) + ": " + user->name +
+                          " counted as escaped");
         RemoveUser(*user, true);
     }
     if (!HasHuman() && !keepWithoutHumans_) return lobby_.CloseTableIfEmpty(*this);
@@ -994,7 +1066,8 @@ void Table::OnTimeout() {
             return;
         case Stage::Claim:
             for (int c = 0; c < kChairs; ++c)
-                if (options_[c].Any() && claims_[c].type == ClaimType::None) claims_[c] = {ClaimType::Pass, 0};
+                if (options_[c].Any() && claims_[c].type == ClaimType::None)
+                    claims_[c] = {ClaimType::Pass, 0};
             return TryResolveClaims(true);
         case Stage::RobKong:
             for (int c = 0; c < kChairs; ++c)
@@ -1046,7 +1119,8 @@ BotView Table::ViewOf(int chair) const {
         for (const Meld& m : seats_[c].melds) {
             if (m.kind == MeldKind::ConcealedKong && c != chair) continue;
             if (m.kind == MeldKind::Chow)
-                for (int t = m.tile; t < m.tile + 3; ++t) ++view.seen[KindIndex(static_cast<Tile>(t))];
+                for (int t = m.tile; t < m.tile + 3; ++t)
+                    ++view.seen[KindIndex(static_cast<Tile>(t))];
             else
                 view.seen[KindIndex(m.tile)] += m.kind == MeldKind::Pung ? 3 : 4;
         }
@@ -1064,7 +1138,9 @@ void Table::ActFor(int chair) {
             if (seat.bets == 4) {
                 seat.bets = 0;
                 SendAll(messages::BetChosen(static_cast<std::uint8_t>(chair), 0));
-                if (std::all_of(seats_.begin(), seats_.end(), [](const Seat& s) { return s.bets != 4; })) Deal();
+                if (std::all_of(seats_.begin(), seats_.end(),
+                                [](const Seat& s) { return s.bets != 4; }))
+                    Deal();
             }
             return;
         case Stage::Turn: {
@@ -1077,11 +1153,13 @@ void Table::ActFor(int chair) {
         }
         case Stage::Claim: {
             if (!options_[chair].Any() || claims_[chair].type != ClaimType::None) return;
-            if (options_[chair].win && NeedsServerPlay(chair)) return OnClaim(chair, {ClaimType::Win, discard_});
+            if (options_[chair].win && NeedsServerPlay(chair))
+                return OnClaim(chair, {ClaimType::Win, discard_});
             return OnClaim(chair, {ClaimType::Pass, 0});
         }
         case Stage::RobKong:
-            if (robPending_[chair] && robAnswer_[chair] < 0) OnRobAnswer(chair, NeedsServerPlay(chair));
+            if (robPending_[chair] && robAnswer_[chair] < 0)
+                OnRobAnswer(chair, NeedsServerPlay(chair));
             return;
         default:
             return;
@@ -1122,7 +1200,8 @@ net::Bytes Table::BuildSnapshot(int viewedChair, bool handVisible) const {
         r.push_back(seats_[c].ting ? 1 : 0);
     }
     for (const Seat& s : seats_) r.push_back(s.noWin ? 1 : 0);
-    for (const Seat& s : seats_) r.push_back(stage_ == Stage::Bets ? s.bets : (s.bets == 4 ? 0 : s.bets));
+    for (const Seat& s : seats_)
+        r.push_back(stage_ == Stage::Bets ? s.bets : (s.bets == 4 ? 0 : s.bets));
     const auto hand = HandAsSeenBy(viewedChair, handVisible);
     r.push_back(static_cast<std::uint8_t>(hand.size()));
     r.insert(r.end(), hand.begin(), hand.end());

@@ -12,7 +12,8 @@ TcpConnection::TcpConnection(Lobby& lobby, QTcpSocket* socket, QObject* parent)
     : QObject(parent), lobby_(lobby), socket_(socket) {
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    address_ = (socket_->peerAddress().toString() + ":" + QString::number(socket_->peerPort())).toStdString();
+    address_ = (socket_->peerAddress().toString() + ":" + QString::number(socket_->peerPort()))
+                   .toStdString();
     connect(socket_, &QTcpSocket::readyRead, this, &TcpConnection::OnReadyRead);
     connect(socket_, &QTcpSocket::disconnected, this, &TcpConnection::OnDisconnected);
 }
@@ -32,7 +33,8 @@ void TcpConnection::Deliver(const net::Bytes& message) {
 void TcpConnection::Disconnect() {
     if (ended_) return;
     // Closing later keeps this call from re-entering the lobby.
-    QMetaObject::invokeMethod(this, [this] { socket_->disconnectFromHost(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { socket_->disconnectFromHost(); }, Qt::QueuedConnection);
 }
 
 void TcpConnection::OnReadyRead() {
@@ -66,14 +68,19 @@ TcpServer::TcpServer(Lobby& lobby, QObject* parent) : QObject(parent), lobby_(lo
     connect(&server_, &QTcpServer::newConnection, this, &TcpServer::OnNewConnection);
 }
 
-bool TcpServer::Listen(const QHostAddress& address, quint16 port) { return server_.listen(address, port); }
+bool TcpServer::Listen(const QHostAddress& address, quint16 port) {
+    return server_.listen(address, port);
+}
 
 void TcpServer::OnNewConnection() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        auto* connection = new TcpConnection(lobby_, socket, nullptr);
-        connections_.emplace(connection, std::unique_ptr<TcpConnection, void (*)(TcpConnection*)>(
-                                             connection, [](TcpConnection* c) { c->deleteLater(); }));
-        connect(connection, &TcpConnection::Ended, this, [this](TcpConnection* ended) { connections_.erase(ended); });
+        auto connection = std::make_unique<TcpConnection>(lobby_, socket, nullptr);
+        connect(connection.get(), &TcpConnection::Ended, this, [this](TcpConnection* ended) {
+            // The connection is still on the call stack: delete it afterwards.
+            auto node = connections_.extract(ended);
+            if (node) node.mapped().release()->deleteLater();
+        });
+        connections_.emplace(connection.get(), std::move(connection));
     }
 }
 

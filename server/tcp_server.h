@@ -55,7 +55,7 @@ private:
 
     Lobby& lobby_;
     QTcpServer server_;
-    std::map<TcpConnection*, std::unique_ptr<TcpConnection, void (*)(TcpConnection*)>> connections_;
+    std::map<TcpConnection*, std::unique_ptr<TcpConnection>> connections_;
 };
 
 }  // namespace qira::server

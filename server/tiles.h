@@ -11,25 +11,38 @@ namespace qira::server {
 
 using Tile = std::uint8_t;
 
-inline constexpr int kKinds = 34;            // distinct tiles
-inline constexpr int kTilesInSet = 136;      // four copies of each
-inline constexpr Tile kHiddenTile = 100;     // what a client sees of a tile it may not know
+inline constexpr int kKinds = 34;         // distinct tiles
+inline constexpr int kTilesInSet = 136;   // four copies of each
+inline constexpr Tile kHiddenTile = 100;  // what a client sees of a tile it may not know
 inline constexpr std::uint8_t kNoChair = 255;
 inline constexpr int kChairs = 4;
 
-constexpr bool IsTile(int code) { return (code >= 0 && code <= 30) || (code >= 36 && code <= 38); }
-constexpr int SuitOf(Tile tile) { return tile / 9; }
-constexpr int RankOf(Tile tile) { return tile % 9 + 1; }
-constexpr bool IsNumbered(Tile tile) { return tile <= 26; }
+constexpr bool IsTile(int code) {
+    return (code >= 0 && code <= 30) || (code >= 36 && code <= 38);
+}
+constexpr int SuitOf(Tile tile) {
+    return tile / 9;
+}
+constexpr int RankOf(Tile tile) {
+    return tile % 9 + 1;
+}
+constexpr bool IsNumbered(Tile tile) {
+    return tile <= 26;
+}
 
 // Dense index 0-33 of a tile code and back.
-constexpr int KindIndex(Tile tile) { return tile <= 30 ? tile : tile - 5; }
-constexpr Tile TileOfKind(int kind) { return static_cast<Tile>(kind <= 30 ? kind : kind + 5); }
+constexpr int KindIndex(Tile tile) {
+    return tile <= 30 ? tile : tile - 5;
+}
+constexpr Tile TileOfKind(int kind) {
+    return static_cast<Tile>(kind <= 30 ? kind : kind + 5);
+}
 
 // The wild tile follows its indicator in the indicator's cycle: 1-9 of a suit
 // then 1 again, the four winds in order, the three dragons in order.
 constexpr Tile WildAfterIndicator(Tile indicator) {
-    if (IsNumbered(indicator)) return static_cast<Tile>(SuitOf(indicator) * 9 + (indicator % 9 + 1) % 9);
+    if (IsNumbered(indicator))
+        return static_cast<Tile>(SuitOf(indicator) * 9 + (indicator % 9 + 1) % 9);
     if (indicator >= 27 && indicator <= 30) return static_cast<Tile>(27 + (indicator - 27 + 1) % 4);
     return static_cast<Tile>(36 + (indicator - 36 + 1) % 3);
 }

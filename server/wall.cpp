@@ -4,7 +4,7 @@
 
 namespace qira::server {
 
-void Wall::Build(std::mt19937& random, std::uint8_t headChair) {
+void Wall::Build(std::mt19937& random, std::uint8_t headChair, std::span<const Tile> stacked) {
     int i = 0;
     for (int kind = 0; kind < kKinds; ++kind)
         for (int copy = 0; copy < 4; ++copy) ring_[i++] = TileOfKind(kind);
@@ -14,6 +14,7 @@ void Wall::Build(std::mt19937& random, std::uint8_t headChair) {
         const auto k = static_cast<int>(random() % static_cast<unsigned>(j + 1));
         std::swap(ring_[j], ring_[k]);
     }
+    if (stacked.size() == ring_.size()) std::copy(stacked.begin(), stacked.end(), ring_.begin());
     for (int s = 0; s < 4; ++s) order_[s] = static_cast<std::uint8_t>((headChair + 3 * s) % 4);
     front_ = 0;
     back_ = kTilesInSet - 1;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <span>
 
 #include "server/tiles.h"
 
@@ -18,7 +19,8 @@ class Wall {
 public:
     static constexpr int kSegmentLength = 34;
 
-    void Build(std::mt19937& random, std::uint8_t headChair);
+    // Shuffles a full set, or lays out `stacked` (136 codes in draw order) as given.
+    void Build(std::mt19937& random, std::uint8_t headChair, std::span<const Tile> stacked = {});
 
     std::optional<Tile> DrawFront();
     std::optional<Tile> DrawBack();

@@ -129,7 +129,8 @@ bool DiscardWinBarred(std::span<const Tile> concealed, Tile wild) {
         if (t == wild || !IsNumbered(t)) continue;
         for (int d = -2; d <= 2; ++d) {
             const int code = t + d;
-            if (code >= 0 && code <= 26 && SuitOf(static_cast<Tile>(code)) == SuitOf(t)) near[code] = true;
+            if (code >= 0 && code <= 26 && SuitOf(static_cast<Tile>(code)) == SuitOf(t))
+                near[code] = true;
         }
     }
     std::array<bool, 27> winning{};
@@ -153,7 +154,9 @@ bool DiscardWinBarred(std::span<const Tile> concealed, Tile wild) {
 
 }  // namespace
 
-bool CanWinWith(const HandInfo& hand, Tile tile) { return CanWinImpl(hand, tile, true); }
+bool CanWinWith(const HandInfo& hand, Tile tile) {
+    return CanWinImpl(hand, tile, true);
+}
 
 std::optional<Tile> FirstWinningTile(const HandInfo& hand) {
     for (int kind = 0; kind < kKinds; ++kind)

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "harness.h"
+#include "net/requests.h"
+
+namespace qira::server::testing {
+namespace {
+
+// Dealer 0 holds the 5 of characters (code 4) as its fourteenth tile and
+// discards it. Chair 1 can chow it (3, 4 of characters), chair 2 can pung it
+// and chair 3 wins with it (four sequences of dots and bamboo and a single 5).
+ServerConfig ClaimRaceConfig() {
+    auto config = FastConfig();
+    config.botWait = 60s;
+    config.firstDealer = 0;
+    const std::array<std::vector<Tile>, 4> hands{{
+        {28, 28, 28, 29, 29, 29, 30, 30, 30, 37, 37, 37, 24},
+        {2, 3, 15, 15, 15, 16, 16, 16, 17, 17, 17, 26, 26},
+        {4, 4, 6, 6, 6, 7, 7, 7, 8, 8, 8, 25, 25},
+        {9, 10, 11, 12, 13, 14, 18, 19, 20, 21, 22, 23, 4},
+    }};
+    config.stackedWall = StackWall(0, hands, 4, 38);  // indicator red dragon: the wild tile is 36
+    return config;
+}
+
+struct Table4 {
+    explicit Table4(const ServerConfig& config) : server(config) {
+        for (int i = 0; i < 4; ++i) {
+            clients.push_back(std::make_unique<ScriptedClient>("p" + std::to_string(i)));
+            ScriptedClient& c = *clients.back();
+            c.pauseAfterBets = true;
+            EXPECT_TRUE(c.Connect(server.port()));
+            EXPECT_TRUE(c.PumpUntil([&] { return c.chair >= 0; }, 5s));
+            all.push_back(&c);
+        }
+        EXPECT_TRUE(PumpAll(all, [&] {
+            return std::all_of(all.begin(), all.end(),
+                               [](auto* c) { return c->Count(28, 1) == 1; });
+        }));
+    }
+    ScriptedClient& operator[](int i) { return *clients[i]; }
+    bool AllGot(int type, int count = 1) {
+        return PumpAll(
+            all,
+            [&] {
+                return std::all_of(all.begin(), all.end(),
+                                   [&](auto* c) { return c->Count(type) >= count; });
+            },
+            10s);
+    }
+    // Nothing of `type` arrives anywhere within a short while.
+    bool Quiet(int type) {
+        PumpAll(
+            all, [] { return false; }, 300ms);
+        return std::all_of(all.begin(), all.end(), [&](auto* c) { return c->Count(type) == 0; });
+    }
+
+    ServerHarness server;
+    std::vector<std::unique_ptr<ScriptedClient>> clients;
+    std::vector<ScriptedClient*> all;
+};
+
+TEST(Claims, WinBeatsPungAndChowWhateverTheOrderOfArrival) {
+    Table4 t(ClaimRaceConfig());
+    ASSERT_EQ(t[0].chair, 0);
+    ASSERT_EQ(t[0].hand.size(), 14u);
+    t[0].Send(net::requests::Discard(0, 4, 0, 0));
+    ASSERT_TRUE(t.AllGot(19));
+    EXPECT_EQ((*t[1].First(19))[6], 255) << "a claim window opens";
+    t[1].Send(net::requests::Chow(1, 2));
+    t[2].Send(net::requests::Pung(2, 4));
+    t[3].Send(net::requests::Win(3));
+    ASSERT_TRUE(t.AllGot(23));
+    const Bytes win = *t[0].First(23);
+    EXPECT_EQ(win[1], 1) << "one winner";
+    EXPECT_EQ(win[2], 3) << "chair 3 wins";
+    EXPECT_EQ(t[0].Count(20) + t[0].Count(21), 0);
+}
+
+TEST(Claims, PungBeatsAnEarlierChowOncePassedOnTheWin) {
+    Table4 t(ClaimRaceConfig());
+    t[0].Send(net::requests::Discard(0, 4, 0, 0));
+    ASSERT_TRUE(t.AllGot(19));
+    t[1].Send(net::requests::Chow(1, 2));
+    EXPECT_TRUE(t.Quiet(20)) << "the chow waits for the players who could claim more";
+    t[3].Send(net::requests::Pass(3));
+    t[2].Send(net::requests::Pung(2, 4));
+    ASSERT_TRUE(t.AllGot(21));
+    EXPECT_EQ((*t[0].First(21))[2], 2);
+    EXPECT_EQ(t[0].Count(20), 0);
+}
+
+TEST(Claims, AChowGoesThroughWhenTheOthersPass) {
+    Table4 t(ClaimRaceConfig());
+    t[0].Send(net::requests::Discard(0, 4, 0, 0));
+    ASSERT_TRUE(t.AllGot(19));
+    t[3].Send(net::requests::Pass(3));
+    t[2].Send(net::requests::Pass(2));
+    t[1].Send(net::requests::Chow(1, 2));
+    ASSERT_TRUE(t.AllGot(20));
+    const Bytes chow = *t[3].First(20);
+    EXPECT_EQ(chow[2], 1);
+    EXPECT_EQ(chow[3], 2);
+}
+
+TEST(Claims, IllegalRequestsAreRefusedAndChangeNothing) {
+    Table4 t(ClaimRaceConfig());
+    t[1].Send(net::requests::Discard(1, 2, 0, 0));   // not chair 1's turn
+    t[0].Send(net::requests::Discard(0, 36, 0, 0));  // not in the dealer's hand
+    t[2].Send(net::requests::Discard(0, 4, 0, 0));   // chair 2 speaking for chair 0
+    t[0].Send(Bytes{19, 0, 0});                      // cut short
+    t[0].Send(net::requests::Pung(0, 4));            // no discard to claim
+    t[0].Send(Bytes{250, 9, 1, 2, 3});               // unknown type
+    t[3].Send(net::requests::Win(3));                // no win on the own turn of another
+    EXPECT_TRUE(t.Quiet(19));
+    EXPECT_TRUE(t.Quiet(23));
+    t[0].Send(net::requests::Discard(0, 4, 0, 0));
+    ASSERT_TRUE(t.AllGot(19));
+    // A chow of a shape the hand does not hold is refused too.
+    t[1].Send(net::requests::Chow(1, 3));
+    t[3].Send(net::requests::Pass(3));
+    t[2].Send(net::requests::Pass(2));
+    EXPECT_TRUE(t.Quiet(20));
+    t[1].Send(net::requests::Chow(1, 2));
+    ASSERT_TRUE(t.AllGot(20));
+}
+
+TEST(Claims, ABrokenFrameEndsOnlyThatConnection) {
+    Table4 t(ClaimRaceConfig());
+    t[2].SendRaw(QByteArray("\0\0\0\0", 4));
+    ASSERT_TRUE(t[2].PumpUntil([&] { return t[2].Disconnected(); }, 5s));
+    // The others see the player drop; the hand goes on.
+    ASSERT_TRUE(t[0].PumpUntil([&] { return t[0].Count(108, 3) == 1; }, 5s));
+    t[0].Send(net::requests::Discard(0, 4, 0, 0));
+    ASSERT_TRUE(t[1].PumpUntil([&] { return t[1].Count(19) == 1; }, 5s));
+}
+
+}  // namespace
+}  // namespace qira::server::testing

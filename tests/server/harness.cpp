@@ -1,0 +1,325 @@
+#include "harness.h"
+
+#include <QHostAddress>
+#include <algorithm>
+
+#include "net/frame_codec.h"
+#include "net/requests.h"
+#include "server/qt_scheduler.h"
+#include "server/room.h"
+#include "server/tcp_server.h"
+#include "server/win_check.h"
+
+namespace qira::server::testing {
+namespace {
+
+class ServerThread final : public QThread {
+public:
+    ServerThread(ServerConfig config, std::string database, std::promise<quint16> port)
+        : config_(std::move(config)), database_(std::move(database)), port_(std::move(port)) {}
+
+    void run() override {
+        QtScheduler scheduler;
+        std::unique_ptr<StatsStore> stats;
+        if (database_.empty())
+            stats = std::make_unique<MemoryStatsStore>();
+        else
+            stats = std::make_unique<SqliteStatsStore>(database_);
+        Lobby lobby(scheduler, *stats, config_);
+        lobby.SetItems(
+            *ParseItems("type 道具\nitem 7 0 鲜花 10 72 1 1 1 1 0\nown 7 3 2009010112\n"));
+        TcpServer server(lobby);
+        server.Listen(QHostAddress::LocalHost, 0);
+        port_.set_value(server.Port());
+        exec();
+    }
+
+private:
+    ServerConfig config_;
+    std::string database_;
+    std::promise<quint16> port_;
+};
+
+}  // namespace
+
+ServerConfig FastConfig() {
+    ServerConfig config;
+    config.turnTimeout = 3s;
+    config.claimTimeout = 2s;
+    config.betTimeout = 2s;
+    config.settingsTimeout = 3s;
+    config.startTimeout = 5s;
+    config.botWait = 0ms;
+    config.botThink = 0ms;
+    config.log = std::getenv("QIRA_TEST_LOG") != nullptr;
+    config.seed = 7;
+    return config;
+}
+
+ServerHarness::ServerHarness(ServerConfig config, std::string databasePath) {
+    std::promise<quint16> promise;
+    auto future = promise.get_future();
+    thread_ = std::make_unique<ServerThread>(std::move(config), std::move(databasePath),
+                                             std::move(promise));
+    thread_->start();
+    port_ = future.get();
+}
+
+ServerHarness::~ServerHarness() {
+    thread_->quit();
+    thread_->wait();
+}
+
+ScriptedClient::ScriptedClient(std::string name_, Policy policy)
+    : name(std::move(name_)), policy_(policy) {}
+
+bool ScriptedClient::Connect(quint16 port, bool allowWatch, const std::string& watch) {
+    socket_ = std::make_unique<QTcpSocket>();
+    socket_->connectToHost(QHostAddress::LocalHost, port);
+    if (!socket_->waitForConnected(5000)) return false;
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    auto hello = net::BuildHello(watch.empty() ? name : name + "`" + watch);
+    Send(*hello);
+    Send(*net::requests::Entry(allowWatch));
+    return true;
+}
+
+void ScriptedClient::Send(const Bytes& message) {
+    const auto frame = net::FrameMessage(message);
+    SendRaw(QByteArray(reinterpret_cast<const char*>(frame.data()),
+                       static_cast<qsizetype>(frame.size())));
+}
+
+void ScriptedClient::SendRaw(const QByteArray& bytes) {
+    if (!socket_ || disconnected_) return;
+    socket_->write(bytes);
+    socket_->waitForBytesWritten(1000);
+}
+
+void ScriptedClient::Close() {
+    if (!socket_) return;
+    socket_->disconnectFromHost();
+    if (socket_->state() != QAbstractSocket::UnconnectedState) socket_->waitForDisconnected(1000);
+    socket_.reset();
+    disconnected_ = true;
+}
+
+void ScriptedClient::Pump(std::chrono::milliseconds wait) {
+    if (!socket_ || disconnected_) return;
+    if (socket_->bytesAvailable() == 0) socket_->waitForReadyRead(static_cast<int>(wait.count()));
+    buffer_.append(socket_->readAll());
+    while (buffer_.size() >= 4) {
+        const auto* b = reinterpret_cast<const std::uint8_t*>(buffer_.constData());
+        const std::uint32_t size = (std::uint32_t(b[0]) << 24) | (b[1] << 16) | (b[2] << 8) | b[3];
+        if (buffer_.size() < static_cast<qsizetype>(4 + size)) break;
+        Bytes message(b + 4, b + 4 + size);
+        buffer_.remove(0, static_cast<qsizetype>(4 + size));
+        OnMessage(message);
+    }
+    if (socket_->state() == QAbstractSocket::UnconnectedState) disconnected_ = true;
+}
+
+bool ScriptedClient::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return PumpAll({this}, done, limit);
+}
+
+bool PumpAll(const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done,
+             std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        for (ScriptedClient* c : clients) c->Pump(2ms);
+    }
+    return true;
+}
+
+std::optional<Bytes> ScriptedClient::First(int mainType, int subType) const {
+    for (const Bytes& m : received_)
+        if (m[0] == mainType && (subType < 0 || (m.size() > 1 && m[1] == subType))) return m;
+    return std::nullopt;
+}
+
+int ScriptedClient::Count(int mainType, int subType) const {
+    return static_cast<int>(std::count_if(received_.begin(), received_.end(), [&](const Bytes& m) {
+        return m[0] == mainType && (subType < 0 || (m.size() > 1 && m[1] == subType));
+    }));
+}
+
+std::vector<std::string> FieldsOf(const Bytes& message, std::size_t offset) {
+    return net::SplitFields(net::DecodeBody(message, offset));
+}
+
+void ScriptedClient::OnMessage(const Bytes& m) {
+    received_.push_back(m);
+    if (m.empty()) return;
+    const auto me = static_cast<std::uint8_t>(chair);
+    const auto fields = FieldsOf(m);
+    const auto seat = [&](const std::vector<std::string>& r) {
+        if (r.size() == 16 && r[0] == name && r[4].empty()) chair = std::stoi(r[13]) % 4;
+    };
+    switch (m[0]) {
+        case 130:
+            if (m[1] == 3 && fields.size() == 2) name = fields[0];
+            if (m[1] == 4) seat(fields);
+            if (m[1] == 2) {
+                const std::string text = net::DecodeBody(m, 2);
+                std::size_t begin = 0;
+                while (begin <= text.size()) {
+                    const auto end = std::min(text.find('\n', begin), text.size());
+                    seat(net::SplitFields(text.substr(begin, end - begin)));
+                    begin = end + 1;
+                }
+            }
+            return;
+        case 111:
+            if (!autoPlay || fields.size() < 7) return;
+            if (fields[3] != "0" && fields[5] != "0") {
+                std::vector<std::string> settings(fields.begin() + 7, fields.end());
+                Send(*net::requests::ConfirmSettings(name, settings));
+            } else if (fields[5] != "0" && fields[6] != "0") {
+                Send(*net::requests::RaiseHand(name));
+            } else if (fields[5] == "0" && !gameStarted_) {
+                Send(*net::requests::RaiseHand(name));
+            }
+            return;
+        case 112:
+            if (autoPlay && fields.size() > 1 && fields[0] != name)
+                Send(*net::requests::RaiseHand(name));
+            return;
+        case 17:
+            handOver = false;
+            if (!gameStarted_ && autoPlay) Send(net::requests::HandStarted());
+            gameStarted_ = true;
+            dealer = m[11];
+            wild = m[27];
+            phase = 10;
+            hand.clear();
+            melds_.clear();
+            if (autoPlay && chair >= 0) Send(net::requests::SideBets(me, 0));
+            if (pauseAfterBets) autoPlay = false;
+            return;
+        case 28:
+            if (m[1] == 0 || m[2] != chair) return;
+            hand.assign(m.begin() + 4, m.end());
+            turnChair = dealer;
+            phase = 5;
+            curTile = m[3];
+            if (dealer == chair) PlayOwnTurn();
+            return;
+        case 25:
+            turnChair = m[2];
+            curTile = m[3];
+            phase = 5;
+            if (m[2] == chair) {
+                hand.push_back(m[3]);
+                PlayOwnTurn();
+            }
+            return;
+        case 19:
+            if (m[2] == chair) {
+                const auto it = std::find(hand.begin(), hand.end(), m[3]);
+                if (it != hand.end()) hand.erase(it);
+            }
+            if (m[6] < 4) {
+                turnChair = m[6];
+                curTile = m[7];
+                phase = 5;
+                if (m[6] == chair) {
+                    hand.push_back(m[7]);
+                    PlayOwnTurn();
+                }
+            } else {
+                turnChair = m[2];
+                curTile = m[3];
+                phase = 0;
+                if (m[2] != chair && autoPlay && chair >= 0) {
+                    const bool wins = policy_ == Policy::DeclareWins &&
+                                      CanWinWith(HandInfo{hand, melds_, wild, false}, m[3]);
+                    Send(wins ? net::requests::Win(me) : net::requests::Pass(me));
+                }
+            }
+            return;
+        case 29:
+            if (m.size() == 3 && m[2] == chair && autoPlay)
+                Send(net::requests::RobKongAnswer(me, policy_ == Policy::DeclareWins));
+            return;
+        case 2:
+            if (m.size() >= 3u + m[2]) hand.assign(m.begin() + 3, m.begin() + 3 + m[2]);
+            return;
+        case 23:
+        case 27:
+            handOver = true;
+            phase = 100;
+            return;
+        default:
+            return;
+    }
+}
+
+void ScriptedClient::PlayOwnTurn() {
+    if (!autoPlay || hand.empty()) return;
+    const auto me = static_cast<std::uint8_t>(chair);
+    if (policy_ == Policy::DeclareWins && CanWinWith(HandInfo{hand, melds_, wild, false}, curTile))
+        return Send(net::requests::Win(me));
+    Send(net::requests::Discard(me, hand.back(), 0, 0));
+}
+
+std::string FindLeak(const std::vector<Bytes>& received, int own, bool mayWatchOwnChair) {
+    const auto hiddenFor = [&](int chair) { return chair != own || !mayWatchOwnChair; };
+    for (std::size_t i = 0; i < received.size(); ++i) {
+        const Bytes& m = received[i];
+        const std::string where =
+            "message " + std::to_string(i) + " of type " + std::to_string(m[0]);
+        switch (m[0]) {
+            case 28:
+                if (m.size() > 3 && m[1] != 0 && hiddenFor(m[2]))
+                    for (std::size_t k = 3; k < m.size(); ++k)
+                        if (m[k] != kHiddenTile) return where + ": a dealt tile";
+                break;
+            case 25:
+                if (m.size() > 3 && hiddenFor(m[2]) && m[3] != kHiddenTile)
+                    return where + ": a drawn tile";
+                break;
+            case 19:
+                if (m.size() > 7 && m[6] < 4 && hiddenFor(m[6]) && m[7] != kHiddenTile)
+                    return where + ": a drawn tile";
+                break;
+            case 22:
+                if (m.size() > 4 && hiddenFor(m[2]) && m[4] != kHiddenTile)
+                    return where + ": a replacement tile";
+                if (m.size() > 4 && m[1] == 3 && m[2] != own && m[3] != kHiddenTile)
+                    return where + ": a concealed kong";
+                break;
+            case 2:
+                if (!mayWatchOwnChair)
+                    for (std::size_t k = 3; k < m.size(); ++k)
+                        if (m[k] != kHiddenTile) return where + ": a hand tile";
+                break;
+            default:
+                break;
+        }
+    }
+    return {};
+}
+
+std::vector<Tile> StackWall(int dealer, const std::array<std::vector<Tile>, 4>& hands,
+                            Tile dealerExtra, Tile indicator, const std::vector<Tile>& nextDraws) {
+    std::array<int, 39> left{};
+    for (int kind = 0; kind < kKinds; ++kind) left[TileOfKind(kind)] = 4;
+    std::vector<Tile> ring(kTilesInSet, 255);
+    const auto take = [&](Tile t) {
+        --left[t];
+        return t;
+    };
+    for (int r = 0; r < 13; ++r)
+        for (int i = 0; i < 4; ++i) ring[4 * r + i] = take(hands[(dealer + i) % 4][r]);
+    ring[52] = take(dealerExtra);
+    ring[135] = take(indicator);
+    std::size_t at = 53;
+    for (Tile t : nextDraws) ring[at++] = take(t);
+    for (int code = 0; code <= 38; ++code)
+        while (left[code] > 0 && at < 135) ring[at++] = take(static_cast<Tile>(code));
+    return ring;
+}
+
+}  // namespace qira::server::testing

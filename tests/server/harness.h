@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QTcpSocket>
+#include <QThread>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "net/packet.h"
+#include "server/server_config.h"
+#include "server/tiles.h"
+
+namespace qira::server::testing {
+
+using net::Bytes;
+using namespace std::chrono_literals;
+
+// A whole server (lobby, tables, computer players, TCP listener) on its own
+// thread and event loop, listening on a free loopback port.
+class ServerHarness {
+public:
+    // An empty database path keeps the statistics in memory.
+    explicit ServerHarness(ServerConfig config, std::string databasePath = {});
+    ~ServerHarness();
+    ServerHarness(const ServerHarness&) = delete;
+    ServerHarness& operator=(const ServerHarness&) = delete;
+
+    quint16 port() const { return port_; }
+
+private:
+    std::unique_ptr<QThread> thread_;
+    quint16 port_ = 0;
+};
+
+// Short clocks so that tests never wait long for a time-out.
+ServerConfig FastConfig();
+
+// A client that speaks the real protocol over a blocking socket and keeps
+// everything it received.
+class ScriptedClient {
+public:
+    enum class Policy { PassAndDiscardDrawn, DeclareWins };
+
+    explicit ScriptedClient(std::string name, Policy policy = Policy::PassAndDiscardDrawn);
+
+    bool Connect(quint16 port, bool allowWatch = false, const std::string& watch = {});
+    void Send(const Bytes& message);
+    void SendRaw(const QByteArray& bytes);
+    void Close();
+    // Reads whatever has arrived within `wait`, playing along as it goes.
+    void Pump(std::chrono::milliseconds wait = 5ms);
+    // Pumps until `done` holds or the time is up.
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s);
+    bool Disconnected() const { return disconnected_; }
+
+    // Finds the first received message of the main type (and sub type).
+    std::optional<Bytes> First(int mainType, int subType = -1) const;
+    int Count(int mainType, int subType = -1) const;
+    const std::vector<Bytes>& received() const { return received_; }
+
+    std::string name;
+    int chair = -1;
+    bool autoPlay = true;         // answer the table as a client would
+    bool pauseAfterBets = false;  // stop answering once the side bets are sent
+    bool handOver = false;        // a 23 or 27 arrived
+    std::vector<Tile> hand;
+    int dealer = -1;
+    Tile wild = 0;
+    int turnChair = -1;
+    int phase = 100;
+    Tile curTile = 0;
+
+private:
+    void OnMessage(const Bytes& m);
+    void PlayOwnTurn();
+
+    Policy policy_;
+    std::unique_ptr<QTcpSocket> socket_;
+    QByteArray buffer_;
+    std::vector<Bytes> received_;
+    std::vector<Meld> melds_;
+    bool disconnected_ = false;
+    bool gameStarted_ = false;
+};
+
+// Pumps several clients in turn until `done` holds.
+bool PumpAll(const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done,
+             std::chrono::milliseconds limit = 30s);
+
+// Every message position that would carry a tile the client may not know
+// holds the hidden code. Returns a description of the first leak, or "".
+std::string FindLeak(const std::vector<Bytes>& received, int ownChair,
+                     bool mayWatchOwnChair = true);
+
+// A wall in draw order: four 13-tile hands from the dealer on, the dealer's
+// fourteenth tile, then everything else, the indicator last.
+std::vector<Tile> StackWall(int dealer, const std::array<std::vector<Tile>, 4>& hands,
+                            Tile dealerExtra, Tile indicator,
+                            const std::vector<Tile>& nextDraws = {});
+
+// The fields of a text message from `offset`.
+std::vector<std::string> FieldsOf(const Bytes& message, std::size_t offset = 2);
+
+}  // namespace qira::server::testing

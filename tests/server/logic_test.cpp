@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "net/byte_reader.h"
+#include "server/bot_brain.h"
+#include "server/items_data.h"
+#include "server/scoring.h"
+#include "server/selfplay.h"
+#include "server/wall.h"
+#include "server/win_check.h"
+
+namespace qira::server {
+namespace {
+
+TEST(Wall, SegmentsFollowTheClientsBookkeeping) {
+    std::mt19937 random(3);
+    Wall wall;
+    wall.Build(random, 2);
+    EXPECT_EQ(wall.HeadChair(), 2);
+    EXPECT_EQ(wall.TailChair(), 3) << "replacement draws come from the segment after the head";
+    for (int i = 0; i < 53; ++i) wall.DrawFront();
+    wall.DrawBack();
+    const auto bytes = wall.SegmentBytes();
+    EXPECT_EQ(bytes[2 * 2], 34) << "the head segment is used up";
+    EXPECT_EQ(bytes[2 * 2 + 1], 33);
+    EXPECT_EQ(wall.HeadChair(), 1) << "ordinary draws move on to (chair + 3) mod 4";
+    EXPECT_EQ(bytes[1 * 2], 19);
+    EXPECT_EQ(bytes[1 * 2 + 1], 33);
+    EXPECT_EQ(bytes[3 * 2], 0);
+    EXPECT_EQ(bytes[3 * 2 + 1], 32);
+    EXPECT_EQ(wall.Remaining(), 136 - 54);
+    std::array<int, 39> counts{};
+    while (const auto tile = wall.DrawBack()) ++counts[*tile];
+    EXPECT_FALSE(wall.DrawFront());
+}
+
+TEST(Wall, TheSameSeedGivesTheSameWall) {
+    std::mt19937 a(9), b(9);
+    Wall x, y;
+    x.Build(a, 0);
+    y.Build(b, 0);
+    for (int i = 0; i < 136; ++i) EXPECT_EQ(x.DrawFront(), y.DrawFront());
+}
+
+TEST(WildTile, FollowsTheIndicatorInItsCycle) {
+    EXPECT_EQ(WildAfterIndicator(0), 1);
+    EXPECT_EQ(WildAfterIndicator(8), 0) << "9 of characters is followed by 1";
+    EXPECT_EQ(WildAfterIndicator(17), 9);
+    EXPECT_EQ(WildAfterIndicator(30), 27) << "north is followed by east";
+    EXPECT_EQ(WildAfterIndicator(38), 36);
+}
+
+TEST(WinCheck, WildTilesStandInAndDiscardLimitsHold) {
+    const std::vector<Tile> ready{0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36};
+    EXPECT_TRUE(CanWinWith({ready, {}, 30, false}, 36));
+    EXPECT_FALSE(CanWinWith({ready, {}, 30, false}, 37));
+    EXPECT_FALSE(CanWinWith({ready, {}, 30, true}, 36)) << "a wild discarder never wins";
+    // Three wild tiles win only on the own draw.
+    const std::vector<Tile> threeWilds{5, 5, 5, 0, 1, 2, 9, 10, 11, 18, 19, 20, 36};
+    EXPECT_FALSE(CanWinWith({threeWilds, {}, 5, false}, 36));
+    auto drawn = threeWilds;
+    drawn.push_back(36);
+    EXPECT_TRUE(CanWinWith({drawn, {}, 5, false}, 36));
+    const std::vector<Tile> pairs{0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6};
+    EXPECT_TRUE(CanWinWith({pairs, {}, 30, false}, 6)) << "seven pairs";
+    const Meld meld{MeldKind::Pung, 20, 1};
+    EXPECT_FALSE(CanWinWith(
+        {std::vector<Tile>(pairs.begin(), pairs.begin() + 10), std::span(&meld, 1), 30, false}, 6));
+    // A discarded wild tile stands for the missing pair tile, and comes first in code order.
+    EXPECT_EQ(FirstWinningTile({ready, {}, 30, false}), std::optional<Tile>(30));
+}
+
+TEST(BotBrain, MeasuresTheWayToAReadyHand) {
+    const std::vector<Tile> complete{0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36, 36};
+    EXPECT_EQ(ShantenOf(complete, 0, 30), -1);
+    const std::vector<Tile> ready{0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36};
+    EXPECT_EQ(ShantenOf(ready, 0, 30), 0);
+    auto withWild = ready;
+    withWild.back() = 30;
+    withWild.push_back(30);
+    EXPECT_EQ(ShantenOf(withWild, 0, 30), -1) << "two wild tiles make the pair";
+    BotBrain brain(BotStyle::Smart, 1);
+    BotView view;
+    view.hand = {0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36, 38};
+    view.wild = 5;
+    const Tile discard = brain.ChooseDiscard(view);
+    EXPECT_TRUE(discard == 36 || discard == 38);
+    view.hand = {0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 5, 36, 38};
+    EXPECT_NE(brain.ChooseDiscard(view), 5) << "keeps the wild tile";
+}
+
+TEST(Scoring, ASelfDrawnWinWithSideBetsFillsTheRecord) {
+    WinContext c;
+    c.winners = {2};
+    c.discarder = 4;
+    c.dealer = 2;
+    c.winningTile = 4;
+    c.wild = 30;
+    c.base = 10;
+    c.seats[2].concealed = {0, 0, 1, 1, 2, 2, 3, 3, 4, 5, 5, 6, 6};
+    c.seats[2].bets = 3;
+    c.seats[0].bets = 1;
+    const auto outcome = ScoreWin(c);
+    const auto& r = outcome.record;
+    ASSERT_EQ(r[0], 23);
+    ASSERT_EQ(r[1], 1);
+    ASSERT_EQ(r[2], 2);
+    ASSERT_EQ(r[3], 0) << "no melds";
+    ASSERT_EQ(r[4], 13);
+    const std::size_t items = 5 + 13;
+    EXPECT_EQ(r[items + 0], 4) << "self-drawn";
+    EXPECT_EQ(r[items + 1], 2) << "自摸";
+    EXPECT_EQ(r[items + 3], 2) << "庄家胡牌";
+    EXPECT_EQ(r[items + 9], 2) << "七对";
+    EXPECT_EQ(r[items + 12], 2) << "素胡";
+    EXPECT_EQ(r[items + 13], 2) << "挂档";
+    EXPECT_EQ(r[items + 14], 2) << "漂";
+    // Each of the three others pays: 2 x 2 x 2 x 2 x 2 (the winner's) times the
+    // payer's own, plus 2 base scores of the second bet.
+    EXPECT_EQ(outcome.due[2], outcome.due[0] * -1 + outcome.due[1] * -1 + outcome.due[3] * -1);
+    EXPECT_EQ(outcome.due[1], -(32 + 2) * 10);
+    EXPECT_EQ(outcome.due[0], -(64 + 2) * 10) << "chair 0's own first bet doubles what it pays";
+    EXPECT_EQ(r.size(), items + 17 + 16 + 16 + 4 + 8 + 1 + 24);
+}
+
+TEST(Scoring, ADiscardWinIsPaidByTheDiscarderUpToTheBalance) {
+    WinContext c;
+    c.winners = {1};
+    c.discarder = 0;
+    c.dealer = 0;
+    c.winningTile = 8;
+    c.wild = 30;
+    c.base = 10;
+    c.seats[1].concealed = {0, 1, 2, 9, 10, 11, 18, 19, 20, 30, 27, 27, 8};
+    c.balance = {25, 100, 100, 100};
+    c.capAtBalance = true;
+    const auto outcome = ScoreWin(c);
+    // 3 (discarder) x 2 (dealer) = 6 base scores due, 25 points paid.
+    EXPECT_EQ(outcome.due[0], -60);
+    EXPECT_EQ(outcome.actual[0], -25);
+    EXPECT_EQ(outcome.actual[1], 25);
+    EXPECT_EQ(outcome.actual[2], 0);
+}
+
+TEST(Items, TheShippedFormatBecomesTheCatalogueTexts) {
+    const auto data = ParseItems(
+        "# c\ntype 表情\ntype 功能\nitem 7 0 鲜花 10 72 1 2 3 4 0\nown 7 3 2009010112\n");
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->catalogue, "2`表情`功能`1`7`0`鲜花`10`72`1`2`3`4`0");
+    EXPECT_EQ(data->ownItems, "7:3:2009010112");
+    EXPECT_TRUE(data->Has(7));
+    EXPECT_FALSE(ParseItems("item 7 0 x\n"));
+}
+
+TEST(SelfPlay, TheSameSeedPlaysTheSameHands) {
+    const auto a = RunSelfPlay(3, 11, Opponents::Smart);
+    const auto b = RunSelfPlay(3, 11, Opponents::Smart);
+    EXPECT_FALSE(a.stuck);
+    EXPECT_EQ(a.hands, 3u);
+    EXPECT_EQ(a.selfDrawn, b.selfDrawn);
+    EXPECT_EQ(a.onDiscard, b.onDiscard);
+    EXPECT_EQ(a.firstChairWins, b.firstChairWins);
+}
+
+}  // namespace
+}  // namespace qira::server
