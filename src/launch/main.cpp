@@ -1,15 +1,18 @@
 // The client's entry: checks the nine launch tokens, opens the main window
-// and connects to the room server. The program ends with the connection.
+// and connects to the room server. The program ends when the main window
+// unloads: the user closes it, or the connection ends.
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
-#include <QWidget>
 #include <cstdio>
 
+#include "dialogs/user_prefs.h"
 #include "launch/command_line.h"
+#include "launch/frm_game_main.h"
 #include "launch/globals.h"
 #include "net/packet.h"
 #include "net/requests.h"
+#include "platform/fonts.h"
 #include "platform/socket_client.h"
 
 namespace {
@@ -39,6 +42,8 @@ int RefuseLaunch(launch::LaunchError error) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    platform::InstallFontSubstitutions();
+    QApplication::setFont(QFont(QStringLiteral("宋体"), 9));
     const auto commandLine = launch::JoinArguments(ProgramArguments(argc, argv));
     const auto result = launch::ParseLaunchTokens(launch::SplitCommandLine(commandLine, 10));
     if (!result.data) return RefuseLaunch(result.error);
@@ -46,19 +51,34 @@ int main(int argc, char** argv) {
     launch::ClientGlobals globals;
     globals.launch = *result.data;
     globals.ResetGlobals(launch::ExecutableFolder());
+    dialogs::UserSet preferences = dialogs::LoadUserSet(globals.strAppPath);
 
-    QWidget window;
-    window.setWindowTitle(QString::fromStdString(globals.launch.strGameTitle));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    launch::FrmGameMain window(globals, screen.size());
+    platform::SocketClient socket;
+
+    launch::MainWindowHooks hooks;
+    hooks.unloadSession = [&] {
+        globals.blnQuitting = true;
+        globals.ResetGlobals(launch::ExecutableFolder());
+    };
+    window.SetHooks(std::move(hooks));
+    QObject::connect(&window, &launch::FrmGameMain::ChatSendRequested,
+                     [&](const std::vector<std::string>& fields) {
+                         if (const auto chat = net::requests::Chat(fields)) socket.Send(*chat);
+                     });
+
     window.setGeometry(0, 0, screen.width(), screen.height() - 32);
     window.show();
 
-    platform::SocketClient socket;
     QObject::connect(&socket, &platform::SocketClient::Connected, [&] {
-        if (const auto entry = net::requests::Entry(false)) socket.Send(*entry);
+        if (const auto entry = net::requests::Entry(preferences.bytAllowWatchCards != 0))
+            socket.Send(*entry);
     });
-    QObject::connect(&socket, &platform::SocketClient::ConnectionEnded, &app,
-                     [](const QString&) { QApplication::quit(); });
+    QObject::connect(&socket, &platform::SocketClient::ConnectionEnded, &window,
+                     [&](const QString&) { window.UnloadMainWindow(); });
+    QObject::connect(&window, &launch::FrmGameMain::Unloaded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
 
     bool portOk = false;
     const auto port = QString::fromStdString(globals.launch.lngRoomServerPort).toUShort(&portOk);
