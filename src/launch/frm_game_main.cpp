@@ -25,7 +25,9 @@ constexpr std::string_view kUserColumnTitles =
 constexpr std::string_view kUserColumnWidths = "100`90`70`80`80`60`50`50`50`50`50";
 constexpr int kShownUserColumns = 11;
 
-QRect ToRect(const Box& box) { return {box.x, box.y, box.width, box.height}; }
+QRect ToRect(const Box& box) {
+    return {box.x, box.y, box.width, box.height};
+}
 
 Qt::CursorShape CursorFor(SizeZone zone) {
     switch (zone) {
@@ -73,7 +75,9 @@ Qt::Edges EdgesFor(SizeZone zone) {
     return {};
 }
 
-bool IsSizingZone(SizeZone zone) { return zone != SizeZone::None && zone != SizeZone::Move; }
+bool IsSizingZone(SizeZone zone) {
+    return zone != SizeZone::None && zone != SizeZone::Move;
+}
 
 // The ghost of the vertical splitter while it is dragged: two outlines 2 px
 // apart, light and dark so that it shows on any background.
@@ -112,10 +116,9 @@ FrmGameMain::FrmGameMain(const ClientGlobals& globals, QSize screenSize, QWidget
     LoadWindow(screenSize);
 }
 
-FrmGameMain::~FrmGameMain() {
-    // The game area holds children that refer back to the frame; drop it first.
-    picGameBack_.reset();
-}
+// The members go in reverse order: the clock and the start button leave the
+// game area first, the game area leaves its frame before the frame goes.
+FrmGameMain::~FrmGameMain() = default;
 
 void FrmGameMain::LoadWindow(QSize screenSize) {
     setObjectName(QStringLiteral("frmGameMain"));
@@ -161,10 +164,8 @@ void FrmGameMain::LoadWindow(QSize screenSize) {
     YuClock_.hide();
     cmdStart_.hide();
 
-    connect(&picSplitter_, &platform::VSplitterBar::GripClicked, this,
-            &FrmGameMain::OnGripClicked);
-    connect(&picSplitter_, &platform::VSplitterBar::GhostMoved, this,
-            &FrmGameMain::OnGhostMoved);
+    connect(&picSplitter_, &platform::VSplitterBar::GripClicked, this, &FrmGameMain::OnGripClicked);
+    connect(&picSplitter_, &platform::VSplitterBar::GhostMoved, this, &FrmGameMain::OnGhostMoved);
     connect(&picSplitter_, &platform::VSplitterBar::Released, this,
             &FrmGameMain::OnSplitterReleased);
     connect(&HSplitterBar_, &platform::HSplitterBar::Moved, this,
@@ -195,21 +196,24 @@ void FrmGameMain::SetUpChat() {
     TivChat_.SetShowTime(true);
     TivChat_.SetTitle("聊天室");
     TivChat_.SetEchoOwnLines(false);
-    connect(&TivChat_, &platform::ChatWidget::SendRequested, this,
-            &FrmGameMain::ChatSendRequested);
+    connect(&TivChat_, &platform::ChatWidget::SendRequested, this, &FrmGameMain::ChatSendRequested);
 }
 
 // ---- Closing --------------------------------------------------------------
 
 void FrmGameMain::UnloadMainWindow() {
     forceClose_ = true;
-    close();
+    // Called from inside closeEvent (the close was confirmed), the close that
+    // is under way goes on by itself.
+    if (!closing_) close();
 }
 
 bool FrmGameMain::MayClose() {
-    if (forceClose_ || quitting_ || !hooks_.closeGuardState) return true;
-    if (!MustConfirmClose(hooks_.closeGuardState())) return true;
-    return hooks_.confirmForcedQuit && hooks_.confirmForcedQuit();
+    if (forceClose_ || quitting_ || !hooks_.closeRequested) return true;
+    closing_ = true;
+    const bool mayClose = hooks_.closeRequested();
+    closing_ = false;
+    return mayClose;
 }
 
 void FrmGameMain::closeEvent(QCloseEvent* event) {
@@ -227,7 +231,7 @@ void FrmGameMain::UnloadWindow() {
     tmrForm_.stop();
     YuClock_.Stop();
     wavePlayer_.Stop();
-    if (hooks_.unloadSession) hooks_.unloadSession();
+    if (hooks_.unloading) hooks_.unloading();
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window != this && window->isVisible()) window->close();
     emit Unloaded();
@@ -239,7 +243,9 @@ int FrmGameMain::RightColumnWidth() const {
     return width() - lngSplitX_ - kSplitterWidth - kSplitterGap - kRightMargin;
 }
 
-void FrmGameMain::resizeEvent(QResizeEvent*) { LayoutWindow(); }
+void FrmGameMain::resizeEvent(QResizeEvent*) {
+    LayoutWindow();
+}
 
 void FrmGameMain::LayoutWindow() {
     if (isMinimized()) return;
@@ -339,8 +345,7 @@ void FrmGameMain::PaintCaption(QPainter& painter) {
     const int right = width() - 4;
     const QPixmap middle = platform::LoadResourcePixmap(globals_.strAppPath, "Res\\CaptionMid.bmp");
     const QPixmap end = platform::LoadResourcePixmap(globals_.strAppPath, "Res\\CaptionLR.bmp");
-    if (!middle.isNull())
-        painter.drawTiledPixmap(left, 2, right - left, middle.height(), middle);
+    if (!middle.isNull()) painter.drawTiledPixmap(left, 2, right - left, middle.height(), middle);
     if (!end.isNull()) {
         painter.drawPixmap(left, 2, end);
         painter.drawPixmap(right - kCaptionEndWidth, 2,
@@ -355,8 +360,7 @@ void FrmGameMain::PaintCaption(QPainter& painter) {
     painter.drawText(titleArea, Qt::AlignVCenter | Qt::AlignLeft,
                      QString::fromStdString(globals_.launch.strGameTitle));
     for (int slot = 0; slot < 3; ++slot) PaintSysButton(painter, slot, slot == hoveredSys_);
-    for (int index = 0; index < 2; ++index)
-        PaintUserButton(painter, index, index == hoveredUser_);
+    for (int index = 0; index < 2; ++index) PaintUserButton(painter, index, index == hoveredUser_);
 }
 
 void FrmGameMain::PaintSysButton(QPainter& painter, int slot, bool hover) {
@@ -370,8 +374,7 @@ void FrmGameMain::PaintSysButton(QPainter& painter, int slot, bool hover) {
 }
 
 void FrmGameMain::PaintUserButton(QPainter& painter, int index, bool hover) {
-    const QPixmap cells =
-        platform::LoadResourcePixmap(globals_.strAppPath, "Res\\UserButton.bmp");
+    const QPixmap cells = platform::LoadResourcePixmap(globals_.strAppPath, "Res\\UserButton.bmp");
     if (cells.isNull()) return;
     const int sourceX = (hover ? 82 : 0) + kUserButtonWidth * index;
     const Point at = buttons_.user[static_cast<std::size_t>(index)];
@@ -395,10 +398,9 @@ void FrmGameMain::mousePressEvent(QMouseEvent* event) {
     pressedSys_ = HitSysButton(buttons_, at.x(), at.y());
     pressedUser_ = HitUserButton(buttons_, at.x(), at.y());
     if (pressedSys_ >= 0 || pressedUser_ >= 0) return;
-    const SizeZone zone = ZoneAt({x(), y(), width(), height()},
-                                 {event->globalPosition().toPoint().x(),
-                                  event->globalPosition().toPoint().y()},
-                                 false);
+    const SizeZone zone = ZoneAt(
+        {x(), y(), width(), height()},
+        {event->globalPosition().toPoint().x(), event->globalPosition().toPoint().y()}, false);
     StartSizing(zone, event->globalPosition().toPoint());
 }
 
@@ -426,7 +428,9 @@ void FrmGameMain::mouseReleaseEvent(QMouseEvent* event) {
     if (userClick) OnUserButtonClicked(user);
 }
 
-void FrmGameMain::leaveEvent(QEvent*) { UpdateHover({-1, -1}); }
+void FrmGameMain::leaveEvent(QEvent*) {
+    UpdateHover({-1, -1});
+}
 
 bool FrmGameMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &famGameBack_ && watched != picGameBack_.get()) return false;
@@ -464,9 +468,9 @@ void FrmGameMain::OnUserButtonClicked(int index) {
 bool FrmGameMain::StartSizing(SizeZone zone, QPoint globalPosition) {
     if (zone == SizeZone::None || isMaximized()) return false;
     QWindow* handle = windowHandle();
-    const bool bySystem = handle && (zone == SizeZone::Move ? handle->startSystemMove()
-                                                            : handle->startSystemResize(
-                                                                  EdgesFor(zone)));
+    const bool bySystem =
+        handle && (zone == SizeZone::Move ? handle->startSystemMove()
+                                          : handle->startSystemResize(EdgesFor(zone)));
     if (bySystem) return true;
     sizingZone_ = zone;
     sizingStart_ = globalPosition;
@@ -490,8 +494,7 @@ void FrmGameMain::ContinueSizing(QPoint globalPosition) {
     if (edges & Qt::TopEdge)
         frame.setTop(std::min(frame.top() + delta.y(), frame.bottom() - kMinWindowHeight + 1));
     if (edges & Qt::BottomEdge)
-        frame.setBottom(
-            std::max(frame.bottom() + delta.y(), frame.top() + kMinWindowHeight - 1));
+        frame.setBottom(std::max(frame.bottom() + delta.y(), frame.top() + kMinWindowHeight - 1));
     setGeometry(frame);
 }
 
@@ -502,9 +505,9 @@ void FrmGameMain::TrackSizeZone() {
     const QPoint cursor = QCursor::pos();
     const QPoint local = mapFromGlobal(cursor);
     const bool overSysButton = HitSysButton(buttons_, local.x(), local.y()) >= 0;
-    zone_ = isMaximized() ? SizeZone::None
-                          : ZoneAt({x(), y(), width(), height()}, {cursor.x(), cursor.y()},
-                                   overSysButton);
+    zone_ = isMaximized()
+                ? SizeZone::None
+                : ZoneAt({x(), y(), width(), height()}, {cursor.x(), cursor.y()}, overSysButton);
     ApplyZoneCursor();
 }
 

@@ -22,13 +22,12 @@ namespace qira::launch {
 // What the main window needs from the rest of the program. Every hook may be
 // left empty: the window then does without it.
 struct MainWindowHooks {
-    // The state that decides whether closing must be confirmed.
-    std::function<CloseGuardState()> closeGuardState;
-    // Asks "是否强退" and returns true for "强退".
-    std::function<bool()> confirmForcedQuit;
-    // Runs while the window unloads, after blnQuitting is set: closes the
-    // message boxes and resets the global data and the table.
-    std::function<void()> unloadSession;
+    // The user asks to close the window (the system close command or the
+    // caption's close button). Returns false to keep it open; that is where
+    // a player in a running hand is asked whether to leave.
+    std::function<bool()> closeRequested;
+    // Runs once while the window unloads, whoever closes it.
+    std::function<void()> unloading;
     std::function<void()> openPreferences;  // the skin's settings button
     std::function<void()> openHelp;         // the skin's help button; default: the help page
 };
@@ -48,7 +47,8 @@ public:
     void SetHooks(MainWindowHooks hooks) { hooks_ = std::move(hooks); }
 
     // Closes the window without asking: the connection ended, the server
-    // removed the player, or the clock ran out. The program ends with it.
+    // removed the player, the clock ran out, or the close was confirmed. The
+    // program ends with it.
     void UnloadMainWindow();
     bool IsQuitting() const { return quitting_; }
 
@@ -157,6 +157,7 @@ private:
 
     bool quitting_ = false;
     bool forceClose_ = false;
+    bool closing_ = false;
 };
 
 }  // namespace qira::launch

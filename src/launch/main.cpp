@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     platform::SocketClient socket;
 
     launch::MainWindowHooks hooks;
-    hooks.unloadSession = [&] {
+    hooks.unloading = [&] {
         globals.blnQuitting = true;
         globals.ResetGlobals(launch::ExecutableFolder());
     };

@@ -8,7 +8,9 @@ int InitialSplitX(int screenWidth) {
     return screenWidth > 1000 ? screenWidth * 3 / 4 + 24 : screenWidth * 5 / 6;
 }
 
-int InitialListSplit(int screenHeight) { return screenHeight / 3; }
+int InitialListSplit(int screenHeight) {
+    return screenHeight / 3;
+}
 
 int ClampSplitX(int x, int innerWidth) {
     return std::max(std::min(x, innerWidth - kMinRightColumn), kMinSplitX);
@@ -30,7 +32,9 @@ Point EnforceMinimumSize(Point size) {
     return {std::max(size.x, kMinWindowWidth), std::max(size.y, kMinWindowHeight)};
 }
 
-int CollapsedSplitX(int innerWidth) { return innerWidth - kSplitterWidth - kSplitterGap; }
+int CollapsedSplitX(int innerWidth) {
+    return innerWidth - kSplitterWidth - kSplitterGap;
+}
 
 bool IsInGrip(int y, int height) {
     return y > (height - kGripHeight) / 2 && y < (height + kGripHeight) / 2;
@@ -110,10 +114,6 @@ SizeZone ZoneAt(const Box& window, Point cursor, bool overSysButton) {
     if (belowTop > kSizeZoneWidth && belowTop < kMoveZoneBottom && !overSysButton)
         return SizeZone::Move;
     return SizeZone::None;
-}
-
-bool MustConfirmClose(const CloseGuardState& state) {
-    return !state.isWatcher && !state.handIdle && !state.showStart && state.quitPrompt;
 }
 
 }  // namespace qira::launch

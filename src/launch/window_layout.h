@@ -23,19 +23,19 @@ struct Box {
     friend bool operator==(const Box&, const Box&) = default;
 };
 
-inline constexpr int kSplitterWidth = 12;     // the vertical splitter picSplitter
-inline constexpr int kSplitterGap = 2;        // between the splitter and the right column
-inline constexpr int kRightMargin = 6;        // between the right column and the border
-inline constexpr int kMinSplitX = 650;        // the game area never gets narrower
-inline constexpr int kMinRightColumn = 140;   // room a dragged splitter leaves on the right
-inline constexpr int kHSplitterHeight = 5;    // HSplitterBar and HSplitterBar1
-inline constexpr int kAdvPaneHeight = 182;    // picAdvBack
-inline constexpr int kUserListTop = 80;       // below the caption strip and the user buttons
+inline constexpr int kSplitterWidth = 12;    // the vertical splitter picSplitter
+inline constexpr int kSplitterGap = 2;       // between the splitter and the right column
+inline constexpr int kRightMargin = 6;       // between the right column and the border
+inline constexpr int kMinSplitX = 650;       // the game area never gets narrower
+inline constexpr int kMinRightColumn = 140;  // room a dragged splitter leaves on the right
+inline constexpr int kHSplitterHeight = 5;   // HSplitterBar and HSplitterBar1
+inline constexpr int kAdvPaneHeight = 182;   // picAdvBack
+inline constexpr int kUserListTop = 80;      // below the caption strip and the user buttons
 inline constexpr int kMinWindowWidth = 800;
 inline constexpr int kMinWindowHeight = 570;
-inline constexpr int kGripHeight = 60;        // the collapse grip in the middle of the splitter
+inline constexpr int kGripHeight = 60;  // the collapse grip in the middle of the splitter
 inline constexpr int kSizeZoneWidth = 5;
-inline constexpr int kMoveZoneBottom = 40;    // the caption strip that drags the window
+inline constexpr int kMoveZoneBottom = 40;  // the caption strip that drags the window
 inline constexpr int kSysButtonSize = 21;
 inline constexpr int kUserButtonWidth = 41;
 inline constexpr int kUserButtonHeight = 25;
@@ -75,8 +75,8 @@ struct RightColumn {
 
 struct WindowLayout {
     int splitX = kMinSplitX;
-    std::optional<Box> splitter;           // absent while the window has no inner height
-    Box gameFrame;                         // famGameBack
+    std::optional<Box> splitter;             // absent while the window has no inner height
+    Box gameFrame;                           // famGameBack
     std::optional<RightColumn> rightColumn;  // absent when narrower than the splitter
 };
 
@@ -101,27 +101,6 @@ enum class SizeZone { None, Left, Right, Up, Down, LeftUp, RightUp, LeftDown, Ri
 // (both in screen coordinates). `overSysButton` keeps the caption's buttons
 // clickable inside the move strip.
 SizeZone ZoneAt(const Box& window, Point cursor, bool overSysButton);
-
-// The part of the preferences and table state that decides whether closing
-// the window during a hand must be confirmed.
-struct CloseGuardState {
-    bool isWatcher = false;    // blnIsWatcher
-    bool handIdle = true;      // blnHandIdle
-    bool showStart = false;    // blnShowStart
-    bool quitPrompt = true;    // bytQuitPrompt
-};
-bool MustConfirmClose(const CloseGuardState& state);
-
-inline constexpr const char* kForcedQuitQuestion =
-    "大伙正在游戏，如果你现在退出是很不道德的，并且系统会算你逃跑！你是否强退？";
-inline constexpr const char* kForcedQuitCaption = "系统提示";
-inline constexpr const char* kForcedQuitYes = "强退";
-inline constexpr const char* kForcedQuitNo = "取消";
-inline constexpr int kForcedQuitCountdown = 10;
-
-}  // namespace qira::launch
-
-namespace qira::launch {
 
 // The game area is never smaller than the table needs; a smaller frame clips it.
 inline constexpr int kMinGameWidth = 574;

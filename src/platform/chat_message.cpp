@@ -34,7 +34,9 @@ std::size_t SequenceLength(std::uint8_t lead) {
     return 0;
 }
 
-bool IsContinuation(std::uint8_t byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(std::uint8_t byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // A single-line name: no separator, no control characters.
 std::string CleanField(std::string_view text) {

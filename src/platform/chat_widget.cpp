@@ -44,17 +44,21 @@ ChatWidget::ChatWidget(QWidget* parent)
     lines_.setObjectName(QStringLiteral("TivChat"));
     lines_.setOpenLinks(false);
     lines_.setReadOnly(true);
-    targets_.setMinimumContentsLength(6);
+    targets_.setMinimumContentsLength(4);
     targets_.setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    targets_.setMaximumWidth(84);
     targets_.addItem(FromUtf8(kChatEveryone));
     input_.setMaxLength(static_cast<int>(kMaxChatTextCharacters));
     input_.setPlaceholderText(QStringLiteral("在这里输入聊天内容"));
     send_.setText(QStringLiteral("发送"));
+    send_.setMaximumWidth(48);
     connect(&input_, &QLineEdit::returnPressed, this, &ChatWidget::SubmitInput);
     connect(&send_, &QPushButton::clicked, this, &ChatWidget::SubmitInput);
 }
 
-void ChatWidget::SetTitle(std::string_view title) { title_.setText(FromUtf8(title)); }
+void ChatWidget::SetTitle(std::string_view title) {
+    title_.setText(FromUtf8(title));
+}
 
 void ChatWidget::AppendLine(const QString& prefix, const QString& text,
                             const QTextCharFormat& format) {
@@ -95,8 +99,8 @@ void ChatWidget::ShowChatMessage(std::span<const std::string> fields) {
     const auto message = ChatMessageFromDisplayFields(fields);
     if (!message) return;
     const bool toEveryone = message->target == kChatEveryone;
-    const QString target = message->target == localName_ ? QStringLiteral("你")
-                                                          : FromUtf8(message->target);
+    const QString target =
+        message->target == localName_ ? QStringLiteral("你") : FromUtf8(message->target);
     const QString verb = toEveryone ? QStringLiteral(" 说：") : QStringLiteral(" 悄悄地说：");
     AppendLine(FromUtf8(message->sender) + QStringLiteral(" 对 ") + target + verb,
                FromUtf8(message->text), MessageFormat(*message));
@@ -119,7 +123,9 @@ void ChatWidget::SetCurrentTarget(std::string_view name) {
     targets_.setCurrentIndex(index < 0 ? 0 : index);
 }
 
-std::string ChatWidget::CurrentTarget() const { return targets_.currentText().toStdString(); }
+std::string ChatWidget::CurrentTarget() const {
+    return targets_.currentText().toStdString();
+}
 
 std::vector<std::string> ChatWidget::Targets() const {
     std::vector<std::string> names;

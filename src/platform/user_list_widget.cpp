@@ -66,7 +66,9 @@ void UserListWidget::SetColours(const QColor& titleBackground, const QColor& tit
     title_.SetColours(titleBackground, titleText, padding);
 }
 
-void UserListWidget::SetTitle(std::string_view title) { title_.setText(FromUtf8(title)); }
+void UserListWidget::SetTitle(std::string_view title) {
+    title_.setText(FromUtf8(title));
+}
 
 void UserListWidget::SetThirdColumnTitle(std::string_view title) {
     while (columnTitles_.size() < 3) columnTitles_.append(QString());

@@ -87,8 +87,8 @@ TEST(CleanChatText, KeepsTwoHundredCharactersWithoutSplittingOne) {
 
 TEST(CleanChatText, DropsBrokenUtf8) {
     EXPECT_EQ(CleanChatText("ok\xFF\xC3"), "ok");
-    EXPECT_EQ(CleanChatText("\xE4\xB8"), "");                  // cut in the middle
-    EXPECT_EQ(CleanChatText("a\xE4\x41\xB8\xADz"), "aAz");     // bad continuation
+    EXPECT_EQ(CleanChatText("\xE4\xB8"), "");               // cut in the middle
+    EXPECT_EQ(CleanChatText("a\xE4\x41\xB8\xADz"), "aAz");  // bad continuation
 }
 
 }  // namespace

@@ -21,12 +21,13 @@ namespace qira::platform {
 namespace {
 
 // The program's QApplication lives in qt_test_main.cpp.
-QApplication& App() { return *qApp; }
+QApplication& App() {
+    return *qApp;
+}
 
 std::string Record(std::string_view name, std::string_view watched, int chair, int level = 150) {
     return std::string(name) + "`10" + std::to_string(chair) + "`320`" + std::to_string(level) +
-           "`" + std::string(watched) + "`41`52`1`20`15`6`0`2005`" + std::to_string(chair) +
-           "`1`0";
+           "`" + std::string(watched) + "`41`52`1`20`15`6`0`2005`" + std::to_string(chair) + "`1`0";
 }
 
 class UserListWidgetTest : public ::testing::Test {
@@ -42,9 +43,7 @@ protected:
         list.resize(700, 300);
         list.show();
     }
-    QString Cell(int row, int column) {
-        return list.view().topLevelItem(row)->text(column);
-    }
+    QString Cell(int row, int column) { return list.view().topLevelItem(row)->text(column); }
     QApplication& app = App();
     UserListWidget list;
 };
@@ -72,7 +71,7 @@ TEST_F(UserListWidgetTest, ShowsRecordsWithTheLevelTitle) {
     EXPECT_EQ(Cell(1, 3), QStringLiteral("短工"));
     EXPECT_EQ(Cell(1, 4), QStringLiteral("张三"));
     EXPECT_EQ(Cell(1, 10), QStringLiteral("6"));
-    EXPECT_TRUE(list.view().topLevelItem(0)->font(0).bold());   // the local user
+    EXPECT_TRUE(list.view().topLevelItem(0)->font(0).bold());  // the local user
     EXPECT_FALSE(list.view().topLevelItem(1)->font(0).bold());
 
     EXPECT_TRUE(list.RefreshUser(Record("王五", "张三", 0, 50)));
@@ -150,11 +149,11 @@ TEST_F(ChatWidgetTest, TypedLineIsSentAsTenFieldsToTheCurrentTarget) {
 TEST_F(ChatWidgetTest, ShowsSystemLinesLinesAndRelayedMessagesAsPlainText) {
     chat.ShowSystemLine("李四 进来了...");
     chat.ShowLine("欢迎光临");
-    const std::vector<std::string> relayed{"李四", "所有人", "#0000FF", "宋体", "10", "1",
-                                           "0", "<b>hi</b> & 你好"};
+    const std::vector<std::string> relayed{"李四", "所有人", "#0000FF", "宋体",
+                                           "10",   "1",      "0",       "<b>hi</b> & 你好"};
     chat.ShowChatMessage(relayed);
-    const std::vector<std::string> privately{"李四", "张三", "#000000", "宋体", "10", "0", "0",
-                                             "悄悄话"};
+    const std::vector<std::string> privately{"李四", "张三", "#000000", "宋体",
+                                             "10",   "0",    "0",       "悄悄话"};
     chat.ShowChatMessage(privately);
     chat.ShowChatMessage(std::vector<std::string>{"too", "few"});
     const QString text = Lines();
@@ -228,8 +227,7 @@ TEST(AdvPane, ShowsTheShippedLocalPageAndPlacesItInsideTheBorder) {
 TEST(WavePlayer, MissingFileIsSilentAndAnExistingOneNeverBlocks) {
     App();
     WavePlayer player;
-    EXPECT_EQ(player.PlayWave(QStringLiteral("/nonexistent/Hu.wav")),
-              WavePlayer::Outcome::NoFile);
+    EXPECT_EQ(player.PlayWave(QStringLiteral("/nonexistent/Hu.wav")), WavePlayer::Outcome::NoFile);
     const QString path = QDir::temp().filePath(QStringLiteral("qira_wave_test.wav"));
     {
         // 0.01 s of silence, 8 kHz mono 8-bit.

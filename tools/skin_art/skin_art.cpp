@@ -66,10 +66,10 @@ QImage CaptionEnd() {
 void DrawSysIcon(QPainter& painter, int slot, int icon, bool hover) {
     const QRect cell(slot * kIcon, 0, kIcon, kIcon);
     QLinearGradient gradient(0, 0, 0, kIcon);
-    const QColor top = hover ? (icon == 3 ? QColor(240, 110, 100) : QColor(130, 175, 240))
-                             : QColor(95, 145, 215);
-    const QColor bottom = hover ? (icon == 3 ? QColor(200, 40, 30) : QColor(60, 115, 200))
-                                : QColor(45, 100, 185);
+    const QColor top =
+        hover ? (icon == 3 ? QColor(240, 110, 100) : QColor(130, 175, 240)) : QColor(95, 145, 215);
+    const QColor bottom =
+        hover ? (icon == 3 ? QColor(200, 40, 30) : QColor(60, 115, 200)) : QColor(45, 100, 185);
     gradient.setColorAt(0, top);
     gradient.setColorAt(1, bottom);
     painter.setRenderHint(QPainter::Antialiasing);
