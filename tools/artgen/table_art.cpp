@@ -499,27 +499,25 @@ QImage AnimationFrame(int position) {
             p.drawRect(outer.adjusted(2.5, 2.5, -2.5, -2.5));
             p.setBrush(Qt::black);
             p.drawRect(outer.adjusted(3.5, 3.5, -3.5, -3.5));
-            // A small notch pointing back at the player who acted.
+            // A small notch on the side of the player who acted, pointing at them.
             QPolygonF notch;
             const QPointF c = outer.center();
+            const qreal right = outer.right();
+            const qreal bottom = outer.bottom();
             switch (position) {
                 case 0:
-                    notch << QPointF(c.x() - 6, 3.5) << QPointF(c.x() + 6, 3.5)
-                          << QPointF(c.x(), 9);
+                    notch << QPointF(c.x() - 6, 9) << QPointF(c.x() + 6, 9) << QPointF(c.x(), 3.5);
                     break;
                 case 1:
-                    notch << QPointF(3.5, c.y() - 6) << QPointF(3.5, c.y() + 6)
-                          << QPointF(9, c.y());
+                    notch << QPointF(9, c.y() - 6) << QPointF(9, c.y() + 6) << QPointF(3.5, c.y());
                     break;
                 case 2:
-                    notch << QPointF(c.x() - 6, outer.bottom() - 3.5)
-                          << QPointF(c.x() + 6, outer.bottom() - 3.5)
-                          << QPointF(c.x(), outer.bottom() - 9);
+                    notch << QPointF(c.x() - 6, bottom - 9) << QPointF(c.x() + 6, bottom - 9)
+                          << QPointF(c.x(), bottom - 3.5);
                     break;
                 default:
-                    notch << QPointF(outer.right() - 3.5, c.y() - 6)
-                          << QPointF(outer.right() - 3.5, c.y() + 6)
-                          << QPointF(outer.right() - 9, c.y());
+                    notch << QPointF(right - 9, c.y() - 6) << QPointF(right - 9, c.y() + 6)
+                          << QPointF(right - 3.5, c.y());
                     break;
             }
             p.setBrush(kGold);
