@@ -108,19 +108,26 @@ std::optional<std::string> StateSoundPath(int code) {
 
 std::optional<std::string> TileVoicePath(int code) {
     if (!NamesTile(code)) return std::nullopt;
-    std::string name;
+    char letter = 'j';
+    int number = code - 35;
     if (code <= 8) {
-        name = "w" + std::to_string(code + 1);
+        letter = 'w';
+        number = code + 1;
     } else if (code <= 17) {
-        name = "b" + std::to_string(code - 8);
+        letter = 'b';
+        number = code - 8;
     } else if (code <= 26) {
-        name = "t" + std::to_string(code - 17);
+        letter = 't';
+        number = code - 17;
     } else if (code <= 30) {
-        name = "f" + std::to_string(code - 26);
-    } else {
-        name = "j" + std::to_string(code - 35);
+        letter = 'f';
+        number = code - 26;
     }
-    return "Res\\Sound\\Pai\\" + name + ".wav";
+    std::string path = "Res\\Sound\\Pai\\";
+    path += letter;
+    path += std::to_string(number);
+    path += ".wav";
+    return path;
 }
 
 std::optional<std::string> GameSoundPath(SoundSource source, int code, WindowVisibility window,
