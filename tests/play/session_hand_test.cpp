@@ -497,6 +497,24 @@ TEST(SideBets, ClockRunningOutSendsTheBetsChosenSoFar) {
     EXPECT_EQ(rig.session->table().bytBetButtonStates, (std::array<std::uint8_t, 3>{0, 0, 0}));
 }
 
+TEST(NewestDiscard, BlinksWhileItWaitsForClaimsAndStopsWithTheDraw) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    StartHand(rig);
+    rig.Feed(DiscardMsg(2, 38));
+    ASSERT_TRUE(rig.timers.newestDiscard);
+    rig.session->OnNewestDiscardTick();
+    rig.session->OnNewestDiscardTick();
+    EXPECT_EQ(rig.log.Count("PaintNewestDiscardFrame 1"), 1u);
+    EXPECT_EQ(rig.log.Count("PaintNewestDiscardFrame 0"), 1u);
+    rig.Feed(Draw(3, 5));
+    EXPECT_FALSE(rig.timers.newestDiscard);
+    EXPECT_TRUE(rig.log.Contains("HideNewestDiscard"));
+    rig.log.Clear();
+    rig.session->OnNewestDiscardTick();
+    EXPECT_FALSE(rig.log.Contains("PaintNewestDiscardFrame 1"));
+}
+
 TEST(AutoPlay, ClockDiscardsTheLastTileWarnsAtFourAndEndsAtFive) {
     SessionRig rig;
     EnterAsPlayer(rig);
