@@ -1,6 +1,7 @@
 // qira-artgen PROGRAM_FOLDER [--tones]
-// Draws every picture and writes every sound the client loads: "Res/" inside
-// PROGRAM_FOLDER, "ResMj/", "UserRes/" and "res/" in its parent. --tones
+// Draws every table picture and writes every sound the client loads: "Res/"
+// inside PROGRAM_FOLDER, "ResMj/", "UserRes/" and "res/" in its parent. The
+// window skin comes from tools/skin_art. --tones
 // replaces speech by synthesised tones (as happens when espeak-ng is missing).
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -34,7 +35,6 @@ int main(int argc, char** argv) {
     qira::artgen::ArtWriter writer(programFolder);
     qira::artgen::GenerateTileArt(writer);
     qira::artgen::GenerateTableArt(writer);
-    qira::artgen::GenerateSkinArt(writer);
     qira::artgen::GenerateIconArt(writer, kPortraitCount);
     const auto engine = !tonesOnly && qira::artgen::EspeakAvailable()
                             ? qira::artgen::SpeechEngine::Espeak
