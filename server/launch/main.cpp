@@ -1,1 +1,79 @@
-int main() { return 0; }
+// qira-launch: plays the lobby's part on one machine. It starts a local
+// qira-server on a free loopback port and then the client with the nine
+// launch tokens; closing the client stops the server.
+//   qira-launch              a local server with computer players
+//   qira-launch HOST PORT    join a server elsewhere, for example on a LAN
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <iostream>
+
+#include "launch/launch_token.h"
+
+namespace {
+
+constexpr const char* kGameTitle = "Qira麻将";
+constexpr const char* kLevelTable = "长工_100`短工_200`佃农_300`贫农_400`中农_500`富农_600`地主_700`恶霸_800";
+constexpr const char* kPointsMode = "1";
+
+// The client splits its command line on blanks, so a name never carries one.
+QString UserName() {
+    const auto env = QProcessEnvironment::systemEnvironment();
+    QString name = env.value("QIRA_USER", env.value("USER", "玩家"));
+    name.replace(' ', '_').replace('\t', '_').replace('`', '_');
+    return name.isEmpty() ? QString("玩家") : name;
+}
+
+int RunClient(const QString& dir, const QString& host, const QString& port) {
+    QProcess client;
+    client.setProcessChannelMode(QProcess::ForwardedChannels);
+    client.start(dir + "/qira-client", {QString::fromUtf8(qira::launch::kLaunchToken.data(),
+                                                           static_cast<int>(qira::launch::kLaunchToken.size())),
+                                        host, port, kGameTitle, kLevelTable, "-", "-", UserName(), kPointsMode});
+    if (!client.waitForStarted(10'000)) {
+        std::cerr << "qira-launch: cannot start " << (dir + "/qira-client").toStdString() << '\n';
+        return 1;
+    }
+    client.waitForFinished(-1);
+    return client.exitCode();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 2) return RunClient(dir, args[0], args[1]);
+    if (!args.isEmpty()) {
+        std::cerr << "usage: qira-launch [HOST PORT]\n";
+        return 2;
+    }
+
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(dir + "/qira-server", {"--listen", "127.0.0.1:0", "--print-port", "--bot-wait", "0"});
+    if (!server.waitForStarted(10'000)) {
+        std::cerr << "qira-launch: cannot start " << (dir + "/qira-server").toStdString() << '\n';
+        return 1;
+    }
+    QString port;
+    while (port.isEmpty() && server.state() == QProcess::Running) {
+        if (!server.canReadLine() && !server.waitForReadyRead(10'000)) break;
+        port = QString::fromUtf8(server.readLine()).trimmed();
+    }
+    if (port.isEmpty() || port.toUInt() == 0) {
+        std::cerr << "qira-launch: the server did not start listening\n";
+        server.kill();
+        server.waitForFinished(3000);
+        return 1;
+    }
+    const int status = RunClient(dir, "127.0.0.1", port);
+    server.terminate();
+    if (!server.waitForFinished(5000)) {
+        server.kill();
+        server.waitForFinished(3000);
+    }
+    return status;
+}
