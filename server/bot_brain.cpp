@@ -10,48 +10,52 @@ struct Search {
     int setsNeeded = 4;
     int best = 8;
 
+    int left = 0;  // tiles not yet placed
+
     void Run(int index, int sets, int partials, int pair) {
         while (index < kKinds && counts[index] == 0) ++index;
+        const int usable = std::min(partials, setsNeeded - sets);
+        const int now = 2 * (setsNeeded - sets) - usable - pair;
         if (index == kKinds) {
-            const int usable = std::min(partials, setsNeeded - sets);
-            best = std::min(best, 2 * (setsNeeded - sets) - usable - pair);
+            best = std::min(best, now);
             return;
         }
-        if (sets + partials > setsNeeded + 1) return;
+        // Every tile still to place lowers the distance by one at the most.
+        if (now - left >= best || sets + partials > setsNeeded + 1) return;
         const Tile tile = TileOfKind(index);
         const bool numbered = IsNumbered(tile);
         const int rank = RankOf(tile);
         int& c = counts[index];
         if (c >= 3) {
-            c -= 3;
+            c -= 3, left -= 3;
             Run(index, sets + 1, partials, pair);
-            c += 3;
+            c += 3, left += 3;
         }
         if (numbered && rank <= 7 && counts[index + 1] > 0 && counts[index + 2] > 0) {
-            --c, --counts[index + 1], --counts[index + 2];
+            --c, --counts[index + 1], --counts[index + 2], left -= 3;
             Run(index, sets + 1, partials, pair);
-            ++c, ++counts[index + 1], ++counts[index + 2];
+            ++c, ++counts[index + 1], ++counts[index + 2], left += 3;
         }
         if (c >= 2) {
-            c -= 2;
+            c -= 2, left -= 2;
             if (pair == 0) Run(index, sets, partials, 1);
             Run(index, sets, partials + 1, pair);
-            c += 2;
+            c += 2, left += 2;
         }
         if (numbered && rank <= 8 && counts[index + 1] > 0) {
-            --c, --counts[index + 1];
+            --c, --counts[index + 1], left -= 2;
             Run(index, sets, partials + 1, pair);
-            ++c, ++counts[index + 1];
+            ++c, ++counts[index + 1], left += 2;
         }
         if (numbered && rank <= 7 && counts[index + 2] > 0) {
-            --c, --counts[index + 2];
+            --c, --counts[index + 2], left -= 2;
             Run(index, sets, partials + 1, pair);
-            ++c, ++counts[index + 2];
+            ++c, ++counts[index + 2], left += 2;
         }
         const int saved = c;
-        c = 0;
+        c = 0, left -= saved;
         Run(index + 1, sets, partials, pair);
-        c = saved;
+        c = saved, left += saved;
     }
 };
 
@@ -64,6 +68,19 @@ std::vector<Tile> Without(std::span<const Tile> hand, Tile tile, int copies) {
     return out;
 }
 
+// Only a tile that pairs with or lies within two ranks of a held tile, or
+// the wild tile itself, can shorten the way to a ready hand.
+bool Near(std::span<const Tile> hand, Tile tile, Tile wild) {
+    if (tile == wild) return true;
+    for (Tile held : hand) {
+        if (held == tile) return true;
+        if (IsNumbered(tile) && IsNumbered(held) && SuitOf(held) == SuitOf(tile) &&
+            std::abs(int(held) - int(tile)) <= 2)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int ShantenOf(std::span<const Tile> hand, std::size_t meldCount, Tile wild) {
@@ -74,6 +91,7 @@ int ShantenOf(std::span<const Tile> hand, std::size_t meldCount, Tile wild) {
             ++wilds;
         } else if (IsTile(t)) {
             ++search.counts[KindIndex(t)];
+            ++search.left;
         }
     }
     search.setsNeeded = 4 - static_cast<int>(std::min<std::size_t>(meldCount, 4));
@@ -129,7 +147,7 @@ Tile BotBrain::ChooseDiscard(const BotView& view) {
         int useful = 0;
         for (int kind = 0; kind < kKinds; ++kind) {
             const int unseen = 4 - view.seen[kind] - mine[kind] + (KindIndex(t) == kind ? 1 : 0);
-            if (unseen <= 0) continue;
+            if (unseen <= 0 || !Near(rest, TileOfKind(kind), view.wild)) continue;
             auto more = rest;
             more.push_back(TileOfKind(kind));
             if (ShantenOf(more, view.melds.size(), view.wild) < shanten) useful += unseen;
