@@ -16,10 +16,14 @@ BotClient::BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32
 void BotClient::Deliver(const net::Bytes& message) {
     if (gone_ || message.empty()) return;
     ++version_;
-    if (net::RouteOf(message[0]) == net::MessageRoute::Room)
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room) {
         OnRoom(message);
-    else
+    } else {
         OnGame(message);
+        // Whatever arrived, the player looks at the table again once things
+        // settle; a plan made before a later message is dropped.
+        if (handRunning_) ActSoon();
+    }
 }
 
 void BotClient::Send(net::Bytes request) {
@@ -114,7 +118,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             betChosen_ = false;
             turnChair_ = m[15];
             phase_ = 10;
-            return ActSoon();
+            return;
         case 28:
             if (m.size() < 4) return;
             if (m[1] == 0) {
@@ -126,7 +130,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             fresh_ = curTile_ = m[3];
             turnChair_ = dealer_;
             phase_ = 5;
-            return ActSoon();
+            return;
         case 25:
             if (m.size() < 4) return;
             turnChair_ = m[2];
@@ -136,7 +140,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
                 hand_.push_back(m[3]);
                 fresh_ = m[3];
             }
-            return ActSoon();
+            return;
         case 19: {
             if (m.size() < 8) return;
             const int chair = m[2];
@@ -160,7 +164,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
                 curTile_ = tile;
                 phase_ = 0;
             }
-            return ActSoon();
+            return;
         }
         case 20:
         case 21: {
@@ -183,7 +187,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             turnChair_ = chair;
             curTile_ = tile;
             phase_ = m[0] == 20 ? 1 : 2;
-            return ActSoon();
+            return;
         }
         case 22: {
             if (m.size() < 5) return;
@@ -212,7 +216,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             turnChair_ = chair;
             curTile_ = tile;
             phase_ = m[1];
-            return ActSoon();
+            return;
         }
         case 30:
             if (at(1) == me) {
@@ -222,18 +226,17 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             } else {
                 SeeTile(indicator_, 3);
             }
-            return ActSoon();
+            return;
         case 29:
             if (m.size() == 3 && m[2] == me) {
                 turnChair_ = me;
                 phase_ = 9;
-                return ActSoon();
             }
             return;
         case 2:
             if (m.size() < 3 || m.size() < 3u + m[2]) return;
             hand_.assign(m.begin() + 3, m.begin() + 3 + m[2]);
-            return ActSoon();
+            return;
         case 23:
         case 27:
             handRunning_ = false;

@@ -46,8 +46,8 @@ int RunSoak(int tables, int seconds, std::uint32_t seed) {
         if (elapsed > 30) peakLaterKb = std::max(peakLaterKb, kb);
         std::cout << elapsed << " s: " << hands << " hands (" << (hands - lastHands) / 10.0
                   << " hands/s), tables " << lobby.TableCount() << ", users " << lobby.UserCount()
-                  << ", timers " << scheduler.PendingTimers() << ", resident " << kb << " kB"
-                  << std::endl;
+                  << ", timers " << scheduler.PendingTimers() << ", clocks run out "
+                  << lobby.tally().timeouts << ", resident " << kb << " kB" << std::endl;
         lastHands = hands;
         if (elapsed >= seconds) QCoreApplication::quit();
     });
@@ -138,7 +138,7 @@ int main(int argc, char* argv[]) {
             parser.isSet(randomOpponents) ? Opponents::RandomDiscard : Opponents::Smart;
         const auto report = RunSelfPlay(hands, seedValue, opponents);
         std::cout << FormatReport(report, opponents);
-        return report.stuck ? 1 : 0;
+        return report.stuck || report.timeouts > 0 ? 1 : 0;
     }
     if (parser.isSet(soak))
         return RunSoak(parser.value(soak).toInt(), parser.value(soakSeconds).toInt(), seedValue);

@@ -252,11 +252,12 @@ public:
 
     // Hands finished anywhere, and how they ended, for self-play reports.
     struct Tally {
-        std::uint64_t hands = 0, drawn = 0, selfDrawn = 0, onDiscard = 0;
+        std::uint64_t hands = 0, drawn = 0, selfDrawn = 0, onDiscard = 0, timeouts = 0;
         std::map<std::string, std::uint64_t> winsByName;
     };
     const Tally& tally() const { return tally_; }
     void CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn);
+    void CountTimeout() { ++tally_.timeouts; }
 
     // --- used by tables ---
     User& AddBot(Table& table, int chair, BotStyle style);

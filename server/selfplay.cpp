@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <sstream>
 
 #include "server/room.h"
@@ -13,7 +14,7 @@ SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents op
     MemoryStatsStore stats;
     ServerConfig config;
     config.seed = seed;
-    config.log = false;
+    config.log = std::getenv("QIRA_SELFPLAY_LOG") != nullptr;
     config.scoreMode = ScoreMode::Experience;
     Lobby lobby(scheduler, stats, config);
     const BotStyle other =
@@ -32,6 +33,7 @@ SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents op
     report.drawn = tally.drawn;
     report.selfDrawn = tally.selfDrawn;
     report.onDiscard = tally.onDiscard;
+    report.timeouts = tally.timeouts;
     if (const auto it = tally.winsByName.find(first); it != tally.winsByName.end())
         report.firstChairWins = it->second;
     return report;
@@ -51,6 +53,7 @@ std::string FormatReport(const SelfPlayReport& r, Opponents opponents) {
         << 100.0 * r.firstChairWins / hands << "%) against "
         << (opponents == Opponents::Smart ? "three of its kind" : "three random discarders")
         << "\n";
+    out << "clocks that ran out: " << r.timeouts << "\n";
     if (r.stuck) out << "STUCK: the table stopped before the last hand\n";
     return out.str();
 }

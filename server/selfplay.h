@@ -11,6 +11,7 @@ struct SelfPlayReport {
     std::uint64_t selfDrawn = 0;
     std::uint64_t onDiscard = 0;
     std::uint64_t firstChairWins = 0;  // wins of the player in chair 0
+    std::uint64_t timeouts = 0;        // clocks that ran out: a computer player failed to act
     double seconds = 0;
     bool stuck = false;
 };

@@ -1036,6 +1036,12 @@ void Table::CancelTimer() {
 }
 
 void Table::OnTimeout() {
+    static const char* const kStageNames[] = {"settings", "start",  "side bets",
+                                              "turn",     "claims", "rob-the-kong"};
+    lobby_.log().Line("table " + std::to_string(number_) + ": time is up (" +
+                      kStageNames[static_cast<int>(stage_)] + ", chair " + std::to_string(turn_) +
+                      ")");
+    lobby_.CountTimeout();
     switch (stage_) {
         case Stage::Setup:
             if (owner_ && !settingsAgreed_) {

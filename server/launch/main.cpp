@@ -14,7 +14,8 @@
 namespace {
 
 constexpr const char* kGameTitle = "Qira麻将";
-constexpr const char* kLevelTable = "长工_100`短工_200`佃农_300`贫农_400`中农_500`富农_600`地主_700`恶霸_800";
+constexpr const char* kLevelTable =
+    "长工_100`短工_200`佃农_300`贫农_400`中农_500`富农_600`地主_700`恶霸_800";
 constexpr const char* kPointsMode = "1";
 
 // The client splits its command line on blanks, so a name never carries one.
@@ -28,9 +29,10 @@ QString UserName() {
 int RunClient(const QString& dir, const QString& host, const QString& port) {
     QProcess client;
     client.setProcessChannelMode(QProcess::ForwardedChannels);
-    client.start(dir + "/qira-client", {QString::fromUtf8(qira::launch::kLaunchToken.data(),
-                                                           static_cast<int>(qira::launch::kLaunchToken.size())),
-                                        host, port, kGameTitle, kLevelTable, "-", "-", UserName(), kPointsMode});
+    client.start(dir + "/qira-client",
+                 {QString::fromUtf8(qira::launch::kLaunchToken.data(),
+                                    static_cast<int>(qira::launch::kLaunchToken.size())),
+                  host, port, kGameTitle, kLevelTable, "-", "-", UserName(), kPointsMode});
     if (!client.waitForStarted(10'000)) {
         std::cerr << "qira-launch: cannot start " << (dir + "/qira-client").toStdString() << '\n';
         return 1;
@@ -53,7 +55,8 @@ int main(int argc, char* argv[]) {
 
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(dir + "/qira-server", {"--listen", "127.0.0.1:0", "--print-port", "--bot-wait", "0"});
+    server.start(dir + "/qira-server",
+                 {"--listen", "127.0.0.1:0", "--print-port", "--bot-wait", "0"});
     if (!server.waitForStarted(10'000)) {
         std::cerr << "qira-launch: cannot start " << (dir + "/qira-server").toStdString() << '\n';
         return 1;

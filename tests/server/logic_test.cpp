@@ -156,6 +156,7 @@ TEST(SelfPlay, TheSameSeedPlaysTheSameHands) {
     const auto b = RunSelfPlay(3, 11, Opponents::Smart);
     EXPECT_FALSE(a.stuck);
     EXPECT_EQ(a.hands, 3u);
+    EXPECT_EQ(a.timeouts, 0u) << "computer players always act before the clock runs out";
     EXPECT_EQ(a.selfDrawn, b.selfDrawn);
     EXPECT_EQ(a.onDiscard, b.onDiscard);
     EXPECT_EQ(a.firstChairWins, b.firstChairWins);
