@@ -1,7 +1,6 @@
 // qira-artgen PROGRAM_FOLDER [--tones]
-// Draws every table picture and writes every sound the client loads: "Res/"
-// inside PROGRAM_FOLDER, "ResMj/", "UserRes/" and "res/" in its parent. The
-// window skin comes from tools/skin_art. --tones
+// Draws every picture and writes every sound the client loads: "Res/" inside
+// PROGRAM_FOLDER, "ResMj/", "UserRes/" and "res/" in its parent. --tones
 // replaces speech by synthesised tones (as happens when espeak-ng is missing).
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -35,6 +34,7 @@ int main(int argc, char** argv) {
     qira::artgen::ArtWriter writer(programFolder);
     qira::artgen::GenerateTileArt(writer);
     qira::artgen::GenerateTableArt(writer);
+    qira::artgen::GenerateSkinArt(writer);
     qira::artgen::GenerateIconArt(writer, kPortraitCount);
     const auto engine = !tonesOnly && qira::artgen::EspeakAvailable()
                             ? qira::artgen::SpeechEngine::Espeak

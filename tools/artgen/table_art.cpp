@@ -541,6 +541,149 @@ QImage ClaimLabels() {
     return sheet;
 }
 
+// --- skin ---------------------------------------------------------------
+
+const QColor kCaptionTop(70, 130, 210);
+const QColor kCaptionBottom(24, 64, 140);
+
+void FillCaption(QPainter& p, QRectF rect) {
+    QLinearGradient g(rect.topLeft(), rect.bottomLeft());
+    g.setColorAt(0, kCaptionTop);
+    g.setColorAt(0.45, QColor(40, 96, 180));
+    g.setColorAt(1, kCaptionBottom);
+    p.fillRect(rect, g);
+    p.fillRect(QRectF(rect.left(), 0, rect.width(), 1), kCaptionTop.lighter(150));
+    p.fillRect(QRectF(rect.left(), rect.bottom() - 1, rect.width(), 1), QColor(12, 32, 80));
+}
+
+QImage CaptionMiddle() {
+    QImage image = Blank({8, 76}, kCaptionBottom);
+    QPainter p(&image);
+    FillCaption(p, QRectF(0, 0, 8, 76));
+    return image;
+}
+
+QImage CaptionEnd() {
+    // The left end; the right end is drawn mirrored.
+    return RenderSupersampled(
+        {15, 76},
+        [](QPainter& p) {
+            QPainterPath body;
+            body.addRoundedRect(QRectF(0, 0, 30, 76), 8, 8);
+            p.setClipPath(body);
+            FillCaption(p, QRectF(0, 0, 15, 76));
+            p.setClipping(false);
+            p.setPen(QPen(kGold, 1));
+            p.drawLine(QPointF(4, 38), QPointF(11, 38));
+            p.setBrush(kGold);
+            p.drawEllipse(QPointF(7.5, 38), 2, 2);
+        },
+        QColor(250, 250, 250));
+}
+
+QImage SystemButtons() {
+    QImage sheet = Blank({168, 21}, kCaptionBottom);
+    for (int hover = 0; hover < 2; ++hover) {
+        for (int icon = 0; icon < 4; ++icon) {
+            const QImage cell = RenderSupersampled({21, 21}, [&](QPainter& p) {
+                const bool close = icon == 3;
+                QColor top = close ? QColor(230, 110, 90) : QColor(120, 170, 235);
+                QColor bottom = close ? QColor(170, 30, 20) : QColor(40, 90, 170);
+                if (hover == 1) {
+                    top = top.lighter(125);
+                    bottom = bottom.lighter(140);
+                }
+                DrawBevelPanel(p, QRectF(0, 0, 21, 21), top, bottom, 4);
+                p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+                p.setBrush(Qt::NoBrush);
+                switch (icon) {
+                    case 0:
+                        p.drawLine(QPointF(6, 14.5), QPointF(15, 14.5));
+                        break;
+                    case 1:
+                        p.drawRect(QRectF(6, 6, 9, 9));
+                        break;
+                    case 2:
+                        p.setPen(QPen(Qt::white, 1.5));
+                        p.drawRect(QRectF(8.5, 5.5, 7, 7));
+                        p.setBrush(bottom);
+                        p.drawRect(QRectF(5.5, 8.5, 7, 7));
+                        break;
+                    default:
+                        p.drawLine(QPointF(6.5, 6.5), QPointF(14.5, 14.5));
+                        p.drawLine(QPointF(14.5, 6.5), QPointF(6.5, 14.5));
+                        break;
+                }
+            });
+            Paste(sheet, cell, {84 * hover + 21 * icon, 0});
+        }
+    }
+    return sheet;
+}
+
+QImage UserButtons() {
+    const std::array<QString, 2> labels = {"设置", "帮助"};
+    QImage sheet = Blank({164, 25}, kCaptionBottom);
+    for (int hover = 0; hover < 2; ++hover) {
+        for (int i = 0; i < 2; ++i) {
+            const QImage cell = RenderSupersampled({41, 25}, [&](QPainter& p) {
+                DrawBevelPanel(p, QRectF(0, 0, 41, 25),
+                               hover ? QColor(255, 236, 160) : QColor(250, 214, 120),
+                               hover ? QColor(236, 150, 40) : QColor(200, 120, 30), 6);
+                DrawFittedText(p, labels[static_cast<size_t>(i)], QRectF(7, 5, 27, 15),
+                               QColor(90, 40, 0));
+            });
+            Paste(sheet, cell, {82 * hover + 41 * i, 0});
+        }
+    }
+    return sheet;
+}
+
+const QColor kSplitterLight(190, 204, 226);
+const QColor kSplitterDark(110, 130, 170);
+
+void FillSplitter(QPainter& p, QRectF rect) {
+    QLinearGradient g(rect.topLeft(), rect.topRight());
+    g.setColorAt(0, kSplitterLight);
+    g.setColorAt(0.5, QColor(220, 228, 242));
+    g.setColorAt(1, kSplitterDark);
+    p.fillRect(rect, g);
+}
+
+QImage SplitterBar() {
+    QImage image = Blank({12, 16}, kSplitterLight);
+    QPainter p(&image);
+    FillSplitter(p, QRectF(0, 0, 12, 16));
+    return image;
+}
+
+QImage SplitterGrip() {
+    return RenderSupersampled({12, 60}, [](QPainter& p) {
+        FillSplitter(p, QRectF(0, 0, 12, 60));
+        DrawBevelPanel(p, QRectF(1, 0, 10, 60), QColor(120, 170, 235), QColor(40, 90, 170), 3);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 255, 255, 160));
+        for (const qreal y : {8.0, 14.0, 46.0, 52.0}) p.drawEllipse(QPointF(6, y), 1.3, 1.3);
+    });
+}
+
+QImage SplitterArrow(bool pointsLeft) {
+    return RenderSupersampled({12, 8}, [&](QPainter& p) {
+        QLinearGradient g(0, 0, 12, 0);
+        g.setColorAt(0, QColor(86, 134, 206));
+        g.setColorAt(1, QColor(70, 118, 196));
+        p.fillRect(QRectF(0, 0, 12, 8), g);
+        QPolygonF arrow;
+        if (pointsLeft)
+            arrow << QPointF(3, 4) << QPointF(8.5, 0.5) << QPointF(8.5, 7.5);
+        else
+            arrow << QPointF(9, 4) << QPointF(3.5, 0.5) << QPointF(3.5, 7.5);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawPolygon(arrow);
+    });
+}
+
 // --- icons --------------------------------------------------------------
 
 QImage MessageIcon(int type) {
@@ -665,6 +808,17 @@ void GenerateTableArt(ArtWriter& writer) {
     for (int frame = 1; frame <= 4; ++frame)
         writer.SaveSharedIcon(QStringLiteral("ResMj/Other/dsz%1.ico").arg(frame),
                               TumblingDie(frame));
+}
+
+void GenerateSkinArt(ArtWriter& writer) {
+    writer.SaveGameBitmap("Res/CaptionMid.bmp", CaptionMiddle());
+    writer.SaveGameBitmap("Res/CaptionLR.bmp", CaptionEnd());
+    writer.SaveGameBitmap("Res/SysMenu.bmp", SystemButtons());
+    writer.SaveGameBitmap("Res/UserButton.bmp", UserButtons());
+    writer.SaveGameBitmap("Res/VSpliterBk.bmp", SplitterBar());
+    writer.SaveGameBitmap("Res/VSpliterMidBk.bmp", SplitterGrip());
+    writer.SaveGameBitmap("Res/VSpliterMid_Left.bmp", SplitterArrow(true));
+    writer.SaveGameBitmap("Res/VSpliterMid_Right.bmp", SplitterArrow(false));
 }
 
 void GenerateIconArt(ArtWriter& writer, int portraitCount) {
