@@ -543,9 +543,6 @@ QImage ClaimLabels() {
 
 // --- skin ---------------------------------------------------------------
 
-// The main window lays its title out in a strip this high; the user buttons
-// sit below it.
-constexpr int kCaptionHeight = 36;
 const QColor kCaptionTop(70, 130, 210);
 const QColor kCaptionBottom(24, 64, 140);
 
@@ -560,27 +557,26 @@ void FillCaption(QPainter& p, QRectF rect) {
 }
 
 QImage CaptionMiddle() {
-    QImage image = Blank({8, kCaptionHeight}, kCaptionBottom);
+    QImage image = Blank({8, 76}, kCaptionBottom);
     QPainter p(&image);
-    FillCaption(p, QRectF(0, 0, 8, kCaptionHeight));
+    FillCaption(p, QRectF(0, 0, 8, 76));
     return image;
 }
 
 QImage CaptionEnd() {
     // The left end; the right end is drawn mirrored.
     return RenderSupersampled(
-        {15, kCaptionHeight},
+        {15, 76},
         [](QPainter& p) {
             QPainterPath body;
-            body.addRoundedRect(QRectF(0, 0, 30, kCaptionHeight), 8, 8);
+            body.addRoundedRect(QRectF(0, 0, 30, 76), 8, 8);
             p.setClipPath(body);
-            FillCaption(p, QRectF(0, 0, 15, kCaptionHeight));
+            FillCaption(p, QRectF(0, 0, 15, 76));
             p.setClipping(false);
-            const qreal middle = kCaptionHeight / 2.0;
             p.setPen(QPen(kGold, 1));
-            p.drawLine(QPointF(4, middle), QPointF(11, middle));
+            p.drawLine(QPointF(4, 38), QPointF(11, 38));
             p.setBrush(kGold);
-            p.drawEllipse(QPointF(7.5, middle), 2, 2);
+            p.drawEllipse(QPointF(7.5, 38), 2, 2);
         },
         QColor(250, 250, 250));
 }
