@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include "render/geometry.h"
 #include "render/resources.h"
@@ -107,6 +111,62 @@ TEST_F(Artwork, MarksDiceIconsAndPortraits) {
                   QSize(32, 32));
     for (const std::int32_t key : {0, 499, 998, 999})
         EXPECT_EQ(PictureSize(kShared, PortraitPath(key)), QSize(32, 32)) << key;
+}
+
+// A playable wave file: RIFF/WAVE with a PCM format chunk and a non-empty
+// data chunk that fits in the file.
+bool IsPcmWave(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE") return false;
+    auto readLittle = [&bytes](qsizetype at, int size) {
+        quint32 value = 0;
+        for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<quint8>(bytes[at + i]);
+        return value;
+    };
+    bool pcm = false;
+    for (qsizetype at = 12; bytes.size() - at >= 8;) {
+        const QByteArray id = bytes.mid(at, 4);
+        const quint32 size = readLittle(at + 4, 4);
+        if (size > static_cast<quint32>(bytes.size() - at - 8)) return false;
+        if (id == "fmt " && size >= 16) pcm = readLittle(at + 8, 2) == 1;
+        if (id == "data") return pcm && size > 0;
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+TEST_F(Artwork, EverySoundIsAWaveFile) {
+    for (int code = 1; code <= 9; ++code) {
+        const auto file = FindResourceFile(kGame, *StateSoundPath(code));
+        ASSERT_TRUE(file) << code;
+        EXPECT_TRUE(IsPcmWave(QString::fromStdString(*file))) << *file;
+    }
+}
+
+TEST_F(Artwork, WithoutSpeechEveryWordBecomesTones) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString program = folder.filePath("bin");
+    QProcess generator;
+    generator.start(QStringLiteral(QIRA_ARTGEN), {program, "--tones", "--sounds-only"});
+    ASSERT_TRUE(generator.waitForFinished(60000));
+    ASSERT_EQ(generator.exitCode(), 0) << generator.readAllStandardError().toStdString();
+    const std::string root = program.toStdString() + "/";
+    int voices = 0;
+    for (int code = 0; code < 39; ++code) {
+        const auto voice = TileVoicePath(code);
+        if (!voice) continue;
+        const auto file = FindResourceFile(root, *voice);
+        ASSERT_TRUE(file) << *voice;
+        EXPECT_TRUE(IsPcmWave(QString::fromStdString(*file))) << *file;
+        ++voices;
+    }
+    EXPECT_EQ(voices, 34);
+    for (int code = 1; code <= 9; ++code)
+        EXPECT_TRUE(FindResourceFile(root, *StateSoundPath(code))) << code;
+    EXPECT_FALSE(QDir(program + "/Res").exists("Arrow.bmp")) << "pictures were skipped";
 }
 
 TEST_F(Artwork, EverySoundExists) {

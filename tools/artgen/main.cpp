@@ -1,11 +1,12 @@
-// qira-artgen PROGRAM_FOLDER [--tones]
+// qira-artgen PROGRAM_FOLDER [--tones] [--sounds-only]
 // Draws every picture and writes every sound the client loads: "Res/" inside
 // PROGRAM_FOLDER, "ResMj/", "UserRes/" and "res/" in its parent. --tones
-// replaces speech by synthesised tones (as happens when espeak-ng is missing).
+// replaces speech by synthesised tones (as happens when espeak-ng is missing);
+// --sounds-only skips the pictures.
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <cstdio>
-#include <cstring>
+#include <string_view>
 
 #include "art_canvas.h"
 #include "sound_art.h"
@@ -21,21 +22,35 @@ constexpr int kPortraitCount = 240;
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: qira-artgen PROGRAM_FOLDER [--tones]\n");
+        std::fprintf(stderr, "usage: qira-artgen PROGRAM_FOLDER [--tones] [--sounds-only]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString programFolder = QString::fromLocal8Bit(argv[1]);
-    const bool tonesOnly = argc > 2 && std::strcmp(argv[2], "--tones") == 0;
+    bool tonesOnly = false;
+    bool soundsOnly = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view option(argv[i]);
+        if (option == "--tones") {
+            tonesOnly = true;
+        } else if (option == "--sounds-only") {
+            soundsOnly = true;
+        } else {
+            std::fprintf(stderr, "qira-artgen: unknown option %s\n", argv[i]);
+            return 2;
+        }
+    }
 
     QElapsedTimer timer;
     timer.start();
     qira::artgen::ArtWriter writer(programFolder);
-    qira::artgen::GenerateTileArt(writer);
-    qira::artgen::GenerateTableArt(writer);
-    qira::artgen::GenerateSkinArt(writer);
-    qira::artgen::GenerateIconArt(writer, kPortraitCount);
+    if (!soundsOnly) {
+        qira::artgen::GenerateTileArt(writer);
+        qira::artgen::GenerateTableArt(writer);
+        qira::artgen::GenerateSkinArt(writer);
+        qira::artgen::GenerateIconArt(writer, kPortraitCount);
+    }
     const auto engine = !tonesOnly && qira::artgen::EspeakAvailable()
                             ? qira::artgen::SpeechEngine::Espeak
                             : qira::artgen::SpeechEngine::SynthesisedTones;
