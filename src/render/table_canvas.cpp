@@ -430,6 +430,14 @@ void TableCanvas::PaintLocalHand() {
     const int n = static_cast<int>(sources_.table->bytMyHand.size());
     const int m = static_cast<int>(sources_.table->MyMelds().size());
     const std::int32_t top = layout_.ptShouPai[kDown].y;
+    if (blnPartialPaint_) {
+        // A hand that just shrank (a discard, a meld) must not leave its old
+        // last tile behind: clear from the new end to the end of the hand area.
+        const std::int32_t end =
+            n > 0 ? LocalHandTileX(layout_, n, n, m) + 44 : layout_.ptShouPai[kDown].x + m * 3 * 44;
+        const std::int32_t areaEnd = HandEraseOrigin(layout_, kDown).x + HandEraseSize(kDown).width;
+        if (areaEnd > end) EraseRect(end, top - kRaiseHeight, areaEnd - end, 70 + kRaiseHeight);
+    }
     for (int i = 1; i <= n; ++i) DrawLocalHandTile(i, {LocalHandTileX(layout_, i, n, m), top});
     Changed();
 }

@@ -238,6 +238,22 @@ TEST_F(TableCanvasTest, RaisingAndLoweringATileRestoresTheHand) {
     EXPECT_EQ(canvas_.picture(), before);
 }
 
+TEST_F(TableCanvasTest, ShrunkenLocalHandLeavesNoStaleTile) {
+    ScriptedTable table = StartOfHand();
+    Paint(table);
+    const TableLayout& layout = canvas_.layout();
+    const Point last{LocalHandTileX(layout, 14, 14, 0) + 20, layout.ptShouPai[2].y + 35};
+    ASSERT_NE(At(canvas_.picture(), last), kTableBackColour);
+    table.table.bytMyHand.erase(table.table.bytMyHand.begin() + 3);
+    canvas_.PaintLocalHand();
+    EXPECT_EQ(At(canvas_.picture(), last), kTableBackColour);
+    TableCanvas fresh;
+    fresh.SetSources(table.Sources());
+    fresh.Resize(kArea, {kArea.width + 60, kArea.height + 60});
+    fresh.PaintTable();
+    EXPECT_EQ(canvas_.picture(), fresh.picture()) << "same as painting the smaller hand afresh";
+}
+
 TEST_F(TableCanvasTest, NothingIsRaisedWhileSideBetsAreChosen) {
     ScriptedTable table = StartOfHand();
     table.table.bytTurnPhase = 10;
