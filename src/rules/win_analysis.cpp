@@ -339,10 +339,33 @@ std::optional<TileCode> FindWinningTile(const HandView& view) {
     if (view.noWin) return std::nullopt;
     HandAnalysis analysis(view);
     if (analysis.Outside() && analysis.DiscardWinBarred()) return std::nullopt;
+    // A hand of 3k + 2 tiles does not take the tested tile in, and no discard
+    // rule applies to it: every tile gets the same answer as the first.
+    if (!analysis.Outside()) {
+        if (analysis.WinsShape(kReadyTestOrder.front())) return kReadyTestOrder.front();
+        return std::nullopt;
+    }
     for (TileCode tile : kReadyTestOrder) {
         if (analysis.WinsShape(tile)) return tile;
     }
     return std::nullopt;
+}
+
+std::vector<TileCode> WinningTiles(const HandView& view) {
+    std::vector<TileCode> tiles;
+    if (view.noWin) return tiles;
+    HandAnalysis analysis(view);
+    if (analysis.Outside() && analysis.DiscardWinBarred()) return tiles;
+    if (!analysis.Outside()) {
+        if (analysis.WinsShape(kReadyTestOrder.front())) {
+            tiles.assign(kReadyTestOrder.begin(), kReadyTestOrder.end());
+        }
+        return tiles;
+    }
+    for (TileCode tile : kReadyTestOrder) {
+        if (analysis.WinsShape(tile)) tiles.push_back(tile);
+    }
+    return tiles;
 }
 
 std::optional<TileCode> FindWinningTileAfterKong(const HandView& view, TileCode tile,

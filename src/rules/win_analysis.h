@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "rules/hand_view.h"
 #include "rules/table_state.h"
@@ -27,6 +28,9 @@ bool DiscardWinBarred(const HandView& view);
 
 // The first winning tile in the order 0-30, 36-38, or nothing.
 std::optional<TileCode> FindWinningTile(const HandView& view);
+
+// Every tile with which CanWinWith holds, in the order 0-30, 36-38.
+std::vector<TileCode> WinningTiles(const HandView& view);
 
 // The ready test after a kong of `tile` (every held copy leaves the hand and
 // the kong is laid down, upgrading a pung of it).
