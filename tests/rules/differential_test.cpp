@@ -37,7 +37,7 @@ std::optional<TileCode> ReferenceReady(const Position& position) {
 TEST(Differential, WinTestsAgree) {
     PositionGenerator generator(20261207);
     int compared = 0;
-    while (compared < 24000) {
+    while (compared < 30000) {
         const Position position = generator.Next(HandSize::Mixed);
         ReferenceAnalysis literal(position.View());
         std::vector<TileCode> tiles = {position.wild, generator.AnyTile(), generator.AnyTile()};
@@ -52,8 +52,9 @@ TEST(Differential, WinTestsAgree) {
 
 TEST(Differential, ReadyTestsAgree) {
     PositionGenerator generator(77);
-    for (int i = 0; i < 1200; ++i) {
-        const Position position = generator.Next(HandSize::BetweenTurns);
+    for (int i = 0; i < 1500; ++i) {
+        const Position position =
+            generator.Next(i % 10 == 0 ? HandSize::OnOwnTurn : HandSize::BetweenTurns);
         ASSERT_EQ(FindWinningTile(position.View()), ReferenceReady(position)) << Describe(position);
     }
 }
