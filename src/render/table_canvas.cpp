@@ -437,8 +437,17 @@ void TableCanvas::PaintLocalHand() {
             n > 0 ? LocalHandTileX(layout_, n, n, m) + 44 : layout_.ptShouPai[kDown].x + m * 3 * 44;
         const std::int32_t areaEnd = HandEraseOrigin(layout_, kDown).x + HandEraseSize(kDown).width;
         if (areaEnd > end) EraseRect(end, top - kRaiseHeight, areaEnd - end, 70 + kRaiseHeight);
+        // The strip a raised tile stands in; the raised tile is drawn again below.
+        const std::int32_t left = layout_.ptShouPai[kDown].x + m * 3 * 44;
+        if (end > left) EraseRect(left, top - kRaiseHeight, end - left - 1, kRaiseHeight - 1);
     }
     for (int i = 1; i <= n; ++i) DrawLocalHandTile(i, {LocalHandTileX(layout_, i, n, m), top});
+    if (blnPartialPaint_ && raisedTile_ > n) raisedTile_ = -1;
+    if (blnPartialPaint_ && raisedTile_ > 0) {
+        const std::int32_t x = LocalHandTileX(layout_, raisedTile_, n, m);
+        EraseRect(x, top, 43, 70);
+        DrawLocalHandTile(raisedTile_, {x, top - kRaiseHeight});
+    }
     Changed();
 }
 

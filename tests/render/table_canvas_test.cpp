@@ -254,6 +254,26 @@ TEST_F(TableCanvasTest, ShrunkenLocalHandLeavesNoStaleTile) {
     EXPECT_EQ(canvas_.picture(), fresh.picture()) << "same as painting the smaller hand afresh";
 }
 
+TEST_F(TableCanvasTest, RepaintedHandKeepsTheRaisedTileRaised) {
+    ScriptedTable table = StartOfHand();
+    Paint(table);
+    canvas_.RaiseTile(3);
+    const QImage raised = canvas_.picture().copy();
+    canvas_.PaintLocalHand();
+    EXPECT_EQ(canvas_.picture(), raised);
+    EXPECT_EQ(canvas_.lngRaisedPai(), 3);
+
+    canvas_.RaiseTile(14);
+    table.table.bytMyHand.pop_back();
+    canvas_.PaintLocalHand();
+    EXPECT_EQ(canvas_.lngRaisedPai(), -1) << "the raised tile left the hand";
+    TableCanvas fresh;
+    fresh.SetSources(table.Sources());
+    fresh.Resize(kArea, {kArea.width + 60, kArea.height + 60});
+    fresh.PaintTable();
+    EXPECT_EQ(canvas_.picture(), fresh.picture()) << "nothing of the raised tile is left";
+}
+
 TEST_F(TableCanvasTest, NothingIsRaisedWhileSideBetsAreChosen) {
     ScriptedTable table = StartOfHand();
     table.table.bytTurnPhase = 10;
