@@ -40,6 +40,7 @@ public:
     bool SetInitGameSetInfo(DeskRole role, std::string_view strAllGameSetInfo);
 
     std::string WindowCaption() const;  // the game title and " 游戏设置"
+    const std::string& GameTitle() const { return strGameTitle_; }  // the warnings' caption
     const std::string& FrameCaption() const { return frameCaption_; }
     const std::string& ButtonCaption(GameSetButton button) const;
     static std::string_view BoxLabel(int box);  // "本桌大小", "逃跑者应扣除的积分"

@@ -103,7 +103,7 @@ MsgLayout MsgBox::Layout(int clientWidth, int clientHeight, int buttonWidth) con
 void MsgRegistry::InitGlobalMsgObject(std::string_view strParentPath) {
     for (int slot = 0; slot <= UpperBound(); ++slot) CloseBox(slot);
     slots_.clear();
-    resourcePath_ = std::string(strParentPath) + "Res/";
+    resourcePath_ = std::string(strParentPath) + "res/";
 }
 
 int MsgRegistry::TakeSlot() {

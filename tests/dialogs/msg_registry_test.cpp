@@ -199,7 +199,7 @@ TEST_F(MsgRegistryTest, WithoutAHostAQuestionAnswersFalseAndLeavesNothingOpen) {
 }
 
 TEST_F(MsgRegistryTest, IconsLieInTheResourceFolderOfTheParent) {
-    EXPECT_EQ(registry.IconPath(MsgType::OneButton), "/games/qira/Res/Msg1.ico");
+    EXPECT_EQ(registry.IconPath(MsgType::OneButton), "/games/qira/res/Msg1.ico");
 }
 
 TEST(MsgLayout, ButtonsAreCentredBelowTheNote) {
