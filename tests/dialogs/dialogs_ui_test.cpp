@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -134,6 +135,16 @@ TEST_F(MsgWindowTest, NoticeStaysWithoutCaptionOrButtonsUntilClosedFromOutside) 
     registry.UnloadRoomMsgObjects(0);
     DeleteClosedWindows();
     EXPECT_FALSE(box);
+}
+
+TEST_F(MsgWindowTest, IconsComeFromTheResourceFolderAboveTheProgram) {
+    registry.InitGlobalMsgObject(QIRA_SHARED_FOLDER);
+    ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(registry.IconPath(MsgType::TwoButtons))));
+    WhileModal([&] {
+        SaveShot(*service.Window(0), "msg_two_buttons_artwork.png");
+        QTest::mouseClick(&service.Window(0)->cmdUser[0], Qt::LeftButton);
+    });
+    EXPECT_TRUE(registry.ShowGlobalMsg(0, Question(true)));
 }
 
 TEST_F(MsgWindowTest, QuestionClosedFromOutsideWhileANoticeWaitsAnswersFalse) {
