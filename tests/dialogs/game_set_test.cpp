@@ -85,6 +85,19 @@ TEST(GameSetValidation, MoreThanSevenDigitsIsRefusedBeforeTheRange) {
     EXPECT_EQ(dialog.Validate(), "每个输入区域的数字不能超过 7 位！");
 }
 
+TEST(GameSetValidation, LimitsReadTheLeadingNumberAndClampInsteadOfWrapping) {
+    // 4294967297 wrapped to 32 bits would be 1 and refuse a stake of 5.
+    GameSetDialog dialog = OwnerDialog("5`4294967297`-9999999999`5` 50points`x");
+    EXPECT_FALSE(dialog.Validate());
+    const auto settings = dialog.RebuiltSettings();
+    EXPECT_EQ(settings[1], "2147483647");
+    EXPECT_EQ(settings[2], "-2147483648");
+    EXPECT_EQ(settings[4], "50");
+    EXPECT_EQ(settings[5], "0") << "no leading number reads as 0";
+    dialog.SetBoxText(1, "51");
+    EXPECT_EQ(dialog.Validate(), "逃跑者扣分大小必须在 0 和 50 之间！");
+}
+
 TEST(GameSetButtons, OwnerConfirmSendsTheRebuiltSettings) {
     GameSetDialog dialog = OwnerDialog("10`100`1`5`50`junk");
     dialog.SetBoxText(0, "20");
