@@ -274,6 +274,23 @@ TEST_F(TableCanvasTest, RepaintedHandKeepsTheRaisedTileRaised) {
     EXPECT_EQ(canvas_.picture(), fresh.picture()) << "nothing of the raised tile is left";
 }
 
+TEST_F(TableCanvasTest, HiddenHandShowsBacksAndIdleTableNoWildPanel) {
+    ScriptedTable table = StartOfHand();
+    Paint(table);
+    const TableLayout& layout = canvas_.layout();
+    const Point face{LocalHandTileX(layout, 2, 14, 0) + 4, layout.ptShouPai[2].y + 64};
+    const QColor shown = At(canvas_.picture(), face);
+    table.table.bytHandVisible = 0;
+    canvas_.PaintTable();
+    const QColor hidden = At(canvas_.picture(), face);
+    EXPECT_GT(shown.lightness(), 200) << "an ivory face";
+    EXPECT_GT(hidden.green(), hidden.red() + 40) << "a green back";
+    EXPECT_NE(At(canvas_.picture(), {80, 40}), kTableBackColour) << "wild panel while in play";
+    table.table.blnHandIdle = true;
+    canvas_.PaintTable();
+    EXPECT_EQ(At(canvas_.picture(), {80, 40}), kTableBackColour);
+}
+
 TEST_F(TableCanvasTest, NothingIsRaisedWhileSideBetsAreChosen) {
     ScriptedTable table = StartOfHand();
     table.table.bytTurnPhase = 10;
