@@ -1226,11 +1226,12 @@ net::Bytes Table::BuildSnapshot(int viewedChair, bool handVisible) const {
             turnChair = static_cast<std::uint8_t>(viewedChair);
             phase = 9;
         }
-    } else if (stage_ == Stage::Turn && turn_ != viewedChair &&
-               (phase_ == 5 || phase_ == 3 || (phase_ == 4 && false))) {
-        cur = phase_ == 5 ? kHiddenTile : (phase_ == 3 ? kHiddenTile : curTile_);
-    } else if (stage_ == Stage::Turn && !handVisible && phase_ == 5) {
-        cur = kHiddenTile;
+    } else if (stage_ == Stage::Turn) {
+        // A fresh draw and a concealed kong's tile are known to their owner
+        // (and to an onlooker allowed to see that hand) only.
+        const bool secret = phase_ == 5 || phase_ == 3;
+        const bool known = turn_ == viewedChair && handVisible;
+        if (secret && !known) cur = kHiddenTile;
     }
     r.push_back(dealer_);
     r.push_back(wall_.HeadChair());

@@ -164,3 +164,55 @@ TEST(SelfPlay, TheSameSeedPlaysTheSameHands) {
 
 }  // namespace
 }  // namespace qira::server
+
+#include "net/frame_codec.h"
+#include "net/requests.h"
+#include "server/room.h"
+
+namespace qira::server {
+namespace {
+
+// A link that records what it is sent and never answers.
+class SilentPeer final : public Peer {
+public:
+    void Deliver(const net::Bytes&) override { ++delivered; }
+    void Disconnect() override { disconnected = true; }
+    std::string Describe() const override { return "test"; }
+    int delivered = 0;
+    bool disconnected = false;
+};
+
+TEST(Robustness, GarbageFromAPlayerNeverStopsOrBreaksTheTable) {
+    ManualScheduler scheduler;
+    MemoryStatsStore stats;
+    ServerConfig config;
+    config.log = false;
+    config.seed = 5;
+    Lobby lobby(scheduler, stats, config);
+    SilentPeer peer;
+    const auto hello = net::BuildHello("mallory");
+    lobby.OnHello(peer, *hello);
+    lobby.OnMessage(peer, *net::requests::Entry(false));
+    std::mt19937 random(17);
+    // Every known request type, with random bodies of random lengths, many
+    // naming the sender's own chair (0) so that they get past the first checks.
+    const std::uint8_t types[] = {130, 112, 110, 18, 19, 20, 21, 22, 23, 24, 29, 30, 28, 2, 113, 1, 0, 255};
+    for (int round = 0; round < 20000; ++round) {
+        net::Bytes message(1 + random() % 20);
+        for (auto& b : message) b = static_cast<std::uint8_t>(random() % 4 == 0 ? random() % 256 : random() % 40);
+        message[0] = types[random() % std::size(types)];
+        if (message.size() > 2 && random() % 2) message[2] = 0;
+        if (message.size() > 1 && random() % 3 == 0) message[1] = 0;
+        lobby.OnMessage(peer, message);
+        for (int step = 0; step < 50 && scheduler.Step(); ++step) {
+        }
+    }
+    // The table still plays: the hand ends (the silent player is played for,
+    // then replaced at the automatic-play limit).
+    scheduler.RunUntil([&] { return lobby.tally().hands >= 1; }, 5'000'000);
+    EXPECT_GE(lobby.tally().hands, 1u);
+    EXPECT_GT(peer.delivered, 0);
+}
+
+}  // namespace
+}  // namespace qira::server

@@ -182,3 +182,31 @@ TEST(TableFlow, ASecondUserWithTheSameNameIsRenamed) {
 
 }  // namespace
 }  // namespace qira::server::testing
+
+namespace qira::server::testing {
+namespace {
+
+TEST(TableFlow, APlayerWhoNeverActsIsPlayedForThenRemovedAsEscaped) {
+    auto config = FastConfig();
+    config.turnTimeout = 300ms;
+    config.claimTimeout = 300ms;
+    config.autoPlayLimit = 2;
+    ServerHarness server(config);
+    ScriptedClient alice("alice");
+    alice.pauseAfterBets = true;
+    ASSERT_TRUE(alice.Connect(server.port()));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(17) == 1; }, 10s));
+    EXPECT_EQ((*alice.First(17))[3], 2) << "the limit travels in the new-hand record";
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(5) == 1; }, 20s));
+    const Bytes stop = *alice.First(5);
+    EXPECT_EQ(stop[2], alice.chair);
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Disconnected(); }, 5s));
+    // Two of alice's discards were made for her before she was removed.
+    int hers = 0;
+    for (const Bytes& m : alice.received())
+        if (m[0] == 19 && m[2] == alice.chair) ++hers;
+    EXPECT_GE(hers, 1);
+}
+
+}  // namespace
+}  // namespace qira::server::testing
