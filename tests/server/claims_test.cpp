@@ -137,3 +137,90 @@ TEST(Claims, ABrokenFrameEndsOnlyThatConnection) {
 
 }  // namespace
 }  // namespace qira::server::testing
+
+namespace qira::server::testing {
+namespace {
+
+// Chair 2 pungs the dealer's 5 of characters and later draws the fourth;
+// chair 3 waits on it with 4 and 6 of characters and robs the kong.
+ServerConfig RobKongConfig() {
+    auto config = FastConfig();
+    config.botWait = 60s;
+    config.firstDealer = 0;
+    const std::array<std::vector<Tile>, 4> hands{{
+        {27, 27, 27, 28, 28, 28, 29, 29, 29, 30, 30, 30, 37},
+        {15, 15, 15, 16, 16, 16, 17, 17, 17, 0, 0, 0, 1},
+        {4, 4, 6, 6, 6, 7, 7, 7, 8, 8, 8, 26, 26},
+        {3, 5, 9, 10, 11, 12, 13, 14, 18, 19, 20, 22, 22},
+    }};
+    config.stackedWall = StackWall(0, hands, 4, 1, {38, 38, 38, 4});  // wild tile: 3 of characters
+    return config;
+}
+
+TEST(Claims, AddingToAPungCanBeRobbed) {
+    Table4 t(RobKongConfig());
+    const auto waitFor = [&](ScriptedClient& c, int type, int count) {
+        return PumpAll(
+            t.all, [&] { return c.Count(type) >= count; }, 10s);
+    };
+    t[0].Send(net::requests::Discard(0, 4, 0, 0));
+    ASSERT_TRUE(waitFor(t[3], 19, 1));
+    t[3].Send(net::requests::Pass(3));  // passes on the win for now
+    t[2].Send(net::requests::Pung(2, 4));
+    ASSERT_TRUE(waitFor(t[2], 21, 1));
+    t[2].Send(net::requests::Discard(2, 26, 0, 0));
+    ASSERT_TRUE(waitFor(t[3], 19, 2));
+    EXPECT_EQ(t[3].received().back()[7], 38) << "chair 3 draws in the same message";
+    t[3].Send(net::requests::Discard(3, 38, 0, 0));
+    ASSERT_TRUE(waitFor(t[0], 19, 3));
+    t[0].Send(net::requests::Discard(0, 38, 0, 0));
+    ASSERT_TRUE(waitFor(t[1], 19, 4));
+    t[1].Send(net::requests::Discard(1, 38, 0, 0));
+    ASSERT_TRUE(waitFor(t[2], 19, 5));
+    EXPECT_EQ(t[2].received().back()[7], 4) << "the fourth 5 of characters";
+    t[2].Send(net::requests::Kong(2, 4, 4));
+    ASSERT_TRUE(waitFor(t[3], 29, 1));
+    EXPECT_EQ(*t[3].First(29), (Bytes{29, 0, 3}));
+    EXPECT_EQ(t[1].Count(29), 0) << "only the robber is asked";
+    t[3].Send(net::requests::RobKongAnswer(3, true));
+    ASSERT_TRUE(t.AllGot(23));
+    const Bytes win = *t[1].First(23);
+    EXPECT_EQ(win[2], 3);
+    ASSERT_EQ(win[4], 13);
+    EXPECT_EQ(win[18], 2) << "the konger counts as the discarder";
+    EXPECT_EQ(win[24], 2) << "杠上炮";
+    EXPECT_EQ(t[1].Count(22), 0) << "the kong never happened";
+}
+
+TEST(Claims, DecliningTheRobLetsTheKongStand) {
+    Table4 t(RobKongConfig());
+    const auto waitFor = [&](ScriptedClient& c, int type, int count) {
+        return PumpAll(
+            t.all, [&] { return c.Count(type) >= count; }, 10s);
+    };
+    t[0].Send(net::requests::Discard(0, 4, 0, 0));
+    ASSERT_TRUE(waitFor(t[3], 19, 1));
+    t[3].Send(net::requests::Pass(3));
+    t[2].Send(net::requests::Pung(2, 4));
+    ASSERT_TRUE(waitFor(t[2], 21, 1));
+    t[2].Send(net::requests::Discard(2, 26, 0, 0));
+    ASSERT_TRUE(waitFor(t[3], 19, 2));
+    t[3].Send(net::requests::Discard(3, 38, 0, 0));
+    ASSERT_TRUE(waitFor(t[0], 19, 3));
+    t[0].Send(net::requests::Discard(0, 38, 0, 0));
+    ASSERT_TRUE(waitFor(t[1], 19, 4));
+    t[1].Send(net::requests::Discard(1, 38, 0, 0));
+    ASSERT_TRUE(waitFor(t[2], 19, 5));
+    t[2].Send(net::requests::Kong(2, 4, 4));
+    ASSERT_TRUE(waitFor(t[3], 29, 1));
+    t[3].Send(net::requests::RobKongAnswer(3, false));
+    ASSERT_TRUE(t.AllGot(22));
+    const Bytes theirs = *t[0].First(22);
+    EXPECT_EQ(theirs[1], 4);
+    EXPECT_EQ(theirs[3], 4);
+    EXPECT_EQ(theirs[4], kHiddenTile) << "the replacement is the konger's secret";
+    EXPECT_NE((*t[2].First(22))[4], kHiddenTile);
+}
+
+}  // namespace
+}  // namespace qira::server::testing

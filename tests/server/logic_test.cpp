@@ -196,10 +196,12 @@ TEST(Robustness, GarbageFromAPlayerNeverStopsOrBreaksTheTable) {
     std::mt19937 random(17);
     // Every known request type, with random bodies of random lengths, many
     // naming the sender's own chair (0) so that they get past the first checks.
-    const std::uint8_t types[] = {130, 112, 110, 18, 19, 20, 21, 22, 23, 24, 29, 30, 28, 2, 113, 1, 0, 255};
+    const std::uint8_t types[] = {130, 112, 110, 18, 19, 20,  21, 22, 23,
+                                  24,  29,  30,  28, 2,  113, 1,  0,  255};
     for (int round = 0; round < 20000; ++round) {
         net::Bytes message(1 + random() % 20);
-        for (auto& b : message) b = static_cast<std::uint8_t>(random() % 4 == 0 ? random() % 256 : random() % 40);
+        for (auto& b : message)
+            b = static_cast<std::uint8_t>(random() % 4 == 0 ? random() % 256 : random() % 40);
         message[0] = types[random() % std::size(types)];
         if (message.size() > 2 && random() % 2) message[2] = 0;
         if (message.size() > 1 && random() % 3 == 0) message[1] = 0;
