@@ -11,7 +11,18 @@ namespace qira::server {
 
 BotClient::BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed,
                      Milliseconds think)
-    : lobby_(lobby), name_(std::move(name)), brain_(style, seed), seed_(seed), think_(think) {}
+    : BotClient(lobby.scheduler(), {}, std::move(name), style, seed, think) {
+    sink_ = [this, &lobby](const net::Bytes& request) { lobby.OnMessage(*this, request); };
+}
+
+BotClient::BotClient(Scheduler& scheduler, RequestSink sink, std::string name, BotStyle style,
+                     std::uint32_t seed, Milliseconds think)
+    : scheduler_(scheduler),
+      sink_(std::move(sink)),
+      name_(std::move(name)),
+      brain_(style, seed),
+      seed_(seed),
+      think_(think) {}
 
 void BotClient::Deliver(const net::Bytes& message) {
     if (gone_ || message.empty()) return;
@@ -27,7 +38,7 @@ void BotClient::Deliver(const net::Bytes& message) {
 }
 
 void BotClient::Send(net::Bytes request) {
-    if (!gone_) lobby_.OnMessage(*this, request);
+    if (!gone_) sink_(request);
 }
 
 void BotClient::SendLater(net::Bytes request) {
@@ -35,9 +46,9 @@ void BotClient::SendLater(net::Bytes request) {
         if (!alive.expired()) Send(std::move(request));
     };
     if (think_.count() == 0)
-        lobby_.scheduler().Post(std::move(task));
+        scheduler_.Post(std::move(task));
     else
-        lobby_.scheduler().StartTimer(think_, std::move(task));
+        scheduler_.StartTimer(think_, std::move(task));
 }
 
 void BotClient::ActSoon() {
@@ -46,9 +57,9 @@ void BotClient::ActSoon() {
         if (!alive.expired() && version == version_ && !gone_) Act();
     };
     if (think_.count() == 0)
-        lobby_.scheduler().Post(std::move(task));
+        scheduler_.Post(std::move(task));
     else
-        lobby_.scheduler().StartTimer(think_, std::move(task));
+        scheduler_.StartTimer(think_, std::move(task));
 }
 
 void BotClient::OnRoom(std::span<const std::uint8_t> m) {
@@ -74,7 +85,14 @@ void BotClient::OnRoom(std::span<const std::uint8_t> m) {
             }
             return;
         case 111:
-            // No settings to make: raise a hand; the owner's settings: agree.
+            // The owner takes the settings offered; no settings to make: raise
+            // a hand; the owner's settings: agree.
+            if (fields.size() == 13 && fields[3] != "0" && fields[5] != "0") {
+                if (auto confirm =
+                        net::requests::ConfirmSettings(name_, std::span(fields).subspan(7)))
+                    SendLater(std::move(*confirm));
+                return;
+            }
             if (fields.size() >= 7 && (fields[5] == "0" || (fields[3] == "0" && fields[6] != "0")))
                 if (auto raise = net::requests::RaiseHand(name_)) SendLater(std::move(*raise));
             return;
@@ -163,6 +181,9 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
                 turnChair_ = chair;
                 curTile_ = tile;
                 phase_ = 0;
+                // Like a human's client, the player answers every claim window
+                // exactly once, deciding on what it knows right now.
+                if (chair != me && me >= 0) SendLater(AnswerToDiscard());
             }
             return;
         }
@@ -338,7 +359,6 @@ void BotClient::Act() {
         return Send(net::requests::SideBets(me, bets));
     }
     if (phase_ == 9 && turnChair_ == chair_) return Send(net::requests::RobKongAnswer(me, true));
-    if (phase_ == 0 && turnChair_ != chair_) return ActOnDiscard();
     if (turnChair_ == chair_ && phase_ >= 1 && phase_ <= 5 && hand_.size() % 3 == 2)
         return ActOnOwnTurn();
 }
@@ -359,18 +379,17 @@ void BotClient::ActOnOwnTurn() {
     Send(net::requests::Discard(me, tile, 0, 0));
 }
 
-void BotClient::ActOnDiscard() {
+net::Bytes BotClient::AnswerToDiscard() {
     const auto me = static_cast<std::uint8_t>(chair_);
     const Tile tile = curTile_;
     const BotView view = View();
     if (!noWin_ && CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
-        return Send(net::requests::Win(me));
-    if (brain_.WantsExposedKong(view, tile)) return Send(net::requests::Kong(me, 4, tile));
-    if (brain_.WantsPung(view, tile)) return Send(net::requests::Pung(me, tile));
+        return net::requests::Win(me);
+    if (brain_.WantsExposedKong(view, tile)) return net::requests::Kong(me, 4, tile);
+    if (brain_.WantsPung(view, tile)) return net::requests::Pung(me, tile);
     if ((turnChair_ + 1) % 4 == chair_)
-        if (const auto chow = brain_.ChooseChow(view, tile))
-            return Send(net::requests::Chow(me, *chow));
-    Send(net::requests::Pass(me));
+        if (const auto chow = brain_.ChooseChow(view, tile)) return net::requests::Chow(me, *chow);
+    return net::requests::Pass(me);
 }
 
 }  // namespace qira::server

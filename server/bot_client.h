@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -20,8 +21,14 @@ class Lobby;
 // of the lobby.
 class BotClient final : public Peer {
 public:
+    // Where the player's requests go: the lobby's entry point in process, or
+    // a socket for a player on its own connection.
+    using RequestSink = std::function<void(const net::Bytes&)>;
+
     BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed,
               Milliseconds think);
+    BotClient(Scheduler& scheduler, RequestSink sink, std::string name, BotStyle style,
+              std::uint32_t seed, Milliseconds think);
 
     void Deliver(const net::Bytes& message) override;
     void Disconnect() override { gone_ = true; }
@@ -36,12 +43,13 @@ private:
     void ActSoon();
     void Act();
     void ActOnOwnTurn();
-    void ActOnDiscard();
+    net::Bytes AnswerToDiscard();
     void RemoveFromHand(Tile tile, int copies = 1);
     void SeeTile(Tile tile, int copies = 1);
     BotView View() const;
 
-    Lobby& lobby_;
+    Scheduler& scheduler_;
+    RequestSink sink_;
     std::string name_;
     BotBrain brain_;
     std::uint32_t seed_;

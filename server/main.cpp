@@ -13,51 +13,12 @@
 #include "server/qt_scheduler.h"
 #include "server/room.h"
 #include "server/selfplay.h"
+#include "server/soak.h"
 #include "server/tcp_server.h"
 
 using namespace qira::server;
 
 namespace {
-
-long ResidentKilobytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * 4;
-}
-
-int RunSoak(int tables, int seconds, std::uint32_t seed) {
-    QtScheduler scheduler;
-    MemoryStatsStore stats;
-    ServerConfig config;
-    config.seed = seed;
-    config.log = false;
-    Lobby lobby(scheduler, stats, config);
-    for (int i = 0; i < tables; ++i) lobby.OpenBotTable({});
-    QTimer report;
-    int elapsed = 0;
-    std::uint64_t lastHands = 0;
-    const long startKb = ResidentKilobytes();
-    long peakLaterKb = 0;
-    QObject::connect(&report, &QTimer::timeout, [&] {
-        elapsed += 10;
-        const auto hands = lobby.tally().hands;
-        const long kb = ResidentKilobytes();
-        if (elapsed > 30) peakLaterKb = std::max(peakLaterKb, kb);
-        std::cout << elapsed << " s: " << hands << " hands (" << (hands - lastHands) / 10.0
-                  << " hands/s), tables " << lobby.TableCount() << ", users " << lobby.UserCount()
-                  << ", timers " << scheduler.PendingTimers() << ", clocks run out "
-                  << lobby.tally().timeouts << ", resident " << kb << " kB" << std::endl;
-        lastHands = hands;
-        if (elapsed >= seconds) QCoreApplication::quit();
-    });
-    report.start(10'000);
-    QCoreApplication::exec();
-    std::cout << "soak: " << tables << " tables, " << lobby.tally().hands << " hands in " << seconds
-              << " s; resident memory " << startKb << " kB at start, " << ResidentKilobytes()
-              << " kB at the end" << std::endl;
-    return lobby.TableCount() == static_cast<std::size_t>(tables) ? 0 : 1;
-}
 
 bool ParseListen(const QString& text, QHostAddress& address, quint16& port) {
     const int colon = text.lastIndexOf(':');

@@ -180,6 +180,8 @@ private:
 
     void Refuse(const User& user, std::span<const std::uint8_t> message,
                 const std::string& why) const;
+    // A claim that arrives after its window closed: not an error.
+    void Late(const User& user, std::span<const std::uint8_t> message) const;
     void HandleGame(User& user, std::span<const std::uint8_t> message);
     void HandleRoom(User& user, std::span<const std::uint8_t> message);
     void RelayChat(User& user, std::span<const std::uint8_t> message);
@@ -213,6 +215,8 @@ private:
     Tile discard_ = 0;
     std::array<ClaimOptions, kChairs> options_{};
     std::array<Claim, kChairs> claims_{};
+    // Passes still to come from clients that had nothing to claim.
+    std::array<int, kChairs> courtesyPasses_{};
     // the rob-the-kong window
     std::array<bool, kChairs> robPending_{};
     std::array<int, kChairs> robAnswer_{};  // -1 open, 0 no, 1 rob
@@ -252,12 +256,13 @@ public:
 
     // Hands finished anywhere, and how they ended, for self-play reports.
     struct Tally {
-        std::uint64_t hands = 0, drawn = 0, selfDrawn = 0, onDiscard = 0, timeouts = 0;
+        std::uint64_t hands = 0, drawn = 0, selfDrawn = 0, onDiscard = 0, timeouts = 0, refused = 0;
         std::map<std::string, std::uint64_t> winsByName;
     };
     const Tally& tally() const { return tally_; }
     void CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn);
     void CountTimeout() { ++tally_.timeouts; }
+    void CountRefusal() { ++tally_.refused; }
 
     // --- used by tables ---
     User& AddBot(Table& table, int chair, BotStyle style);

@@ -292,8 +292,14 @@ void Table::ReplaceWithBot(int chair) {
 
 void Table::Refuse(const User& user, std::span<const std::uint8_t> message,
                    const std::string& why) const {
+    lobby_.CountRefusal();
     lobby_.log().Line("table " + std::to_string(number_) + ": refused from " + user.name + " [" +
                       Hex(message) + "]: " + why);
+}
+
+void Table::Late(const User& user, std::span<const std::uint8_t> message) const {
+    lobby_.log().Line("table " + std::to_string(number_) + ": late claim from " + user.name + " [" +
+                      Hex(message) + "] ignored: its window has closed");
 }
 
 void Table::OnRequest(User& user, std::span<const std::uint8_t> message) {
@@ -412,7 +418,8 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
             return OnDiscard(chair, message[3], message[4]);
         case 20:
         case 21:
-            if (stage_ != Stage::Claim || (options_[chair].chows.empty() && type == 20) ||
+            if (stage_ != Stage::Claim) return Late(user, message);
+            if ((options_[chair].chows.empty() && type == 20) ||
                 (!options_[chair].pung && type == 21) || claims_[chair].type != ClaimType::None)
                 return Refuse(user, message, "no such claim now");
             if (type == 20) {
@@ -431,6 +438,8 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
                     return Refuse(user, message, "no such kong now");
                 return OnClaim(chair, {ClaimType::Kong, discard_});
             }
+            if (kind == MeldKind::ExposedKong && stage_ != Stage::Claim && turn_ != chair)
+                return Late(user, message);
             if (stage_ != Stage::Turn || turn_ != chair || turnKind_ == TurnKind::Claimed)
                 return Refuse(user, message, "no kong now");
             if (kind == MeldKind::ConcealedKong && Holds(seat.hand, message[3], 4))
@@ -452,12 +461,19 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
             }
             if (stage_ == Stage::Turn && turn_ == chair && turnKind_ != TurnKind::Claimed)
                 return OnSelfWin(chair);
+            if (stage_ != Stage::Claim && turn_ != chair) return Late(user, message);
             return Refuse(user, message, "no win now");
         case 24:
-            if (stage_ != Stage::Claim || chair == discarder_)
-                return Refuse(user, message, "no discard to pass on");
-            if (!options_[chair].Any() || claims_[chair].type != ClaimType::None)
-                return;  // a client's courtesy pass
+            // A client that has nothing to claim passes at once, one pass per
+            // claim window; such a pass may arrive after its window closed,
+            // even during the next one, and must not count there.
+            if (courtesyPasses_[chair] > 0) {
+                --courtesyPasses_[chair];
+                return;
+            }
+            if (stage_ != Stage::Claim || chair == discarder_ || !options_[chair].Any() ||
+                claims_[chair].type != ClaimType::None)
+                return;  // a pass for a window that has closed changes nothing
             return OnClaim(chair, {ClaimType::Pass, 0});
         case 29:
             if (stage_ != Stage::RobKong || !robPending_[chair] || robAnswer_[chair] >= 0)
@@ -602,6 +618,7 @@ void Table::StartHand() {
     seats_[dealer_].hand.push_back(fresh_);
     discardCount_ = 0;
     discardAfterKong_ = false;
+    courtesyPasses_ = {};
     stage_ = Stage::Bets;
 
     messages::HandStart start;
@@ -733,6 +750,8 @@ void Table::OnDiscard(int chair, Tile tile, std::uint8_t tingDeclaration) {
         ResyncHiddenOnlookers(chair);
         return BeginTurn(next, TurnKind::Draw, 5, drawn, drawn);
     }
+    for (int c = 0; c < kChairs; ++c)
+        if (c != chair && !options_[c].Any()) ++courtesyPasses_[c];
     SendAll(messages::Discarded(c8, tile, ting, 255, 0));
     ResyncHiddenOnlookers(chair);
     if (!anyClaim) {
