@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 
+#include "rules/win_analysis.h"
 #include "server/qt_scheduler.h"
 #include "server/room.h"
 #include "server/selfplay.h"
@@ -145,6 +146,7 @@ int main(int argc, char* argv[]) {
         itemsData = ParseItems("");
     }
 
+    qira::rules::PrepareWinAnalysis();
     QtScheduler scheduler;
     Lobby lobby(scheduler, *stats, config);
     lobby.SetItems(*itemsData);
