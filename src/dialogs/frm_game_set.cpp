@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRegularExpressionValidator>
 
 namespace qira::dialogs {
@@ -122,8 +123,12 @@ void frmGameSet::Apply(const GameSetOutcome& outcome) {
     RefreshCaptions();
     if (outcome.warning) {
         tmrDelay.stop();
+        // Messages keep arriving while the warning waits; one of them may
+        // discard this window.
+        const QPointer<frmGameSet> alive(this);
         warningBox_(this, QString::fromStdString(model_.GameTitle()),
                     QString::fromStdString(*outcome.warning));
+        if (!alive) return;
         model_.ResumeAfterWarning();
         if (model_.IsTimerEnabled()) tmrDelay.start();
         return;

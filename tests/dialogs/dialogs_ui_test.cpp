@@ -236,6 +236,17 @@ TEST_F(GameSetWindowTest, EightDigitsWarnThroughARealWarningBox) {
     window->close();
 }
 
+TEST_F(GameSetWindowTest, WindowDiscardedWhileItsWarningWaitsIsLeftAlone) {
+    QPointer<frmGameSet> window = Open(true);
+    window->SetWarningBox([&window](QWidget*, const QString&, const QString&) {
+        delete window.data();  // a new settings message replaced the window
+    });
+    window->txtUser[0].setText("0");
+    QTest::mouseClick(&window->cmdUser[0], Qt::LeftButton);
+    EXPECT_FALSE(window);
+    EXPECT_TRUE(sent.empty());
+}
+
 TEST_F(GameSetWindowTest, OtherPlayerAgreesByItselfAfterTwentyOneTicks) {
     QPointer<frmGameSet> window = Open(false);
     EXPECT_EQ(window->famGameSet.title(), "桌主对本桌游戏进行的设置情况");
