@@ -178,6 +178,9 @@ void Table::SeatPlayer(User& user, int chair) {
                       std::to_string(chair) + (user.isBot ? " (computer)" : ""));
     SendAllExcept(user, messages::UserArrived(RecordOf(user)));
     SendWelcome(user);
+    if (!user.isBot)
+        SendTo(user,
+               messages::ChatLine("欢迎来到第 " + std::to_string(number_) + " 桌，祝你玩得开心！"));
     if (owner_ == &user && !settingsAgreed_) {
         ArmTimer(lobby_.config().settingsTimeout);
     }
@@ -248,9 +251,12 @@ void Table::RemoveUser(User& user, bool escaped) {
         owner_ = nullptr;
         ChooseOwner();
     }
+    const std::string name = user.name;
     lobby_.ForgetUser(user);
     if (running) {
         ReplaceWithBot(chair);
+        if (seats_[chair].user)
+            SendAll(messages::ChatLine(seats_[chair].user->name + " 接替 " + name + " 继续本局"));
     } else if (!HasHuman()) {
         lobby_.CloseTableIfEmpty(*this);
     } else {
