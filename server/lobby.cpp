@@ -143,9 +143,13 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
 User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     auto owned = std::make_unique<User>();
     User& user = *owned;
-    do {
-        user.name = "电脑" + std::to_string(nextBotNumber_++);
-    } while (FindUser(user.name));
+    // The lowest free number, so that the statistics database holds as many
+    // computer players as ever sat at once, not one per table ever opened.
+    for (int n = 1;; ++n) {
+        user.name = "电脑" + std::to_string(n);
+        if (!FindUser(user.name)) break;
+    }
+    ++nextBotNumber_;
     user.isBot = true;
     user.allowWatch = true;
     user.stats = stats_.Load(user.name);
