@@ -199,6 +199,20 @@ void FrmGameMain::SetUpChat() {
     connect(&TivChat_, &platform::ChatWidget::SendRequested, this, &FrmGameMain::ChatSendRequested);
 }
 
+void FrmGameMain::SetGameArea(std::unique_ptr<QWidget> area) {
+    area->setParent(&famGameBack_);
+    area->setObjectName(QStringLiteral("picGameBack"));
+    area->installEventFilter(this);
+    for (QWidget* child : {static_cast<QWidget*>(&YuClock_), static_cast<QWidget*>(&cmdStart_)}) {
+        const bool hidden = child->isHidden();
+        child->setParent(area.get());
+        child->setHidden(hidden);
+    }
+    picGameBack_ = std::move(area);
+    picGameBack_->show();
+    FitGameArea();
+}
+
 // ---- Closing --------------------------------------------------------------
 
 void FrmGameMain::UnloadMainWindow() {

@@ -60,8 +60,12 @@ public:
     platform::HSplitterBar& HSplitterBar() { return HSplitterBar_; }
     platform::HSplitterBar& HSplitterBar1() { return HSplitterBar1_; }
     QWidget& famGameBack() { return famGameBack_; }
-    // The table area; a painter draws into it (or replaces its contents).
+    // The table area: a plain table-coloured area until the table's own
+    // widget takes its place.
     QWidget& picGameBack() { return *picGameBack_; }
+    // Puts `area` in the place of the game area; the clock and the start
+    // button move onto it.
+    void SetGameArea(std::unique_ptr<QWidget> area);
     QPushButton& cmdStart() { return cmdStart_; }
     platform::WavePlayer& wavePlayer() { return wavePlayer_; }
 

@@ -1,17 +1,14 @@
 // The client's entry: checks the nine launch tokens, opens the main window
 // and connects to the room server. The program ends when the main window
-// unloads: the user closes it, or the connection ends.
+// unloads: the user closes it, the connection ends, or the session ends it.
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <cstdio>
 
-#include "dialogs/user_prefs.h"
 #include "launch/command_line.h"
-#include "launch/frm_game_main.h"
+#include "launch/desktop_client.h"
 #include "launch/globals.h"
-#include "net/packet.h"
-#include "net/requests.h"
 #include "platform/fonts.h"
 #include "platform/socket_client.h"
 
@@ -51,35 +48,33 @@ int main(int argc, char** argv) {
     launch::ClientGlobals globals;
     globals.launch = *result.data;
     globals.ResetGlobals(launch::ExecutableFolder());
-    dialogs::UserSet preferences = dialogs::LoadUserSet(globals.strAppPath);
 
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    launch::FrmGameMain window(globals, screen.size());
     platform::SocketClient socket;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    launch::DesktopClient::Options options;
+    options.screenSize = screen.size();
+    options.send = [&socket](std::span<const std::uint8_t> message) { socket.Send(message); };
+    launch::DesktopClient client(globals, std::move(options));
+    auto& window = client.window();
+    auto& session = client.session();
 
-    launch::MainWindowHooks hooks;
-    hooks.unloading = [&] {
-        globals.blnQuitting = true;
-        globals.ResetGlobals(launch::ExecutableFolder());
-    };
-    window.SetHooks(std::move(hooks));
-    QObject::connect(&window, &launch::FrmGameMain::ChatSendRequested,
-                     [&](const std::vector<std::string>& fields) {
-                         if (const auto chat = net::requests::Chat(fields)) socket.Send(*chat);
+    // The program ends with the main window, whoever closes it.
+    QObject::connect(&window, &launch::FrmGameMain::Unloaded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(&socket, &platform::SocketClient::Connected, &window,
+                     [&session] { session.OnConnected(); });
+    QObject::connect(&socket, &platform::SocketClient::MessageArrived, &window,
+                     [&session](const net::Bytes& message) { session.OnMessage(message); });
+    QObject::connect(&socket, &platform::SocketClient::ConnectionEnded, &window,
+                     [&session, &window](const QString&) {
+                         session.OnConnectionEnded();
+                         window.UnloadMainWindow();
                      });
 
     window.setGeometry(0, 0, screen.width(), screen.height() - 32);
     window.show();
 
-    QObject::connect(&socket, &platform::SocketClient::Connected, [&] {
-        if (const auto entry = net::requests::Entry(preferences.bytAllowWatchCards != 0))
-            socket.Send(*entry);
-    });
-    QObject::connect(&socket, &platform::SocketClient::ConnectionEnded, &window,
-                     [&](const QString&) { window.UnloadMainWindow(); });
-    QObject::connect(&window, &launch::FrmGameMain::Unloaded, &app, &QApplication::quit,
-                     Qt::QueuedConnection);
-
+    // ConnectRoomServer: the hello frame goes first, then the entry request.
     bool portOk = false;
     const auto port = QString::fromStdString(globals.launch.lngRoomServerPort).toUShort(&portOk);
     socket.ConnectTo(QString::fromStdString(globals.launch.strRoomServerAddr), portOk ? port : 0,
