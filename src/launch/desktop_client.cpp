@@ -181,9 +181,7 @@ public:
         void SetLocalUserName(std::string_view name) override { list_.SetLocalUserName(name); }
         void AddUser(std::string_view record) override { list_.AddUser(record); }
         void RemoveUser(std::string_view name) override { list_.RemoveUser(name); }
-        std::string FindUser(std::string_view name) const override {
-            return list_.FindUser(name);
-        }
+        std::string FindUser(std::string_view name) const override { return list_.FindUser(name); }
         void RefreshUser(std::string_view record) override { list_.RefreshUser(record); }
         void ClearUsers() override { list_.ClearUsers(); }
         std::vector<std::string> LoadWholeList(std::string_view text) override {
@@ -253,17 +251,16 @@ DesktopClient::DesktopClient(ClientGlobals globals, Options options)
     render::TableDisplay::Hooks displayHooks;
     displayHooks.wait = options_.wait;
     displayHooks.quitting = [this] { return session_ && session_->ended(); };
-    display_ = std::make_unique<render::TableDisplay>(canvas_, launchGlobals_,
-                                                      std::move(displayHooks));
+    display_ =
+        std::make_unique<render::TableDisplay>(canvas_, launchGlobals_, std::move(displayHooks));
 
     Views& views = *views_;
     session_ = std::make_unique<play::ClientSession>(
         launchGlobals_, launchGlobals_.strAppPath,
-        play::SessionHost{views, canvas_, *display_, *sounds_, views, views, views,
-                          views.userList, views.chat, views, views, views, views, views,
-                          views});
-    canvas_.SetSources({&session_->table(), &session_->globals(), &session_->turn(),
-                        &session_->offer()});
+        play::SessionHost{views, canvas_, *display_, *sounds_, views, views, views, views.userList,
+                          views.chat, views, views, views, views, views, views});
+    canvas_.SetSources(
+        {&session_->table(), &session_->globals(), &session_->turn(), &session_->offer()});
 
     render::GameAreaWidget::Handlers handlers;
     handlers.handTileClick = [this](int index, play::MouseButton button) {
@@ -289,10 +286,9 @@ void DesktopClient::ConnectWindowEvents() {
     hooks.openPreferences = [this] { OpenPreferences(); };
     window_.SetHooks(std::move(hooks));
 
-    QObject::connect(&window_, &FrmGameMain::ChatSendRequested,
-                     [this](const std::vector<std::string>& fields) {
-                         session_->OnChatSend(fields);
-                     });
+    QObject::connect(
+        &window_, &FrmGameMain::ChatSendRequested,
+        [this](const std::vector<std::string>& fields) { session_->OnChatSend(fields); });
     QObject::connect(&window_.lstUser(), &platform::UserListWidget::UserActivated,
                      [this](bool menuRequest, const QString& name, const QString& record) {
                          if (menuRequest)
@@ -309,8 +305,7 @@ void DesktopClient::ConnectWindowEvents() {
 void DesktopClient::OpenPreferences() {
     auto* dialog = new dialogs::frmUserSet(
         preferences_, launchGlobals_.strAppPath, session_->globals().strUserName(),
-        [this](std::span<const std::uint8_t> request) { views_->SendRequest(request); },
-        &window_);
+        [this](std::span<const std::uint8_t> request) { views_->SendRequest(request); }, &window_);
     dialog->show();
 }
 
@@ -321,8 +316,7 @@ void DesktopClient::PopUpUserMenu(const QString& record) {
     const players::UserMenu items = menu->Menu();
     QObject::connect(menu, &dialogs::frmUserMenu::itemChosen, [this, items](int index) {
         // ExecUserMenu: only "与他（她）交谈" does something.
-        if (const auto name = players::ExecUserMenu(items, index))
-            session_->OnUserActivated(*name);
+        if (const auto name = players::ExecUserMenu(items, index)) session_->OnUserActivated(*name);
     });
 }
 

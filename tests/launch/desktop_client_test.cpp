@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
-#include <QSignalSpy>
 #include <QTimer>
 
 #include "dialogs/frm_msg.h"
@@ -75,8 +75,7 @@ protected:
     void EnterTable(const std::string& viewName, bool withOnlooker = false) {
         Feed(Text(130, 3, net::JoinFields({"张三", viewName})));
         std::string list = Record(viewName == "张三" ? "张三" : viewName, 0) + "\n" +
-                           Record("李四", 1) + "\n" + Record("王五", 2) + "\n" +
-                           Record("赵六", 3);
+                           Record("李四", 1) + "\n" + Record("王五", 2) + "\n" + Record("赵六", 3);
         if (withOnlooker) list += "\n" + Record("张三", 0, viewName);
         Feed(Text(130, 2, list));
         Feed(Text(111, 0, "a`b`c`0`d`0`0"));
@@ -90,9 +89,10 @@ protected:
             dialogs::frmMsg* box = client.messageBoxes().Window(0);
             if (!box) return;
             *asked = true;
-            EXPECT_EQ(box->labNote.text(),
-                      QStringLiteral("大伙正在游戏，如果你现在退出是很不道德的，并且系统会算你逃跑！"
-                                     "你是否强退？"));
+            EXPECT_EQ(
+                box->labNote.text(),
+                QStringLiteral("大伙正在游戏，如果你现在退出是很不道德的，并且系统会算你逃跑！"
+                               "你是否强退？"));
             EXPECT_EQ(box->windowTitle(), QStringLiteral("系统提示"));
             if (answer >= 0) box->cmdUser[static_cast<std::size_t>(answer)].click();
         });
@@ -118,8 +118,7 @@ TEST_F(DesktopClientTest, UserListShowsTheTableAndSeatsThePlayers) {
     // A plain click on a user makes him the chat target.
     QTreeWidgetItem* wang = list.view().topLevelItem(2);
     const QRect row = list.view().visualItemRect(wang);
-    QTest::mouseClick(list.view().viewport(), Qt::LeftButton, {},
-                      QPoint(20, row.center().y()));
+    QTest::mouseClick(list.view().viewport(), Qt::LeftButton, {}, QPoint(20, row.center().y()));
     EXPECT_EQ(client.window().TivChat().CurrentTarget(), "王五");
 }
 
@@ -140,16 +139,15 @@ TEST_F(DesktopClientTest, ChatTravelsBothWays) {
     // The server relays a line of 李四 to everybody.
     Bytes relayed;
     const std::uint8_t header[] = {1};
-    ASSERT_TRUE(net::BuildPacket(
-        net::JoinFields({"所有人", "0", "李四", "所有人", "#0000FF", "宋体", "10", "0", "0",
-                         "快点出牌"}),
-        relayed, 1, header));
+    ASSERT_TRUE(net::BuildPacket(net::JoinFields({"所有人", "0", "李四", "所有人", "#0000FF",
+                                                  "宋体", "10", "0", "0", "快点出牌"}),
+                                 relayed, 1, header));
     Feed(relayed);
     EXPECT_TRUE(chat.lines().document()->toPlainText().contains(
         QStringLiteral("李四 对 所有人 说：快点出牌")));
     Feed(Text(108, 3, "李四"));
-    EXPECT_TRUE(chat.lines().document()->toPlainText().contains(
-        QStringLiteral("不好，李四 掉线了...")));
+    EXPECT_TRUE(
+        chat.lines().document()->toPlainText().contains(QStringLiteral("不好，李四 掉线了...")));
 }
 
 TEST_F(DesktopClientTest, PlayerBetweenHandsClosesWithoutAQuestion) {

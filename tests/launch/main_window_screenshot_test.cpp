@@ -17,14 +17,13 @@ namespace {
 
 using net::Bytes;
 
-std::string Record(std::string_view name, std::string_view watched, int chair, int score,
-                   int level, int portrait) {
-    return net::JoinFields({name, std::to_string(20000 + chair * 37), std::to_string(score),
-                            std::to_string(level), watched, std::to_string(score / 7),
-                            std::to_string(40 + chair * 3), std::to_string(chair),
-                            std::to_string(score / 20), std::to_string(score / 25),
-                            std::to_string(chair + 2), "0", std::to_string(portrait),
-                            std::to_string(chair), "0", "0"});
+std::string Record(std::string_view name, std::string_view watched, int chair, int score, int level,
+                   int portrait) {
+    return net::JoinFields(
+        {name, std::to_string(20000 + chair * 37), std::to_string(score), std::to_string(level),
+         watched, std::to_string(score / 7), std::to_string(40 + chair * 3), std::to_string(chair),
+         std::to_string(score / 20), std::to_string(score / 25), std::to_string(chair + 2), "0",
+         std::to_string(portrait), std::to_string(chair), "0", "0"});
 }
 
 Bytes Chat(std::string_view sender, std::string_view target, std::string_view colour,
@@ -76,13 +75,12 @@ TEST(MainWindowScreenshot, WholeWindowWithUsersChatAndAMessageBox) {
 
     auto& session = client.session();
     session.OnMessage(net::BuildTextPacket(130, 3, "张三`张三").value());
-    session.OnMessage(net::BuildTextPacket(
-                          130, 2,
-                          Record("张三", "", 0, 1520, 350, 12) + "\n" +
-                              Record("李四", "", 1, 860, 180, 1003) + "\n" +
-                              Record("王五", "", 2, 2310, 620, 2040) + "\n" +
-                              Record("赵六", "", 3, 95, 60, 7) + "\n" +
-                              Record("小七", "张三", 0, 40, 20, 3))
+    session.OnMessage(net::BuildTextPacket(130, 2,
+                                           Record("张三", "", 0, 1520, 350, 12) + "\n" +
+                                               Record("李四", "", 1, 860, 180, 1003) + "\n" +
+                                               Record("王五", "", 2, 2310, 620, 2040) + "\n" +
+                                               Record("赵六", "", 3, 95, 60, 7) + "\n" +
+                                               Record("小七", "张三", 0, 40, 20, 3))
                           .value());
     session.OnMessage(net::BuildTextPacket(111, 0, "a`b`c`0`d`0`0").value());
     session.OnMessage(net::BuildTextPacket(130, 0, Record("小八", "王五", 0, 40, 20, 3)).value());

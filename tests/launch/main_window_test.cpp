@@ -25,19 +25,26 @@ ClientGlobals TestGlobals(std::uint8_t scoreMode = 0) {
     return globals;
 }
 
-void SendMouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+void SendMouseAt(QWidget& widget, QEvent::Type type, QPoint global, Qt::MouseButtons held) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, QPointF(at), QPointF(widget.mapToGlobal(at)), button, held,
+    QMouseEvent event(type, QPointF(widget.mapFromGlobal(global)), QPointF(global), button, held,
                       Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
 }
 
-// Press at `from`, move to `to`, release there (widget coordinates).
+void SendMouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    SendMouseAt(widget, type, widget.mapToGlobal(at), held);
+}
+
+// Press at `from`, move to `to`, release there (widget coordinates at the
+// press: the mouse moves on the screen even when the widget moves with it).
 void Drag(QWidget& widget, QPoint from, QPoint to) {
-    SendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
-    SendMouse(widget, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
-    SendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
-    SendMouse(widget, QEvent::MouseButtonRelease, to, Qt::NoButton);
+    const QPoint start = widget.mapToGlobal(from);
+    const QPoint end = start + (to - from);
+    SendMouseAt(widget, QEvent::MouseButtonPress, start, Qt::LeftButton);
+    SendMouseAt(widget, QEvent::MouseMove, (start + end) / 2, Qt::LeftButton);
+    SendMouseAt(widget, QEvent::MouseMove, end, Qt::LeftButton);
+    SendMouseAt(widget, QEvent::MouseButtonRelease, end, Qt::NoButton);
 }
 
 void Click(QWidget& widget, QPoint at) {
@@ -166,6 +173,27 @@ TEST_F(MainWindowTest, WindowIsGrownBackToTheMinimumSize) {
     EXPECT_GE(window.width(), 800);
     EXPECT_GE(window.height(), 570);
     EXPECT_EQ(window.size(), QSize(800, 570));
+}
+
+TEST_F(MainWindowTest, CaptionDragMovesAndEdgeDragResizesByHand) {
+    // Offscreen there is no window manager to do it, so the window does it.
+    window.setGeometry(100, 50, kWidth, 700);
+    const QRect start = window.geometry();
+    const int captionX = window.lngSplitX() + 40;
+    ASSERT_EQ(window.strSizeZone(), SizeZone::None);
+    Drag(window, {captionX, 20}, {captionX + 30, 20 + 25});
+    EXPECT_EQ(window.geometry(), start.translated(30, 25));
+
+    const QRect moved = window.geometry();
+    Drag(window, {moved.width() - 2, 300}, {moved.width() - 2 + 60, 300});
+    EXPECT_EQ(window.geometry(), moved.adjusted(0, 0, 60, 0));
+
+    // The left edge lies under the table; it sizes the window all the same,
+    // and never below the minimum width.
+    const QRect wide = window.geometry();
+    Drag(window.famGameBack(), {1, 300}, {1 + 700, 300});
+    EXPECT_EQ(window.geometry().right(), wide.right());
+    EXPECT_EQ(window.width(), 800);
 }
 
 TEST_F(MainWindowTest, ShowsUserRecordsInTheList) {
