@@ -230,6 +230,25 @@ private:
     QPointer<play::frmHuPaiResult> winResult_;
 };
 
+// The table's displays, with the vertical splitter held still while a discard
+// grows on the table: a new split would move the table under the animation.
+class DesktopClient::LockingDisplay final : public play::ActionDisplay {
+public:
+    LockingDisplay(play::ActionDisplay& inner, platform::VSplitterBar& splitter)
+        : inner_(inner), splitter_(splitter) {}
+    void PlayDiscardAnimation(std::uint8_t position, play::ActionCode code,
+                              play::Tile tile) override {
+        splitter_.SetLocked(true);
+        inner_.PlayDiscardAnimation(position, code, tile);
+        splitter_.SetLocked(false);
+    }
+    void RollDice(std::uint8_t value) override { inner_.RollDice(value); }
+
+private:
+    play::ActionDisplay& inner_;
+    platform::VSplitterBar& splitter_;
+};
+
 DesktopClient::DesktopClient(ClientGlobals globals, Options options)
     : launchGlobals_(std::move(globals)),
       options_(std::move(options)),
@@ -254,11 +273,12 @@ DesktopClient::DesktopClient(ClientGlobals globals, Options options)
     display_ =
         std::make_unique<render::TableDisplay>(canvas_, launchGlobals_, std::move(displayHooks));
 
+    lockingDisplay_ = std::make_unique<LockingDisplay>(*display_, window_.picSplitter());
     Views& views = *views_;
     session_ = std::make_unique<play::ClientSession>(
         launchGlobals_, launchGlobals_.strAppPath,
-        play::SessionHost{views, canvas_, *display_, *sounds_, views, views, views, views.userList,
-                          views.chat, views, views, views, views, views, views});
+        play::SessionHost{views, canvas_, *lockingDisplay_, *sounds_, views, views, views,
+                          views.userList, views.chat, views, views, views, views, views, views});
     canvas_.SetSources(
         {&session_->table(), &session_->globals(), &session_->turn(), &session_->offer()});
 

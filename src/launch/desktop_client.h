@@ -57,6 +57,7 @@ public:
 
 private:
     class Views;
+    class LockingDisplay;
 
     void ConnectWindowEvents();
     void OpenPreferences();
@@ -73,6 +74,7 @@ private:
     std::unique_ptr<Views> views_;
     std::unique_ptr<render::GameSoundPlayer> sounds_;
     std::unique_ptr<render::TableDisplay> display_;
+    std::unique_ptr<LockingDisplay> lockingDisplay_;
     std::unique_ptr<play::ClientSession> session_;
 };
 
