@@ -73,6 +73,16 @@ bool ClientSession::OnCloseRequested() {
 
 void ClientSession::CloseMainWindow() {
     if (ended_) return;
+    RunUnloadSteps();
+    host_.window.UnloadMainWindow();
+}
+
+void ClientSession::OnMainWindowUnloading() {
+    if (ended_) return;
+    RunUnloadSteps();
+}
+
+void ClientSession::RunUnloadSteps() {
     ended_ = true;
     globals_.blnQuitting = true;
     host_.messages.UnloadRoomMsgObjects(0);
@@ -84,7 +94,6 @@ void ClientSession::CloseMainWindow() {
     // ResetGlobals clears the flag, but the program is still ending: waiting
     // loops in the views look at it to stop at once.
     globals_.blnQuitting = true;
-    host_.window.UnloadMainWindow();
 }
 
 void ClientSession::Send(std::span<const std::uint8_t> request) {

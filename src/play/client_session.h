@@ -94,6 +94,9 @@ public:
     void OnGameMessage(std::span<const std::uint8_t> message);
     // The connection ended or failed: the program ends.
     void OnConnectionEnded();
+    // The main window is unloading for a reason of its own: the session tidies
+    // up as for any end of the program and then ignores everything.
+    void OnMainWindowUnloading();
 
     // --- the player ---
     void OnHandTileClick(int position, MouseButton button);  // position counts from 1
@@ -191,6 +194,7 @@ private:
 
     // the program's end
     void CloseMainWindow();
+    void RunUnloadSteps();
 
     // helpers
     void Send(std::span<const std::uint8_t> request);

@@ -762,3 +762,23 @@ TEST(CloseGuard, BetweenHandsOrWithoutThePreferenceNobodyIsAsked) {
 
 }  // namespace
 }  // namespace qira::play::testing
+
+namespace qira::play::testing {
+namespace {
+
+TEST(CloseGuard, WindowUnloadingByItselfEndsTheSessionQuietly) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    StartHand(rig);
+    rig.session->OnMainWindowUnloading();
+    EXPECT_TRUE(rig.session->ended());
+    EXPECT_EQ(rig.window.unloads, 0);  // the window is already on its way out
+    EXPECT_TRUE(rig.session->globals().blnQuitting);
+    EXPECT_TRUE(rig.session->table().bytMyHand.empty());
+    rig.Feed(Draw(1, 5));
+    rig.session->OnClockTimeout();
+    EXPECT_TRUE(rig.sender.sent.empty());
+}
+
+}  // namespace
+}  // namespace qira::play::testing
