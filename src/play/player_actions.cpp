@@ -2,9 +2,9 @@
 // discard, the offer on the own turn, the action buttons and the questions
 // (wild discard, three wild indicators, robbing a kong).
 #include "net/requests.h"
-#include "play/analysis_bridge.h"
 #include "play/client_session.h"
 #include "rules/claim_options.h"
+#include "rules/win_analysis.h"
 
 namespace qira::play {
 namespace {
@@ -86,13 +86,14 @@ void ClientSession::OfferClaims() {
     if (ready || !wild) {
         const int kong = rules::KongOption(table_, discard, rules::Turn::Other);
         if (kong != rules::kNoOption &&
-            (!ready || KongKeepsReady(table_, discard, static_cast<rules::MeldKind>(kong))) &&
+            (!ready ||
+             rules::KongKeepsReady(table_, discard, static_cast<rules::MeldKind>(kong))) &&
             !table_.IsPassedKongTile(discard)) {
             buttons[ButtonIndex(ActionButton::Kong)] = 1;
             offer_.bytOfferedKongKind = static_cast<std::uint8_t>(kong);
             offer_.bytOfferedKongTile = discard;
         }
-        if (CanWinWith(table_, discard) && turn_.blnMayWinOnDiscard)
+        if (rules::CanWinWith(table_, discard) && turn_.blnMayWinOnDiscard)
             buttons[ButtonIndex(ActionButton::Win)] = 1;
     }
     if (offer_.AnyOffered()) {
@@ -142,13 +143,14 @@ void ClientSession::OfferOwnTurnActions() {
         int kong = rules::KongOption(table_, kongTile, rules::Turn::Own);
         if (kong == rules::kNoOption) kong = rules::FindOwnKong(table_, kongTile);
         if (kong != rules::kNoOption &&
-            (!ready || KongKeepsReady(table_, kongTile, static_cast<rules::MeldKind>(kong))) &&
+            (!ready ||
+             rules::KongKeepsReady(table_, kongTile, static_cast<rules::MeldKind>(kong))) &&
             !table_.IsPassedKongTile(kongTile)) {
             buttons[ButtonIndex(ActionButton::Kong)] = 1;
             offer_.bytOfferedKongKind = static_cast<std::uint8_t>(kong);
             offer_.bytOfferedKongTile = kongTile;
         }
-        if (CanWinWith(table_, fresh)) buttons[ButtonIndex(ActionButton::Win)] = 1;
+        if (rules::CanWinWith(table_, fresh)) buttons[ButtonIndex(ActionButton::Win)] = 1;
     }
     if (offer_.AnyOffered()) {
         buttons[ButtonIndex(ActionButton::Pass)] = 1;

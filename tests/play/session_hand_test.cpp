@@ -406,8 +406,8 @@ TEST(Resynchronisation, WrongHandSizeOnMyTurnAsksForTheHand) {
     StartHand(rig, {}, {0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20});  // a tile short
     DrawAfterDealerDiscard(rig, 8);  // 13 tiles on "me"'s turn: not 3k + 2
     EXPECT_EQ(rig.TakeSent(), std::vector<Bytes>{rq::Resynchronise(1)});
-    rig.Feed(Message({2, 0, 5, 8, 7, 6, 5, 5}));
-    EXPECT_EQ(rig.session->table().bytMyHand, (Hand{8, 7, 6, 5, 5}));  // as sent, unsorted
+    rig.Feed(Message({2, 0, 5, 8, 7, 6, 36, 27}));
+    EXPECT_EQ(rig.session->table().bytMyHand, (Hand{8, 7, 6, 36, 27}));  // as sent, unsorted
     EXPECT_TRUE(rig.log.Contains("PaintLocalHand"));
     EXPECT_TRUE(rig.sender.sent.empty());
     EXPECT_TRUE(rig.clock.RunningFor(1));

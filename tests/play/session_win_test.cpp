@@ -12,7 +12,8 @@ namespace rq = net::requests;
 
 // 1-2-3 and 4-5-6 of characters, 1-2-3 of dots, 1-2-3 of bamboo, east wind:
 // waits on the east wind only.
-const std::initializer_list<std::uint8_t> kWaitingHand = {0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27};
+const std::initializer_list<std::uint8_t> kWaitingHand = {0,  1,  2,  3,  4,  5, 9,
+                                                          10, 11, 18, 19, 20, 27};
 
 void StartWaitingHand(SessionRig& rig) {
     EnterAsPlayer(rig);
