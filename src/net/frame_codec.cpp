@@ -1,14 +1,15 @@
 #include "net/frame_codec.h"
 
+#include <algorithm>
 #include <string>
 
 namespace qira::net {
 
 Bytes FrameMessage(std::span<const std::uint8_t> message) {
     const auto size = static_cast<std::uint32_t>(message.size());
-    Bytes frame{static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
-                static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
-    frame.insert(frame.end(), message.begin(), message.end());
+    Bytes frame(4 + message.size());
+    for (std::size_t i = 0; i < 4; ++i) frame[i] = static_cast<std::uint8_t>(size >> (24 - 8 * i));
+    std::copy(message.begin(), message.end(), frame.begin() + 4);
     return frame;
 }
 
