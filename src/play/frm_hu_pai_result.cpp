@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "launch/globals.h"
 
@@ -47,7 +48,8 @@ public:
     void SetRecord(const WinRecord& record, const std::array<std::string, 4>& names) {
         record_ = record;
         names_ = names;
-        setMinimumHeight(static_cast<int>(record.winners.size()) * kRowHeight + 8);
+        setMinimumSize(WidestRow(), static_cast<int>(record.winners.size()) * kRowHeight + 8);
+        updateGeometry();
         update();
     }
 
@@ -70,6 +72,21 @@ protected:
     }
 
 private:
+    static constexpr int kTileAdvanceEstimate = 40;
+
+    // Room for the longest row: name, melds, concealed tiles and the winning tile.
+    int WidestRow() const {
+        int widest = 0;
+        for (const auto& winner : record_->winners) {
+            int tiles = static_cast<int>(winner.concealedTiles.size()) + 1;
+            for (const auto& meld : winner.melds)
+                tiles += meld.kind >= kMeldKindConcealedKong ? 4 : 3;
+            const int gaps = static_cast<int>(winner.melds.size() + 1) * kTileGap;
+            widest = std::max(widest, 96 + tiles * kTileAdvanceEstimate + gaps + 12);
+        }
+        return widest;
+    }
+
     // Draws a picture scaled to the row's tile height; returns the next x.
     int DrawScaled(QPainter& painter, const QImage& image, int x, int y) {
         constexpr int tileHeight = kRowHeight - 20;
@@ -122,8 +139,13 @@ frmHuPaiResult::frmHuPaiResult(QString sharedFolder, QWidget* owner)
     resultList_.setColumnWidth(0, 110);
     resultList_.setColumnWidth(1, 80);
     resultList_.setColumnWidth(2, 80);
+    resultList_.setMinimumWidth(620);
     resultList_.verticalHeader()->setDefaultSectionSize(28);
-    resultList_.setFixedHeight(4 * 28 + resultList_.horizontalHeader()->sizeHint().height() + 4);
+    resultList_.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    resultList_.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    resultList_.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    resultList_.setFixedHeight(4 * 28 + resultList_.horizontalHeader()->sizeHint().height() +
+                               2 * resultList_.frameWidth());
     layout->addWidget(&resultList_);
     layout->addWidget(&closeButton_, 0, Qt::AlignHCenter);
     connect(&closeButton_, &QPushButton::clicked, this, &QDialog::close);
@@ -153,7 +175,7 @@ bool frmHuPaiResult::ProcessHuResultData(std::span<const std::uint8_t> message,
         resultList_.setItem(chair, 3, new QTableWidgetItem(FromUtf8(items[chair])));
     }
     hands_->SetRecord(*record, playerNames);
-    resize(width(), 150 + hands_->minimumHeight() + resultList_.height());
+    adjustSize();
     secondsLeft_ = kWinResultSeconds;
     closeTimer_.start();
     return true;
