@@ -494,9 +494,11 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
 }
 
 void Table::RelayChat(User& user, std::span<const std::uint8_t> message) {
-    const std::string text = net::DecodeBody(message, 1);
-    const auto fields = net::SplitFields(text);
+    auto fields = net::SplitFields(net::DecodeBody(message, 1));
     if (fields.size() < 10) return Refuse(user, message, "chat needs ten fields");
+    // The sender shown to others is always the connection's own name.
+    fields[2] = user.name;
+    const std::string text = net::JoinFields(fields);
     const std::string& target = fields[0];
     // "/道具 ID NAME" in the text uses an item on another user.
     const std::string& line = fields[9];

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "harness.h"
@@ -110,6 +112,20 @@ TEST(Chat, LinesAreRelayedAndItemsAnnounced) {
     ASSERT_TRUE(PumpAll(
         {&alice, &bob}, [&] { return bob.Count(1) == 1; }, 5s));
     EXPECT_EQ(FieldsOf(*bob.First(1), 1), line);
+
+    auto forged = line;
+    forged[2] = "bob";
+    forged[9] = "冒名";
+    alice.Send(*net::requests::Chat(forged));
+    ASSERT_TRUE(PumpAll(
+        {&alice, &bob}, [&] { return bob.Count(1) == 2; }, 5s));
+    const auto& received = bob.received();
+    const auto lastChat = std::find_if(received.rbegin(), received.rend(),
+                                       [](const Bytes& m) { return !m.empty() && m[0] == 1; });
+    ASSERT_NE(lastChat, received.rend());
+    const auto relayed = FieldsOf(*lastChat, 1);
+    EXPECT_EQ(relayed[9], "冒名");
+    EXPECT_EQ(relayed[2], "alice") << "nobody speaks for another";
 
     auto use = line;
     use[9] = "/道具 7 bob";
