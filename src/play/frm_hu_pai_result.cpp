@@ -128,6 +128,11 @@ frmHuPaiResult::frmHuPaiResult(QString sharedFolder, QWidget* owner)
     layout->addWidget(&winnerLine_);
     layout->addWidget(&discarderLine_);
     layout->addWidget(hands_.get());
+    // The score marks "Ⅹ" and "┼" are blank in some CJK fonts: take symbols
+    // from DejaVu Sans and Chinese from the CJK font.
+    QFont listFont = resultList_.font();
+    listFont.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")});
+    resultList_.setFont(listFont);
     resultList_.setColumnCount(4);
     QStringList titles;
     for (const char* title : kWinResultColumns) titles << QString::fromUtf8(title);
