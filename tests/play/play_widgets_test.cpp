@@ -3,6 +3,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "golden_image.h"
 #include "play/frm_hu_pai_result.h"
 #include "play/frm_shun_zi.h"
 
@@ -107,7 +108,8 @@ TEST(WinResult, FillsHeaderRowsAndCountsDownToClose) {
     EXPECT_EQ(window.ResultList().item(0, 3)->text(), QString::fromUtf8("挂档Ⅹ2"));
     EXPECT_EQ(window.CloseCaption(), QString::fromUtf8("关闭 60"));
     window.show();
-    window.grab().save(QStringLiteral("win_result.png"));
+    test_support::ExpectMatchesGolden(window.grab().toImage(), QStringLiteral(QIRA_GOLDEN_DIR),
+                                      QStringLiteral("win_result"));
     window.OnTimerTick();
     EXPECT_EQ(window.CloseCaption(), QString::fromUtf8("关闭 59"));
     for (int i = 0; i < 59; ++i) window.OnTimerTick();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "golden_image.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -122,34 +124,7 @@ protected:
     }
 
     static void ExpectMatchesGolden(const QImage& actual, const QString& name) {
-        const QString golden = QStringLiteral(QIRA_GOLDEN_DIR "/%1.png").arg(name);
-        if (qEnvironmentVariableIsSet("QIRA_UPDATE_GOLDEN")) {
-            QDir().mkpath(QStringLiteral(QIRA_GOLDEN_DIR));
-            ASSERT_TRUE(actual.save(golden));
-            return;
-        }
-        const QImage expected = QImage(golden).convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(expected.isNull()) << "missing " << golden.toStdString();
-        ASSERT_EQ(expected.size(), actual.size());
-        const QImage frame = actual.convertToFormat(QImage::Format_RGB32);
-        int differing = 0;
-        for (int y = 0; y < frame.height(); ++y) {
-            for (int x = 0; x < frame.width(); ++x) {
-                const QRgb a = frame.pixel(x, y);
-                const QRgb b = expected.pixel(x, y);
-                const int delta =
-                    std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                              std::abs(qBlue(a) - qBlue(b))});
-                if (delta > 24) ++differing;
-            }
-        }
-        const int allowed = frame.width() * frame.height() / 500;  // 0.2 %
-        if (differing > allowed) {
-            const QString saved = QDir::temp().filePath(name + "-actual.png");
-            frame.save(saved);
-            FAIL() << differing << " pixels differ from " << golden.toStdString() << "; see "
-                   << saved.toStdString();
-        }
+        test_support::ExpectMatchesGolden(actual, QStringLiteral(QIRA_GOLDEN_DIR), name);
     }
 
     static QColor At(const QImage& image, Point p) { return image.pixelColor(p.x, p.y); }
