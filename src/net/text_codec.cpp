@@ -46,13 +46,15 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
 
 // Converters are costly to open; each thread keeps its own, since one
 // converter must not be used by two threads at once.
-iconv_t CachedConverter(const char* to, const char* from) {
+enum class Conversion { Utf8ToGbk, GbkToUtf8, Utf8ToUtf32 };
+
+iconv_t CachedConverter(Conversion conversion) {
     thread_local IconvHandle toGbk = OpenConverter("GBK", "UTF-8");
     thread_local IconvHandle fromGbk = OpenConverter("UTF-8", "GBK");
     thread_local IconvHandle toUtf32 = OpenConverter("UTF-32LE", "UTF-8");
-    const IconvHandle& handle = std::string_view(to) == "GBK"     ? toGbk
-                                : std::string_view(from) == "GBK" ? fromGbk
-                                                                  : toUtf32;
+    const IconvHandle& handle = conversion == Conversion::Utf8ToGbk   ? toGbk
+                                : conversion == Conversion::GbkToUtf8 ? fromGbk
+                                                                      : toUtf32;
     return handle ? *handle : reinterpret_cast<iconv_t>(-1);
 }
 
@@ -63,7 +65,7 @@ bool IsOpen(iconv_t converter) {
 }  // namespace
 
 std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
-    iconv_t converter = CachedConverter("GBK", "UTF-8");
+    iconv_t converter = CachedConverter(Conversion::Utf8ToGbk);
     if (!IsOpen(converter)) return std::nullopt;
     std::string out;
     out.reserve(utf8.size());
@@ -78,7 +80,7 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
         if (length == 0 || i + length > utf8.size()) return std::nullopt;
         if (!ConvertUnit(converter, utf8.substr(i, length), out)) {
             // Either valid UTF-8 that GBK cannot represent, or invalid UTF-8.
-            iconv_t toUtf32 = CachedConverter("UTF-32LE", "UTF-8");
+            iconv_t toUtf32 = CachedConverter(Conversion::Utf8ToUtf32);
             std::string scratch;
             if (!IsOpen(toUtf32) || !ConvertUnit(toUtf32, utf8.substr(i, length), scratch))
                 return std::nullopt;
@@ -90,7 +92,7 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
 }
 
 std::optional<std::string> GbkToUtf8(std::string_view gbk) {
-    iconv_t converter = CachedConverter("UTF-8", "GBK");
+    iconv_t converter = CachedConverter(Conversion::GbkToUtf8);
     if (!IsOpen(converter)) return std::nullopt;
     std::string out;
     out.reserve(gbk.size() * 3 / 2);
