@@ -5,7 +5,7 @@
 
 #include <QGuiApplication>
 
-#include "render/table_canvas.h"
+#include "ui/render/table_canvas.h"
 
 namespace {
 

@@ -33,10 +33,10 @@ bool AcceptsGameSetKey(char32_t key) {
     return (key >= U'0' && key <= U'9') || key == static_cast<char32_t>(kBackspaceKey);
 }
 
-GameSetDialog::GameSetDialog(std::string strGameTitle, std::string strUserName)
+GameSetModel::GameSetModel(std::string strGameTitle, std::string strUserName)
     : strGameTitle_(std::move(strGameTitle)), strUserName_(std::move(strUserName)) {}
 
-bool GameSetDialog::SetInitGameSetInfo(DeskRole role, std::string_view strAllGameSetInfo) {
+bool GameSetModel::SetInitGameSetInfo(DeskRole role, std::string_view strAllGameSetInfo) {
     role_ = role;
     if (IsDeskMaster()) {
         frameCaption_ = "你是桌主，请进行本桌游戏设置";
@@ -59,19 +59,19 @@ bool GameSetDialog::SetInitGameSetInfo(DeskRole role, std::string_view strAllGam
     return true;
 }
 
-std::string GameSetDialog::WindowCaption() const {
+std::string GameSetModel::WindowCaption() const {
     return strGameTitle_ + " 游戏设置";
 }
 
-const std::string& GameSetDialog::ButtonCaption(GameSetButton button) const {
+const std::string& GameSetModel::ButtonCaption(GameSetButton button) const {
     return buttonCaptions_[static_cast<std::size_t>(button)];
 }
 
-std::string_view GameSetDialog::BoxLabel(int box) {
+std::string_view GameSetModel::BoxLabel(int box) {
     return box == 0 ? "本桌大小" : "逃跑者应扣除的积分";
 }
 
-std::optional<std::string> GameSetDialog::Validate() const {
+std::optional<std::string> GameSetModel::Validate() const {
     for (const auto& text : boxText_)
         if (CharacterCount(text) > kGameSetMaxDigits) return "每个输入区域的数字不能超过 7 位！";
     if (IsOutside(net::ReadNumericValue(boxText_[0]), smallestStake_, largestStake_))
@@ -81,12 +81,12 @@ std::optional<std::string> GameSetDialog::Validate() const {
     return std::nullopt;
 }
 
-std::array<std::string, 6> GameSetDialog::RebuiltSettings() const {
+std::array<std::string, 6> GameSetModel::RebuiltSettings() const {
     return {boxText_[0], std::to_string(largestStake_),   std::to_string(smallestStake_),
             boxText_[1], std::to_string(largestPenalty_), std::to_string(smallestPenalty_)};
 }
 
-GameSetOutcome GameSetDialog::PressButton(GameSetButton button) {
+GameSetOutcome GameSetModel::PressButton(GameSetButton button) {
     GameSetOutcome outcome;
     if (closed_) return outcome;
     timerEnabled_ = false;
@@ -107,7 +107,7 @@ GameSetOutcome GameSetDialog::PressButton(GameSetButton button) {
     return outcome;
 }
 
-GameSetOutcome GameSetDialog::Tick() {
+GameSetOutcome GameSetModel::Tick() {
     if (!timerEnabled_ || closed_) return {};
     buttonCaptions_[0] =
         firstButtonText_ + " " + std::to_string(kGameSetCountdownSeconds - counter_);

@@ -31,9 +31,9 @@ struct GameSetOutcome {
     bool closeWindow = false;
 };
 
-class GameSetDialog {
+class GameSetModel {
 public:
-    GameSetDialog(std::string strGameTitle, std::string strUserName);
+    GameSetModel(std::string strGameTitle, std::string strUserName);
 
     // Prepares the dialog for its role and loads the six settings fields.
     // False (and no countdown) when the text does not have exactly six.

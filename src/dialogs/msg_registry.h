@@ -7,16 +7,16 @@
 #include <string_view>
 #include <vector>
 
+#include "play/session_interfaces.h"
+
 // The program's own message boxes: a registry of open boxes, each a
 // headless model that a window (frmMsg) only displays. Every question and
 // notice for the user goes through ShowGlobalMsg.
 namespace qira::dialogs {
 
-enum class MsgType : std::uint8_t {
-    Notice = 0,      // no caption, no buttons, not modal, closed from outside
-    OneButton = 1,   // modal, answers True
-    TwoButtons = 2,  // modal, True for the first button, False for the second
-};
+// Notice: no caption, no buttons, not modal, closed from outside. OneButton:
+// modal, answers True. TwoButtons: modal, True for the first button.
+using play::MsgType;
 
 enum class MsgButton { Yes = 0, No = 1 };
 

@@ -2,94 +2,110 @@
 
 #include <vector>
 
+#include "net/protocol.h"
+
 namespace qira::net::requests {
 namespace {
 
-Bytes Fixed(std::initializer_list<std::uint8_t> bytes) {
-    return Bytes(bytes);
+// The request's main type, then `bytes`.
+Bytes Fixed(Request request, std::initializer_list<std::uint8_t> bytes) {
+    Bytes out{MainOf(request)};
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    return out;
+}
+
+// The request's main and sub type, then `bytes`.
+Bytes WithSub(Request request, std::initializer_list<std::uint8_t> bytes) {
+    Bytes out{MainOf(request), IdOf(request).sub};
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    return out;
+}
+
+std::optional<Bytes> Text(Request request, std::string_view body) {
+    return BuildTextPacket(IdOf(request).main, IdOf(request).sub, body);
 }
 
 }  // namespace
 
 std::optional<Bytes> Entry(bool allowWatchCards) {
-    return BuildTextPacket(130, 0, JoinFields({"500", "QIRA", allowWatchCards ? "1" : "0"}));
+    return Text(Request::Entry, JoinFields({"500", "QIRA", allowWatchCards ? "1" : "0"}));
 }
 
 Bytes HandStarted() {
-    return Fixed({130, 1});
+    return WithSub(Request::HandStarted, {});
 }
 
 std::optional<Bytes> RaiseHand(std::string_view userName) {
-    return BuildTextPacket(112, 1, userName);
+    return Text(Request::RaiseHand, userName);
 }
 
 std::optional<Bytes> ConfirmSettings(std::string_view userName,
                                      std::span<const std::string> settingsFields) {
     std::vector<std::string> fields{std::string(userName)};
     fields.insert(fields.end(), settingsFields.begin(), settingsFields.end());
-    return BuildTextPacket(112, 0, JoinFields(fields));
+    return Text(Request::ConfirmSettings, JoinFields(fields));
 }
 
 std::optional<Bytes> Leave(std::string_view userName) {
-    return BuildTextPacket(110, 0, userName);
+    return Text(Request::Leave, userName);
 }
 
 Bytes ReadyForNextHand(std::uint8_t myChair) {
-    return Fixed({18, myChair});
+    return Fixed(Request::ReadyForNextHand, {myChair});
 }
 
 Bytes Discard(std::uint8_t myChair, std::uint8_t tile, std::uint8_t tingDeclaration,
               std::uint8_t firstWinningTile) {
-    return Fixed({19, 0, myChair, tile, tingDeclaration, firstWinningTile, 0, 0});
+    return WithSub(Request::Discard, {myChair, tile, tingDeclaration, firstWinningTile, 0, 0});
 }
 
 Bytes Chow(std::uint8_t myChair, std::uint8_t lowestTile) {
-    return Fixed({20, 1, myChair, lowestTile});
+    return WithSub(Request::Chow, {myChair, lowestTile});
 }
 
 Bytes Pung(std::uint8_t myChair, std::uint8_t tile) {
-    return Fixed({21, 2, myChair, tile});
+    return WithSub(Request::Pung, {myChair, tile});
 }
 
 Bytes Kong(std::uint8_t myChair, std::uint8_t kind, std::uint8_t tile) {
-    return Fixed({22, kind, myChair, tile});
+    return Fixed(Request::Kong, {kind, myChair, tile});
 }
 
 Bytes Win(std::uint8_t myChair) {
-    return Fixed({23, myChair});
+    return Fixed(Request::Win, {myChair});
 }
 
 Bytes Pass(std::uint8_t myChair) {
-    return Fixed({24, 6, myChair});
+    return WithSub(Request::Pass, {myChair});
 }
 
 Bytes RobKongAnswer(std::uint8_t myChair, bool rob) {
-    return Fixed({29, static_cast<std::uint8_t>(rob ? 1 : 0), myChair});
+    return Fixed(Request::RobKongAnswer, {static_cast<std::uint8_t>(rob ? 1 : 0), myChair});
 }
 
 Bytes ThreeIndicatorKong(std::uint8_t myChair) {
-    return Fixed({30, myChair});
+    return Fixed(Request::ThreeIndicatorKong, {myChair});
 }
 
 Bytes SideBets(std::uint8_t myChair, std::uint8_t bets) {
     Bytes message(17, 255);
-    message[0] = 28;
-    message[1] = 0;
+    message[0] = MainOf(Request::SideBets);
+    message[1] = IdOf(Request::SideBets).sub;
     message[2] = myChair;
     message[3] = bets;
     return message;
 }
 
 Bytes Resynchronise(std::uint8_t myChair) {
-    return Fixed({2, 0, myChair});
+    return WithSub(Request::Resynchronise, {myChair});
 }
 
 std::optional<Bytes> AllowWatchCards(std::string_view userName, bool allow) {
-    return BuildTextPacket(113, 1, JoinFields({userName, allow ? "1" : "0"}));
+    return Text(Request::AllowWatchCards, JoinFields({userName, allow ? "1" : "0"}));
 }
 
 std::optional<Bytes> Chat(std::span<const std::string> fields) {
-    const std::uint8_t header[] = {1};
+    const std::uint8_t header[] = {MainOf(Request::Chat)};
     Bytes out;
     if (!BuildPacket(JoinFields(fields), out, 1, header)) return std::nullopt;
     return out;

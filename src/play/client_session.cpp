@@ -123,12 +123,12 @@ bool ClientSession::ShowOneButtonBox(std::string note, std::string caption) {
 
 void ClientSession::ResetTable() {
     table_.ResetTable();
-    turn_.bytDrawnTileSeat = rules::kNoChair;
+    turn_.bytDrawnTileSeat = rules::kTableNoChair;
 }
 
 void ClientSession::ResetForNewHand(rules::ReadyFlags ready) {
     table_.ResetForNewHand(ready);
-    turn_.bytDrawnTileSeat = rules::kNoChair;
+    turn_.bytDrawnTileSeat = rules::kTableNoChair;
     turn_.bytBetSum = 0;
 }
 

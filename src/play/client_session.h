@@ -8,23 +8,14 @@
 #include <vector>
 
 #include "launch/globals.h"
+#include "net/protocol.h"
 #include "play/session_interfaces.h"
 #include "rules/table_state.h"
 
 namespace qira::play {
 
 // Turn phases (`bytTurnPhase`) as the game messages set them.
-namespace phase {
-inline constexpr std::uint8_t kDiscarded = 0;  // the others may claim bytCurTile
-inline constexpr std::uint8_t kChowed = 1;
-inline constexpr std::uint8_t kPunged = 2;
-inline constexpr std::uint8_t kConcealedKong = 3;
-inline constexpr std::uint8_t kExposedKong = 4;
-inline constexpr std::uint8_t kDrew = 5;
-inline constexpr std::uint8_t kRobKong = 9;
-inline constexpr std::uint8_t kSideBets = 10;
-inline constexpr std::uint8_t kIdle = 100;
-}  // namespace phase
+namespace phase = net::phase;
 
 enum class MouseButton { Left, Right, Middle };
 
@@ -53,11 +44,11 @@ struct TurnData {
     bool blnInputReady = false;
     std::uint8_t bytBetSum = 0;  // side bets chosen this hand, 1 + 2
     std::string strStartCaption{kStartCaption};
-    int lngStartCount = 1;                     // the start countdown's count
-    Chair bytDrawnTileSeat = rules::kNoChair;  // an opponent holding a fresh draw
-    Chair bytHighlightChair = rules::kNoChair;
+    int lngStartCount = 1;                          // the start countdown's count
+    Chair bytDrawnTileSeat = rules::kTableNoChair;  // an opponent holding a fresh draw
+    Chair bytHighlightChair = rules::kTableNoChair;
     bool blnNewestDiscardShown = false;
-    Chair bytNewestDiscardChair = rules::kNoChair;
+    Chair bytNewestDiscardChair = rules::kTableNoChair;
     rules::TileCode bytNewestDiscardTile = 0;
     bool blnBlinkAlternate = false;
 };
@@ -162,7 +153,7 @@ private:
     void OnPlayerMustStop(std::span<const std::uint8_t> message);
     void OnHandVisibility(std::span<const std::uint8_t> message);
     void OnChatMessage(std::span<const std::uint8_t> message);
-    void OnItemMessage(std::span<const std::uint8_t> message);
+    void OnItemMessage(net::ServerMessage kind, std::span<const std::uint8_t> message);
 
     // turn flow
     void StartTurnClock(int chair);

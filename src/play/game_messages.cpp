@@ -3,7 +3,9 @@
 // state, heard, painted, and followed by EvaluateTurn where the turn moved.
 #include <string>
 
+#include "net/game_messages.h"
 #include "net/packet.h"
+#include "net/protocol.h"
 #include "net/requests.h"
 #include "play/client_session.h"
 #include "play/text_fields.h"
@@ -14,9 +16,6 @@ namespace {
 using Message = std::span<const std::uint8_t>;
 
 constexpr std::size_t kNewHandLength = 29;  // through the reserved byte 28
-constexpr std::size_t kDiscardLength = 8;
-constexpr std::size_t kKongLength = 5;
-constexpr std::size_t kChatFields = 10;
 
 bool IsChair(std::uint8_t chair) {
     return chair < rules::kChairCount;
@@ -25,46 +24,53 @@ bool IsChair(std::uint8_t chair) {
 }  // namespace
 
 void ClientSession::OnGameMessage(Message message) {
-    if (ended_ || message.empty()) return;
-    switch (message[0]) {
-        case 17:
+    if (ended_) return;
+    const auto kind = net::ClassifyServerMessage(message);
+    if (!kind) return;
+    using enum net::ServerMessage;
+    switch (*kind) {
+        case NewHand:
             return OnNewHand(message);
-        case 28:
+        case BetChosen:
+        case Deal:
             return OnSideBetsOrDeal(message);
-        case 18:
+        case ReadyForNext:
             return OnReadyForNextHand(message);
-        case 25:
+        case Draw:
             return OnDraw(message);
-        case 19:
+        case Discarded:
             return OnDiscard(message);
-        case 20:
+        case Chowed:
             return OnChowOrPung(message, rules::MeldKind::Chow);
-        case 21:
+        case Punged:
             return OnChowOrPung(message, rules::MeldKind::Pung);
-        case 22:
+        case Konged:
             return OnKong(message);
-        case 30:
+        case ThreeIndicators:
             return OnThreeIndicators(message);
-        case 29:
+        case MayRobKong:
             return OnRobKongOffer(message);
-        case 2:
+        case HandResync:
             return OnHandResync(message);
-        case 23:
+        case WinRecord:
             return OnWin(message);
-        case 27:
+        case DrawnGame:
             return OnDrawnGame(message);
-        case 26:
+        case Notice:
             return OnServerNotice(message);
-        case 5:
+        case MustStop:
             return OnPlayerMustStop(message);
-        case 113:
+        case WatchPermission:
             return OnHandVisibility(message);
-        case 1:
+        case ChatRelay:
             return OnChatMessage(message);
-        case 133:
-            return OnItemMessage(message);
+        case ItemCatalogue:
+        case OwnItems:
+        case ItemNotice:
+        case ItemUsed:
+            return OnItemMessage(*kind, message);
         default:
-            return;
+            return;  // room messages go to OnRoomMessage
     }
 }
 
@@ -118,9 +124,10 @@ void ClientSession::OnReadyForNextHand(Message message) {
 }
 
 void ClientSession::OnDraw(Message message) {
-    if (message.size() < 4 || !IsChair(message[2])) return;
-    const std::uint8_t chair = message[2];
-    const rules::TileCode tile = message[3];
+    const auto draw = net::DecodeChairTile(message);
+    if (!draw || !IsChair(draw->chair)) return;
+    const std::uint8_t chair = draw->chair;
+    const rules::TileCode tile = draw->tile;
     turn_.blnInputReady = false;
     ClearActionButtons();
     // Only a discard that waited for claims is still out of the piles; the
@@ -146,12 +153,13 @@ void ClientSession::OnDraw(Message message) {
 }
 
 void ClientSession::OnDiscard(Message message) {
-    if (message.size() < kDiscardLength || !IsChair(message[2])) return;
-    const std::uint8_t chair = message[2];
-    const rules::TileCode tile = message[3];
-    const std::uint8_t ting = message[4];
-    const std::uint8_t nextChair = message[6];
-    const rules::TileCode nextTile = message[7];
+    const auto discard = net::DecodeDiscard(message);
+    if (!discard || !IsChair(discard->chair)) return;
+    const std::uint8_t chair = discard->chair;
+    const rules::TileCode tile = discard->tile;
+    const std::uint8_t ting = discard->ting;
+    const std::uint8_t nextChair = discard->nextChair;
+    const rules::TileCode nextTile = discard->nextTile;
     const bool nextDrawGiven = IsChair(nextChair);
     turn_.blnInputReady = false;
 
@@ -171,7 +179,7 @@ void ClientSession::OnDiscard(Message message) {
         table_.SortHand();
         host_.painter.PaintLocalHand();
     } else {
-        SetDrawnTileSeat(rules::kNoChair);
+        SetDrawnTileSeat(rules::kTableNoChair);
         RepaintOtherHands();
     }
     if (!nextDrawGiven) {
@@ -182,7 +190,7 @@ void ClientSession::OnDiscard(Message message) {
         return;
     }
     // Nobody could claim: the server has already given the next draw.
-    SetDrawnTileSeat(rules::kNoChair);
+    SetDrawnTileSeat(rules::kTableNoChair);
     RepaintOtherHands();
     table_.AddDiscard(chair, tile);
     host_.painter.PaintDiscards(chair, false);
@@ -203,9 +211,10 @@ void ClientSession::OnDiscard(Message message) {
 }
 
 void ClientSession::OnChowOrPung(Message message, rules::MeldKind kind) {
-    if (message.size() < 4 || !IsChair(message[2])) return;
-    const std::uint8_t chair = message[2];
-    const rules::TileCode meldTile = message[3];
+    const auto meld = net::DecodeChairTile(message);
+    if (!meld || !IsChair(meld->chair)) return;
+    const std::uint8_t chair = meld->chair;
+    const rules::TileCode meldTile = meld->tile;
     const bool chow = kind == rules::MeldKind::Chow;
     turn_.blnInputReady = false;
     ClearActionButtons();
@@ -223,13 +232,14 @@ void ClientSession::OnChowOrPung(Message message, rules::MeldKind kind) {
 }
 
 void ClientSession::OnKong(Message message) {
-    if (message.size() < kKongLength || !IsChair(message[2])) return;
-    const std::uint8_t kindByte = message[1];
+    const auto kong = net::DecodeKong(message);
+    if (!kong || !IsChair(kong->chair)) return;
+    const std::uint8_t kindByte = kong->kind;
     if (kindByte != phase::kConcealedKong && kindByte != phase::kExposedKong) return;
     const auto kind = static_cast<rules::MeldKind>(kindByte);
-    const std::uint8_t chair = message[2];
-    const rules::TileCode tile = message[3];
-    const rules::TileCode replacement = message[4];
+    const std::uint8_t chair = kong->chair;
+    const rules::TileCode tile = kong->tile;
+    const rules::TileCode replacement = kong->replacement;
     const bool onDiscard = table_.bytTurnPhase == phase::kDiscarded;
     turn_.blnInputReady = false;
     if (onDiscard) {
@@ -323,23 +333,22 @@ void ClientSession::OnHandVisibility(Message message) {
 
 void ClientSession::OnChatMessage(Message message) {
     const auto fields = net::SplitFields(net::DecodeBody(message, 1));
-    if (fields.size() < kChatFields) return;
+    if (fields.size() < net::kChatFieldCount) return;
     host_.chat.ShowChatMessage(std::span<const std::string>(fields).subspan(2, 8));
 }
 
-void ClientSession::OnItemMessage(Message message) {
-    if (message.size() < 2) return;
-    switch (message[1]) {
-        case 0:
+void ClientSession::OnItemMessage(net::ServerMessage kind, Message message) {
+    switch (kind) {
+        case net::ServerMessage::ItemCatalogue:
             host_.items.LoadDaoJuInfo(net::DecodeBody(message, 2));
             return;
-        case 1:
+        case net::ServerMessage::OwnItems:
             host_.items.LoadMyDaoJu(net::DecodeBody(message, 2));
             return;
-        case 2:
+        case net::ServerMessage::ItemNotice:
             ShowOneButtonBox(net::DecodeBody(message, 2), GameTitle() + "提示");
             return;
-        case 3: {
+        case net::ServerMessage::ItemUsed: {
             std::int32_t item = 0;
             if (message.size() < 8 || !net::ReadInt32BE(item, message, 4)) return;
             host_.messages.ShowPlatformWarning(

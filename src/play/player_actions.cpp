@@ -78,19 +78,17 @@ void ClientSession::OfferClaims() {
     if (!ready && !wild) {
         if ((table_.bytMyChair + 3) % rules::kChairCount == discarder) {
             table_.bytChowChoices.clear();
-            if (rules::ChowOptions(table_, discard, table_.bytChowChoices) == 1)
+            if (rules::ChowOptions(table_, discard, table_.bytChowChoices))
                 buttons[ButtonIndex(ActionButton::Chow)] = 1;
         }
-        if (rules::PungOption(table_, discard) == 2) buttons[ButtonIndex(ActionButton::Pung)] = 1;
+        if (rules::PungOption(table_, discard)) buttons[ButtonIndex(ActionButton::Pung)] = 1;
     }
     if (ready || !wild) {
-        const int kong = rules::KongOption(table_, discard, rules::Turn::Other);
-        if (kong != rules::kNoOption &&
-            (!ready ||
-             rules::KongKeepsReady(table_, discard, static_cast<rules::MeldKind>(kong))) &&
+        const auto kong = rules::KongOption(table_, discard, rules::Turn::Other);
+        if (kong && (!ready || rules::KongKeepsReady(table_, discard, *kong)) &&
             !table_.IsPassedKongTile(discard)) {
             buttons[ButtonIndex(ActionButton::Kong)] = 1;
-            offer_.bytOfferedKongKind = static_cast<std::uint8_t>(kong);
+            offer_.bytOfferedKongKind = static_cast<std::uint8_t>(*kong);
             offer_.bytOfferedKongTile = discard;
         }
         if (rules::CanWinWith(table_, discard) && turn_.blnMayWinOnDiscard)
@@ -140,14 +138,12 @@ void ClientSession::OfferOwnTurnActions() {
     auto& buttons = offer_.bytActionButtons;
     if (turnPhase != phase::kChowed && turnPhase != phase::kPunged) {
         rules::TileCode kongTile = fresh;
-        int kong = rules::KongOption(table_, kongTile, rules::Turn::Own);
-        if (kong == rules::kNoOption) kong = rules::FindOwnKong(table_, kongTile);
-        if (kong != rules::kNoOption &&
-            (!ready ||
-             rules::KongKeepsReady(table_, kongTile, static_cast<rules::MeldKind>(kong))) &&
+        auto kong = rules::KongOption(table_, kongTile, rules::Turn::Own);
+        if (!kong) kong = rules::FindOwnKong(table_, kongTile);
+        if (kong && (!ready || rules::KongKeepsReady(table_, kongTile, *kong)) &&
             !table_.IsPassedKongTile(kongTile)) {
             buttons[ButtonIndex(ActionButton::Kong)] = 1;
-            offer_.bytOfferedKongKind = static_cast<std::uint8_t>(kong);
+            offer_.bytOfferedKongKind = static_cast<std::uint8_t>(*kong);
             offer_.bytOfferedKongTile = kongTile;
         }
         if (rules::CanWinWith(table_, fresh)) buttons[ButtonIndex(ActionButton::Win)] = 1;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "net/packet.h"
+#include "net/protocol.h"
 #include "net/requests.h"
 #include "play/client_session.h"
 #include "play/text_fields.h"
@@ -10,81 +11,84 @@
 namespace qira::play {
 namespace {
 
-constexpr std::size_t kUserRecordFields = 16;
-constexpr std::size_t kWatchedField = 4;
-constexpr std::size_t kPortraitField = 12;
-constexpr std::size_t kChairField = 13;
-constexpr std::size_t kRaisedField = 14;
-constexpr std::size_t kDroppedField = 15;
+namespace user_record = net::user_record;
 
 bool IsOnlookerRecord(std::span<const std::string> fields) {
-    return !TrimBlanks(fields[kWatchedField]).empty();
+    return !TrimBlanks(fields[user_record::kWatched]).empty();
 }
 
 // The chair a record names, or -1 for a negative number, which names none.
 int ChairOfRecord(std::span<const std::string> fields) {
-    const auto number = NumberOf(fields[kChairField]);
+    const auto number = NumberOf(fields[user_record::kChair]);
     if (number < 0) return -1;
     return static_cast<int>(number % rules::kChairCount);
 }
 
 std::int32_t PortraitOf(std::span<const std::string> fields) {
-    return static_cast<std::int32_t>(NumberOf(fields[kPortraitField]));
+    return static_cast<std::int32_t>(NumberOf(fields[user_record::kPortrait]));
 }
 
 }  // namespace
 
 void ClientSession::OnRoomMessage(std::span<const std::uint8_t> message) {
     if (ended_ || message.size() < 2) return;
-    const std::uint8_t mainType = message[0];
-    const std::uint8_t subType = message[1];
-    if (mainType == 109) return OnTableSnapshot(message);
-    if (mainType == 105) {
-        if (message.size() > 3) host_.chat.ShowLine(net::DecodeBody(message, 3));
-        return;
+    const auto kind = net::ClassifyServerMessage(message);
+    if (!kind) return;
+    using enum net::ServerMessage;
+    switch (*kind) {
+        case Snapshot:
+            return OnTableSnapshot(message);
+        case ChatLine:
+            if (message.size() > 3) host_.chat.ShowLine(net::DecodeBody(message, 3));
+            return;
+        case WindowHidden:
+            if (message.size() >= 3) host_.window.SetMainWindowHidden(message[2] != 0);
+            return;
+        case TableReset:
+            return OnTableReset();
+        default:
+            break;
     }
-    if (mainType == 130 && subType == 5) {
-        if (message.size() >= 3) host_.window.SetMainWindowHidden(message[2] != 0);
-        return;
-    }
-    if (mainType == 130 && subType == 1) return OnTableReset();
 
     const std::string body = net::DecodeBody(message, 2);
     const auto fields = net::SplitFields(body);
-    switch (mainType) {
-        case 130:
-            if (subType == 0) return OnOnlookerComes(fields, body);
-            if (subType == 2) return OnWholeUserList(body);
-            if (subType == 3) return OnIdentity(fields);
-            if (subType == 4) return OnUserComes(fields, body);
+    switch (*kind) {
+        case OnlookerArrived:
+            return OnOnlookerComes(fields, body);
+        case UserList:
+            return OnWholeUserList(body);
+        case Identity:
+            return OnIdentity(fields);
+        case UserArrived:
+            return OnUserComes(fields, body);
+        case PlayerBack:
+            return OnPlayerBack(body);
+        case PlayerDropped:
+            return OnPlayerDropped(body);
+        case OnlookerLeft:
+            return OnOnlookerLeaves(body);
+        case RefreshUser:
+            if (fields.size() == user_record::kFieldCount) host_.userList.RefreshUser(body);
             return;
-        case 108:
-            if (subType == 0) return OnPlayerBack(body);
-            if (subType == 3) return OnPlayerDropped(body);
-            if (subType == 4) return OnOnlookerLeaves(body);
-            if (subType == 6 && fields.size() == kUserRecordFields)
-                host_.userList.RefreshUser(body);
-            return;
-        case 110:
-            if (subType == 0) OnUserLeaves(body);
-            return;
-        case 111:
+        case UserLeft:
+            return OnUserLeaves(body);
+        case Settings:
             if (fields.size() >= 6) OnSettingsNegotiation(fields);
             return;
-        case 112:
-            OnHandRaised(subType, fields);
-            return;
+        case HandRaised:
+            return OnHandRaised(message[1], fields);
         default:
-            return;
+            return;  // game messages go to OnGameMessage
     }
 }
 
 void ClientSession::OnOnlookerComes(std::span<const std::string> fields, std::string_view record) {
-    if (fields.size() != kUserRecordFields || !IsOnlookerRecord(fields)) return;
+    if (fields.size() != user_record::kFieldCount || !IsOnlookerRecord(fields)) return;
     const std::string& name = fields[0];
     if (name.empty() || !host_.userList.FindUser(name).empty()) return;
     host_.userList.AddUser(record);
-    host_.chat.ShowSystemLine(name + " 进来了，正在旁观 " + fields[kWatchedField] + " 游戏...");
+    host_.chat.ShowSystemLine(name + " 进来了，正在旁观 " + fields[user_record::kWatched] +
+                              " 游戏...");
     host_.chat.ChangeChatTarget(ChatTargetAction::Add, name);
 }
 
@@ -112,14 +116,14 @@ void ClientSession::OnUserListLoaded(std::span<const std::string> names) {
     for (const auto& name : names) {
         if (name.empty()) continue;
         const auto fields = net::SplitFields(host_.userList.FindUser(name));
-        if (fields.size() < kUserRecordFields || IsOnlookerRecord(fields)) continue;
+        if (fields.size() < user_record::kFieldCount || IsOnlookerRecord(fields)) continue;
         const int chair = ChairOfRecord(fields);
         if (chair < 0) continue;
         auto& seat = table_.Seats[chair];
         seat.strPlayerName = name;
         seat.lngPlayerKey = PortraitOf(fields);
-        seat.blnReady = NumberOf(fields[kRaisedField]) > 0 && globals_.bytGameState != 1;
-        seat.blnUserFlag = NumberOf(fields[kDroppedField]) > 0;
+        seat.blnReady = NumberOf(fields[user_record::kRaised]) > 0 && globals_.bytGameState != 1;
+        seat.blnUserFlag = NumberOf(fields[user_record::kDropped]) > 0;
     }
     std::array<std::string, rules::kChairCount> seatNames;
     for (int chair = 0; chair < rules::kChairCount; ++chair)
@@ -142,7 +146,7 @@ void ClientSession::OnIdentity(std::span<const std::string> fields) {
 }
 
 void ClientSession::OnUserComes(std::span<const std::string> fields, std::string_view record) {
-    if (fields.size() != kUserRecordFields) return;
+    if (fields.size() != user_record::kFieldCount) return;
     const std::string& name = fields[0];
     if (name.empty() || !host_.userList.FindUser(name).empty()) return;
     host_.userList.AddUser(record);

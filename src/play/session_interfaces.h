@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/protocol.h"
+
 // What the headless client session asks of the world around it. Each role is
 // a small interface; the Qt layer implements them with widgets, the tests with
 // fakes that record the calls. Painters and views read the state they show
@@ -19,7 +21,7 @@ namespace qira::play {
 using Chair = std::uint8_t;  // the server's chair 0-3; 4 or more names no chair
 using Tile = std::uint8_t;   // a tile code; 100 is a face-down tile in the action display
 
-inline constexpr Tile kFaceDownTile = 100;
+inline constexpr Tile kFaceDownTile = net::kFaceDownTileCode;
 // The turn clock's tag while it times the claim window rather than a chair.
 inline constexpr int kClaimWindowTag = 5;
 

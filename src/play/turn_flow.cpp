@@ -50,7 +50,7 @@ void ClientSession::EvaluateTurn() {
         }
     } else if (turnPhase == phase::kDiscarded) {
         ShowNewestDiscard(turnChair, table_.bytCurTile);
-        turn_.bytHighlightChair = rules::kNoChair;
+        turn_.bytHighlightChair = rules::kTableNoChair;
         host_.painter.ClearTurnHighlight();
         OfferClaims();
     } else if (turnPhase == phase::kRobKong) {
@@ -92,7 +92,7 @@ void ClientSession::ClearActionButtons() {
 void ClientSession::ClearTurnDisplay() {
     StopTurnClock();
     ClearActionButtons();
-    turn_.bytHighlightChair = rules::kNoChair;
+    turn_.bytHighlightChair = rules::kTableNoChair;
     host_.painter.ClearTurnHighlight();
     HideNewestDiscard();
     HideStartButton();

@@ -20,7 +20,7 @@ int Clamp(int position) {
 
 }  // namespace
 
-AnimationLayout ComposeAnimation(int position, AnimationKind kind, Point start) {
+AnimationLayout ComposeAnimation(int position, play::ActionCode kind, Point start) {
     position = Clamp(position);
     AnimationLayout layout;
     layout.fullWidth = IsVertical(position) ? 100 : 112;
@@ -39,9 +39,11 @@ AnimationLayout ComposeAnimation(int position, AnimationKind kind, Point start) 
             layout.fullRect = {start.x - 112, start.y - 25, 112, 50};
             break;
     }
-    const bool labelled = kind != AnimationKind::Discard;
+    const bool labelled = kind != play::ActionCode::Discard;
     if (labelled) {
-        layout.labelCellX = kind == AnimationKind::Chow ? 37 : kind == AnimationKind::Pung ? 0 : 74;
+        layout.labelCellX = kind == play::ActionCode::Chow   ? 37
+                            : kind == play::ActionCode::Pung ? 0
+                                                             : 74;
         layout.labelAt = position == 0   ? Point{10, 17}
                          : position == 1 ? Point{22, 5}
                                          : Point{10, 5};

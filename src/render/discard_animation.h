@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "play/session_interfaces.h"
 #include "render/geometry.h"
 
 // The zoom of a discarded or konged tile out of the acting player's side:
@@ -17,8 +18,6 @@ struct Rect {
     int height = 0;
     bool operator==(const Rect&) const = default;
 };
-
-enum class AnimationKind : std::uint8_t { Discard = 0, Chow = 1, Pung = 2, Kong = 3 };
 
 // Where the layers of the composed full-size picture go.
 struct AnimationLayout {
@@ -34,7 +33,7 @@ inline constexpr int kLabelCellSize = 37;
 inline constexpr int kAnimationTickMs = 5;
 
 // `position` is the acting player's screen position 0-3, `start` its start point.
-AnimationLayout ComposeAnimation(int position, AnimationKind kind, Point start);
+AnimationLayout ComposeAnimation(int position, play::ActionCode kind, Point start);
 
 // Resource paths of the pictures, written with "\" as the resource folders name them.
 std::string AnimationTilePicture(int position, int tile);  // tile 39 or above: a back

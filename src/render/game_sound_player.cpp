@@ -4,8 +4,8 @@
 
 namespace qira::render {
 
-GameSoundPlayer::GameSoundPlayer(const launch::ClientGlobals& globals, Hooks hooks)
-    : globals_(globals), hooks_(std::move(hooks)) {}
+GameSoundPlayer::GameSoundPlayer(std::string appPath, Hooks hooks)
+    : appPath_(std::move(appPath)), hooks_(std::move(hooks)) {}
 
 void GameSoundPlayer::PlayGameSound(play::StateSound sound) {
     Play(false, static_cast<int>(sound));
@@ -22,7 +22,7 @@ void GameSoundPlayer::Play(bool isTile, int code) {
         GameSoundPath(isTile ? SoundSource::Tile : SoundSource::State, code,
                       visible ? WindowVisibility::Shown : WindowVisibility::Hidden, soundOn);
     if (!relative) return;
-    const auto file = FindResourceFile(globals_.strAppPath, *relative);
+    const auto file = FindResourceFile(appPath_, *relative);
     if (file && hooks_.playWave) hooks_.playWave(*file);
 }
 

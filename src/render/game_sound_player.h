@@ -3,7 +3,6 @@
 #include <functional>
 #include <string>
 
-#include "launch/globals.h"
 #include "play/session_interfaces.h"
 
 namespace qira::render {
@@ -20,7 +19,8 @@ public:
         std::function<void(const std::string& file)> playWave;
     };
 
-    GameSoundPlayer(const launch::ClientGlobals& globals, Hooks hooks);
+    // `appPath` is the program's folder, ending in "/".
+    GameSoundPlayer(std::string appPath, Hooks hooks);
 
     void PlayGameSound(play::StateSound sound) override;
     void PlayTileSound(play::Tile tile) override;
@@ -28,7 +28,7 @@ public:
 private:
     void Play(bool isTile, int code);
 
-    const launch::ClientGlobals& globals_;
+    std::string appPath_;
     Hooks hooks_;
 };
 

@@ -35,8 +35,8 @@ HandView LocalHandView(const TableState& table) {
     return view;
 }
 
-int ChowOptions(const HandView& view, TileCode tile, std::vector<TileCode>& startTiles) {
-    if (view.IsWild(tile) || !IsNumbered(tile)) return kNoOption;
+ClaimOption ChowOptions(const HandView& view, TileCode tile, std::vector<TileCode>& startTiles) {
+    if (view.IsWild(tile) || !IsNumbered(tile)) return std::nullopt;
     const int t = tile;
     const std::size_t before = startTiles.size();
     if (IsChowPartner(view, t, t - 2) && IsChowPartner(view, t, t - 1)) {
@@ -48,53 +48,52 @@ int ChowOptions(const HandView& view, TileCode tile, std::vector<TileCode>& star
     if (IsChowPartner(view, t, t + 1) && IsChowPartner(view, t, t + 2)) {
         startTiles.push_back(tile);
     }
-    return startTiles.size() > before ? static_cast<int>(MeldKind::Chow) : kNoOption;
+    return startTiles.size() > before ? ClaimOption(MeldKind::Chow) : std::nullopt;
 }
 
-int PungOption(const HandView& view, TileCode tile) {
-    if (view.IsWild(tile)) return kNoOption;
-    return CopiesHeld(view, tile) >= 2 ? static_cast<int>(MeldKind::Pung) : kNoOption;
+ClaimOption PungOption(const HandView& view, TileCode tile) {
+    if (view.IsWild(tile)) return std::nullopt;
+    return CopiesHeld(view, tile) >= 2 ? ClaimOption(MeldKind::Pung) : std::nullopt;
 }
 
-int KongOption(const HandView& view, TileCode tile, Turn turn) {
-    if (view.IsWild(tile)) return kNoOption;
+ClaimOption KongOption(const HandView& view, TileCode tile, Turn turn) {
+    if (view.IsWild(tile)) return std::nullopt;
     const int copies = CopiesHeld(view, tile);
-    if (turn == Turn::Other)
-        return copies == 3 ? static_cast<int>(MeldKind::ExposedKong) : kNoOption;
-    if (copies == 4) return static_cast<int>(MeldKind::ConcealedKong);
-    if (copies == 1 && HasPungOf(view, tile)) return static_cast<int>(MeldKind::ExposedKong);
-    return kNoOption;
+    if (turn == Turn::Other) return copies == 3 ? ClaimOption(MeldKind::ExposedKong) : std::nullopt;
+    if (copies == 4) return MeldKind::ConcealedKong;
+    if (copies == 1 && HasPungOf(view, tile)) return MeldKind::ExposedKong;
+    return std::nullopt;
 }
 
-int FindOwnKong(const HandView& view, TileCode& tile) {
+ClaimOption FindOwnKong(const HandView& view, TileCode& tile) {
     for (TileCode held : view.hand) {
         if (CopiesHeld(view, held) == 4) {
             tile = held;
-            return static_cast<int>(MeldKind::ConcealedKong);
+            return MeldKind::ConcealedKong;
         }
     }
     for (TileCode held : view.hand) {
         if (!view.IsWild(held) && HasPungOf(view, held)) {
             tile = held;
-            return static_cast<int>(MeldKind::ExposedKong);
+            return MeldKind::ExposedKong;
         }
     }
-    return kNoOption;
+    return std::nullopt;
 }
 
-int ChowOptions(const TableState& table, TileCode tile, std::vector<TileCode>& startTiles) {
+ClaimOption ChowOptions(const TableState& table, TileCode tile, std::vector<TileCode>& startTiles) {
     return ChowOptions(LocalHandView(table), tile, startTiles);
 }
 
-int PungOption(const TableState& table, TileCode tile) {
+ClaimOption PungOption(const TableState& table, TileCode tile) {
     return PungOption(LocalHandView(table), tile);
 }
 
-int KongOption(const TableState& table, TileCode tile, Turn turn) {
+ClaimOption KongOption(const TableState& table, TileCode tile, Turn turn) {
     return KongOption(LocalHandView(table), tile, turn);
 }
 
-int FindOwnKong(const TableState& table, TileCode& tile) {
+ClaimOption FindOwnKong(const TableState& table, TileCode& tile) {
     return FindOwnKong(LocalHandView(table), tile);
 }
 

@@ -98,14 +98,14 @@ void TableState::ApplyKong(std::uint8_t chair, MeldKind kind, TileCode tile, Til
 std::uint8_t TableState::TakeWallTile(WallEnd end) {
     if (end == WallEnd::Head) {
         const std::uint8_t chair = bytHeadWallChair;
-        if (!IsChair(chair)) return kNoChair;
+        if (!IsChair(chair)) return kTableNoChair;
         SeatState& seat = Seats[chair];
         seat.lngWallHead += 1;
         if (seat.lngWallTail < seat.lngWallHead) bytHeadWallChair = (chair + 3) % kChairCount;
         return chair;
     }
     const std::uint8_t chair = bytTailWallChair;
-    if (!IsChair(chair)) return kNoChair;
+    if (!IsChair(chair)) return kTableNoChair;
     SeatState& seat = Seats[chair];
     seat.lngWallTail -= 1;
     if (seat.lngWallTail < seat.lngWallHead) bytTailWallChair = (chair + 1) % kChairCount;
@@ -114,8 +114,8 @@ std::uint8_t TableState::TakeWallTile(WallEnd end) {
 
 void TableState::ResetHandFields() {
     bytMyHand.clear();
-    bytDealerChair = kNoChair;
-    bytTurnChair = kNoChair;
+    bytDealerChair = kTableNoChair;
+    bytTurnChair = kTableNoChair;
     blnHandIdle = true;
     blnThreeIndicatorAsked = false;
     bytPassedKongTiles.clear();

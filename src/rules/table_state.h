@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "net/protocol.h"
+
 // The client's mirror of one table: tile codes, melds, the four seats, the
 // local concealed hand and the turn and wall fields, with the operations the
 // message handlers use to change them.
@@ -23,12 +25,13 @@ using TileCode = std::uint8_t;
 inline constexpr TileCode kLastNumberedTile = 26;
 inline constexpr TileCode kLastTileCode = 38;
 inline constexpr TileCode kEmptyTileSlot = 50;  // an unused slot in analysis tables
-inline constexpr TileCode kFaceDownTile = 100;  // the action display's hidden tile
+inline constexpr TileCode kFaceDownTile = net::kFaceDownTileCode;  // a hidden tile
 inline constexpr int kDistinctTiles = 34;
+inline constexpr int kTilesInSet = 136;  // four copies of each
 inline constexpr int kChairCount = 4;
-inline constexpr std::uint8_t kNoChair = 10;      // bytDealerChair/bytTurnChair before a hand
-inline constexpr std::uint8_t kIdleTurn = 100;    // bytTurnChair/bytTurnPhase of an idle table
-inline constexpr std::uint8_t kBetNotChosen = 4;  // bytBetChoice before the seat has chosen
+inline constexpr std::uint8_t kTableNoChair = 10;  // bytDealerChair/bytTurnChair before a hand
+inline constexpr std::uint8_t kIdleTurn = 100;     // bytTurnChair/bytTurnPhase of an idle table
+inline constexpr std::uint8_t kBetNotChosen = net::kBetsNotChosen;  // bytBetChoice before a choice
 inline constexpr std::uint8_t kDefaultAutoPlayLimit = 5;
 
 constexpr int SuitOf(TileCode tile) {
@@ -40,6 +43,36 @@ constexpr bool IsNumbered(TileCode tile) {
 // True for the 34 codes that name a real tile.
 constexpr bool IsTileCode(int code) {
     return (code >= 0 && code <= 30) || (code >= 36 && code <= 38);
+}
+constexpr int RankOf(TileCode tile) {
+    return tile % 9 + 1;
+}
+
+// Dense index 0-33 of a tile code, and back.
+constexpr int KindIndex(TileCode tile) {
+    return tile <= 30 ? tile : tile - 5;
+}
+constexpr TileCode TileOfKind(int kind) {
+    return static_cast<TileCode>(kind <= 30 ? kind : kind + 5);
+}
+
+// The wild tile follows its indicator in the indicator's cycle: 1-9 of a suit
+// then 1 again, the four winds in order, the three dragons in order.
+constexpr TileCode WildAfterIndicator(TileCode indicator) {
+    if (IsNumbered(indicator))
+        return static_cast<TileCode>(SuitOf(indicator) * 9 + (indicator % 9 + 1) % 9);
+    if (indicator >= 27 && indicator <= 30)
+        return static_cast<TileCode>(27 + (indicator - 27 + 1) % 4);
+    return static_cast<TileCode>(36 + (indicator - 36 + 1) % 3);
+}
+
+// Copies of each of the 34 tiles, by KindIndex; codes that name no tile are skipped.
+using KindCounts = std::array<int, kDistinctTiles>;
+inline KindCounts CountKinds(std::span<const TileCode> tiles) {
+    KindCounts counts{};
+    for (TileCode tile : tiles)
+        if (IsTileCode(tile)) ++counts[KindIndex(tile)];
+    return counts;
 }
 
 enum class MeldKind : std::uint8_t {
@@ -83,8 +116,8 @@ struct TableState {
     // Wild tiles first in arrival order, then ascending codes; a tile added by
     // AppendTile stays at the end until the next sort.
     std::vector<TileCode> bytMyHand;
-    std::uint8_t bytDealerChair = kNoChair;
-    std::uint8_t bytTurnChair = kNoChair;
+    std::uint8_t bytDealerChair = kTableNoChair;
+    std::uint8_t bytTurnChair = kTableNoChair;
     std::uint8_t bytTurnPhase = 0;
     TileCode bytCurTile = 0;
     std::uint8_t bytHeadWallChair = 0;
@@ -130,7 +163,7 @@ struct TableState {
     // Takes one tile from the wall: the head of bytHeadWallChair's segment for an
     // ordinary draw, the tail of bytTailWallChair's for a replacement draw, moving
     // on to the next segment once this one is used up. Returns the chair whose
-    // segment changed (for repainting), or kNoChair when the wall chair is not a chair.
+    // segment changed (for repainting), or kTableNoChair when the wall chair is not a chair.
     std::uint8_t TakeWallTile(WallEnd end);
 
     // --- whole-table resets and records ---

@@ -9,13 +9,13 @@ namespace {
 
 constexpr std::string_view kSettings = "10`100`1`5`50`0";
 
-GameSetDialog OwnerDialog(std::string_view settings = kSettings) {
-    GameSetDialog dialog("Qira麻将", "甲");
+GameSetModel OwnerDialog(std::string_view settings = kSettings) {
+    GameSetModel dialog("Qira麻将", "甲");
     EXPECT_TRUE(dialog.SetInitGameSetInfo(DeskRole::Master, settings));
     return dialog;
 }
 
-GameSetOutcome TickUntilSomethingHappens(GameSetDialog& dialog, int& ticks) {
+GameSetOutcome TickUntilSomethingHappens(GameSetModel& dialog, int& ticks) {
     for (ticks = 1; ticks <= 100; ++ticks) {
         auto outcome = dialog.Tick();
         if (outcome.request || outcome.warning || outcome.closeWindow) return outcome;
@@ -24,7 +24,7 @@ GameSetOutcome TickUntilSomethingHappens(GameSetDialog& dialog, int& ticks) {
 }
 
 TEST(GameSetInit, SixFieldsLoadTheBoxesAndStartTheCountdown) {
-    GameSetDialog dialog = OwnerDialog();
+    GameSetModel dialog = OwnerDialog();
     EXPECT_EQ(dialog.BoxText(0), "10");
     EXPECT_EQ(dialog.BoxText(1), "5");
     EXPECT_TRUE(dialog.IsTimerEnabled());
@@ -36,7 +36,7 @@ TEST(GameSetInit, SixFieldsLoadTheBoxesAndStartTheCountdown) {
 }
 
 TEST(GameSetInit, OtherPlayersSeeTheSettingsReadOnly) {
-    GameSetDialog dialog("Qira麻将", "乙");
+    GameSetModel dialog("Qira麻将", "乙");
     ASSERT_TRUE(dialog.SetInitGameSetInfo(DeskRole::Player, kSettings));
     EXPECT_FALSE(dialog.AreBoxesEditable());
     EXPECT_EQ(dialog.FrameCaption(), "桌主对本桌游戏进行的设置情况");
@@ -46,7 +46,7 @@ TEST(GameSetInit, OtherPlayersSeeTheSettingsReadOnly) {
 
 TEST(GameSetInit, FiveOrSevenFieldsAreRefused) {
     for (const std::string_view text : {"10`100`1`5`50", "10`100`1`5`50`0`9", ""}) {
-        GameSetDialog dialog("Qira麻将", "甲");
+        GameSetModel dialog("Qira麻将", "甲");
         EXPECT_FALSE(dialog.SetInitGameSetInfo(DeskRole::Master, text)) << text;
         EXPECT_FALSE(dialog.IsTimerEnabled());
         EXPECT_FALSE(dialog.Tick().request);
@@ -61,7 +61,7 @@ TEST(GameSetKeys, OnlyDigitsAndBackspacePass) {
 }
 
 TEST(GameSetValidation, BoundsAreInclusiveAndNamedInTheWarning) {
-    GameSetDialog dialog = OwnerDialog();
+    GameSetModel dialog = OwnerDialog();
     for (const char* stake : {"100", "1"}) {
         dialog.SetBoxText(0, stake);
         EXPECT_FALSE(dialog.Validate()) << stake;
@@ -76,7 +76,7 @@ TEST(GameSetValidation, BoundsAreInclusiveAndNamedInTheWarning) {
 }
 
 TEST(GameSetValidation, MoreThanSevenDigitsIsRefusedBeforeTheRange) {
-    GameSetDialog dialog = OwnerDialog("10`99999999`0`5`50`0");
+    GameSetModel dialog = OwnerDialog("10`99999999`0`5`50`0");
     dialog.SetBoxText(1, "00000005");
     EXPECT_EQ(dialog.Validate(), "每个输入区域的数字不能超过 7 位！");
     dialog.SetBoxText(1, "0000005");
@@ -87,7 +87,7 @@ TEST(GameSetValidation, MoreThanSevenDigitsIsRefusedBeforeTheRange) {
 
 TEST(GameSetValidation, LimitsReadTheLeadingNumberAndClampInsteadOfWrapping) {
     // 4294967297 wrapped to 32 bits would be 1 and refuse a stake of 5.
-    GameSetDialog dialog = OwnerDialog("5`4294967297`-9999999999`5` 50points`x");
+    GameSetModel dialog = OwnerDialog("5`4294967297`-9999999999`5` 50points`x");
     EXPECT_FALSE(dialog.Validate());
     const auto settings = dialog.RebuiltSettings();
     EXPECT_EQ(settings[1], "2147483647");
@@ -99,7 +99,7 @@ TEST(GameSetValidation, LimitsReadTheLeadingNumberAndClampInsteadOfWrapping) {
 }
 
 TEST(GameSetButtons, OwnerConfirmSendsTheRebuiltSettings) {
-    GameSetDialog dialog = OwnerDialog("10`100`1`5`50`junk");
+    GameSetModel dialog = OwnerDialog("10`100`1`5`50`junk");
     dialog.SetBoxText(0, "20");
     const auto outcome = dialog.PressButton(GameSetButton::Confirm);
     EXPECT_TRUE(outcome.closeWindow);
@@ -109,11 +109,11 @@ TEST(GameSetButtons, OwnerConfirmSendsTheRebuiltSettings) {
 }
 
 TEST(GameSetButtons, CancelLeavesForEitherRole) {
-    GameSetDialog owner = OwnerDialog();
+    GameSetModel owner = OwnerDialog();
     owner.SetBoxText(0, "99999");  // invalid numbers do not stop a cancel
     EXPECT_EQ(owner.PressButton(GameSetButton::Cancel).request, net::requests::Leave("甲"));
 
-    GameSetDialog player("Qira麻将", "乙");
+    GameSetModel player("Qira麻将", "乙");
     player.SetInitGameSetInfo(DeskRole::Player, kSettings);
     EXPECT_EQ(player.PressButton(GameSetButton::Cancel).request, net::requests::Leave("乙"));
     EXPECT_FALSE(player.PressButton(GameSetButton::Confirm).request)
@@ -121,7 +121,7 @@ TEST(GameSetButtons, CancelLeavesForEitherRole) {
 }
 
 TEST(GameSetCountdown, AbsentPlayerAgreesAfterTwentyOneSeconds) {
-    GameSetDialog dialog("Qira麻将", "乙");
+    GameSetModel dialog("Qira麻将", "乙");
     ASSERT_TRUE(dialog.SetInitGameSetInfo(DeskRole::Player, kSettings));
     dialog.Tick();
     EXPECT_EQ(dialog.ButtonCaption(GameSetButton::Confirm), "同意 20");
@@ -134,7 +134,7 @@ TEST(GameSetCountdown, AbsentPlayerAgreesAfterTwentyOneSeconds) {
 }
 
 TEST(GameSetCountdown, InvalidOwnerTimeoutWarnsThenRetriesEveryTick) {
-    GameSetDialog dialog = OwnerDialog();
+    GameSetModel dialog = OwnerDialog();
     dialog.SetBoxText(0, "101");
     int ticks = 0;
     auto outcome = TickUntilSomethingHappens(dialog, ticks);

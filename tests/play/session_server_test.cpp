@@ -12,9 +12,9 @@
 
 #include "net/frame_codec.h"
 #include "net/requests.h"
-#include "server/room.h"
-#include "server/scheduler.h"
-#include "server/stats_store.h"
+#include "server/core/room.h"
+#include "server/core/scheduler.h"
+#include "server/core/stats_store.h"
 #include "session_fakes.h"
 
 namespace qira::play::testing {

@@ -12,7 +12,7 @@ struct Run {
 };
 
 Run RunToEnd(int position, Point start) {
-    const auto layout = ComposeAnimation(position, AnimationKind::Discard, start);
+    const auto layout = ComposeAnimation(position, play::ActionCode::Discard, start);
     AnimationGrowth growth(position, layout, start);
     Run run;
     while (growth.running() && run.ticks < 1000) {
@@ -49,26 +49,26 @@ TEST(DiscardAnimation, SidePositionsGrowSideways) {
 }
 
 TEST(DiscardAnimation, FullRectangleAndLayersByPosition) {
-    const auto down = ComposeAnimation(2, AnimationKind::Discard, {300, 400});
+    const auto down = ComposeAnimation(2, play::ActionCode::Discard, {300, 400});
     EXPECT_EQ(down.fullRect, (Rect{250, 338, 100, 62}));
     EXPECT_FALSE(down.labelCellX);
     EXPECT_EQ(down.tileAt.x, 39);
     EXPECT_EQ(down.tileAt.y, 7);
-    const auto right = ComposeAnimation(3, AnimationKind::Discard, {500, 200});
+    const auto right = ComposeAnimation(3, play::ActionCode::Discard, {500, 200});
     EXPECT_EQ(right.fullRect, (Rect{388, 175, 112, 50}));
     EXPECT_EQ(right.tileAt.x, 34);
 }
 
 TEST(DiscardAnimation, LabelCellsAndShiftedTileForClaims) {
-    const auto kong = ComposeAnimation(0, AnimationKind::Kong, {0, 0});
+    const auto kong = ComposeAnimation(0, play::ActionCode::Kong, {0, 0});
     EXPECT_EQ(kong.labelCellX, 74);
     EXPECT_EQ(kong.labelAt.x, 10);
     EXPECT_EQ(kong.labelAt.y, 17);
     EXPECT_EQ(kong.tileAt.x, 57);
     EXPECT_EQ(kong.tileAt.y, 19);
-    EXPECT_EQ(ComposeAnimation(1, AnimationKind::Chow, {0, 0}).labelCellX, 37);
-    EXPECT_EQ(ComposeAnimation(1, AnimationKind::Chow, {0, 0}).labelAt.x, 22);
-    EXPECT_EQ(ComposeAnimation(2, AnimationKind::Pung, {0, 0}).labelCellX, 0);
+    EXPECT_EQ(ComposeAnimation(1, play::ActionCode::Chow, {0, 0}).labelCellX, 37);
+    EXPECT_EQ(ComposeAnimation(1, play::ActionCode::Chow, {0, 0}).labelAt.x, 22);
+    EXPECT_EQ(ComposeAnimation(2, play::ActionCode::Pung, {0, 0}).labelCellX, 0);
 }
 
 TEST(DiscardAnimation, PicturesFaceTheActingPositionAndBacksForHiddenTiles) {

@@ -25,7 +25,7 @@ protected:
     void TearDown() override { std::filesystem::remove_all(root_); }
 
     GameSoundPlayer MakePlayer() {
-        return GameSoundPlayer(globals_,
+        return GameSoundPlayer(globals_.strAppPath,
                                {[this] { return visible_; }, [this] { return soundOn_; },
                                 [this](const std::string& file) { played_.push_back(file); }});
     }

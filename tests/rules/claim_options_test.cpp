@@ -21,23 +21,23 @@ struct Player {
     HandView View() const { return {hand, melds, wild, false}; }
 };
 
-Tiles Chows(const Player& player, TileCode discard, int* result = nullptr) {
+Tiles Chows(const Player& player, TileCode discard, ClaimOption* result = nullptr) {
     Tiles starts;
-    const int answer = ChowOptions(player.View(), discard, starts);
+    const ClaimOption answer = ChowOptions(player.View(), discard, starts);
     if (result) *result = answer;
     return starts;
 }
 
 TEST(Chow, DiscardInTheMiddleOfFourHeldTilesGivesThreeChoicesInOrder) {
-    int result = 0;
+    ClaimOption result;
     EXPECT_EQ(Chows({{0, 1, 3, 4}}, 2, &result), (Tiles{0, 1, 2}));
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(result, MeldKind::Chow);
 }
 
 TEST(Chow, SequencesNeverCrossASuitBorder) {
-    int result = 0;
+    ClaimOption result;
     EXPECT_TRUE(Chows({{18, 19}}, 17, &result).empty());
-    EXPECT_EQ(result, kNoOption);
+    EXPECT_EQ(result, std::nullopt);
     EXPECT_TRUE(Chows({{7, 8}}, 9).empty());
     EXPECT_TRUE(Chows({{9, 10}}, 8).empty());
     EXPECT_EQ(Chows({{24, 25}}, 26), (Tiles{24}));
@@ -59,52 +59,52 @@ TEST(Chow, HonoursAndTheWildTileAreNeverChowed) {
 TEST(Chow, ResultsAreAppendedToTheCallersList) {
     Player player{{0, 1}};
     Tiles starts{9};
-    EXPECT_EQ(ChowOptions(player.View(), 2, starts), 1);
+    EXPECT_EQ(ChowOptions(player.View(), 2, starts), MeldKind::Chow);
     EXPECT_EQ(starts, (Tiles{9, 0}));
 }
 
 TEST(Pung, NeedsTwoHeldCopiesOfANonWildTile) {
-    EXPECT_EQ(PungOption(Player{{5, 5, 7}}.View(), 5), 2);
-    EXPECT_EQ(PungOption(Player{{5, 7}}.View(), 5), kNoOption);
-    EXPECT_EQ(PungOption(Player{{5, 5}, {}, 5}.View(), 5), kNoOption);
+    EXPECT_EQ(PungOption(Player{{5, 5, 7}}.View(), 5), MeldKind::Pung);
+    EXPECT_EQ(PungOption(Player{{5, 7}}.View(), 5), std::nullopt);
+    EXPECT_EQ(PungOption(Player{{5, 5}, {}, 5}.View(), 5), std::nullopt);
 }
 
 TEST(Kong, OnADiscardNeedsExactlyThreeHeldCopies) {
-    EXPECT_EQ(KongOption(Player{{5, 5, 5}}.View(), 5, Turn::Other), 4);
-    EXPECT_EQ(KongOption(Player{{5, 5}}.View(), 5, Turn::Other), kNoOption);
-    EXPECT_EQ(KongOption(Player{{5, 5, 5}, {}, 5}.View(), 5, Turn::Other), kNoOption);
+    EXPECT_EQ(KongOption(Player{{5, 5, 5}}.View(), 5, Turn::Other), MeldKind::ExposedKong);
+    EXPECT_EQ(KongOption(Player{{5, 5}}.View(), 5, Turn::Other), std::nullopt);
+    EXPECT_EQ(KongOption(Player{{5, 5, 5}, {}, 5}.View(), 5, Turn::Other), std::nullopt);
 }
 
 TEST(Kong, OnTheOwnTurnFourCopiesOrAPungOnTheTable) {
     Player player{{5, 5, 5, 5, 8}, {{MeldKind::Pung, 8, 1}}};
-    EXPECT_EQ(KongOption(player.View(), 5, Turn::Own), 3);
-    EXPECT_EQ(KongOption(player.View(), 8, Turn::Own), 4);
+    EXPECT_EQ(KongOption(player.View(), 5, Turn::Own), MeldKind::ConcealedKong);
+    EXPECT_EQ(KongOption(player.View(), 8, Turn::Own), MeldKind::ExposedKong);
     player.melds = {{MeldKind::Chow, 8, 1}};
-    EXPECT_EQ(KongOption(player.View(), 8, Turn::Own), kNoOption);
+    EXPECT_EQ(KongOption(player.View(), 8, Turn::Own), std::nullopt);
 }
 
 TEST(OwnKong, FourWildTilesMakeAConcealedKongFoundByTheWholeHandSearch) {
     Player player{{22, 22, 22, 22, 1, 2, 3}, {}, 22};
-    EXPECT_EQ(KongOption(player.View(), 3, Turn::Own), kNoOption);
+    EXPECT_EQ(KongOption(player.View(), 3, Turn::Own), std::nullopt);
     TileCode tile = 0;
-    EXPECT_EQ(FindOwnKong(player.View(), tile), 3);
+    EXPECT_EQ(FindOwnKong(player.View(), tile), MeldKind::ConcealedKong);
     EXPECT_EQ(tile, 22);
 }
 
 TEST(OwnKong, FourCopiesComeBeforeAnUpgradeAndTheFirstInHandOrderWins) {
     Player player{{1, 7, 9, 9, 9, 9}, {{MeldKind::Pung, 7, 0}, {MeldKind::Pung, 1, 0}}};
     TileCode tile = 0;
-    EXPECT_EQ(FindOwnKong(player.View(), tile), 3);
+    EXPECT_EQ(FindOwnKong(player.View(), tile), MeldKind::ConcealedKong);
     EXPECT_EQ(tile, 9);
     player.hand = {1, 7, 9};
-    EXPECT_EQ(FindOwnKong(player.View(), tile), 4);
+    EXPECT_EQ(FindOwnKong(player.View(), tile), MeldKind::ExposedKong);
     EXPECT_EQ(tile, 1);
 }
 
 TEST(OwnKong, AWildTileIsNeverAddedToAPung) {
     Player player{{22, 3}, {{MeldKind::Pung, 22, 0}}, 22};
     TileCode tile = 99;
-    EXPECT_EQ(FindOwnKong(player.View(), tile), kNoOption);
+    EXPECT_EQ(FindOwnKong(player.View(), tile), std::nullopt);
     EXPECT_EQ(tile, 99);
 }
 
@@ -116,10 +116,10 @@ TEST(LocalPlayer, WrappersUseTheLocalChairsHandAndMelds) {
     table.Seats[2].Melds = {{MeldKind::Pung, 8, 1}};
     table.Seats[0].Melds = {{MeldKind::Pung, 4, 1}};
     TileCode tile = 0;
-    EXPECT_EQ(FindOwnKong(table, tile), 4);
+    EXPECT_EQ(FindOwnKong(table, tile), MeldKind::ExposedKong);
     EXPECT_EQ(tile, 8);
     table.bytMyChair = 9;
-    EXPECT_EQ(FindOwnKong(table, tile), kNoOption);
+    EXPECT_EQ(FindOwnKong(table, tile), std::nullopt);
 }
 
 TEST(LocalPlayer, ADeclinedKongIsNotOfferedAgainThisHand) {

@@ -138,7 +138,7 @@ TEST(Wall, ReplacementDrawsMoveToTheNextChair) {
 TEST(Wall, AWallChairThatIsNoChairIsIgnored) {
     TableState table;
     table.bytHeadWallChair = 9;
-    EXPECT_EQ(table.TakeWallTile(WallEnd::Head), kNoChair);
+    EXPECT_EQ(table.TakeWallTile(WallEnd::Head), kTableNoChair);
 }
 
 TEST(Resets, FullResetClearsSeatsAndHand) {
@@ -157,7 +157,7 @@ TEST(Resets, FullResetClearsSeatsAndHand) {
     EXPECT_EQ(table.Seats[1].lngWallHead, 1);
     EXPECT_TRUE(table.bytMyHand.empty());
     EXPECT_EQ(table.bytHandVisible, 1);
-    EXPECT_EQ(table.bytDealerChair, kNoChair);
+    EXPECT_EQ(table.bytDealerChair, kTableNoChair);
     EXPECT_TRUE(table.blnHandIdle);
     EXPECT_FALSE(table.IsPassedKongTile(5));
 }
@@ -241,7 +241,7 @@ TEST(HandStartRecord, ACutRecordIsReadUpToItsEnd) {
         table.bytWildTile = 200;
         table.LoadHandStart(std::span(record.data(), length));
         EXPECT_EQ(table.bytWildTile, length > 27 ? 22 : 200) << "length " << length;
-        EXPECT_EQ(table.bytDealerChair, length > 11 ? 2 : kNoChair) << "length " << length;
+        EXPECT_EQ(table.bytDealerChair, length > 11 ? 2 : kTableNoChair) << "length " << length;
         EXPECT_EQ(table.Seats[3].lngWallTail, length > 25 ? 31 : 0) << "length " << length;
     }
 }

@@ -218,8 +218,8 @@ TEST(Claims, DecliningTheRobLetsTheKongStand) {
     const Bytes theirs = *t[0].First(22);
     EXPECT_EQ(theirs[1], 4);
     EXPECT_EQ(theirs[3], 4);
-    EXPECT_EQ(theirs[4], kHiddenTile) << "the replacement is the konger's secret";
-    EXPECT_NE((*t[2].First(22))[4], kHiddenTile);
+    EXPECT_EQ(theirs[4], rules::kFaceDownTile) << "the replacement is the konger's secret";
+    EXPECT_NE((*t[2].First(22))[4], rules::kFaceDownTile);
 }
 
 }  // namespace

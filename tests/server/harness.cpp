@@ -5,10 +5,10 @@
 
 #include "net/frame_codec.h"
 #include "net/requests.h"
-#include "server/qt_scheduler.h"
-#include "server/room.h"
-#include "server/tcp_server.h"
-#include "server/win_check.h"
+#include "server/core/room.h"
+#include "server/core/win_check.h"
+#include "server/qt/qt_scheduler.h"
+#include "server/qt/tcp_server.h"
 
 namespace qira::server::testing {
 namespace {
@@ -274,26 +274,26 @@ std::string FindLeak(const std::vector<Bytes>& received, int own, bool mayWatchO
             case 28:
                 if (m.size() > 3 && m[1] != 0 && hiddenFor(m[2]))
                     for (std::size_t k = 3; k < m.size(); ++k)
-                        if (m[k] != kHiddenTile) return where + ": a dealt tile";
+                        if (m[k] != rules::kFaceDownTile) return where + ": a dealt tile";
                 break;
             case 25:
-                if (m.size() > 3 && hiddenFor(m[2]) && m[3] != kHiddenTile)
+                if (m.size() > 3 && hiddenFor(m[2]) && m[3] != rules::kFaceDownTile)
                     return where + ": a drawn tile";
                 break;
             case 19:
-                if (m.size() > 7 && m[6] < 4 && hiddenFor(m[6]) && m[7] != kHiddenTile)
+                if (m.size() > 7 && m[6] < 4 && hiddenFor(m[6]) && m[7] != rules::kFaceDownTile)
                     return where + ": a drawn tile";
                 break;
             case 22:
-                if (m.size() > 4 && hiddenFor(m[2]) && m[4] != kHiddenTile)
+                if (m.size() > 4 && hiddenFor(m[2]) && m[4] != rules::kFaceDownTile)
                     return where + ": a replacement tile";
-                if (m.size() > 4 && m[1] == 3 && m[2] != own && m[3] != kHiddenTile)
+                if (m.size() > 4 && m[1] == 3 && m[2] != own && m[3] != rules::kFaceDownTile)
                     return where + ": a concealed kong";
                 break;
             case 2:
                 if (!mayWatchOwnChair)
                     for (std::size_t k = 3; k < m.size(); ++k)
-                        if (m[k] != kHiddenTile) return where + ": a hand tile";
+                        if (m[k] != rules::kFaceDownTile) return where + ": a hand tile";
                 break;
             default:
                 break;
@@ -305,8 +305,8 @@ std::string FindLeak(const std::vector<Bytes>& received, int own, bool mayWatchO
 std::vector<Tile> StackWall(int dealer, const std::array<std::vector<Tile>, 4>& hands,
                             Tile dealerExtra, Tile indicator, const std::vector<Tile>& nextDraws) {
     std::array<int, 39> left{};
-    for (int kind = 0; kind < kKinds; ++kind) left[TileOfKind(kind)] = 4;
-    std::vector<Tile> ring(kTilesInSet, 255);
+    for (int kind = 0; kind < rules::kDistinctTiles; ++kind) left[TileOfKind(kind)] = 4;
+    std::vector<Tile> ring(rules::kTilesInSet, 255);
     const auto take = [&](Tile t) {
         --left[t];
         return t;

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "net/packet.h"
-#include "server/server_config.h"
-#include "server/tiles.h"
+#include "server/core/server_config.h"
+#include "server/core/tiles.h"
 
 namespace qira::server::testing {
 

@@ -41,7 +41,7 @@ TEST(Onlookers, SeeTheWatchedHandOnlyWithPermission) {
         if (bob.received()[i][0] == 2) resync = bob.received()[i];
     ASSERT_GE(resync.size(), 3u);
     EXPECT_GE(resync[2], 1);
-    for (std::size_t k = 3; k < resync.size(); ++k) EXPECT_NE(resync[k], kHiddenTile);
+    for (std::size_t k = 3; k < resync.size(); ++k) EXPECT_NE(resync[k], rules::kFaceDownTile);
     // The other players' tiles stay hidden from the onlooker all along.
     ASSERT_TRUE(PumpAll(
         {&alice, &bob}, [&] { return alice.handOver; }, 60s));
@@ -90,7 +90,7 @@ TEST(Reconnect, ADroppedPlayerGetsTheTableBackThroughTheSnapshot) {
     ASSERT_LT(at, snapshot.size());
     const int count = snapshot[at];
     EXPECT_TRUE(count % 3 == 1 || count % 3 == 2) << count;
-    for (int k = 1; k <= count; ++k) EXPECT_NE(snapshot[at + k], kHiddenTile);
+    for (int k = 1; k <= count; ++k) EXPECT_NE(snapshot[at + k], rules::kFaceDownTile);
     ASSERT_EQ(snapshot.size(), at + 1 + count + 11u) << "nothing trails the snapshot";
     EXPECT_EQ(chair, again.chair);
 }

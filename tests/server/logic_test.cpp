@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "net/byte_reader.h"
-#include "server/bot_brain.h"
-#include "server/items_data.h"
-#include "server/scoring.h"
-#include "server/selfplay.h"
-#include "server/wall.h"
-#include "server/win_check.h"
+#include "server/core/bot_brain.h"
+#include "server/core/items_data.h"
+#include "server/core/scoring.h"
+#include "server/core/selfplay.h"
+#include "server/core/wall.h"
+#include "server/core/win_check.h"
 
 namespace qira::server {
 namespace {
@@ -167,7 +167,7 @@ TEST(SelfPlay, TheSameSeedPlaysTheSameHands) {
 
 #include "net/frame_codec.h"
 #include "net/requests.h"
-#include "server/room.h"
+#include "server/core/room.h"
 
 namespace qira::server {
 namespace {

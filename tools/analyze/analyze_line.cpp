@@ -12,6 +12,11 @@ namespace qira::analyze {
 
 namespace {
 
+// The meld kind's number, or -1 for no option.
+std::string OptionNumber(rules::ClaimOption option) {
+    return std::to_string(option ? static_cast<int>(*option) : -1);
+}
+
 using rules::MeldKind;
 using rules::MeldRecord;
 using rules::TileCode;
@@ -198,9 +203,9 @@ std::string Answer(const Position& position) {
         rules::ChowOptions(view, *position.tile, chows);
         out += ",\"chow\":";
         AppendList(out, chows);
-        out += ",\"pung\":" + std::to_string(rules::PungOption(view, *position.tile));
+        out += ",\"pung\":" + OptionNumber(rules::PungOption(view, *position.tile));
         out += ",\"kong\":" +
-               std::to_string(rules::KongOption(view, *position.tile, rules::Turn::Other));
+               OptionNumber(rules::KongOption(view, *position.tile, rules::Turn::Other));
     }
     out += '}';
     return out;

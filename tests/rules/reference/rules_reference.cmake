@@ -6,7 +6,7 @@ if(NOT TARGET qira_rules_reference)
   add_library(qira_rules_reference STATIC ${CMAKE_CURRENT_LIST_DIR}/reference_analysis.cpp
                                           ${CMAKE_CURRENT_LIST_DIR}/position_generator.cpp)
   target_include_directories(qira_rules_reference PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-  # Headers of qira_core only, so that its sanitizer options do not reach here.
+  # Headers of the rules layer only, so that its sanitizer options do not reach here.
   target_include_directories(qira_rules_reference PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(qira_rules_reference PRIVATE -O2 -Wall -Wextra -Wpedantic)
   if(QIRA_WARNINGS_AS_ERRORS)

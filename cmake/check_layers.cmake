@@ -1,0 +1,79 @@
+# Fails when a source file includes a header from a layer it may not use, or
+# when a layer that must stay free of Qt includes a Qt header. Run by every
+# build (target check_layers) and by scripts/test:
+#   cmake -DSOURCE_DIR=<repository> -P cmake/check_layers.cmake
+#
+# Each entry is a folder, "|", and the folders whose headers it may include. The order is the layering of src/CMakeLists.txt.
+cmake_minimum_required(VERSION 3.25)
+
+set(layers
+  "src/net|"
+  "src/rules|src/net"
+  "src/launch|src/net"
+  "src/play|src/net src/rules src/launch"
+  "src/players|src/net src/rules src/launch src/play"
+  "src/items|src/net"
+  "src/dialogs|src/net src/rules src/launch src/play src/players"
+  "src/render|src/net src/rules src/launch src/play"
+  "src/ui/platform|src/net src/rules src/launch src/play src/players"
+  "src/ui/dialogs|src/net src/rules src/launch src/play src/players src/dialogs src/ui/platform"
+  "src/ui/play|src/net src/rules src/launch src/play src/render src/ui/platform"
+  "src/ui/render|src/net src/rules src/launch src/play src/render src/ui/platform"
+  "src/app|src/net src/rules src/launch src/play src/players src/items src/dialogs src/render src/ui/platform src/ui/dialogs src/ui/play src/ui/render"
+  "server/core|src/net src/rules"
+  "server/qt|src/net src/rules server/core")
+# Folders whose code must build without Qt.
+set(qt_free src/net src/rules src/launch src/play src/players src/items src/dialogs src/render
+            server/core)
+
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "check_layers: pass -DSOURCE_DIR=<repository>")
+endif()
+
+# The folder an include names: "ui/render/x.h" -> src/ui/render,
+# "server/core/x.h" -> server/core, "net/x.h" -> src/net.
+function(folder_of_include include out)
+  string(REGEX MATCH "^[^/]+/[^/]+/" two "${include}")
+  string(REGEX MATCH "^[^/]+/" one "${include}")
+  if(two MATCHES "^ui/")
+    string(REGEX REPLACE "/$" "" two "${two}")
+    set(${out} "src/${two}" PARENT_SCOPE)
+  elseif(two MATCHES "^server/")
+    string(REGEX REPLACE "/$" "" two "${two}")
+    set(${out} "${two}" PARENT_SCOPE)
+  elseif(one)
+    string(REGEX REPLACE "/$" "" one "${one}")
+    set(${out} "src/${one}" PARENT_SCOPE)
+  else()
+    set(${out} "" PARENT_SCOPE)
+  endif()
+endfunction()
+
+set(failures 0)
+foreach(entry ${layers})
+  string(REGEX REPLACE "[| ]+" ";" parts "${entry}")
+  list(GET parts 0 folder)
+  set(allowed ${parts})
+  file(GLOB sources ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${source} includes REGEX "^#include [\"<]")
+    file(RELATIVE_PATH shown ${SOURCE_DIR} ${source})
+    foreach(line ${includes})
+      if(line MATCHES "^#include <(Q[A-Za-z]*)>" AND folder IN_LIST qt_free)
+        message(SEND_ERROR "${shown}: ${folder} must not use Qt (${line})")
+        math(EXPR failures "${failures} + 1")
+      elseif(line MATCHES "^#include \"([^\"]+)\"")
+        set(include "${CMAKE_MATCH_1}")
+        folder_of_include("${include}" target)
+        if(target AND EXISTS ${SOURCE_DIR}/${target} AND NOT target IN_LIST allowed)
+          message(SEND_ERROR "${shown}: ${folder} may not include ${include} (${target})")
+          math(EXPR failures "${failures} + 1")
+        endif()
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(failures GREATER 0)
+  message(FATAL_ERROR "check_layers: ${failures} include(s) across the layers")
+endif()

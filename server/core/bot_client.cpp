@@ -1,0 +1,415 @@
+#include "server/core/bot_client.h"
+
+#include <algorithm>
+
+#include "net/byte_reader.h"
+#include "net/game_messages.h"
+#include "net/protocol.h"
+#include "net/requests.h"
+#include "server/core/room.h"
+#include "server/core/win_check.h"
+
+namespace qira::server {
+
+BotClient::BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed,
+                     Milliseconds think)
+    : BotClient(lobby.scheduler(), {}, std::move(name), style, seed, think) {
+    sink_ = [this, &lobby](const net::Bytes& request) { lobby.OnMessage(*this, request); };
+}
+
+BotClient::BotClient(Scheduler& scheduler, RequestSink sink, std::string name, BotStyle style,
+                     std::uint32_t seed, Milliseconds think)
+    : scheduler_(scheduler),
+      sink_(std::move(sink)),
+      name_(std::move(name)),
+      brain_(style, seed),
+      seed_(seed),
+      think_(think) {}
+
+void BotClient::Deliver(const net::Bytes& message) {
+    if (gone_ || message.empty()) return;
+    ++version_;
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room) {
+        OnRoom(message);
+    } else {
+        OnGame(message);
+        // Whatever arrived, the player looks at the table again once things
+        // settle; a plan made before a later message is dropped.
+        if (handRunning_) ActSoon();
+    }
+}
+
+void BotClient::Send(net::Bytes request) {
+    if (!gone_) sink_(request);
+}
+
+void BotClient::SendLater(net::Bytes request) {
+    auto task = [this, alive = std::weak_ptr<int>(alive_), request = std::move(request)]() mutable {
+        if (!alive.expired()) Send(std::move(request));
+    };
+    if (think_.count() == 0)
+        scheduler_.Post(std::move(task));
+    else
+        scheduler_.StartTimer(think_, std::move(task));
+}
+
+void BotClient::ActSoon() {
+    const std::uint64_t version = version_;
+    auto task = [this, alive = std::weak_ptr<int>(alive_), version] {
+        if (!alive.expired() && version == version_ && !gone_) Act();
+    };
+    if (think_.count() == 0)
+        scheduler_.Post(std::move(task));
+    else
+        scheduler_.StartTimer(think_, std::move(task));
+}
+
+void BotClient::OnRoom(std::span<const std::uint8_t> m) {
+    if (m.size() < 2) return;
+    const auto fields = net::SplitFields(net::DecodeBody(m, 2));
+    namespace record = net::user_record;
+    const auto chairFromRecord = [&](const std::vector<std::string>& user) {
+        if (user.size() == record::kFieldCount && user[record::kName] == name_ &&
+            user[record::kWatched].empty())
+            chair_ = std::atoi(user[record::kChair].c_str()) % rules::kChairCount;
+    };
+    const auto kind = net::ClassifyServerMessage(m);
+    if (!kind) return;
+    using enum net::ServerMessage;
+    switch (*kind) {
+        case Identity:
+            if (fields.size() == 2) name_ = fields[0];
+            return;
+        case UserArrived:
+            return chairFromRecord(fields);
+        case UserList: {
+            const std::string text = net::DecodeBody(m, 2);
+            std::size_t begin = 0;
+            while (begin <= text.size()) {
+                const auto end = std::min(text.find('\n', begin), text.size());
+                chairFromRecord(
+                    net::SplitFields(std::string_view(text).substr(begin, end - begin)));
+                begin = end + 1;
+            }
+            return;
+        }
+        case Settings:
+            // The owner takes the settings offered; no settings to make: raise
+            // a hand; the owner's settings: agree.
+            if (fields.size() == 13 && fields[3] != "0" && fields[5] != "0") {
+                if (auto confirm =
+                        net::requests::ConfirmSettings(name_, std::span(fields).subspan(7)))
+                    SendLater(std::move(*confirm));
+                return;
+            }
+            if (fields.size() >= 7 && (fields[5] == "0" || (fields[3] == "0" && fields[6] != "0")))
+                if (auto raise = net::requests::RaiseHand(name_)) SendLater(std::move(*raise));
+            return;
+        case HandRaised:
+            if (fields.size() > 1 && fields[0] != name_)
+                if (auto agree = net::requests::RaiseHand(name_)) SendLater(std::move(*agree));
+            return;
+        case Snapshot:
+            return LoadSnapshot(m);
+        default:
+            return;
+    }
+}
+
+void BotClient::RemoveFromHand(Tile tile, int copies) {
+    for (int i = 0; i < copies; ++i) {
+        const auto it = std::find(hand_.begin(), hand_.end(), tile);
+        if (it != hand_.end()) hand_.erase(it);
+    }
+}
+
+void BotClient::SeeTile(Tile tile, int copies) {
+    if (rules::IsTileCode(tile)) seen_[KindIndex(tile)] += copies;
+}
+
+void BotClient::OnGame(std::span<const std::uint8_t> m) {
+    const auto at = [&](std::size_t i) -> int { return i < m.size() ? m[i] : -1; };
+    const int me = chair_;
+    const auto kind = net::ClassifyServerMessage(m);
+    if (!kind) return;
+    using enum net::ServerMessage;
+    switch (*kind) {
+        case NewHand:
+            if (m.size() < 28) return;
+            handRunning_ = true;
+            hand_.clear();
+            melds_.clear();
+            seen_ = {};
+            wild_ = m[27];
+            indicator_ = m[26];
+            SeeTile(indicator_);
+            dealer_ = m[11];
+            noWin_ = ting_ = indicatorsAsked_ = false;
+            betChosen_ = false;
+            turnChair_ = m[15];
+            phase_ = net::phase::kSideBets;
+            return;
+        case BetChosen:
+            if (m.size() >= 4 && m[2] == me) betChosen_ = true;
+            return;
+        case Deal:
+            if (m.size() < 4 || m[2] != me) return;
+            hand_.assign(m.begin() + 4, m.end());
+            fresh_ = curTile_ = m[3];
+            turnChair_ = dealer_;
+            phase_ = net::phase::kDrew;
+            return;
+        case Draw: {
+            const auto draw = net::DecodeChairTile(m);
+            if (!draw) return;
+            turnChair_ = draw->chair;
+            curTile_ = draw->tile;
+            phase_ = net::phase::kDrew;
+            if (draw->chair == me) {
+                hand_.push_back(draw->tile);
+                fresh_ = draw->tile;
+            }
+            return;
+        }
+        case Discarded: {
+            const auto discard = net::DecodeDiscard(m);
+            if (!discard) return;
+            const int chair = discard->chair;
+            const Tile tile = discard->tile;
+            if (chair == me) {
+                RemoveFromHand(tile);
+                if (tile == wild_) noWin_ = true;
+                if (discard->ting) ting_ = true;
+            }
+            SeeTile(tile);
+            if (discard->nextChair < rules::kChairCount) {
+                turnChair_ = discard->nextChair;
+                curTile_ = discard->nextTile;
+                phase_ = net::phase::kDrew;
+                if (discard->nextChair == me) {
+                    hand_.push_back(discard->nextTile);
+                    fresh_ = discard->nextTile;
+                }
+            } else {
+                turnChair_ = chair;
+                curTile_ = tile;
+                phase_ = net::phase::kDiscarded;
+                // Like a human's client, the player answers every claim window
+                // exactly once, deciding on what it knows right now.
+                if (chair != me && me >= 0) SendLater(AnswerToDiscard());
+            }
+            return;
+        }
+        case Chowed:
+        case Punged: {
+            const auto meld = net::DecodeChairTile(m);
+            if (!meld) return;
+            const int chair = meld->chair;
+            const Tile tile = meld->tile;
+            const Tile claimed = curTile_;
+            const bool chow = *kind == Chowed;
+            if (chow) {
+                for (int t = tile; t < tile + 3; ++t)
+                    if (t != claimed)
+                        chair == me ? RemoveFromHand(static_cast<Tile>(t))
+                                    : SeeTile(static_cast<Tile>(t));
+                if (chair == me)
+                    melds_.push_back({MeldKind::Chow, tile, static_cast<std::uint8_t>(turnChair_)});
+            } else {
+                chair == me ? RemoveFromHand(tile, 2) : SeeTile(tile, 2);
+                if (chair == me)
+                    melds_.push_back({MeldKind::Pung, tile, static_cast<std::uint8_t>(turnChair_)});
+            }
+            turnChair_ = chair;
+            curTile_ = tile;
+            phase_ = chow ? net::phase::kChowed : net::phase::kPunged;
+            return;
+        }
+        case Konged: {
+            const auto kong = net::DecodeKong(m);
+            if (!kong) return;
+            const auto kongKind = static_cast<MeldKind>(kong->kind);
+            const int chair = kong->chair;
+            const Tile tile = kong->tile;
+            const bool onDiscard = phase_ == net::phase::kDiscarded;
+            if (chair == me) {
+                if (onDiscard) {
+                    RemoveFromHand(tile, 3);
+                    melds_.push_back({kongKind, tile, static_cast<std::uint8_t>(turnChair_)});
+                } else if (kongKind == MeldKind::ConcealedKong) {
+                    RemoveFromHand(tile, 4);
+                    melds_.push_back({kongKind, tile, static_cast<std::uint8_t>(me)});
+                } else {
+                    RemoveFromHand(tile, 1);
+                    for (Meld& meld : melds_)
+                        if (meld.bytKind == MeldKind::Pung && meld.bytTile == tile)
+                            meld.bytKind = MeldKind::ExposedKong;
+                }
+                hand_.push_back(kong->replacement);
+                fresh_ = kong->replacement;
+            } else if (kongKind == MeldKind::ExposedKong) {
+                SeeTile(tile, onDiscard ? 3 : 1);
+            }
+            turnChair_ = chair;
+            curTile_ = tile;
+            phase_ = kong->kind;
+            return;
+        }
+        case ThreeIndicators:
+            if (at(1) == me) {
+                RemoveFromHand(indicator_, 3);
+                melds_.push_back({MeldKind::Pung, indicator_, static_cast<std::uint8_t>(me)});
+                indicatorsAsked_ = true;
+            } else {
+                SeeTile(indicator_, 3);
+            }
+            return;
+        case MayRobKong:
+            if (m.size() == 3 && m[2] == me) {
+                turnChair_ = me;
+                phase_ = net::phase::kRobKong;
+            }
+            return;
+        case HandResync:
+            if (m.size() < 3 || m.size() < 3u + m[2]) return;
+            hand_.assign(m.begin() + 3, m.begin() + 3 + m[2]);
+            return;
+        case WinRecord:
+        case DrawnGame:
+            handRunning_ = false;
+            phase_ = net::phase::kIdle;
+            if (me >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(me)));
+            return;
+        default:
+            return;
+    }
+}
+
+void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
+    net::ByteReader r(m, 2);
+    const auto running = r.Byte();
+    if (!running || *running == 0 || !r.Byte()) {
+        handRunning_ = false;
+        phase_ = net::phase::kIdle;
+        // Between hands at a table that has played: get ready for the next.
+        if (chair_ >= 0)
+            SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(chair_)));
+        return;
+    }
+    handRunning_ = true;
+    melds_.clear();
+    seen_ = {};
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        const int n = r.Byte().value_or(0);
+        for (int i = 0; i < n; ++i) {
+            const auto kind = static_cast<MeldKind>(r.Byte().value_or(1));
+            const Tile tile = r.Byte().value_or(0);
+            const auto source = r.Byte().value_or(0);
+            if (c == chair_) melds_.push_back({kind, tile, source});
+            if (kind == MeldKind::Chow)
+                for (int t = tile; t < tile + 3; ++t) SeeTile(static_cast<Tile>(t));
+            else
+                SeeTile(tile, kind == MeldKind::Pung ? 3 : 4);
+        }
+    }
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        const int n = r.Byte().value_or(0);
+        for (int i = 0; i < n; ++i) SeeTile(r.Byte().value_or(0));
+    }
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        r.Byte();
+        r.Byte();
+        const auto ting = r.Byte().value_or(0);
+        if (c == chair_) ting_ = ting != 0;
+    }
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        const auto noWin = r.Byte().value_or(0);
+        if (c == chair_) noWin_ = noWin != 0;
+    }
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        const auto bets = r.Byte().value_or(0);
+        if (c == chair_) betChosen_ = bets != net::kBetsNotChosen;
+    }
+    const int n = r.Byte().value_or(0);
+    hand_.clear();
+    for (int i = 0; i < n; ++i) hand_.push_back(r.Byte().value_or(0));
+    dealer_ = r.Byte().value_or(0);
+    r.Byte();
+    r.Byte();
+    turnChair_ = r.Byte().value_or(0);
+    phase_ = r.Byte().value_or(0);
+    curTile_ = r.Byte().value_or(0);
+    fresh_ = curTile_;
+    r.Byte();
+    indicator_ = r.Byte().value_or(0);
+    wild_ = r.Byte().value_or(0);
+    SeeTile(indicator_);
+    indicatorsAsked_ = true;
+    ActSoon();
+}
+
+BotView BotClient::View() const {
+    BotView view;
+    view.hand = hand_;
+    view.melds = melds_;
+    view.wild = wild_;
+    view.indicator = indicator_;
+    view.noWin = noWin_;
+    view.ting = ting_;
+    view.freshTile = fresh_;
+    view.seen = seen_;
+    return view;
+}
+
+void BotClient::Act() {
+    if (!handRunning_ || chair_ < 0) return;
+    const auto me = static_cast<std::uint8_t>(chair_);
+    if (phase_ == net::phase::kSideBets) {
+        if (betChosen_) return;
+        betChosen_ = true;
+        // Smart players take a side bet now and then; it raises the stakes both ways.
+        const std::uint8_t bets =
+            brain_.style() == BotStyle::Smart
+                ? static_cast<std::uint8_t>(seed_++ % 5 == 0 ? 1 : (seed_ % 7 == 0 ? 2 : 0))
+                : 0;
+        return Send(net::requests::SideBets(me, bets));
+    }
+    if (phase_ == net::phase::kRobKong && turnChair_ == chair_)
+        return Send(net::requests::RobKongAnswer(me, true));
+    if (turnChair_ == chair_ && phase_ >= net::phase::kChowed && phase_ <= net::phase::kDrew &&
+        hand_.size() % 3 == 2)
+        return ActOnOwnTurn();
+}
+
+void BotClient::ActOnOwnTurn() {
+    const auto me = static_cast<std::uint8_t>(chair_);
+    if (!indicatorsAsked_ && std::count(hand_.begin(), hand_.end(), indicator_) >= 3) {
+        indicatorsAsked_ = true;
+        return Send(net::requests::ThreeIndicatorKong(me));
+    }
+    if (phase_ >= net::phase::kConcealedKong) {
+        if (CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, fresh_))
+            return Send(net::requests::Win(me));
+        if (const auto kong = brain_.ChooseOwnKong(View()))
+            return Send(
+                net::requests::Kong(me, static_cast<std::uint8_t>(kong->bytKind), kong->bytTile));
+    }
+    const Tile tile = brain_.ChooseDiscard(View());
+    Send(net::requests::Discard(me, tile, 0, 0));
+}
+
+net::Bytes BotClient::AnswerToDiscard() {
+    const auto me = static_cast<std::uint8_t>(chair_);
+    const Tile tile = curTile_;
+    const BotView view = View();
+    if (!noWin_ && CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
+        return net::requests::Win(me);
+    if (brain_.WantsExposedKong(view, tile))
+        return net::requests::Kong(me, net::phase::kExposedKong, tile);
+    if (brain_.WantsPung(view, tile)) return net::requests::Pung(me, tile);
+    if ((turnChair_ + 1) % 4 == chair_)
+        if (const auto chow = brain_.ChooseChow(view, tile)) return net::requests::Chow(me, *chow);
+    return net::requests::Pass(me);
+}
+
+}  // namespace qira::server

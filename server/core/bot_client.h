@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "server/core/bot_brain.h"
+#include "server/core/peer.h"
+#include "server/core/scheduler.h"
+
+namespace qira::server {
+
+class Lobby;
+
+// A computer player as a client: it receives the messages a human's client
+// receives, keeps its own view of the table from them, and answers with the
+// very request bytes a human's client sends, through the same entry point
+// of the lobby.
+class BotClient final : public Peer {
+public:
+    // Where the player's requests go: the lobby's entry point in process, or
+    // a socket for a player on its own connection.
+    using RequestSink = std::function<void(const net::Bytes&)>;
+
+    BotClient(Lobby& lobby, std::string name, BotStyle style, std::uint32_t seed,
+              Milliseconds think);
+    BotClient(Scheduler& scheduler, RequestSink sink, std::string name, BotStyle style,
+              std::uint32_t seed, Milliseconds think);
+
+    void Deliver(const net::Bytes& message) override;
+    void Disconnect() override { gone_ = true; }
+    std::string Describe() const override { return "computer player"; }
+
+private:
+    void OnRoom(std::span<const std::uint8_t> m);
+    void OnGame(std::span<const std::uint8_t> m);
+    void LoadSnapshot(std::span<const std::uint8_t> m);
+    void Send(net::Bytes request);
+    void SendLater(net::Bytes request);
+    void ActSoon();
+    void Act();
+    void ActOnOwnTurn();
+    net::Bytes AnswerToDiscard();
+    void RemoveFromHand(Tile tile, int copies = 1);
+    void SeeTile(Tile tile, int copies = 1);
+    BotView View() const;
+
+    Scheduler& scheduler_;
+    RequestSink sink_;
+    std::string name_;
+    BotBrain brain_;
+    std::uint32_t seed_;
+    Milliseconds think_;
+    bool gone_ = false;
+    int chair_ = -1;
+    std::uint8_t dealer_ = 0;
+    bool betChosen_ = true;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+
+    std::vector<Tile> hand_;
+    std::vector<Meld> melds_;
+    KindCounts seen_{};
+    Tile wild_ = 0;
+    Tile indicator_ = 0;
+    bool noWin_ = false;
+    bool ting_ = false;
+    bool indicatorsAsked_ = false;
+    int turnChair_ = -1;
+    std::uint8_t phase_ = net::phase::kIdle;
+    Tile curTile_ = 0;
+    Tile fresh_ = 0;
+    bool handRunning_ = false;
+    std::uint64_t version_ = 0;  // grows with every message; a stale plan is dropped
+};
+
+}  // namespace qira::server

@@ -1,0 +1,230 @@
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <iostream>
+
+#include "net/server_messages.h"
+#include "server/core/bot_client.h"
+#include "server/core/room.h"
+
+namespace qira::server {
+
+void Logger::Line(const std::string& text) const {
+    if (!enabled_) return;
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
+    std::cerr << stamp << " " << text << '\n';
+}
+
+Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config)
+    : scheduler_(scheduler),
+      stats_(stats),
+      config_(std::move(config)),
+      logger_(config_.log),
+      random_(config_.seed) {}
+
+Lobby::~Lobby() {
+    tables_.clear();
+    bots_.clear();
+}
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+void Lobby::OnHello(Peer& peer, std::span<const std::uint8_t> hello) {
+    const auto fields = net::SplitFields(net::DecodeBody(hello, 0));
+    PendingHello pending;
+    if (fields.size() >= 2 && fields[0] == "QIRA/1") pending.name = Trim(fields[1]);
+    if (fields.size() >= 3) pending.watch = Trim(fields[2]);
+    if (pending.name.empty() || pending.name.size() > 64) {
+        logger_.Line("protocol error from " + peer.Describe() + ": not a hello");
+        peer.Disconnect();
+        return;
+    }
+    pending_[&peer] = pending;
+}
+
+void Lobby::OnMessage(Peer& peer, std::span<const std::uint8_t> message) {
+    if (const auto it = pending_.find(&peer); it != pending_.end()) {
+        const PendingHello hello = it->second;
+        pending_.erase(it);
+        return Enter(peer, hello, message);
+    }
+    const auto it = byPeer_.find(&peer);
+    if (it == byPeer_.end() || !it->second->table) return;
+    User& user = *it->second;
+    user.table->OnRequest(user, message);
+}
+
+void Lobby::OnDisconnected(Peer& peer) {
+    pending_.erase(&peer);
+    const auto it = byPeer_.find(&peer);
+    if (it == byPeer_.end()) return;
+    User& user = *it->second;
+    byPeer_.erase(it);
+    logger_.Line(user.name + " disconnected (" + peer.Describe() + ")");
+    if (user.table) user.table->OnConnectionLost(user);
+}
+
+User* Lobby::FindUser(const std::string& name) const {
+    for (const auto& user : users_)
+        if (user->name == name) return user.get();
+    return nullptr;
+}
+
+std::string Lobby::UniqueName(const std::string& wanted) const {
+    if (!FindUser(wanted)) return wanted;
+    for (int n = 2;; ++n) {
+        const std::string name = wanted + "(" + std::to_string(n) + ")";
+        if (!FindUser(name)) return name;
+    }
+}
+
+Table& Lobby::TableForNewPlayer() {
+    for (const auto& table : tables_)
+        if (table->FreeChair() >= 0 && !table->HandRunning() && table->HandsPlayed() == 0 &&
+            table->HasHuman())
+            return *table;
+    tables_.push_back(std::make_unique<Table>(*this, nextTableNumber_++));
+    return *tables_.back();
+}
+
+void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry) {
+    const auto fields = net::SplitFields(net::DecodeBody(entry, 2));
+    if (entry.size() < 2 || entry[0] != 130 || entry[1] != 0 || fields.size() < 3 ||
+        fields[1] != "QIRA") {
+        logger_.Line("protocol error from " + peer.Describe() + ": expected the entry message");
+        peer.Disconnect();
+        return;
+    }
+    const bool allowWatch = fields[2] == "1";
+    if (User* back = FindUser(hello.name);
+        back && !back->peer && !back->isBot && back->table && back->chair >= 0) {
+        back->peer = &peer;
+        back->allowWatch = allowWatch;
+        byPeer_[&peer] = back;
+        logger_.Line(back->name + " reconnected from " + peer.Describe());
+        back->table->OnReconnected(*back);
+        return;
+    }
+    auto owned = std::make_unique<User>();
+    User& user = *owned;
+    user.name = UniqueName(hello.name);
+    user.peer = &peer;
+    user.allowWatch = allowWatch;
+    user.stats = stats_.Load(user.name);
+    user.portrait = static_cast<int>(std::hash<std::string>{}(user.name) % 20);
+    users_.push_back(std::move(owned));
+    byPeer_[&peer] = &user;
+    logger_.Line(user.name + " joined from " + peer.Describe() +
+                 (user.name != hello.name ? " (renamed from " + hello.name + ")" : ""));
+    if (!hello.watch.empty()) {
+        User* target = FindUser(hello.watch);
+        if (target && target->table && target->chair >= 0 && target != &user) {
+            user.watched = target->name;
+            target->table->AddOnlooker(user);
+            return;
+        }
+    }
+    Table& table = TableForNewPlayer();
+    table.SeatPlayer(user, table.FreeChair());
+}
+
+User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
+    auto owned = std::make_unique<User>();
+    User& user = *owned;
+    // The lowest free number, so that the statistics database holds as many
+    // computer players as ever sat at once, not one per table ever opened.
+    for (int n = 1;; ++n) {
+        user.name = "电脑" + std::to_string(n);
+        if (!FindUser(user.name)) break;
+    }
+    ++nextBotNumber_;
+    user.isBot = true;
+    user.allowWatch = true;
+    user.stats = stats_.Load(user.name);
+    user.portrait = 1000 + chair;
+    const Milliseconds think = table.HasHuman() ? config_.botThink : Milliseconds{0};
+    auto bot = std::make_unique<BotClient>(
+        *this, user.name, style, config_.seed * 7919u + static_cast<std::uint32_t>(nextBotNumber_),
+        think);
+    user.peer = bot.get();
+    byPeer_[bot.get()] = &user;
+    bots_[&user] = std::move(bot);
+    users_.push_back(std::move(owned));
+    table.SeatPlayer(user, chair);
+    return user;
+}
+
+void Lobby::ForgetUser(User& user) {
+    if (user.peer) byPeer_.erase(user.peer);
+    for (auto it = byPeer_.begin(); it != byPeer_.end();)
+        it = it->second == &user ? byPeer_.erase(it) : std::next(it);
+    user.table = nullptr;
+    // The user or its computer player may still be on the call stack: they
+    // are destroyed once the current event has been handled.
+    std::shared_ptr<BotClient> bot;
+    if (const auto b = bots_.find(&user); b != bots_.end()) {
+        b->second->Disconnect();
+        bot = std::move(b->second);
+        bots_.erase(b);
+    }
+    std::shared_ptr<User> kept;
+    if (const auto u = std::find_if(users_.begin(), users_.end(),
+                                    [&](const auto& p) { return p.get() == &user; });
+        u != users_.end()) {
+        kept = std::move(*u);
+        users_.erase(u);
+    }
+    scheduler_.Post([bot, kept] {});
+}
+
+void Lobby::CloseTableIfEmpty(Table& table) {
+    Table* target = &table;
+    scheduler_.Post([this, target] {
+        const auto it = std::find_if(tables_.begin(), tables_.end(),
+                                     [&](const auto& t) { return t.get() == target; });
+        if (it == tables_.end() || target->HasHuman()) return;
+        logger_.Line("table " + std::to_string(target->number()) + " closes");
+        for (User* user : target->Everyone()) {
+            if (user->peer && !user->isBot) user->peer->Disconnect();
+            ForgetUser(*user);
+        }
+        std::shared_ptr<Table> closing = std::move(*it);
+        tables_.erase(it);
+        scheduler_.Post([closing] {});
+    });
+}
+
+Table& Lobby::OpenBotTable(std::span<const BotStyle> styles) {
+    tables_.push_back(std::make_unique<Table>(*this, nextTableNumber_++));
+    Table& table = *tables_.back();
+    table.KeepWithoutHumans();
+    for (int chair = 0; chair < rules::kChairCount; ++chair)
+        AddBot(table, chair,
+               chair < static_cast<int>(styles.size()) ? styles[chair] : BotStyle::Smart);
+    return table;
+}
+
+void Lobby::CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn) {
+    ++tally_.hands;
+    if (winnerNames.empty())
+        ++tally_.drawn;
+    else if (selfDrawn)
+        ++tally_.selfDrawn;
+    else
+        ++tally_.onDiscard;
+    for (const auto& name : winnerNames) ++tally_.winsByName[name];
+}
+
+}  // namespace qira::server

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "server/core/scheduler.h"
+
+namespace qira::server {
+
+enum class ScoreMode { Experience, Points };
+
+struct ServerConfig {
+    // The server's own clocks run a little longer than the client's (20 s for
+    // a turn, 10 s for claims and 20 s for side bets), so a client that plays
+    // by itself at its time-out is never overtaken by the server.
+    Milliseconds turnTimeout{25'000};
+    Milliseconds claimTimeout{14'000};
+    Milliseconds betTimeout{25'000};
+    Milliseconds settingsTimeout{45'000};
+    Milliseconds startTimeout{45'000};
+    // How long a table with a human waits for more humans before computer
+    // players take the empty chairs.
+    Milliseconds botWait{0};
+    // How long a computer player "thinks" at a table with humans.
+    Milliseconds botThink{400};
+    std::uint8_t autoPlayLimit = 5;
+    ScoreMode scoreMode = ScoreMode::Points;
+    // Stake, largest, smallest; escape penalty, largest, smallest.
+    std::array<int, 6> defaultSettings{10, 100, 1, 50, 500, 0};
+    std::uint32_t seed = 1;
+    std::string itemsFile;
+    // For tests: the tiles of every hand in draw order (136 codes; the last
+    // one becomes the wild indicator) and the first dealer.
+    std::vector<std::uint8_t> stackedWall;
+    int firstDealer = -1;
+    bool log = true;
+};
+
+}  // namespace qira::server

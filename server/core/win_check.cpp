@@ -1,0 +1,36 @@
+#include "server/core/win_check.h"
+
+#include <array>
+
+#include "rules/win_analysis.h"
+
+namespace qira::server {
+
+bool CanWinWith(const HandInfo& hand, Tile tile) {
+    return rules::CanWinWith(rules::HandView{hand.concealed, hand.melds, hand.wild, hand.noWin},
+                             tile);
+}
+
+std::optional<Tile> FirstWinningTile(const HandInfo& hand) {
+    return rules::FindWinningTile(
+        rules::HandView{hand.concealed, hand.melds, hand.wild, hand.noWin});
+}
+
+bool IsSevenPairs(std::span<const Tile> concealed, std::span<const Meld> melds, Tile wild) {
+    if (!melds.empty() || concealed.size() != 14) return false;
+    int wilds = 0;
+    std::array<int, 39> counts{};
+    for (Tile t : concealed) {
+        if (!rules::IsTileCode(t)) return false;
+        if (t == wild)
+            ++wilds;
+        else
+            ++counts[t];
+    }
+    int odd = 0;
+    for (int c : counts) odd += c % 2;
+    // Each wild tile pairs one odd tile; wild tiles left over pair each other.
+    return odd <= wilds && (wilds - odd) % 2 == 0;
+}
+
+}  // namespace qira::server

@@ -1,0 +1,124 @@
+#include "server/qt/soak.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "net/frame_codec.h"
+#include "net/requests.h"
+#include "server/core/bot_client.h"
+#include "server/core/room.h"
+#include "server/qt/qt_scheduler.h"
+#include "server/qt/tcp_server.h"
+
+namespace qira::server {
+namespace {
+
+long ResidentKilobytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * 4;
+}
+
+// A computer player on its own TCP connection, as a human's client would be.
+class RemotePlayer {
+public:
+    RemotePlayer(Scheduler& scheduler, quint16 port, const std::string& name, std::uint32_t seed)
+        : bot_(
+              scheduler, [this](const net::Bytes& m) { Write(m); }, name, BotStyle::Smart, seed,
+              Milliseconds{0}) {
+        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        QObject::connect(&socket_, &QTcpSocket::connected, [this, name] {
+            Write(*net::BuildHello(name));
+            Write(*net::requests::Entry(true));
+        });
+        QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
+            const QByteArray data = socket_.readAll();
+            decoder_.Feed(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                    static_cast<std::size_t>(data.size())),
+                          [this](std::span<const std::uint8_t> m) {
+                              bot_.Deliver(net::Bytes(m.begin(), m.end()));
+                          });
+        });
+        QObject::connect(&socket_, &QTcpSocket::disconnected, [this] { lost_ = true; });
+        socket_.connectToHost(QHostAddress::LocalHost, port);
+    }
+    bool lost() const { return lost_; }
+
+private:
+    void Write(const net::Bytes& message) {
+        const auto frame = net::FrameMessage(message);
+        socket_.write(reinterpret_cast<const char*>(frame.data()),
+                      static_cast<qint64>(frame.size()));
+    }
+
+    QTcpSocket socket_;
+    net::FrameDecoder decoder_;
+    BotClient bot_;
+    bool lost_ = false;
+};
+
+}  // namespace
+
+int RunSoak(int tables, int seconds, std::uint32_t seed) {
+    QtScheduler scheduler;
+    MemoryStatsStore stats;
+    ServerConfig config;
+    config.seed = seed;
+    config.log = std::getenv("QIRA_SOAK_LOG") != nullptr;
+    config.botWait = Milliseconds{3'600'000};  // the players come over TCP
+    Lobby lobby(scheduler, stats, config);
+    TcpServer server(lobby);
+    if (!server.Listen(QHostAddress::LocalHost, 0)) {
+        std::cerr << "soak: cannot listen on loopback\n";
+        return 1;
+    }
+    std::vector<std::unique_ptr<RemotePlayer>> players;
+    for (int i = 0; i < tables * 4; ++i)
+        players.push_back(std::make_unique<RemotePlayer>(scheduler, server.Port(),
+                                                         "soak" + std::to_string(i + 1),
+                                                         seed + static_cast<std::uint32_t>(i)));
+
+    QTimer report;
+    int elapsed = 0;
+    std::uint64_t lastHands = 0;
+    const long startKb = ResidentKilobytes();
+    long at30Kb = 0;
+    const auto lost = [&] {
+        return std::count_if(players.begin(), players.end(),
+                             [](const auto& p) { return p->lost(); });
+    };
+    QObject::connect(&report, &QTimer::timeout, [&] {
+        elapsed += 10;
+        const auto& t = lobby.tally();
+        const long kb = ResidentKilobytes();
+        if (elapsed == 30) at30Kb = kb;
+        std::cout << elapsed << " s: " << t.hands << " hands (" << (t.hands - lastHands) / 10.0
+                  << " hands/s), tables " << lobby.TableCount() << ", connections "
+                  << server.ConnectionCount() << ", refused " << t.refused << ", clocks run out "
+                  << t.timeouts << ", resident " << kb << " kB" << std::endl;
+        lastHands = t.hands;
+        if (elapsed >= seconds) QCoreApplication::quit();
+    });
+    report.start(10'000);
+    QCoreApplication::exec();
+    const auto& t = lobby.tally();
+    const long endKb = ResidentKilobytes();
+    std::cout << "soak: " << tables << " tables over loopback TCP, " << t.hands << " hands in "
+              << seconds << " s (" << static_cast<double>(t.hands) / seconds
+              << " hands/s); resident memory " << startKb << " kB at start, " << at30Kb
+              << " kB after 30 s, " << endKb << " kB at the end; refused " << t.refused
+              << ", clocks run out " << t.timeouts << ", connections lost " << lost() << std::endl;
+    const bool clean = t.refused == 0 && t.timeouts == 0 && lost() == 0 &&
+                       lobby.TableCount() == static_cast<std::size_t>(tables);
+    return clean ? 0 : 1;
+}
+
+}  // namespace qira::server

@@ -1,0 +1,83 @@
+// The client's entry: checks the nine launch tokens, opens the main window
+// and connects to the room server. The program ends when the main window
+// unloads: the user closes it, the connection ends, or the session ends it.
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <cstdio>
+
+#include "app/desktop_client.h"
+#include "launch/command_line.h"
+#include "launch/globals.h"
+#include "ui/platform/fonts.h"
+#include "ui/platform/socket_client.h"
+
+namespace {
+
+using namespace qira;
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    return arguments;
+}
+
+// Shown in a message box where a screen exists, and always on standard error.
+int RefuseLaunch(launch::LaunchError error) {
+    const auto text = launch::LaunchErrorText(error);
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        QMessageBox box(
+            QMessageBox::Critical, QString::fromUtf8(launch::kLaunchErrorCaption.data()),
+            QString::fromUtf8(text.data(), static_cast<int>(text.size())), QMessageBox::Ok);
+        box.exec();
+    }
+    return static_cast<int>(error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    platform::InstallFontSubstitutions();
+    QApplication::setFont(QFont(QStringLiteral("宋体"), 9));
+    const auto commandLine = launch::JoinArguments(ProgramArguments(argc, argv));
+    const auto result = launch::ParseLaunchTokens(launch::SplitCommandLine(commandLine, 10));
+    if (!result.data) return RefuseLaunch(result.error);
+
+    launch::ClientGlobals globals;
+    globals.launch = *result.data;
+    globals.ResetGlobals(launch::ExecutableFolder());
+
+    platform::SocketClient socket;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    app::DesktopClient::Options options;
+    options.screenSize = screen.size();
+    options.send = [&socket](std::span<const std::uint8_t> message) { socket.Send(message); };
+    app::DesktopClient client(globals, std::move(options));
+    auto& window = client.window();
+    auto& session = client.session();
+
+    // The program ends with the main window, whoever closes it.
+    QObject::connect(&window, &app::FrmGameMain::Unloaded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(&socket, &platform::SocketClient::Connected, &window,
+                     [&session] { session.OnConnected(); });
+    QObject::connect(&socket, &platform::SocketClient::MessageArrived, &window,
+                     [&session](const net::Bytes& message) { session.OnMessage(message); });
+    QObject::connect(&socket, &platform::SocketClient::ConnectionEnded, &window,
+                     [&session, &window](const QString&) {
+                         session.OnConnectionEnded();
+                         window.UnloadMainWindow();
+                     });
+
+    window.setGeometry(0, 0, screen.width(), screen.height() - 32);
+    window.show();
+
+    // ConnectRoomServer: the hello frame goes first, then the entry request.
+    bool portOk = false;
+    const auto port = QString::fromStdString(globals.launch.lngRoomServerPort).toUShort(&portOk);
+    socket.ConnectTo(QString::fromStdString(globals.launch.strRoomServerAddr), portOk ? port : 0,
+                     globals.strUserName());
+    return app.exec();
+}

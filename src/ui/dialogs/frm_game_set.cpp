@@ -1,0 +1,149 @@
+#include "ui/dialogs/frm_game_set.h"
+
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPointer>
+#include <QRegularExpressionValidator>
+
+namespace qira::dialogs {
+namespace {
+
+constexpr QSize kWindowSize{340, 176};
+constexpr QRect kFrame{10, 8, 320, 112};
+constexpr int kBoxLeft = 150;
+constexpr QSize kBoxSize{140, 22};
+constexpr std::array<int, 2> kBoxTops{32, 70};
+constexpr int kLabelOffset = 112;  // a label sits this far left of its box
+constexpr int kLabelDrop = 3;
+constexpr QSize kButtonSize{81, 25};
+constexpr int kButtonTop = 136;
+constexpr int kButtonGap = 24;
+
+void ShowSystemWarning(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox::warning(parent, caption, text);
+}
+
+}  // namespace
+
+frmGameSet::frmGameSet(const std::string& strGameTitle, std::string strUserName,
+                       RequestSink SendGameSetResult, QWidget* parent)
+    : QDialog(parent),
+      model_(strGameTitle, std::move(strUserName)),
+      SendGameSetResult_(std::move(SendGameSetResult)),
+      warningBox_(ShowSystemWarning) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QString::fromStdString(model_.WindowCaption()));
+    setFixedSize(kWindowSize);
+
+    famGameSet.setParent(this);
+    famGameSet.setGeometry(kFrame);
+    const std::array<QLabel*, 2> labels{&Label1, &Label2};
+    for (int box = 0; box < 2; ++box) {
+        QLineEdit& edit = txtUser[static_cast<std::size_t>(box)];
+        edit.setParent(&famGameSet);
+        edit.setGeometry(kBoxLeft, kBoxTops[static_cast<std::size_t>(box)], kBoxSize.width(),
+                         kBoxSize.height());
+        // Keys are filtered one by one; the validator also stops dropped or pasted text.
+        edit.setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), &edit));
+        edit.setContextMenuPolicy(Qt::NoContextMenu);
+        edit.installEventFilter(this);
+        connect(&edit, &QLineEdit::textChanged, this,
+                [this, box](const QString& text) { model_.SetBoxText(box, text.toStdString()); });
+        QLabel& label = *labels[static_cast<std::size_t>(box)];
+        label.setParent(&famGameSet);
+        label.setText(
+            QString::fromUtf8(GameSetModel::BoxLabel(box).data(),
+                              static_cast<qsizetype>(GameSetModel::BoxLabel(box).size())));
+        label.setGeometry(edit.x() - kLabelOffset, edit.y() + kLabelDrop, kLabelOffset - 4,
+                          kBoxSize.height() - kLabelDrop);
+    }
+    const int firstLeft = (kWindowSize.width() - 2 * kButtonSize.width() - kButtonGap) / 2;
+    for (const GameSetButton button : {GameSetButton::Confirm, GameSetButton::Cancel}) {
+        QPushButton& command = cmdUser[static_cast<std::size_t>(button)];
+        command.setParent(this);
+        command.setGeometry(
+            firstLeft + static_cast<int>(button) * (kButtonSize.width() + kButtonGap), kButtonTop,
+            kButtonSize.width(), kButtonSize.height());
+        command.setAutoDefault(false);
+        connect(&command, &QPushButton::clicked, this, [this, button] { OnButton(button); });
+    }
+    cmdUser[0].setDefault(true);
+
+    tmrDelay.setInterval(1000);
+    connect(&tmrDelay, &QTimer::timeout, this, &frmGameSet::OnDelayTick);
+}
+
+bool frmGameSet::SetInitGameSetInfo(bool blnDeskMaster, std::string_view strAllGameSetInfo) {
+    const bool accepted = model_.SetInitGameSetInfo(
+        blnDeskMaster ? DeskRole::Master : DeskRole::Player, strAllGameSetInfo);
+    famGameSet.setTitle(QString::fromStdString(model_.FrameCaption()));
+    for (int box = 0; box < 2; ++box) {
+        QLineEdit& edit = txtUser[static_cast<std::size_t>(box)];
+        edit.setReadOnly(!model_.AreBoxesEditable());
+        QPalette colours = edit.palette();
+        colours.setColor(QPalette::Base, model_.AreBoxesEditable()
+                                             ? QColor(255, 255, 255)
+                                             : palette().color(QPalette::Window));
+        edit.setPalette(colours);
+        const QSignalBlocker quiet(&edit);
+        edit.setText(QString::fromStdString(model_.BoxText(box)));
+    }
+    RefreshCaptions();
+    if (model_.IsTimerEnabled()) tmrDelay.start();
+    return accepted;
+}
+
+bool frmGameSet::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // Keys that type nothing (arrows, delete, tab) are not characters to filter.
+    if (key->text().isEmpty()) return false;
+    const QString text = key->text();
+    const char32_t typed = text.size() == 1 ? text.at(0).unicode() : U'\0';
+    return !AcceptsGameSetKey(typed);
+}
+
+void frmGameSet::RefreshCaptions() {
+    for (const GameSetButton button : {GameSetButton::Confirm, GameSetButton::Cancel})
+        cmdUser[static_cast<std::size_t>(button)].setText(
+            QString::fromStdString(model_.ButtonCaption(button)));
+}
+
+void frmGameSet::OnDelayTick() {
+    Apply(model_.Tick());
+}
+
+void frmGameSet::OnButton(GameSetButton button) {
+    Apply(model_.PressButton(button));
+}
+
+void frmGameSet::Apply(const GameSetOutcome& outcome) {
+    RefreshCaptions();
+    if (outcome.warning) {
+        tmrDelay.stop();
+        // Messages keep arriving while the warning waits; one of them may
+        // discard this window.
+        const QPointer<frmGameSet> alive(this);
+        warningBox_(this, QString::fromStdString(model_.GameTitle()),
+                    QString::fromStdString(*outcome.warning));
+        if (!alive) return;
+        model_.ResumeAfterWarning();
+        if (model_.IsTimerEnabled()) tmrDelay.start();
+        return;
+    }
+    if (!model_.IsTimerEnabled()) tmrDelay.stop();
+    if (outcome.request && SendGameSetResult_) SendGameSetResult_(*outcome.request);
+    if (outcome.closeWindow) {
+        answered_ = true;
+        close();
+    }
+}
+
+void frmGameSet::reject() {
+    // Escape and the close box do not answer; only the buttons close the window.
+    if (answered_) QDialog::reject();
+}
+
+}  // namespace qira::dialogs

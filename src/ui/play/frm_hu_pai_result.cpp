@@ -1,0 +1,198 @@
+#include "ui/play/frm_hu_pai_result.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "launch/globals.h"
+
+namespace qira::play {
+namespace {
+
+constexpr int kMeldKindConcealedKong = 3;
+constexpr int kRowHeight = 78;
+constexpr int kTileGap = 6;
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QImage LoadPicture(const QString& sharedFolder, const std::string& relative) {
+    const QString path = FromUtf8(launch::NativeResourcePath(sharedFolder.toStdString(), relative));
+    return QFileInfo::exists(path) ? QImage(path) : QImage();
+}
+
+QImage MeldFace(const QString& folder, int tile) {
+    return LoadPicture(folder, "ResMj\\DownPeng\\plpDownPeng" + std::to_string(tile) + ".bmp");
+}
+QImage HandFace(const QString& folder, int tile) {
+    return LoadPicture(folder, "ResMj\\DownShou\\plpDownShou" + std::to_string(tile) + ".bmp");
+}
+QImage DiscardFace(const QString& folder, int tile) {
+    return LoadPicture(folder, "ResMj\\DownOut\\plpDownOut" + std::to_string(tile) + ".bmp");
+}
+QImage MeldBack(const QString& folder) {
+    return LoadPicture(folder, "ResMj\\PaiBack\\Down_Liang_Back.bmp");
+}
+
+}  // namespace
+
+// Draws each winner's melds, concealed tiles and the winning tile on one row.
+class WinnerHandsView : public QWidget {
+public:
+    WinnerHandsView(QString sharedFolder, QWidget* parent)
+        : QWidget(parent), sharedFolder_(std::move(sharedFolder)) {}
+
+    void SetRecord(const WinRecord& record, const std::array<std::string, 4>& names) {
+        record_ = record;
+        names_ = names;
+        setMinimumSize(WidestRow(), static_cast<int>(record.winners.size()) * kRowHeight + 8);
+        updateGeometry();
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!record_) return;
+        QPainter painter(this);
+        int y = 4;
+        for (const auto& winner : record_->winners) {
+            painter.drawText(QRect(4, y, 90, kRowHeight - 8), Qt::AlignVCenter | Qt::AlignLeft,
+                             FromUtf8(names_[winner.chair]));
+            int x = 96;
+            for (const auto& meld : winner.melds) x = DrawMeld(painter, meld, x, y) + kTileGap;
+            for (const auto tile : winner.concealedTiles)
+                x = DrawScaled(painter, HandFace(sharedFolder_, tile), x, y);
+            x += kTileGap;
+            DrawScaled(painter, DiscardFace(sharedFolder_, record_->winningTile), x, y);
+            y += kRowHeight;
+        }
+    }
+
+private:
+    static constexpr int kTileAdvanceEstimate = 40;
+
+    // Room for the longest row: name, melds, concealed tiles and the winning tile.
+    int WidestRow() const {
+        int widest = 0;
+        for (const auto& winner : record_->winners) {
+            int tiles = static_cast<int>(winner.concealedTiles.size()) + 1;
+            for (const auto& meld : winner.melds)
+                tiles += meld.kind >= kMeldKindConcealedKong ? 4 : 3;
+            const int gaps = static_cast<int>(winner.melds.size() + 1) * kTileGap;
+            widest = std::max(widest, 96 + tiles * kTileAdvanceEstimate + gaps + 12);
+        }
+        return widest;
+    }
+
+    // Draws a picture scaled to the row's tile height; returns the next x.
+    int DrawScaled(QPainter& painter, const QImage& image, int x, int y) {
+        constexpr int tileHeight = kRowHeight - 20;
+        if (image.isNull()) return x + tileHeight * 2 / 3;
+        const QImage scaled = image.scaledToHeight(tileHeight, Qt::SmoothTransformation);
+        painter.drawImage(x, y + 6, scaled);
+        return x + scaled.width();
+    }
+
+    int DrawMeld(QPainter& painter, const WinMeld& meld, int x, int y) {
+        const int count = meld.kind >= kMeldKindConcealedKong ? 4 : 3;
+        for (int i = 0; i < count; ++i) {
+            int tile = meld.tile;
+            if (meld.kind == 1) tile += i;  // a chow is named by its lowest tile
+            const QImage face = meld.kind == kMeldKindConcealedKong ? MeldBack(sharedFolder_)
+                                                                    : MeldFace(sharedFolder_, tile);
+            x = DrawScaled(painter, face, x, y);
+        }
+        return x;
+    }
+
+    QString sharedFolder_;
+    std::optional<WinRecord> record_;
+    std::array<std::string, 4> names_;
+};
+
+frmHuPaiResult::frmHuPaiResult(QString sharedFolder, QWidget* owner)
+    : QDialog(owner),
+      sharedFolder_(std::move(sharedFolder)),
+      hands_(std::make_unique<WinnerHandsView>(sharedFolder_, this)),
+      closeButton_(FromUtf8(CloseButtonCaption(kWinResultSeconds)), this) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* layout = new QVBoxLayout(this);
+    QFont headerFont = winnerLine_.font();
+    headerFont.setPointSize(headerFont.pointSize() + 3);
+    headerFont.setBold(true);
+    winnerLine_.setFont(headerFont);
+    winnerLine_.setStyleSheet(QStringLiteral("color: #b01010"));
+    layout->addWidget(&winnerLine_);
+    layout->addWidget(&discarderLine_);
+    layout->addWidget(hands_.get());
+    // The score marks "Ⅹ" and "┼" are blank in some CJK fonts: take symbols
+    // from DejaVu Sans and Chinese from the CJK font.
+    QFont listFont = resultList_.font();
+    listFont.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")});
+    resultList_.setFont(listFont);
+    resultList_.setColumnCount(4);
+    QStringList titles;
+    for (const char* title : kWinResultColumns) titles << QString::fromUtf8(title);
+    resultList_.setHorizontalHeaderLabels(titles);
+    resultList_.setRowCount(4);
+    resultList_.verticalHeader()->hide();
+    resultList_.horizontalHeader()->setStretchLastSection(true);
+    resultList_.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    resultList_.setColumnWidth(0, 110);
+    resultList_.setColumnWidth(1, 80);
+    resultList_.setColumnWidth(2, 80);
+    resultList_.setMinimumWidth(620);
+    resultList_.verticalHeader()->setDefaultSectionSize(28);
+    resultList_.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    resultList_.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    resultList_.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    resultList_.setFixedHeight(4 * 28 + resultList_.horizontalHeader()->sizeHint().height() +
+                               2 * resultList_.frameWidth());
+    layout->addWidget(&resultList_);
+    layout->addWidget(&closeButton_, 0, Qt::AlignHCenter);
+    connect(&closeButton_, &QPushButton::clicked, this, &QDialog::close);
+    closeTimer_.setInterval(1000);
+    connect(&closeTimer_, &QTimer::timeout, this, &frmHuPaiResult::OnTimerTick);
+    resize(760, 420);
+}
+
+frmHuPaiResult::~frmHuPaiResult() = default;
+
+bool frmHuPaiResult::ProcessHuResultData(std::span<const std::uint8_t> message,
+                                         std::size_t lastIndex, const std::string& gameTitle,
+                                         const std::array<std::string, 4>& playerNames) {
+    const auto record = DecodeWinRecord(message.first(std::min(message.size(), lastIndex + 1)));
+    if (!record) return false;
+    const WinHeader header = BuildWinHeader(*record, gameTitle, playerNames);
+    setWindowTitle(FromUtf8(header.caption));
+    winnerLine_.setText(FromUtf8(header.winnerLine));
+    discarderLine_.setText(FromUtf8(header.discarderLine));
+    const auto items = BuildItemTexts(*record);
+    for (int chair = 0; chair < 4; ++chair) {
+        resultList_.setItem(chair, 0, new QTableWidgetItem(FromUtf8(playerNames[chair])));
+        resultList_.setItem(chair, 1,
+                            new QTableWidgetItem(QString::number(record->actualScore[chair])));
+        resultList_.setItem(chair, 2,
+                            new QTableWidgetItem(QString::number(record->dueScore[chair])));
+        resultList_.setItem(chair, 3, new QTableWidgetItem(FromUtf8(items[chair])));
+    }
+    hands_->SetRecord(*record, playerNames);
+    adjustSize();
+    secondsLeft_ = kWinResultSeconds;
+    closeTimer_.start();
+    return true;
+}
+
+void frmHuPaiResult::OnTimerTick() {
+    --secondsLeft_;
+    closeButton_.setText(FromUtf8(CloseButtonCaption(secondsLeft_)));
+    if (secondsLeft_ <= 0) {
+        closeTimer_.stop();
+        close();
+    }
+}
+
+}  // namespace qira::play

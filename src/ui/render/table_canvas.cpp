@@ -1,0 +1,693 @@
+#include "ui/render/table_canvas.h"
+
+#include <QFont>
+#include <QPainter>
+#include <algorithm>
+
+#include "render/resources.h"
+
+namespace qira::render {
+namespace {
+
+constexpr int kUp = 0;
+constexpr int kLeft = 1;
+constexpr int kDown = 2;
+constexpr int kRight = 3;
+constexpr std::uint8_t kSideBetPhase = 10;
+constexpr int kRaiseHeight = 10;
+
+bool IsChair(int chair) {
+    return chair >= 0 && chair < 4;
+}
+
+QPoint ToQt(Point p) {
+    return {p.x, p.y};
+}
+
+constexpr std::array<std::string_view, 4> kWallFiles = {
+    "ResMj\\PaiBack\\Up_Wall.bmp", "ResMj\\PaiBack\\Left_Wall.bmp", "ResMj\\PaiBack\\Down_Wall.bmp",
+    "ResMj\\PaiBack\\Right_Wall.bmp"};
+
+constexpr std::string_view kNetBreakPicture = "Res\\NetBreak.ico";
+constexpr std::string_view kHandUpPicture = "Res\\HandUp.ico";
+
+QFont NameFont() {
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(12);
+    return font;
+}
+
+}  // namespace
+
+std::vector<QString> BreakSideName(const QString& name) {
+    std::vector<QString> lines;
+    QString line;
+    int count = 0;
+    for (const QChar c : name) {
+        line += c;
+        count += (c.unicode() & 0xFF00) != 0 ? 2 : 1;
+        if (count >= 8) {
+            lines.push_back(line);
+            line.clear();
+            count = 0;
+        }
+    }
+    if (!line.isEmpty()) lines.push_back(line);
+    return lines;
+}
+
+TableCanvas::TableCanvas() {
+    layout_ = ComputeTableLayout(FitGameArea({}), {});
+    canvas_ = QImage(layout_.area.width, layout_.area.height, QImage::Format_RGB32);
+    canvas_.fill(kTableBackColour);
+}
+
+bool TableCanvas::Resize(Size frameInner, Size windowInner) {
+    const Size area = FitGameArea(frameInner);
+    layout_ = ComputeTableLayout(area, windowInner);
+    const bool shrank = area.width < previousArea_.width || area.height < previousArea_.height;
+    const bool grew = area.width > canvas_.width() || area.height > canvas_.height();
+    if (area.width != canvas_.width() || area.height != canvas_.height()) {
+        canvas_ = QImage(area.width, area.height, QImage::Format_RGB32);
+        canvas_.fill(kTableBackColour);
+    }
+    previousArea_ = area;
+    return shrank || grew;
+}
+
+bool TableCanvas::Ready() const {
+    return sources_.table && sources_.globals && sources_.turn && sources_.offer;
+}
+
+int TableCanvas::SeatPosition(play::Chair chair) const {
+    return sources_.globals->bytSeatPos[chair] & 3;
+}
+
+void TableCanvas::Changed() {
+    if (changed_) changed_();
+}
+
+QImage TableCanvas::LoadPicture(ResourceRoot root, std::string_view path) const {
+    if (!sources_.globals) return {};
+    const std::string& folder =
+        root == ResourceRoot::Game ? sources_.globals->strAppPath : sources_.globals->strParentPath;
+    const auto file = FindResourceFile(folder, path);
+    if (!file) return {};
+    QImage image(QString::fromStdString(*file));
+    return image;
+}
+
+bool TableCanvas::DrawPicture(ResourceRoot root, std::string_view path, Point at) {
+    const QImage picture = LoadPicture(root, path);
+    if (picture.isNull()) return false;
+    QPainter painter(&canvas_);
+    painter.drawImage(ToQt(at), picture);
+    return true;
+}
+
+bool TableCanvas::DrawPictureCell(ResourceRoot root, std::string_view path, const QRect& source,
+                                  Point at) {
+    const QImage picture = LoadPicture(root, path);
+    if (picture.isNull()) return false;
+    QPainter painter(&canvas_);
+    painter.drawImage(ToQt(at), picture, source);
+    return true;
+}
+
+bool TableCanvas::DrawMasked(ResourceRoot root, std::string_view path, const QRect& mask,
+                             const QRect& image, Point at) {
+    const QImage picture = LoadPicture(root, path);
+    if (picture.isNull()) return false;
+    const QImage sheet = picture.convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&canvas_);
+    painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    painter.drawImage(ToQt(at), sheet, mask);
+    painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+    painter.drawImage(ToQt(at), sheet, image);
+    return true;
+}
+
+// --- framework ------------------------------------------------------------
+
+void TableCanvas::EraseRect(int x, int y, int width, int height) {
+    QPainter painter(&canvas_);
+    painter.fillRect(QRect(x, y, width + 1, height + 1), kTableBackColour);
+}
+
+void TableCanvas::RestoreCentre(int x, int y, int width, int height) {
+    const Point origin = layout_.CentreOrigin();
+    const QRect centre(origin.x, origin.y, lngCentreWidth, lngCentreHeight);
+    const QRect overlap = centre.intersected(QRect(x, y, width, height));
+    if (overlap.isEmpty()) return;
+    const QImage picture = LoadPicture(ResourceRoot::Game, "Res\\GameBackMid.bmp");
+    if (picture.isNull()) return;
+    QPainter painter(&canvas_);
+    painter.drawImage(overlap.topLeft(), picture, overlap.translated(-origin.x, -origin.y));
+}
+
+void TableCanvas::PaintTable() {
+    if (fullRepaintRunning_) return;
+    fullRepaintRunning_ = true;
+    canvas_.fill(kTableBackColour);
+    PaintBackground();
+    blnPartialPaint_ = false;
+    if (Ready() && !sources_.globals->strViewName.empty()) {
+        for (play::Chair chair = 0; chair < 4; ++chair) {
+            PaintSeatInfo(chair);
+            PaintNetBreak(chair);
+            PaintHandUp(chair);
+            PaintTing(chair);
+            PaintWall(chair);
+            PaintHands(chair);
+            PaintDiscards(chair, true);
+            PaintBetFlag(chair);
+        }
+        PaintZhuang();
+        PaintMoPai();
+        PaintActionBar();
+        if (newest_.visible) ShowNewestDiscard(newest_.chair, newest_.tile);
+        if (!sources_.table->blnHandIdle) PaintWildPanel();
+        for (int i = 0; i < 3; ++i) PaintGameButton(i);
+        PaintStartButton();
+    }
+    blnPartialPaint_ = true;
+    fullRepaintRunning_ = false;
+    Changed();
+}
+
+void TableCanvas::PaintBackground() {
+    const int W = layout_.area.width;
+    const int H = layout_.area.height;
+    QPainter painter(&canvas_);
+    const QImage centre = LoadPicture(ResourceRoot::Game, "Res\\GameBackMid.bmp");
+    if (!centre.isNull()) painter.drawImage(ToQt(layout_.CentreOrigin()), centre);
+    const QImage vertical = LoadPicture(ResourceRoot::Game, "Res\\GameBackVsBian.bmp");
+    if (!vertical.isNull()) {
+        const QImage mirrored = vertical.mirrored(true, false);
+        for (int y = 0; y < H; y += vertical.height()) {
+            painter.drawImage(0, y, mirrored);
+            painter.drawImage(W - vertical.width(), y, vertical);
+        }
+    }
+    const QImage horizontal = LoadPicture(ResourceRoot::Game, "Res\\GameBackHsBian.bmp");
+    if (!horizontal.isNull()) {
+        const QImage mirrored = horizontal.mirrored(false, true);
+        for (int x = 0; x < W; x += horizontal.width()) {
+            painter.drawImage(x, 0, horizontal);
+            painter.drawImage(x, H - horizontal.height(), mirrored);
+        }
+    }
+    const QImage corner = LoadPicture(ResourceRoot::Game, "Res\\GameBackJiao.bmp");
+    if (!corner.isNull()) {
+        const int w = corner.width();
+        const int h = corner.height();
+        painter.drawImage(W - w, 0, corner);
+        painter.drawImage(0, 0, corner.mirrored(true, false));
+        painter.drawImage(W - w, H - h, corner.mirrored(false, true));
+        painter.drawImage(0, H - h, corner.mirrored(true, true));
+    }
+}
+
+// --- seats and marks --------------------------------------------------------
+
+void TableCanvas::DrawName(int position, const QString& name) {
+    QPainter painter(&canvas_);
+    painter.setFont(NameFont());
+    painter.setPen(Qt::white);
+    const Point at = layout_.ptUserName[static_cast<std::size_t>(position)];
+    const int lineHeight = 12;
+    if (position == kUp || position == kDown) {
+        painter.drawText(QRect(at.x, at.y, 400, lineHeight + 4), Qt::AlignLeft | Qt::AlignTop,
+                         name);
+        return;
+    }
+    const auto lines = BreakSideName(name);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        painter.drawText(QRect(at.x, at.y + lineHeight * static_cast<int>(i), 100, lineHeight + 4),
+                         Qt::AlignLeft | Qt::AlignTop, lines[i]);
+}
+
+void TableCanvas::PaintSeatInfo(play::Chair chair) {
+    if (!Ready() || !IsChair(chair)) return;
+    const int s = SeatPosition(chair);
+    const auto& seat = sources_.table->Seats[chair];
+    const Point pic = layout_.ptUserPic[static_cast<std::size_t>(s)];
+    if (seat.strPlayerName.empty()) {
+        if (!blnPartialPaint_) return;
+        if (s == kLeft || s == kRight) {
+            const Point name = layout_.ptUserName[static_cast<std::size_t>(s)];
+            EraseRect(std::min(name.x, pic.x) - 1, pic.y - 1, 49, 90);
+        } else {
+            EraseRect(pic.x - 1, pic.y - 1, 150, 36);
+        }
+        Changed();
+        return;
+    }
+    DrawPicture(ResourceRoot::Shared, PortraitPath(seat.lngPlayerKey), pic);
+    DrawName(s, QString::fromStdString(seat.strPlayerName));
+    Changed();
+}
+
+void TableCanvas::PaintNetBreak(play::Chair chair) {
+    if (!Ready() || !IsChair(chair)) return;
+    const Point at = layout_.ptNetBreak[static_cast<std::size_t>(SeatPosition(chair))];
+    if (sources_.table->Seats[chair].blnUserFlag)
+        DrawPicture(ResourceRoot::Game, kNetBreakPicture, at);
+    else if (blnPartialPaint_)
+        EraseRect(at.x - 1, at.y - 1, 34, 34);
+    Changed();
+}
+
+void TableCanvas::PaintHandUp(play::Chair chair) {
+    if (!Ready() || !IsChair(chair)) return;
+    const Point at = layout_.ptHandUp[static_cast<std::size_t>(SeatPosition(chair))];
+    if (sources_.table->Seats[chair].blnReady) {
+        DrawPicture(ResourceRoot::Game, kHandUpPicture, at);
+    } else if (blnPartialPaint_) {
+        EraseRect(at.x - 1, at.y - 1, 34, 34);
+        RestoreCentre(at.x - 1, at.y - 1, 35, 35);
+    }
+    Changed();
+}
+
+void TableCanvas::PaintTing(play::Chair chair) {
+    if (!Ready() || !IsChair(chair) || sources_.table->Seats[chair].bytTing == 0) return;
+    const int s = SeatPosition(chair);
+    DrawPicture(
+        ResourceRoot::Shared,
+        s == kLeft || s == kRight ? "ResMj\\Other\\LR_Ting.bmp" : "ResMj\\Other\\UD_Ting.bmp",
+        layout_.ptTing[static_cast<std::size_t>(s)]);
+    Changed();
+}
+
+void TableCanvas::PaintZhuang() {
+    if (!Ready() || !IsChair(sources_.table->bytDealerChair)) return;
+    DrawPicture(
+        ResourceRoot::Shared, "ResMj\\Other\\Zhuang.ico",
+        layout_.ptZhuang[static_cast<std::size_t>(SeatPosition(sources_.table->bytDealerChair))]);
+    Changed();
+}
+
+void TableCanvas::PaintBetFlag(play::Chair chair) {
+    if (!Ready() || !IsChair(chair) || sources_.table->blnHandIdle) return;
+    const int choice = sources_.table->Seats[chair].bytBetChoice;
+    if (choice >= 4) return;
+    const int s = SeatPosition(chair);
+    const Point at = layout_.ptBetFlag[static_cast<std::size_t>(s)];
+    if (s == kUp || s == kDown)
+        DrawPictureCell(ResourceRoot::Game, "Res\\UserPgFlagS.bmp", QRect(56 * choice, 0, 56, 34),
+                        at);
+    else
+        DrawPictureCell(ResourceRoot::Game, "Res\\UserPgFlagC.bmp", QRect(0, 56 * choice, 34, 56),
+                        at);
+    Changed();
+}
+
+void TableCanvas::PaintWildPanel() {
+    if (!Ready()) return;
+    DrawPicture(ResourceRoot::Game, "Res\\HunQiang.bmp", {10, 10});
+    if (const auto face = TileFacePath(TileFaceSet::DownOut, sources_.table->bytWildTile))
+        DrawPicture(ResourceRoot::Shared, *face, {76, 21});
+    Changed();
+}
+
+// --- walls ----------------------------------------------------------------
+
+void TableCanvas::PaintWallSegment(int position, int first, int last) {
+    if (blnPartialPaint_) {
+        const Point at = WallEraseOrigin(layout_, position);
+        const Size size = WallEraseSize(position);
+        EraseRect(at.x, at.y, size.width, size.height);
+        RestoreCentre(at.x, at.y, size.width + 1, size.height + 1);
+    }
+    const QImage tile =
+        LoadPicture(ResourceRoot::Shared, kWallFiles[static_cast<std::size_t>(position & 3)]);
+    if (!tile.isNull()) {
+        QPainter painter(&canvas_);
+        for (const Point at : WallTilePlaces(layout_, position, first, last))
+            painter.drawImage(ToQt(at), tile);
+    }
+    Changed();
+}
+
+void TableCanvas::PaintWall(play::Chair chair) {
+    if (!Ready() || !IsChair(chair)) return;
+    const auto& seat = sources_.table->Seats[chair];
+    PaintWallSegment(SeatPosition(chair), seat.lngWallHead, seat.lngWallTail);
+}
+
+void TableCanvas::PaintFullWalls() {
+    for (int position = 0; position < 4; ++position) PaintWallSegment(position, 0, 33);
+}
+
+// --- hands and melds -----------------------------------------------------------
+
+void TableCanvas::PaintTileFace(int tile, Point at, int position) {
+    if (const auto face = TileFacePath(MeldFaceSet(position), tile))
+        DrawPicture(ResourceRoot::Shared, *face, at);
+}
+
+void TableCanvas::PaintMeld(int position, const rules::MeldRecord& meld, Point origin) {
+    const int tile = meld.bytTile;
+    if (tile >= 39) return;
+    const bool chow = meld.bytKind == rules::MeldKind::Chow;
+    const bool kong = meld.bytKind == rules::MeldKind::ConcealedKong ||
+                      meld.bytKind == rules::MeldKind::ExposedKong;
+    const auto places = MeldTilePlaces(position, kong, origin);
+    for (std::size_t i = 0; i < 3; ++i) {
+        int code = tile;
+        if (chow)
+            code = position == kRight ? tile + 2 - static_cast<int>(i) : tile + static_cast<int>(i);
+        if (meld.bytKind == rules::MeldKind::ConcealedKong)
+            DrawPicture(ResourceRoot::Shared, TileBackPath(BackKind::MeldBack, position),
+                        places[i]);
+        else
+            PaintTileFace(code, places[i], position);
+    }
+    if (kong) PaintTileFace(tile, places[3], position);
+    if (IsChair(meld.bytSource)) {
+        const int arrow = SeatPosition(meld.bytSource);
+        DrawMasked(ResourceRoot::Game, "Res\\Arrow.bmp", QRect(9 * arrow, 9, 9, 9),
+                   QRect(9 * arrow, 0, 9, 9), MeldArrowPlace(position, kong, origin));
+    }
+}
+
+void TableCanvas::PaintHands(play::Chair chair) {
+    if (!Ready() || !IsChair(chair) || sources_.table->blnHandIdle) return;
+    const int s = SeatPosition(chair);
+    const auto& melds = sources_.table->Seats[chair].Melds;
+    const int n = static_cast<int>(melds.size());
+    if (s == kDown) FitLocalHandArea(layout_, n);
+    if (blnPartialPaint_) {
+        const Point at = HandEraseOrigin(layout_, s);
+        const Size size = HandEraseSize(s);
+        EraseRect(at.x, at.y, size.width, size.height);
+        RestoreCentre(at.x, at.y, size.width + 1, size.height + 1);
+    }
+    const std::string back = TileBackPath(BackKind::Hand, s);
+    const auto backs = HandBackPlaces(layout_, s, n);
+    auto drawBacks = [&] {
+        const QImage picture = LoadPicture(ResourceRoot::Shared, back);
+        if (picture.isNull()) return;
+        QPainter painter(&canvas_);
+        for (const Point at : backs) painter.drawImage(ToQt(at), picture);
+    };
+    auto drawMelds = [&] {
+        // Up and right draw the last made first, so that nearer melds overlap.
+        const bool lastFirst = s == kUp || s == kRight;
+        for (int k = 0; k < n; ++k) {
+            const int i = lastFirst ? n - 1 - k : k;
+            PaintMeld(s, melds[static_cast<std::size_t>(i)], MeldOrigin(layout_, s, i, n));
+        }
+    };
+    if (s == kLeft) {
+        drawMelds();
+        drawBacks();
+    } else if (s == kDown) {
+        drawMelds();
+        PaintLocalHand();
+    } else {
+        drawBacks();
+        drawMelds();
+    }
+    Changed();
+}
+
+void TableCanvas::DrawLocalHandTile(int index, Point at) {
+    const auto& hand = sources_.table->bytMyHand;
+    if (index < 1 || index > static_cast<int>(hand.size())) return;
+    if (sources_.table->bytHandVisible != 0) {
+        if (const auto face =
+                TileFacePath(TileFaceSet::DownShou, hand[static_cast<std::size_t>(index - 1)]))
+            DrawPicture(ResourceRoot::Shared, *face, at);
+    } else {
+        DrawPicture(ResourceRoot::Shared, kLocalHandBack, at);
+    }
+}
+
+void TableCanvas::PaintLocalHand() {
+    if (!Ready() || sources_.table->bytTurnPhase == kSideBetPhase) return;
+    const int n = static_cast<int>(sources_.table->bytMyHand.size());
+    const int m = static_cast<int>(sources_.table->MyMelds().size());
+    const std::int32_t top = layout_.ptShouPai[kDown].y;
+    if (blnPartialPaint_) {
+        // A hand that just shrank (a discard, a meld) must not leave its old
+        // last tile behind: clear from the new end to the end of the hand area.
+        const std::int32_t end =
+            n > 0 ? LocalHandTileX(layout_, n, n, m) + 44 : layout_.ptShouPai[kDown].x + m * 3 * 44;
+        const std::int32_t areaEnd = HandEraseOrigin(layout_, kDown).x + HandEraseSize(kDown).width;
+        if (areaEnd > end) EraseRect(end, top - kRaiseHeight, areaEnd - end, 70 + kRaiseHeight);
+        // The strip a raised tile stands in; the raised tile is drawn again below.
+        const std::int32_t left = layout_.ptShouPai[kDown].x + m * 3 * 44;
+        if (end > left) EraseRect(left, top - kRaiseHeight, end - left - 1, kRaiseHeight - 1);
+    }
+    for (int i = 1; i <= n; ++i) DrawLocalHandTile(i, {LocalHandTileX(layout_, i, n, m), top});
+    if (blnPartialPaint_ && raisedTile_ > n) raisedTile_ = -1;
+    if (blnPartialPaint_ && raisedTile_ > 0) {
+        const std::int32_t x = LocalHandTileX(layout_, raisedTile_, n, m);
+        EraseRect(x, top, 43, 70);
+        DrawLocalHandTile(raisedTile_, {x, top - kRaiseHeight});
+    }
+    Changed();
+}
+
+Point TableCanvas::ClockPlaceForTag(int tag) const {
+    if (!Ready() || !IsChair(tag)) return ClockPlace(layout_, -1);
+    return ClockPlace(layout_, SeatPosition(static_cast<play::Chair>(tag)));
+}
+
+int TableCanvas::HandCount() const {
+    return Ready() ? static_cast<int>(sources_.table->bytMyHand.size()) : 0;
+}
+
+int TableCanvas::LocalMeldCount() const {
+    return Ready() ? static_cast<int>(sources_.table->MyMelds().size()) : 0;
+}
+
+void TableCanvas::RaiseTile(int index) {
+    if (!Ready() || sources_.table->bytTurnPhase == kSideBetPhase || index == raisedTile_) return;
+    LowerTile();
+    const int n = static_cast<int>(sources_.table->bytMyHand.size());
+    const int m = static_cast<int>(sources_.table->MyMelds().size());
+    if (index < 1 || index > n) return;
+    const std::int32_t x = LocalHandTileX(layout_, index, n, m);
+    const std::int32_t top = layout_.ptShouPai[kDown].y;
+    EraseRect(x, top, 43, 70);
+    DrawLocalHandTile(index, {x, top - kRaiseHeight});
+    raisedTile_ = index;
+    Changed();
+}
+
+void TableCanvas::LowerTile() {
+    if (!Ready() || sources_.table->bytTurnPhase == kSideBetPhase || raisedTile_ <= 0) return;
+    const int n = static_cast<int>(sources_.table->bytMyHand.size());
+    const int m = static_cast<int>(sources_.table->MyMelds().size());
+    const std::int32_t x = LocalHandTileX(layout_, raisedTile_, n, m);
+    const std::int32_t top = layout_.ptShouPai[kDown].y;
+    EraseRect(x, top - kRaiseHeight, 43, 80);
+    DrawLocalHandTile(raisedTile_, {x, top});
+    raisedTile_ = -1;
+    Changed();
+}
+
+void TableCanvas::PaintMoPai() {
+    if (!Ready()) return;
+    const play::Chair drawer = sources_.turn->bytDrawnTileSeat;
+    if (IsChair(drawer)) {
+        const int s = SeatPosition(drawer);
+        if (s != kDown)
+            DrawPicture(ResourceRoot::Shared, TileBackPath(BackKind::Hand, s),
+                        layout_.ptMoPai[static_cast<std::size_t>(s)]);
+    } else if (blnPartialPaint_) {
+        for (const int s : {kUp, kLeft, kRight}) {
+            const Point at = layout_.ptMoPai[static_cast<std::size_t>(s)];
+            const Size size = szShouPai[static_cast<std::size_t>(s)];
+            EraseRect(at.x, at.y, size.width, size.height);
+        }
+    }
+    Changed();
+}
+
+// --- discards ----------------------------------------------------------------
+
+void TableCanvas::PaintDiscards(play::Chair chair, bool drawAll) {
+    if (!Ready() || !IsChair(chair)) return;
+    const int s = SeatPosition(chair);
+    const auto& discards = sources_.table->Seats[chair].Discards;
+    const int count = static_cast<int>(discards.size());
+    for (int i = 0; i < count; ++i) {
+        if (!drawAll && i != count - 1) continue;
+        const auto slot = DiscardPlace(layout_, s, i);
+        if (!slot) continue;
+        const auto face = TileFacePath(DiscardFaceSet(s), discards[static_cast<std::size_t>(i)]);
+        if (!face) continue;
+        DrawPictureCell(ResourceRoot::Shared, *face,
+                        QRect(0, 0, slot->visible.width, slot->visible.height), slot->at);
+    }
+    Changed();
+}
+
+void TableCanvas::ShowNewestDiscard(play::Chair chair, play::Tile tile) {
+    if (!Ready() || !IsChair(chair)) return;
+    const int s = SeatPosition(chair);
+    const auto& discards = sources_.table->Seats[chair].Discards;
+    if (discards.empty()) return;
+    const auto slot = DiscardPlace(layout_, s, static_cast<int>(discards.size()) - 1);
+    if (!slot) return;
+    const Size size = szOutPai[static_cast<std::size_t>(s)];
+    newest_.visible = false;
+    newest_.rect = QRect(slot->at.x - 3, slot->at.y - 3, size.width + 6, size.height + 6);
+    newest_.picture = QImage(newest_.rect.size(), QImage::Format_RGB32);
+    newest_.picture.fill(kTableBackColour);
+    if (const auto face = TileFacePath(DiscardFaceSet(s), tile)) {
+        const QImage picture = LoadPicture(ResourceRoot::Shared, *face);
+        QPainter painter(&newest_.picture);
+        if (!picture.isNull()) painter.drawImage(3, 3, picture);
+    }
+    newest_.chair = chair;
+    newest_.tile = tile;
+    newest_.tag = std::to_string(chair) + std::to_string(tile);
+    newest_.visible = true;
+    PaintNewestDiscardFrame(false);
+}
+
+void TableCanvas::HideNewestDiscard() {
+    newest_.visible = false;
+    Changed();
+}
+
+void TableCanvas::PaintNewestDiscardFrame(bool alternateLook) {
+    if (!newest_.visible || newest_.picture.isNull()) return;
+    const QColor outer = alternateLook ? QColor(0, 255, 0) : QColor(255, 0, 0);
+    const QColor inner = alternateLook ? QColor(255, 0, 255) : QColor(0, 255, 0);
+    QPainter painter(&newest_.picture);
+    const QRect box(0, 0, newest_.picture.width() - 1, newest_.picture.height() - 1);
+    painter.setPen(outer);
+    painter.drawRect(box);
+    painter.drawRect(box.adjusted(4, 4, -4, -4));
+    painter.setPen(inner);
+    for (int inset = 1; inset <= 3; ++inset)
+        painter.drawRect(box.adjusted(inset, inset, -inset, -inset));
+    Changed();
+}
+
+// The turn is shown by the clock standing at the seat; the table itself
+// carries no extra mark.
+void TableCanvas::ShowTurnHighlight(play::Chair) {}
+void TableCanvas::ClearTurnHighlight() {}
+
+void TableCanvas::DrawOverlays(QPainter& painter) const {
+    if (newest_.visible && !newest_.picture.isNull())
+        painter.drawImage(newest_.rect.topLeft(), newest_.picture);
+    if (!die_.isNull()) painter.drawImage(DieRect().topLeft(), die_);
+}
+
+QImage TableCanvas::ComposeFrame() const {
+    QImage frame = canvas_.copy();
+    QPainter painter(&frame);
+    DrawOverlays(painter);
+    return frame;
+}
+
+QRect TableCanvas::DieRect() const {
+    return {(layout_.area.width - 32) / 2, (layout_.area.height - 32) / 2, 32, 32};
+}
+
+void TableCanvas::ShowDie(const QImage& face) {
+    die_ = face.scaled(32, 32);
+    Changed();
+}
+
+void TableCanvas::HideDie() {
+    die_ = QImage();
+    Changed();
+}
+
+// --- buttons -------------------------------------------------------------------
+
+void TableCanvas::PaintActionBar() {
+    if (!Ready()) return;
+    const Point bar = layout_.ptActionBar;
+    for (int i = 0; i < 5; ++i) {
+        const bool available = sources_.offer->bytActionButtons[static_cast<std::size_t>(i)] == 1;
+        DrawPictureCell(ResourceRoot::Game, "Res\\But.bmp",
+                        QRect(kActionButtonWidth * i, available ? 0 : kActionButtonHeight,
+                              kActionButtonWidth, kActionButtonHeight),
+                        {bar.x + kActionButtonWidth * i, bar.y});
+    }
+    Changed();
+}
+
+std::uint8_t TableCanvas::GameButtonState(int index) const {
+    if (!Ready() || index < 0 || index > 2) return 0;
+    const std::uint8_t state = sources_.table->bytBetButtonStates[static_cast<std::size_t>(index)];
+    return state == 1 && index == hoveredGameButton_ ? 2 : state;
+}
+
+void TableCanvas::SetHoveredGameButton(int index) {
+    if (index == hoveredGameButton_) return;
+    const int previous = hoveredGameButton_;
+    hoveredGameButton_ = index;
+    if (previous >= 0) PaintGameButton(previous);
+    if (index >= 0) PaintGameButton(index);
+}
+
+std::uint8_t TableCanvas::StartButtonState() const {
+    if (!Ready()) return 0;
+    const std::uint8_t state = sources_.table->bytStartButtonState;
+    return state == 1 && startHovered_ ? 2 : state;
+}
+
+void TableCanvas::SetStartButtonHovered(bool hovered) {
+    if (hovered == startHovered_) return;
+    startHovered_ = hovered;
+    PaintStartButton();
+}
+
+void TableCanvas::PaintGameButton(int index) {
+    if (!Ready() || index < 0 || index > 2) return;
+    const int state = GameButtonState(index);
+    if (state < 1 || state > 3) return;
+    const Point first = layout_.ptGameBut;
+    DrawMasked(ResourceRoot::Game, "Res\\GameBut.bmp", QRect(486, 0, 54, 35),
+               QRect((state - 1) * 162 + 54 * index, 0, 54, 35),
+               {first.x + kGameButtonSpacing * index, first.y});
+    Changed();
+}
+
+void TableCanvas::PaintGameButtons() {
+    if (!Ready()) return;
+    if (sources_.table->bytBetButtonStates[0] == 0) {
+        hoveredGameButton_ = -1;
+        const Point first = layout_.ptGameBut;
+        EraseRect(first.x - 1, first.y - 1, 180, 37);
+        RestoreCentre(first.x - 1, first.y - 1, 181, 38);
+        Changed();
+        return;
+    }
+    for (int i = 0; i < 3; ++i) PaintGameButton(i);
+}
+
+void TableCanvas::PaintStartButton() {
+    if (!Ready()) return;
+    const int state = StartButtonState();
+    if (state != 1 && state != 2) return;
+    DrawPictureCell(ResourceRoot::Game, "Res\\Start.bmp",
+                    QRect((state - 1) * kStartButtonSide, 0, kStartButtonSide, kStartButtonSide),
+                    layout_.ptStartBut);
+    Changed();
+}
+
+void TableCanvas::UpdateStartButton() {
+    if (!Ready()) return;
+    if (sources_.table->bytStartButtonState != 0) {
+        PaintStartButton();
+        return;
+    }
+    startHovered_ = false;
+    const Point at = layout_.ptStartBut;
+    EraseRect(at.x, at.y, kStartButtonSide, kStartButtonSide);
+    Changed();
+}
+
+}  // namespace qira::render

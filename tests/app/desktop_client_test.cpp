@@ -1,0 +1,206 @@
+// The whole desktop client over its real widgets and a real session, fed the
+// server's messages by hand; requests are recorded instead of sent.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+
+#include "app/desktop_client.h"
+#include "net/packet.h"
+#include "ui/dialogs/frm_msg.h"
+
+namespace qira::app {
+namespace {
+
+using net::Bytes;
+
+Bytes Text(std::uint8_t mainType, std::uint8_t subType, std::string_view body) {
+    return net::BuildTextPacket(mainType, subType, body).value();
+}
+
+std::string Record(const std::string& name, int chair, const std::string& watched = "") {
+    return net::JoinFields({name, "1001", "250", "150", watched, "10", "50", "0", "5", "5", "0",
+                            "0", "3", std::to_string(chair), "0", "0"});
+}
+
+// A new hand with chair 0 dealing and side bets to choose (phase 10).
+Bytes NewHand() {
+    Bytes message(29, 0);
+    message[0] = 17;
+    message[3] = 5;
+    message[12] = 4;
+    message[14] = 3;
+    message[16] = 10;
+    for (int chair = 0; chair < 4; ++chair) message[19 + 2 * chair] = 33;
+    message[26] = 34;
+    message[27] = 33;
+    return message;
+}
+
+class DesktopClientTest : public ::testing::Test {
+protected:
+    DesktopClientTest() : client(Globals(), Options(sent)) {
+        client.preferences() = dialogs::UserSet{};
+        client.messageBoxes().SetTickInterval(2);
+        client.window().setGeometry(0, 0, 1280, 800);
+        client.window().show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&client.window()));
+    }
+    ~DesktopClientTest() override { client.window().UnloadMainWindow(); }
+
+    static launch::ClientGlobals Globals() {
+        launch::ClientGlobals globals;
+        globals.launch.strGameTitle = "Qira麻将";
+        globals.launch.strUserName = "张三";
+        globals.launch.strLevelInfo = "长工_100`短工_200";
+        globals.ResetGlobals(launch::ExecutableFolder());
+        return globals;
+    }
+    static DesktopClient::Options Options(std::vector<Bytes>& sent) {
+        DesktopClient::Options options;
+        options.send = [&sent](std::span<const std::uint8_t> message) {
+            sent.emplace_back(message.begin(), message.end());
+        };
+        options.wait = [](int) {};
+        return options;
+    }
+
+    void Feed(const Bytes& message) { client.session().OnMessage(message); }
+
+    // The table of 张三 (chair 0), 李四, 王五 and 赵六, viewed by `viewName`,
+    // waiting for the first hand.
+    void EnterTable(const std::string& viewName, bool withOnlooker = false) {
+        Feed(Text(130, 3, net::JoinFields({"张三", viewName})));
+        std::string list = Record(viewName == "张三" ? "张三" : viewName, 0) + "\n" +
+                           Record("李四", 1) + "\n" + Record("王五", 2) + "\n" + Record("赵六", 3);
+        if (withOnlooker) list += "\n" + Record("张三", 0, viewName);
+        Feed(Text(130, 2, list));
+        Feed(Text(111, 0, "a`b`c`0`d`0`0"));
+    }
+
+    // Closes the window the way the user does, answering a question (if one
+    // comes) by the button `answer`, or by its countdown when `answer` is -1.
+    bool UserCloses(int answer, bool* asked) {
+        *asked = false;
+        QTimer::singleShot(0, [&] {
+            dialogs::frmMsg* box = client.messageBoxes().Window(0);
+            if (!box) return;
+            *asked = true;
+            EXPECT_EQ(
+                box->labNote.text(),
+                QStringLiteral("大伙正在游戏，如果你现在退出是很不道德的，并且系统会算你逃跑！"
+                               "你是否强退？"));
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("系统提示"));
+            if (answer >= 0) box->cmdUser[static_cast<std::size_t>(answer)].click();
+        });
+        client.window().close();
+        QApplication::processEvents();
+        return !client.window().isVisible();
+    }
+
+    std::vector<Bytes> sent;
+    DesktopClient client;
+};
+
+TEST_F(DesktopClientTest, UserListShowsTheTableAndSeatsThePlayers) {
+    EnterTable("张三");
+    auto& list = client.window().lstUser();
+    ASSERT_EQ(list.view().topLevelItemCount(), 4);
+    EXPECT_EQ(list.view().topLevelItem(0)->text(0), QStringLiteral("张三"));
+    EXPECT_EQ(list.view().topLevelItem(3)->text(0), QStringLiteral("赵六"));
+    EXPECT_EQ(client.session().table().Seats[2].strPlayerName, "王五");
+    EXPECT_EQ(client.window().TivChat().Targets(),
+              (std::vector<std::string>{"所有人", "张三", "李四", "王五", "赵六"}));
+
+    // A plain click on a user makes him the chat target.
+    QTreeWidgetItem* wang = list.view().topLevelItem(2);
+    const QRect row = list.view().visualItemRect(wang);
+    QTest::mouseClick(list.view().viewport(), Qt::LeftButton, {}, QPoint(20, row.center().y()));
+    EXPECT_EQ(client.window().TivChat().CurrentTarget(), "王五");
+}
+
+TEST_F(DesktopClientTest, ChatTravelsBothWays) {
+    EnterTable("张三");
+    sent.clear();
+    auto& chat = client.window().TivChat();
+    chat.input().insert(QStringLiteral("大家好"));
+    QTest::keyClick(&chat.input(), Qt::Key_Return);
+    ASSERT_EQ(sent.size(), 1u);
+    ASSERT_FALSE(sent[0].empty());
+    EXPECT_EQ(sent[0][0], 1);
+    const auto fields = net::SplitFields(net::DecodeBody(sent[0], 1));
+    ASSERT_EQ(fields.size(), 10u);
+    EXPECT_EQ(fields[2], "张三");
+    EXPECT_EQ(fields[9], "大家好");
+
+    // The server relays a line of 李四 to everybody.
+    Bytes relayed;
+    const std::uint8_t header[] = {1};
+    ASSERT_TRUE(net::BuildPacket(net::JoinFields({"所有人", "0", "李四", "所有人", "#0000FF",
+                                                  "宋体", "10", "0", "0", "快点出牌"}),
+                                 relayed, 1, header));
+    Feed(relayed);
+    EXPECT_TRUE(chat.lines().document()->toPlainText().contains(
+        QStringLiteral("李四 对 所有人 说：快点出牌")));
+    Feed(Text(108, 3, "李四"));
+    EXPECT_TRUE(
+        chat.lines().document()->toPlainText().contains(QStringLiteral("不好，李四 掉线了...")));
+}
+
+TEST_F(DesktopClientTest, PlayerBetweenHandsClosesWithoutAQuestion) {
+    EnterTable("张三");
+    bool asked = false;
+    EXPECT_TRUE(UserCloses(0, &asked));
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(client.session().ended());
+}
+
+TEST_F(DesktopClientTest, PlayerInAHandIsAskedAndCancelOrTheCountdownKeepsTheWindow) {
+    EnterTable("张三");
+    Feed(NewHand());
+    ASSERT_FALSE(client.session().table().blnHandIdle);
+    bool asked = false;
+    EXPECT_FALSE(UserCloses(1, &asked));  // "取消"
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(UserCloses(-1, &asked));  // the countdown answers "取消"
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(client.session().ended());
+
+    EXPECT_TRUE(UserCloses(0, &asked));  // "强退"
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(client.session().ended());
+}
+
+TEST_F(DesktopClientTest, PlayerWhoSwitchedThePromptOffIsNotAsked) {
+    client.preferences().bytQuitPrompt = 0;
+    EnterTable("张三");
+    Feed(NewHand());
+    bool asked = false;
+    EXPECT_TRUE(UserCloses(1, &asked));
+    EXPECT_FALSE(asked);
+}
+
+TEST_F(DesktopClientTest, OnlookerIsNeverAsked) {
+    Feed(Text(130, 3, net::JoinFields({"张三", "李四"})));
+    Feed(Text(130, 2,
+              Record("李四", 1) + "\n" + Record("王五", 2) + "\n" + Record("张三", 0, "李四")));
+    Feed(NewHand());
+    ASSERT_TRUE(client.session().globals().blnIsWatcher);
+    bool asked = false;
+    EXPECT_TRUE(UserCloses(1, &asked));
+    EXPECT_FALSE(asked);
+}
+
+TEST_F(DesktopClientTest, ServerRemovingThePlayerEndsTheProgram) {
+    EnterTable("张三");
+    QSignalSpy unloaded(&client.window(), &FrmGameMain::Unloaded);
+    client.session().OnConnectionEnded();
+    EXPECT_FALSE(client.window().isVisible());
+    EXPECT_EQ(unloaded.count(), 1);
+}
+
+}  // namespace
+}  // namespace qira::app

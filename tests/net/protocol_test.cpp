@@ -1,0 +1,81 @@
+#include "net/protocol.h"
+
+#include <gtest/gtest.h>
+
+#include "net/game_messages.h"
+#include "net/requests.h"
+#include "net/server_messages.h"
+
+namespace qira::net {
+namespace {
+
+TEST(ProtocolNames, ExactRowsWinOverTheirMainTypesCatchAll) {
+    EXPECT_EQ(ClassifyServerMessage(Bytes{28, 0, 1, 3}), ServerMessage::BetChosen);
+    EXPECT_EQ(ClassifyServerMessage(Bytes{28, 1, 1, 3}), ServerMessage::Deal);
+    EXPECT_EQ(ClassifyServerMessage(Bytes{28, 7, 1, 3}), ServerMessage::Deal);
+    EXPECT_EQ(ClassifyServerMessage(Bytes{22, 3, 1, 100, 100}), ServerMessage::Konged);
+    EXPECT_EQ(ClassifyServerMessage(Bytes{22, 4, 1, 5, 9}), ServerMessage::Konged);
+}
+
+TEST(ProtocolNames, UnknownMessagesAreNamedNothing) {
+    EXPECT_EQ(ClassifyServerMessage(Bytes{}), std::nullopt);
+    EXPECT_EQ(ClassifyServerMessage(Bytes{133, 9}), std::nullopt);
+    EXPECT_EQ(ClassifyServerMessage(Bytes{130, 6}), std::nullopt);
+    EXPECT_EQ(ClassifyServerMessage(Bytes{200, 0}), std::nullopt);
+    // An exact row needs its sub byte.
+    EXPECT_EQ(ClassifyServerMessage(Bytes{133}), std::nullopt);
+    EXPECT_EQ(ClassifyRequest(Bytes{24}), Request::Pass);
+}
+
+TEST(ProtocolNames, EveryBuiltMessageIsNamedAsItsBuilder) {
+    using namespace server_messages;
+    const std::pair<Bytes, ServerMessage> built[] = {
+        {TableReset(), ServerMessage::TableReset},
+        {Identity("a", "b"), ServerMessage::Identity},
+        {PlayerDropped("a"), ServerMessage::PlayerDropped},
+        {HandRaised("a", {}, true), ServerMessage::HandRaised},
+        {BetChosen(1, 3), ServerMessage::BetChosen},
+        {Deal(1, 5, {}), ServerMessage::Deal},
+        {Draw(2, 7), ServerMessage::Draw},
+        {Discarded(2, 7, 0, kWireNoChair, 0), ServerMessage::Discarded},
+        {Konged(phase::kExposedKong, 1, 5, 6), ServerMessage::Konged},
+        {MayRobKong(3), ServerMessage::MayRobKong},
+        {DrawnGame(), ServerMessage::DrawnGame},
+        {WatchPermission(true), ServerMessage::WatchPermission},
+        {ItemUsed(1, 2, 3), ServerMessage::ItemUsed},
+    };
+    for (const auto& [bytes, name] : built) EXPECT_EQ(ClassifyServerMessage(bytes), name);
+
+    EXPECT_EQ(ClassifyRequest(requests::Discard(1, 5, 0, 0)), Request::Discard);
+    EXPECT_EQ(ClassifyRequest(requests::Kong(1, phase::kConcealedKong, 5)), Request::Kong);
+    EXPECT_EQ(ClassifyRequest(*requests::RaiseHand("a")), Request::RaiseHand);
+    EXPECT_EQ(ClassifyRequest(*requests::ConfirmSettings("a", {})), Request::ConfirmSettings);
+    EXPECT_EQ(ClassifyRequest(requests::HandStarted()), Request::HandStarted);
+}
+
+TEST(GameMessageDecoders, ReadTheFieldsOrNothingWhenShort) {
+    const auto discard = DecodeDiscard(server_messages::Discarded(2, 7, 1, 3, 9));
+    ASSERT_TRUE(discard);
+    EXPECT_EQ(discard->chair, 2);
+    EXPECT_EQ(discard->tile, 7);
+    EXPECT_EQ(discard->ting, 1);
+    EXPECT_EQ(discard->nextChair, 3);
+    EXPECT_EQ(discard->nextTile, 9);
+    EXPECT_FALSE(DecodeDiscard(Bytes{19, 0, 2, 7, 1, 0, 3}));
+
+    const auto kong = DecodeKong(server_messages::Konged(phase::kConcealedKong, 1, 100, 100));
+    ASSERT_TRUE(kong);
+    EXPECT_EQ(kong->kind, phase::kConcealedKong);
+    EXPECT_EQ(kong->replacement, 100);
+    EXPECT_FALSE(DecodeKong(requests::Kong(1, phase::kExposedKong, 5)));
+    EXPECT_TRUE(DecodeKongRequest(requests::Kong(1, phase::kExposedKong, 5)));
+
+    const auto draw = DecodeChairTile(server_messages::Draw(2, 7));
+    ASSERT_TRUE(draw);
+    EXPECT_EQ(draw->chair, 2);
+    EXPECT_EQ(draw->tile, 7);
+    EXPECT_FALSE(DecodeChairTile(Bytes{25, 0, 2}));
+}
+
+}  // namespace
+}  // namespace qira::net

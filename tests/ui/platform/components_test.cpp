@@ -1,0 +1,264 @@
+// The outside components driven as widgets, offscreen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextDocument>
+
+#include "launch/globals.h"
+#include "ui/platform/adv_pane.h"
+#include "ui/platform/chat_widget.h"
+#include "ui/platform/fonts.h"
+#include "ui/platform/turn_clock_widget.h"
+#include "ui/platform/user_list_widget.h"
+#include "ui/platform/wave_player.h"
+
+namespace qira::platform {
+namespace {
+
+// The program's QApplication lives in qt_test_main.cpp.
+QApplication& App() {
+    return *qApp;
+}
+
+std::string Record(std::string_view name, std::string_view watched, int chair, int level = 150) {
+    return std::string(name) + "`10" + std::to_string(chair) + "`320`" + std::to_string(level) +
+           "`" + std::string(watched) + "`41`52`1`20`15`6`0`2005`" + std::to_string(chair) + "`1`0";
+}
+
+class UserListWidgetTest : public ::testing::Test {
+protected:
+    UserListWidgetTest() {
+        list.SetColumns(
+            "用户名`用户ID`积分`级别`旁观对象`总局数`胜率`逃跑率`胜`输`和`人物类型`图标号`"
+            "实际椅子号`举手`掉线",
+            11);
+        list.SetColumnWidths("100`90`70`80`80`60`50`50`50`50`50");
+        list.SetLevelInfo("长工_100`短工_200");
+        list.SetLocalUserName("张三");
+        list.resize(700, 300);
+        list.show();
+    }
+    QString Cell(int row, int column) { return list.view().topLevelItem(row)->text(column); }
+    QApplication& app = App();
+    UserListWidget list;
+};
+
+TEST_F(UserListWidgetTest, ShowsElevenColumnsWithTheirTitlesAndWidths) {
+    ASSERT_EQ(list.view().columnCount(), 11);
+    EXPECT_EQ(list.view().headerItem()->text(0), QStringLiteral("用户名"));
+    EXPECT_EQ(list.view().headerItem()->text(2), QStringLiteral("积分"));
+    EXPECT_EQ(list.view().headerItem()->text(10), QStringLiteral("和"));
+    EXPECT_EQ(list.view().columnWidth(0), 100);
+    EXPECT_EQ(list.view().columnWidth(1), 90);
+    EXPECT_EQ(list.view().columnWidth(10), 50);
+    EXPECT_EQ(list.Title(), QStringLiteral("用户列表"));
+}
+
+TEST_F(UserListWidgetTest, ShowsRecordsWithTheLevelTitle) {
+    ASSERT_TRUE(list.AddUser(Record("张三", "", 0, 150)));
+    ASSERT_TRUE(list.AddUser(Record("王五", "张三", 0, 250)));
+    EXPECT_FALSE(list.AddUser(Record("张三", "", 1)));  // already listed
+    EXPECT_FALSE(list.AddUser("too`few`fields"));
+    ASSERT_EQ(list.view().topLevelItemCount(), 2);
+    EXPECT_EQ(Cell(0, 0), QStringLiteral("张三"));
+    EXPECT_EQ(Cell(0, 2), QStringLiteral("320"));
+    EXPECT_EQ(Cell(0, 3), QStringLiteral("长工"));
+    EXPECT_EQ(Cell(1, 3), QStringLiteral("短工"));
+    EXPECT_EQ(Cell(1, 4), QStringLiteral("张三"));
+    EXPECT_EQ(Cell(1, 10), QStringLiteral("6"));
+    EXPECT_TRUE(list.view().topLevelItem(0)->font(0).bold());  // the local user
+    EXPECT_FALSE(list.view().topLevelItem(1)->font(0).bold());
+
+    EXPECT_TRUE(list.RefreshUser(Record("王五", "张三", 0, 50)));
+    EXPECT_EQ(Cell(1, 3), QStringLiteral("长工"));
+    EXPECT_TRUE(list.RemoveUser("张三"));
+    EXPECT_EQ(list.view().topLevelItemCount(), 1);
+    EXPECT_EQ(list.FindUser("张三"), "");
+    list.ClearUsers();
+    EXPECT_EQ(list.view().topLevelItemCount(), 0);
+}
+
+TEST_F(UserListWidgetTest, WholeListLoadRaisesListLoadedWithTheNames) {
+    QSignalSpy loaded(&list, &UserListWidget::ListLoaded);
+    list.AddUser(Record("旧人", "", 3));
+    const std::string text = Record("张三", "", 0) + "\n" + Record("李四", "", 1) + "\r\n" +
+                             "broken line\n" + Record("王五", "张三", 0);
+    const auto names = list.LoadWholeList(text);
+    EXPECT_EQ(names, (std::vector<std::string>{"张三", "李四", "王五"}));
+    ASSERT_EQ(loaded.count(), 1);
+    EXPECT_EQ(loaded.at(0).at(0).toString(), QStringLiteral("张三`李四`王五"));
+    EXPECT_EQ(list.view().topLevelItemCount(), 3);
+}
+
+TEST_F(UserListWidgetTest, ClickActivatesForChatAndRightClickAsksForTheMenu) {
+    list.LoadWholeList(Record("张三", "", 0) + "\n" + Record("李四", "", 1));
+    QSignalSpy activated(&list, &UserListWidget::UserActivated);
+    QTreeWidgetItem* second = list.view().topLevelItem(1);
+    const QPoint centre = list.view().visualItemRect(second).center();
+    QTest::mouseClick(list.view().viewport(), Qt::LeftButton, {}, centre);
+    ASSERT_EQ(activated.count(), 1);
+    EXPECT_FALSE(activated.at(0).at(0).toBool());
+    EXPECT_EQ(activated.at(0).at(1).toString(), QStringLiteral("李四"));
+    EXPECT_EQ(activated.at(0).at(2).toString().toStdString(), Record("李四", "", 1));
+
+    emit list.view().customContextMenuRequested(centre);
+    ASSERT_EQ(activated.count(), 2);
+    EXPECT_TRUE(activated.at(1).at(0).toBool());
+    EXPECT_EQ(activated.at(1).at(1).toString(), QStringLiteral("李四"));
+}
+
+class ChatWidgetTest : public ::testing::Test {
+protected:
+    ChatWidgetTest() {
+        chat.SetLocalUserName("张三");
+        chat.SetShowTime(false);
+        chat.resize(300, 300);
+        chat.show();
+    }
+    QString Lines() { return chat.lines().document()->toPlainText(); }
+    QApplication& app = App();
+    ChatWidget chat;
+};
+
+TEST_F(ChatWidgetTest, TypedLineIsSentAsTenFieldsToTheCurrentTarget) {
+    QSignalSpy sent(&chat, &ChatWidget::SendRequested);
+    chat.ChangeChatTarget(ChatWidget::TargetAction::Add, "李四");
+    chat.SetCurrentTarget("李四");
+    chat.input().insert(QStringLiteral("快点出牌"));  // typed through the input method
+    QTest::keyClick(&chat.input(), Qt::Key_Return);
+    ASSERT_EQ(sent.count(), 1);
+    const auto fields = sent.at(0).at(0).value<std::vector<std::string>>();
+    ASSERT_EQ(fields.size(), 10u);
+    EXPECT_EQ(fields[0], "李四");
+    EXPECT_EQ(fields[2], "张三");
+    EXPECT_EQ(fields[3], "李四");
+    EXPECT_EQ(fields[9], "快点出牌");
+    EXPECT_TRUE(chat.input().text().isEmpty());
+    EXPECT_TRUE(Lines().isEmpty()) << "own lines wait for the server's relay";
+
+    QTest::keyClicks(&chat.input(), QStringLiteral("   "));
+    QTest::mouseClick(&chat.sendButton(), Qt::LeftButton);
+    EXPECT_EQ(sent.count(), 1) << "a blank line is not sent";
+}
+
+TEST_F(ChatWidgetTest, ShowsSystemLinesLinesAndRelayedMessagesAsPlainText) {
+    chat.ShowSystemLine("李四 进来了...");
+    chat.ShowLine("欢迎光临");
+    const std::vector<std::string> relayed{"李四", "所有人", "#0000FF", "宋体",
+                                           "10",   "1",      "0",       "<b>hi</b> & 你好"};
+    chat.ShowChatMessage(relayed);
+    const std::vector<std::string> privately{"李四", "张三", "#000000", "宋体",
+                                             "10",   "0",    "0",       "悄悄话"};
+    chat.ShowChatMessage(privately);
+    chat.ShowChatMessage(std::vector<std::string>{"too", "few"});
+    const QString text = Lines();
+    EXPECT_TRUE(text.contains(QStringLiteral("【系统】李四 进来了...")));
+    EXPECT_TRUE(text.contains(QStringLiteral("欢迎光临")));
+    EXPECT_TRUE(text.contains(QStringLiteral("李四 对 所有人 说：<b>hi</b> & 你好")));
+    EXPECT_TRUE(text.contains(QStringLiteral("李四 对 你 悄悄地说：悄悄话")));
+    EXPECT_EQ(text.count('\n'), 3);
+}
+
+TEST_F(ChatWidgetTest, TargetsKeepEveryoneFirstAndFollowAddRemoveAndClear) {
+    EXPECT_EQ(chat.Targets(), (std::vector<std::string>{"所有人"}));
+    chat.ChangeChatTarget(ChatWidget::TargetAction::Add, "李四");
+    chat.ChangeChatTarget(ChatWidget::TargetAction::Add, "李四");
+    chat.ChangeChatTarget(ChatWidget::TargetAction::Add, "王五");
+    chat.ChangeChatTarget(ChatWidget::TargetAction::Remove, "所有人");
+    EXPECT_EQ(chat.Targets(), (std::vector<std::string>{"所有人", "李四", "王五"}));
+    chat.SetCurrentTarget("王五");
+    chat.ChangeChatTarget(ChatWidget::TargetAction::Remove, "王五");
+    EXPECT_EQ(chat.CurrentTarget(), "所有人");
+    chat.SetCurrentTarget("赵六");  // not yet a target: added and chosen
+    EXPECT_EQ(chat.CurrentTarget(), "赵六");
+    chat.ShowLine("x");
+    chat.ClearChat();
+    EXPECT_EQ(chat.Targets(), (std::vector<std::string>{"所有人"}));
+    EXPECT_TRUE(Lines().isEmpty());
+}
+
+TEST(TurnClockWidget, CountsDownWarnsAndTimesOutOnceEach) {
+    App();
+    TurnClockWidget clock;
+    clock.SetTickInterval(5);
+    QSignalSpy warning(&clock, &TurnClockWidget::Warning);
+    QSignalSpy timedOut(&clock, &TurnClockWidget::TimedOut);
+    clock.SetTag(5);
+    clock.StartClock(8);
+    EXPECT_EQ(clock.Remaining(), 8);
+    EXPECT_TRUE(timedOut.wait(2000));
+    EXPECT_EQ(warning.count(), 1);
+    EXPECT_EQ(timedOut.count(), 1);
+    EXPECT_FALSE(clock.IsRunning());
+    EXPECT_EQ(clock.Tag(), 5);
+    QTest::qWait(50);
+    EXPECT_EQ(timedOut.count(), 1) << "a stopped clock stays quiet";
+}
+
+TEST(TurnClockWidget, StopBeforeTheEndReportsNothing) {
+    App();
+    TurnClockWidget clock;
+    clock.SetTickInterval(5);
+    QSignalSpy timedOut(&clock, &TurnClockWidget::TimedOut);
+    clock.StartClock(4);
+    clock.Stop();
+    QTest::qWait(60);
+    EXPECT_EQ(timedOut.count(), 0);
+    EXPECT_EQ(clock.Remaining(), 4);
+}
+
+TEST(AdvPane, ShowsTheShippedLocalPageAndPlacesItInsideTheBorder) {
+    App();
+    AdvPane pane;
+    pane.resize(300, 182);
+    pane.show();
+    pane.ShowPage(QString::fromStdString(launch::ExecutableFolder()) + "Res/adv.htm");
+    EXPECT_TRUE(pane.page().toPlainText().contains(QStringLiteral("Qira麻将")));
+    EXPECT_EQ(pane.page().geometry(), QRect(4, 3, 292, 176));
+    pane.ShowPage(QStringLiteral("/nonexistent/adv.htm"));
+    EXPECT_TRUE(pane.page().toPlainText().isEmpty());
+}
+
+TEST(WavePlayer, MissingFileIsSilentAndAnExistingOneNeverBlocks) {
+    App();
+    WavePlayer player;
+    EXPECT_EQ(player.PlayWave(QStringLiteral("/nonexistent/Hu.wav")), WavePlayer::Outcome::NoFile);
+    const QString path = QDir::temp().filePath(QStringLiteral("qira_wave_test.wav"));
+    {
+        // 0.01 s of silence, 8 kHz mono 8-bit.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const int samples = 80;
+        QByteArray wav("RIFF");
+        auto le32 = [&](quint32 v) {
+            for (int i = 0; i < 4; ++i) wav.append(char((v >> (8 * i)) & 0xFF));
+        };
+        auto le16 = [&](quint16 v) { wav.append(char(v & 0xFF)).append(char(v >> 8)); };
+        le32(36 + samples);
+        wav.append("WAVEfmt ");
+        le32(16);
+        le16(1);
+        le16(1);
+        le32(8000);
+        le32(8000);
+        le16(1);
+        le16(8);
+        wav.append("data");
+        le32(samples);
+        wav.append(QByteArray(samples, char(0x80)));
+        file.write(wav);
+    }
+    const auto outcome = player.PlayWave(path);
+    EXPECT_NE(outcome, WavePlayer::Outcome::NoFile);
+    player.PlayWave(path);  // starting again stops the first one
+    player.Stop();
+    QFile::remove(path);
+}
+
+}  // namespace
+}  // namespace qira::platform
