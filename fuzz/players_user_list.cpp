@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         list.RefreshUser(record);
     }
     qira::players::SeatsFromLoadedList(list, names, 0);
-    qira::dialogs::GameSetDialog settings("Qira", "甲");
+    qira::dialogs::GameSetModel settings("Qira", "甲");
     if (settings.SetInitGameSetInfo(qira::dialogs::DeskRole::Master, text)) {
         settings.Validate();
         settings.PressButton(qira::dialogs::GameSetButton::Confirm);

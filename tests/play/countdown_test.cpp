@@ -13,7 +13,7 @@ std::vector<play::CountdownEvent> RunToEnd(play::Countdown& countdown, int ticks
     return events;
 }
 
-TEST(play::Countdown, WarnsAtTheWarningSecondAndTimesOutOnceEach) {
+TEST(Countdown, WarnsAtTheWarningSecondAndTimesOutOnceEach) {
     play::Countdown countdown;
     countdown.Start(20, 5);
     const auto events = RunToEnd(countdown, 25);
@@ -35,7 +35,7 @@ TEST(play::Countdown, WarnsAtTheWarningSecondAndTimesOutOnceEach) {
     EXPECT_EQ(countdown.remaining(), 0);
 }
 
-TEST(play::Countdown, StoppedClockReportsNothing) {
+TEST(Countdown, StoppedClockReportsNothing) {
     play::Countdown countdown;
     countdown.Start(3, 5);
     countdown.Stop();
@@ -43,7 +43,7 @@ TEST(play::Countdown, StoppedClockReportsNothing) {
     EXPECT_EQ(countdown.remaining(), 3);
 }
 
-TEST(play::Countdown, RestartBeginsAFreshCountWithItsOwnWarning) {
+TEST(Countdown, RestartBeginsAFreshCountWithItsOwnWarning) {
     play::Countdown countdown;
     countdown.Start(10, 5);
     RunToEnd(countdown, 6);  // warned at 5 left
@@ -53,7 +53,7 @@ TEST(play::Countdown, RestartBeginsAFreshCountWithItsOwnWarning) {
     EXPECT_EQ(events[9], play::CountdownEvent::TimeOut);
 }
 
-TEST(play::Countdown, StartShorterThanTheWarningOnlyTimesOut) {
+TEST(Countdown, StartShorterThanTheWarningOnlyTimesOut) {
     play::Countdown countdown;
     countdown.Start(3, 5);
     EXPECT_EQ(RunToEnd(countdown, 3),

@@ -18,7 +18,7 @@ players::ChatMessage SampleMessage() {
     return message;
 }
 
-TEST(players::ChatSendFields, CarryRecipientKindAndTheEightDisplayFields) {
+TEST(ChatSendFields, CarryRecipientKindAndTheEightDisplayFields) {
     const auto fields = players::ChatSendFields(SampleMessage());
     ASSERT_EQ(fields.size(), players::kChatSendFieldCount);
     EXPECT_EQ(fields[0], "李四");
@@ -33,7 +33,7 @@ TEST(players::ChatSendFields, CarryRecipientKindAndTheEightDisplayFields) {
     EXPECT_EQ(fields[9], "碰！");
 }
 
-TEST(players::ChatSendFields, RelayedDisplayFieldsGiveTheSameMessageBack) {
+TEST(ChatSendFields, RelayedDisplayFieldsGiveTheSameMessageBack) {
     const players::ChatMessage sent = SampleMessage();
     const auto fields = players::ChatSendFields(sent);
     const auto shown = players::ChatMessageFromDisplayFields(std::span(fields).subspan(2));
@@ -41,7 +41,7 @@ TEST(players::ChatSendFields, RelayedDisplayFieldsGiveTheSameMessageBack) {
     EXPECT_EQ(*shown, sent);
 }
 
-TEST(players::ChatSendFields, NoFieldCanSmuggleInASeparator) {
+TEST(ChatSendFields, NoFieldCanSmuggleInASeparator) {
     players::ChatMessage message = SampleMessage();
     message.sender = "a`b";
     message.target = "c`d";
@@ -71,13 +71,13 @@ TEST(ChatDisplayFields, UnreadableValuesFallBackToDefaults) {
     EXPECT_EQ(message->text, "你好");
 }
 
-TEST(players::CleanChatText, TrimsAndBlanksControlCharactersAndSeparators) {
+TEST(CleanChatText, TrimsAndBlanksControlCharactersAndSeparators) {
     EXPECT_EQ(players::CleanChatText("  hello\tthere\n  "), "hello there");
     EXPECT_EQ(players::CleanChatText("a`b"), "a b");
     EXPECT_EQ(players::CleanChatText("   "), "");
 }
 
-TEST(players::CleanChatText, KeepsTwoHundredCharactersWithoutSplittingOne) {
+TEST(CleanChatText, KeepsTwoHundredCharactersWithoutSplittingOne) {
     std::string typed;
     for (int i = 0; i < 250; ++i) typed += "中";
     const std::string cleaned = players::CleanChatText(typed);
@@ -85,7 +85,7 @@ TEST(players::CleanChatText, KeepsTwoHundredCharactersWithoutSplittingOne) {
     EXPECT_EQ(cleaned.substr(0, 3), "中");
 }
 
-TEST(players::CleanChatText, DropsBrokenUtf8) {
+TEST(CleanChatText, DropsBrokenUtf8) {
     EXPECT_EQ(players::CleanChatText("ok\xFF\xC3"), "ok");
     EXPECT_EQ(players::CleanChatText("\xE4\xB8"), "");               // cut in the middle
     EXPECT_EQ(players::CleanChatText("a\xE4\x41\xB8\xADz"), "aAz");  // bad continuation

@@ -20,12 +20,12 @@ protected:
             std::filesystem::create_directories((root_ / file).parent_path());
             std::ofstream(root_ / file) << "RIFF";
         }
-        globals_.strAppPath = root_.string() + "/";
+        appPath_ = root_.string() + "/";
     }
     void TearDown() override { std::filesystem::remove_all(root_); }
 
     GameSoundPlayer MakePlayer() {
-        return GameSoundPlayer(globals_.strAppPath,
+        return GameSoundPlayer(appPath_,
                                {[this] { return visible_; }, [this] { return soundOn_; },
                                 [this](const std::string& file) { played_.push_back(file); }});
     }
@@ -34,7 +34,7 @@ protected:
     }
 
     std::filesystem::path root_;
-    launch::ClientGlobals globals_;
+    std::string appPath_;
     bool visible_ = true;
     bool soundOn_ = true;
     std::vector<std::string> played_;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "net/frame_codec.h"
+#include "net/protocol.h"
 #include "net/requests.h"
 #include "server/core/room.h"
 #include "server/core/win_check.h"
@@ -157,21 +158,26 @@ void ScriptedClient::OnMessage(const Bytes& m) {
     const auto seat = [&](const std::vector<std::string>& r) {
         if (r.size() == 16 && r[0] == name && r[4].empty()) chair = std::stoi(r[13]) % 4;
     };
-    switch (m[0]) {
-        case 130:
-            if (m[1] == 3 && fields.size() == 2) name = fields[0];
-            if (m[1] == 4) seat(fields);
-            if (m[1] == 2) {
-                const std::string text = net::DecodeBody(m, 2);
-                std::size_t begin = 0;
-                while (begin <= text.size()) {
-                    const auto end = std::min(text.find('\n', begin), text.size());
-                    seat(net::SplitFields(text.substr(begin, end - begin)));
-                    begin = end + 1;
-                }
+    const auto kind = net::ClassifyServerMessage(m);
+    if (!kind) return;
+    using enum net::ServerMessage;
+    switch (*kind) {
+        case Identity:
+            if (fields.size() == 2) name = fields[0];
+            return;
+        case UserArrived:
+            return seat(fields);
+        case UserList: {
+            const std::string text = net::DecodeBody(m, 2);
+            std::size_t begin = 0;
+            while (begin <= text.size()) {
+                const auto end = std::min(text.find('\n', begin), text.size());
+                seat(net::SplitFields(text.substr(begin, end - begin)));
+                begin = end + 1;
             }
             return;
-        case 111:
+        }
+        case Settings:
             if (!autoPlay || fields.size() < 7) return;
             if (fields[3] != "0" && fields[5] != "0") {
                 std::vector<std::string> settings(fields.begin() + 7, fields.end());
@@ -182,40 +188,40 @@ void ScriptedClient::OnMessage(const Bytes& m) {
                 Send(*net::requests::RaiseHand(name));
             }
             return;
-        case 112:
+        case HandRaised:
             if (autoPlay && fields.size() > 1 && fields[0] != name)
                 Send(*net::requests::RaiseHand(name));
             return;
-        case 17:
+        case NewHand:
             handOver = false;
             if (!gameStarted_ && autoPlay) Send(net::requests::HandStarted());
             gameStarted_ = true;
             dealer = m[11];
             wild = m[27];
-            phase = 10;
+            phase = net::phase::kSideBets;
             hand.clear();
             melds_.clear();
             if (autoPlay && chair >= 0) Send(net::requests::SideBets(me, 0));
             if (pauseAfterBets) autoPlay = false;
             return;
-        case 28:
-            if (m[1] == 0 || m[2] != chair) return;
+        case Deal:
+            if (m[2] != chair) return;
             hand.assign(m.begin() + 4, m.end());
             turnChair = dealer;
-            phase = 5;
+            phase = net::phase::kDrew;
             curTile = m[3];
             if (dealer == chair) PlayOwnTurn();
             return;
-        case 25:
+        case Draw:
             turnChair = m[2];
             curTile = m[3];
-            phase = 5;
+            phase = net::phase::kDrew;
             if (m[2] == chair) {
                 hand.push_back(m[3]);
                 PlayOwnTurn();
             }
             return;
-        case 19:
+        case Discarded:
             if (m[2] == chair) {
                 const auto it = std::find(hand.begin(), hand.end(), m[3]);
                 if (it != hand.end()) hand.erase(it);
@@ -223,7 +229,7 @@ void ScriptedClient::OnMessage(const Bytes& m) {
             if (m[6] < 4) {
                 turnChair = m[6];
                 curTile = m[7];
-                phase = 5;
+                phase = net::phase::kDrew;
                 if (m[6] == chair) {
                     hand.push_back(m[7]);
                     PlayOwnTurn();
@@ -231,7 +237,7 @@ void ScriptedClient::OnMessage(const Bytes& m) {
             } else {
                 turnChair = m[2];
                 curTile = m[3];
-                phase = 0;
+                phase = net::phase::kDiscarded;
                 if (m[2] != chair && autoPlay && chair >= 0) {
                     const bool wins = policy_ == Policy::DeclareWins &&
                                       CanWinWith(HandInfo{hand, melds_, wild, false}, m[3]);
@@ -239,17 +245,17 @@ void ScriptedClient::OnMessage(const Bytes& m) {
                 }
             }
             return;
-        case 29:
+        case MayRobKong:
             if (m.size() == 3 && m[2] == chair && autoPlay)
                 Send(net::requests::RobKongAnswer(me, policy_ == Policy::DeclareWins));
             return;
-        case 2:
+        case HandResync:
             if (m.size() >= 3u + m[2]) hand.assign(m.begin() + 3, m.begin() + 3 + m[2]);
             return;
-        case 23:
-        case 27:
+        case WinRecord:
+        case DrawnGame:
             handOver = true;
-            phase = 100;
+            phase = net::phase::kIdle;
             return;
         default:
             return;
@@ -270,27 +276,30 @@ std::string FindLeak(const std::vector<Bytes>& received, int own, bool mayWatchO
         const Bytes& m = received[i];
         const std::string where =
             "message " + std::to_string(i) + " of type " + std::to_string(m[0]);
-        switch (m[0]) {
-            case 28:
-                if (m.size() > 3 && m[1] != 0 && hiddenFor(m[2]))
+        const auto kind = net::ClassifyServerMessage(m);
+        if (!kind) continue;
+        switch (*kind) {
+            case net::ServerMessage::Deal:
+                if (m.size() > 3 && hiddenFor(m[2]))
                     for (std::size_t k = 3; k < m.size(); ++k)
                         if (m[k] != rules::kFaceDownTile) return where + ": a dealt tile";
                 break;
-            case 25:
+            case net::ServerMessage::Draw:
                 if (m.size() > 3 && hiddenFor(m[2]) && m[3] != rules::kFaceDownTile)
                     return where + ": a drawn tile";
                 break;
-            case 19:
+            case net::ServerMessage::Discarded:
                 if (m.size() > 7 && m[6] < 4 && hiddenFor(m[6]) && m[7] != rules::kFaceDownTile)
                     return where + ": a drawn tile";
                 break;
-            case 22:
+            case net::ServerMessage::Konged:
                 if (m.size() > 4 && hiddenFor(m[2]) && m[4] != rules::kFaceDownTile)
                     return where + ": a replacement tile";
-                if (m.size() > 4 && m[1] == 3 && m[2] != own && m[3] != rules::kFaceDownTile)
+                if (m.size() > 4 && m[1] == net::phase::kConcealedKong && m[2] != own &&
+                    m[3] != rules::kFaceDownTile)
                     return where + ": a concealed kong";
                 break;
-            case 2:
+            case net::ServerMessage::HandResync:
                 if (!mayWatchOwnChair)
                     for (std::size_t k = 3; k < m.size(); ++k)
                         if (m[k] != rules::kFaceDownTile) return where + ": a hand tile";

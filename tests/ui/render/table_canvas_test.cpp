@@ -465,7 +465,8 @@ protected:
             if (canvas_.DieVisible()) shownWhileWaiting_ += 1;
         };
         hooks.random = [](int low, int) { return low; };
-        return std::make_unique<TableDisplay>(canvas_, table.globals, hooks);
+        return std::make_unique<TableDisplay>(canvas_, table.globals.strAppPath,
+                                              table.globals.strParentPath, hooks);
     }
     std::vector<int> waits_;
     int shownWhileWaiting_ = 0;
