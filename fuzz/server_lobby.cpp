@@ -116,7 +116,8 @@ private:
 };
 
 constexpr int kPeers = 3;
-constexpr int kMaxOperations = 64;
+constexpr int kMaxOperations = 48;
+constexpr int kMaxStepsPerPause = 64;
 
 }  // namespace
 
@@ -154,8 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (peer.connected) lobby->OnDisconnected(peer);
                 peer.connected = false;
                 break;
-            default: {  // time passes: a few hundred tasks or timers
-                const int steps = 1 + script.Byte() * 4;
+            default: {  // time passes: a few tasks or timers
+                const int steps = 1 + script.Byte() % kMaxStepsPerPause;
                 for (int i = 0; i < steps && scheduler.Step(); ++i) {
                 }
                 break;
