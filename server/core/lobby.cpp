@@ -27,6 +27,7 @@ Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config)
       random_(config_.seed) {}
 
 Lobby::~Lobby() {
+    closing_.clear();
     tables_.clear();
     bots_.clear();
 }
@@ -200,9 +201,13 @@ void Lobby::CloseTableIfEmpty(Table& table) {
             if (user->peer && !user->isBot) user->peer->Disconnect();
             ForgetUser(*user);
         }
-        std::shared_ptr<Table> closing = std::move(*it);
+        // The table goes once the task that closed it has returned; a lobby
+        // that goes first takes it along, while the table can still reach it.
+        closing_.push_back(std::move(*it));
         tables_.erase(it);
-        scheduler_.Post([closing] {});
+        scheduler_.Post([this, alive = std::weak_ptr<int>(alive_)] {
+            if (alive.lock()) closing_.clear();
+        });
     });
 }
 

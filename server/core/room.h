@@ -295,6 +295,8 @@ private:
     int nextTableNumber_ = 1;
     int nextBotNumber_ = 1;
     Tally tally_;
+    std::vector<std::unique_ptr<Table>> closing_;  // closed, gone after the current task
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace qira::server
