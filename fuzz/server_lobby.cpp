@@ -127,6 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     server::ServerConfig config;
     config.log = false;
     config.botThink = server::Milliseconds{0};
+    // The full search costs a thousand times a random discard; the fuzzer
+    // is after the lobby and the tables, not the computer players' choices.
+    config.botStyle = server::BotStyle::RandomDiscard;
     auto lobby = std::make_unique<server::Lobby>(scheduler, stats, config);
     std::array<WatchingPeer, kPeers> peers;
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "server/core/bot_brain.h"
 #include "server/core/scheduler.h"
 
 namespace qira::server {
@@ -25,6 +26,9 @@ struct ServerConfig {
     Milliseconds botWait{0};
     // How long a computer player "thinks" at a table with humans.
     Milliseconds botThink{400};
+    // How the computer players that fill chairs, and the automatic play of
+    // a timed-out chair, choose their moves.
+    BotStyle botStyle = BotStyle::Smart;
     std::uint8_t autoPlayLimit = 5;
     ScoreMode scoreMode = ScoreMode::Points;
     // Stake, largest, smallest; escape penalty, largest, smallest.

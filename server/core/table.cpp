@@ -289,11 +289,11 @@ void Table::ArmBotFill() {
 
 void Table::FillWithBots() {
     for (int chair = FreeChair(); chair >= 0; chair = FreeChair())
-        lobby_.AddBot(*this, chair, BotStyle::Smart);
+        lobby_.AddBot(*this, chair, lobby_.config().botStyle);
 }
 
 void Table::ReplaceWithBot(int chair) {
-    lobby_.AddBot(*this, chair, BotStyle::Smart);
+    lobby_.AddBot(*this, chair, lobby_.config().botStyle);
 }
 
 // ---------------------------------------------------------------- requests
@@ -1174,7 +1174,7 @@ BotView Table::ViewOf(int chair) const {
 }
 
 void Table::ActFor(int chair) {
-    BotBrain brain(BotStyle::Smart, static_cast<std::uint32_t>(lobby_.random()()));
+    BotBrain brain(lobby_.config().botStyle, static_cast<std::uint32_t>(lobby_.random()()));
     Seat& seat = seats_[chair];
     const BotView view = ViewOf(chair);
     switch (stage_) {
