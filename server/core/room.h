@@ -102,6 +102,9 @@ private:
         bool noWin = false;
         bool discardWinBarred = false;  // passed a win since the last own draw
         bool ready = false;
+        // A computer player said it is ready while a human at the table was
+        // not yet: it counts as ready once every human is.
+        bool readyHeld = false;
         int autoPlays = 0;
         int concealedKongs = 0;
         int exposedKongs = 0;
@@ -141,6 +144,9 @@ private:
     void OnRaiseHand(User& user);
     void OnReadyForNext(User& user);
     bool AllReady() const;
+    bool HumansReady() const;
+    bool HoldUntilHumansReady(const User& user);
+    void ReleaseHeldReadiness();
     void MaybeStartHand();
     void StartHand();
     void Deal();

@@ -263,6 +263,7 @@ void Table::RemoveUser(User& user, bool escaped) {
         lobby_.CloseTableIfEmpty(*this);
     } else {
         ArmBotFill();
+        ReleaseHeldReadiness();
     }
 }
 
@@ -581,6 +582,7 @@ void Table::OnSettingsConfirmed(User& user, std::span<const std::string> fields)
     std::vector<std::string> settingsText;
     for (int v : settings_) settingsText.push_back(std::to_string(v));
     SendAll(net::server_messages::HandRaised(user.name, settingsText, false));
+    ReleaseHeldReadiness();
     MaybeStartHand();
 }
 
@@ -588,26 +590,59 @@ void Table::OnRaiseHand(User& user) {
     if (handsPlayed_ > 0 || HandRunning()) return Refuse(user, {}, "hands have started; use 18");
     if (owner_ && !settingsAgreed_) return Refuse(user, {}, "the owner has not set the table yet");
     Seat& seat = seats_[user.chair];
-    if (seat.ready) return;
+    if (seat.ready || HoldUntilHumansReady(user)) return;
     seat.ready = true;
     if (AllReady() && FreeChair() < 0) {
         SendAll(net::server_messages::HandRaised(user.name, {}, true));
         return MaybeStartHand();
     }
     SendAll(net::server_messages::HandRaised(user.name, {}, false));
+    if (!user.isBot) ReleaseHeldReadiness();
 }
 
 void Table::OnReadyForNext(User& user) {
     Seat& seat = seats_[user.chair];
-    if (seat.ready) return;
+    if (seat.ready || HoldUntilHumansReady(user)) return;
     seat.ready = true;
     SendAll(net::server_messages::ReadyForNext(static_cast<std::uint8_t>(user.chair)));
+    if (user.isBot) return MaybeStartHand();
+    // The clock for those still to press start runs again whenever a human
+    // waits for them.
+    if (!timer_ && handsPlayed_ > 0) ArmTimer(lobby_.config().startTimeout);
+    ReleaseHeldReadiness();
     MaybeStartHand();
 }
 
 bool Table::AllReady() const {
     return std::all_of(seats_.begin(), seats_.end(),
                        [](const Seat& s) { return s.user && s.ready; });
+}
+
+// At a table with humans the computer players get ready only once every
+// human is, so that a human's start clock (which runs as soon as another
+// chair is ready) only runs while another human waits for him. Tables of
+// computer players alone never wait.
+bool Table::HumansReady() const {
+    return std::all_of(seats_.begin(), seats_.end(),
+                       [](const Seat& s) { return !s.user || s.user->isBot || s.ready; });
+}
+
+bool Table::HoldUntilHumansReady(const User& user) {
+    if (!user.isBot || HumansReady()) return false;
+    seats_[user.chair].readyHeld = true;
+    return true;
+}
+
+void Table::ReleaseHeldReadiness() {
+    if (!HumansReady()) return;
+    for (Seat& seat : seats_) {
+        if (!seat.readyHeld || !seat.user) continue;
+        seat.readyHeld = false;
+        if (handsPlayed_ == 0)
+            OnRaiseHand(*seat.user);
+        else
+            OnReadyForNext(*seat.user);
+    }
 }
 
 void Table::MaybeStartHand() {
@@ -1089,10 +1124,16 @@ void Table::OnTimeout() {
             }
             return;
         case Stage::Idle: {
-            // Players who did not press start in time leave the table.
+            // Players who did not press start in time leave the table, when
+            // a human waits for them or they are no longer connected. A human
+            // alone with computer players is never hurried.
+            const bool humanWaits = std::any_of(seats_.begin(), seats_.end(), [](const Seat& s) {
+                return s.user && !s.user->isBot && s.ready;
+            });
             std::vector<User*> slow;
             for (const Seat& s : seats_)
-                if (s.user && !s.ready && !s.user->isBot) slow.push_back(s.user);
+                if (s.user && !s.ready && !s.user->isBot && (humanWaits || !s.user->peer))
+                    slow.push_back(s.user);
             for (User* u : slow) RemoveUser(*u, false);
             return;
         }
