@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/desktop_client.h"
+#include "launch/client_exit.h"
 #include "launch/command_line.h"
 #include "launch/globals.h"
 #include "ui/platform/fonts.h"
@@ -79,5 +80,6 @@ int main(int argc, char** argv) {
     const auto port = QString::fromStdString(globals.launch.lngRoomServerPort).toUShort(&portOk);
     socket.ConnectTo(QString::fromStdString(globals.launch.strRoomServerAddr), portOk ? port : 0,
                      globals.strUserName());
-    return app.exec();
+    const int status = app.exec();
+    return status != 0 ? status : launch::StatusOf(session.exit());
 }

@@ -271,6 +271,7 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
     render::TableDisplay::Hooks displayHooks;
     displayHooks.wait = options_.wait;
     displayHooks.quitting = [this] { return session_ && session_->ended(); };
+    displayHooks.exitStatus = [this] { return session_ ? launch::StatusOf(session_->exit()) : 0; };
     display_ = std::make_unique<render::TableDisplay>(canvas_, appPath_, parentPath_,
                                                       std::move(displayHooks));
 

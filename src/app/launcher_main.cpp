@@ -1,15 +1,20 @@
 // qira-launch: plays the lobby's part on one machine. It starts a local
 // qira-server on a free loopback port and then the client with the nine
-// launch tokens; closing the client stops the server.
+// launch tokens; closing the client stops the server. When the table sends the
+// player away (for example after not pressing start in time), a small window
+// offers another game at a new table on the same server.
 //   qira-launch              a local server with computer players
 //   qira-launch HOST PORT    join a server elsewhere, for example on a LAN
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QPushButton>
 #include <iostream>
 
 #include "launch/launch_token.h"
+#include "launch/play_again.h"
 
 namespace {
 
@@ -26,7 +31,8 @@ QString UserName() {
     return name.isEmpty() ? QString("玩家") : name;
 }
 
-int RunClient(const QString& dir, const QString& host, const QString& port) {
+// The client's exit status, or nothing when it could not start or crashed.
+std::optional<int> RunClient(const QString& dir, const QString& host, const QString& port) {
     QProcess client;
     client.setProcessChannelMode(QProcess::ForwardedChannels);
     client.start(dir + "/qira-client",
@@ -35,19 +41,37 @@ int RunClient(const QString& dir, const QString& host, const QString& port) {
                   host, port, kGameTitle, kLevelTable, "-", "-", UserName(), kPointsMode});
     if (!client.waitForStarted(10'000)) {
         std::cerr << "qira-launch: cannot start " << (dir + "/qira-client").toStdString() << '\n';
-        return 1;
+        return std::nullopt;
     }
     client.waitForFinished(-1);
+    if (client.exitStatus() != QProcess::NormalExit) return std::nullopt;
     return client.exitCode();
+}
+
+qira::launch::PlayerChoice AskPlayAgain() {
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kGameTitle),
+                    QStringLiteral("你已离开牌桌"));
+    QPushButton* again = box.addButton(QStringLiteral("再来一局"), QMessageBox::AcceptRole);
+    QPushButton* quit = box.addButton(QStringLiteral("退出"), QMessageBox::RejectRole);
+    box.setDefaultButton(again);
+    box.setEscapeButton(quit);
+    box.exec();
+    return box.clickedButton() == again ? qira::launch::PlayerChoice::PlayAgain
+                                        : qira::launch::PlayerChoice::Quit;
+}
+
+int PlayAt(const QString& dir, const QString& host, const QString& port) {
+    return qira::launch::RunClientsUntilDone([&] { return RunClient(dir, host, port); },
+                                             AskPlayAgain);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    const QString dir = QCoreApplication::applicationDirPath();
+    QApplication app(argc, argv);
+    const QString dir = QApplication::applicationDirPath();
     const QStringList args = app.arguments().mid(1);
-    if (args.size() == 2) return RunClient(dir, args[0], args[1]);
+    if (args.size() == 2) return PlayAt(dir, args[0], args[1]);
     if (!args.isEmpty()) {
         std::cerr << "usage: qira-launch [HOST PORT]\n";
         return 2;
@@ -72,7 +96,7 @@ int main(int argc, char* argv[]) {
         server.waitForFinished(3000);
         return 1;
     }
-    const int status = RunClient(dir, "127.0.0.1", port);
+    const int status = PlayAt(dir, "127.0.0.1", port);
     server.terminate();
     if (!server.waitForFinished(5000)) {
         server.kill();

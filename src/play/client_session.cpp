@@ -34,7 +34,7 @@ void ClientSession::OnMessage(std::span<const std::uint8_t> message) {
 }
 
 void ClientSession::OnConnectionEnded() {
-    CloseMainWindow();
+    CloseMainWindow(launch::ClientExit::ConnectionLost);
 }
 
 void ClientSession::OnChatSend(std::span<const std::string> fields) {
@@ -67,12 +67,13 @@ bool ClientSession::OnCloseRequested() {
         if (!host_.messages.ShowGlobalMsg(question)) return false;
         if (ended_) return true;
     }
-    CloseMainWindow();
+    CloseMainWindow(launch::ClientExit::ClosedByPlayer);
     return true;
 }
 
-void ClientSession::CloseMainWindow() {
+void ClientSession::CloseMainWindow(launch::ClientExit why) {
     if (ended_) return;
+    exit_ = why;
     RunUnloadSteps();
     host_.window.UnloadMainWindow();
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "launch/client_exit.h"
 #include "launch/globals.h"
 #include "net/protocol.h"
 #include "play/session_interfaces.h"
@@ -115,6 +116,8 @@ public:
     const OfferData& offer() const { return offer_; }
     // True once the main window has unloaded; the session then does nothing more.
     bool ended() const { return ended_; }
+    // Why the program ends, as its exit status tells whoever started it.
+    launch::ClientExit exit() const { return exit_; }
 
     // The turn logic, run after every message that moves the turn.
     void EvaluateTurn();
@@ -184,7 +187,7 @@ private:
     void DeclineOffers(bool kongOffered, bool winOffered);
 
     // the program's end
-    void CloseMainWindow();
+    void CloseMainWindow(launch::ClientExit why);
     void RunUnloadSteps();
 
     // helpers
@@ -203,6 +206,7 @@ private:
     TurnData turn_;
     OfferData offer_;
     bool ended_ = false;
+    launch::ClientExit exit_ = launch::ClientExit::ClosedByPlayer;
     // Counts evaluations and hands, so that a path that waited on a modal
     // prompt can tell whether a later message has taken over meanwhile.
     std::uint64_t evaluationSerial_ = 0;

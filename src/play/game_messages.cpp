@@ -321,7 +321,7 @@ void ClientSession::OnPlayerMustStop(Message message) {
     ShowOneButtonBox(name + " 不能继续玩下去，原因：" + net::DecodeBody(message, 3),
                      GameTitle() + "系统提示");
     if (ended_) return;
-    if (IsMyChair(chair) && !IsOnlooker()) CloseMainWindow();
+    if (IsMyChair(chair) && !IsOnlooker()) CloseMainWindow(launch::ClientExit::LeftTable);
 }
 
 void ClientSession::OnHandVisibility(Message message) {

@@ -195,7 +195,7 @@ void ClientSession::OnClockTimeout() {
     if (globals_.blnShowStart) {
         // The player did not start in time and leaves the table.
         host_.timers.SetTimerRunning(SessionTimer::Start, false);
-        CloseMainWindow();
+        CloseMainWindow(launch::ClientExit::LeftTable);
         return;
     }
     if (GameButtonsShown(table_)) {
@@ -236,7 +236,7 @@ void ClientSession::CountAutoPlay() {
         ShowOneButtonBox(prefix + " 次，再出现一次就算你逃跑！", "系统提示");
     } else if (count >= table_.bytAutoPlayLimit) {
         ShowOneButtonBox(prefix + " 次，现在算你逃跑！", "系统提示");
-        CloseMainWindow();
+        CloseMainWindow(launch::ClientExit::LeftTable);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include "launch/client_exit.h"
 #include "launch/launch_token.h"
 #include "net/frame_codec.h"
 
@@ -84,7 +85,8 @@ TEST(ClientProcess, SendsHelloThenEntryAndEndsWhenTheServerCloses) {
     connection->close();
     const auto finished = RunToEnd(client);
     EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(finished.exitCode, 0);
+    EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ConnectionLost))
+        << "the launcher tells a lost connection from a window the player closed";
 }
 
 TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {
@@ -95,8 +97,9 @@ TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {
     probe.close();
     QProcess client;
     StartClient(client, LaunchArguments(closedPort));
-    RunToEnd(client);
+    const auto finished = RunToEnd(client);
     EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ConnectionLost));
 }
 
 TEST(ClientProcess, RefusesABadCommandLineWithTheNumberedMessage) {

@@ -486,6 +486,33 @@ TEST(StartCountdown, ClockRunningOutLeavesTheTable) {
     EXPECT_TRUE(rig.session->table().blnHandIdle);
 }
 
+TEST(SessionEnd, TellsWhetherThePlayerClosedTheWindowOrTheTableSentHimAway) {
+    SessionRig startClock;
+    EnterAsPlayer(startClock);
+    EXPECT_EQ(startClock.session->exit(), launch::ClientExit::ClosedByPlayer);
+    startClock.Feed(Message({18, 2}));
+    startClock.session->OnStartTimerTick();
+    startClock.session->OnClockTimeout();
+    EXPECT_EQ(startClock.session->exit(), launch::ClientExit::LeftTable);
+    startClock.session->OnConnectionEnded();  // the server closes after the leave
+    EXPECT_EQ(startClock.session->exit(), launch::ClientExit::LeftTable);
+
+    SessionRig removed;
+    EnterAsPlayer(removed);
+    removed.Feed(TextFrom({5, 0, 1}, "逃跑"));
+    EXPECT_EQ(removed.session->exit(), launch::ClientExit::LeftTable);
+
+    SessionRig lost;
+    EnterAsPlayer(lost);
+    lost.session->OnConnectionEnded();
+    EXPECT_EQ(lost.session->exit(), launch::ClientExit::ConnectionLost);
+
+    SessionRig closed;
+    EnterAsPlayer(closed);
+    EXPECT_TRUE(closed.session->OnCloseRequested());
+    EXPECT_EQ(closed.session->exit(), launch::ClientExit::ClosedByPlayer);
+}
+
 TEST(SideBets, ClockRunningOutSendsTheBetsChosenSoFar) {
     SessionRig rig;
     EnterAsPlayer(rig);

@@ -28,7 +28,8 @@ void TableDisplay::Wait(int milliseconds) {
     clock.start();
     while (clock.elapsed() < milliseconds) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (hooks_.quitting && hooks_.quitting()) std::exit(0);
+        if (hooks_.quitting && hooks_.quitting())
+            std::exit(hooks_.exitStatus ? hooks_.exitStatus() : 0);
     }
 }
 

@@ -22,6 +22,8 @@ public:
         // A number from `low` to `high`, both included.
         std::function<int(int low, int high)> random;
         std::function<bool()> quitting;
+        // The program's exit status when a wait ends it (0 without the hook).
+        std::function<int()> exitStatus;
         std::function<void()> closeChowChooser;
     };
 
