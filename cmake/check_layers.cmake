@@ -9,6 +9,7 @@ cmake_minimum_required(VERSION 3.25)
 set(layers
   "src/net|"
   "src/rules|src/net"
+  "src/bots|src/net src/rules"
   "src/launch|src/net"
   "src/play|src/net src/rules src/launch"
   "src/players|src/net src/rules src/launch src/play"
@@ -20,10 +21,10 @@ set(layers
   "src/ui/play|src/net src/rules src/launch src/play src/render src/ui/platform"
   "src/ui/render|src/net src/rules src/launch src/play src/render src/ui/platform"
   "src/app|src/net src/rules src/launch src/play src/players src/items src/dialogs src/render src/ui/platform src/ui/dialogs src/ui/play src/ui/render"
-  "server/core|src/net src/rules"
-  "server/qt|src/net src/rules server/core")
+  "server/core|src/net src/rules src/bots"
+  "server/qt|src/net src/rules src/bots server/core")
 # Folders whose code must build without Qt.
-set(qt_free src/net src/rules src/launch src/play src/players src/items src/dialogs src/render
+set(qt_free src/net src/rules src/bots src/launch src/play src/players src/items src/dialogs src/render
             server/core)
 
 if(NOT SOURCE_DIR)

@@ -123,6 +123,12 @@ void BotClient::RemoveFromHand(Tile tile, int copies) {
     }
 }
 
+void BotClient::ForgetWhatChairsShowed() {
+    discards_ = {};
+    exposedMelds_ = {};
+    declaredReady_ = {};
+}
+
 void BotClient::SeeTile(Tile tile, int copies) {
     if (rules::IsTileCode(tile)) seen_[KindIndex(tile)] += copies;
 }
@@ -140,6 +146,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             hand_.clear();
             melds_.clear();
             seen_ = {};
+            ForgetWhatChairsShowed();
             wild_ = m[27];
             indicator_ = m[26];
             SeeTile(indicator_);
@@ -182,6 +189,10 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
                 if (discard->ting) ting_ = true;
             }
             SeeTile(tile);
+            if (chair >= 0 && chair < rules::kChairCount) {
+                discards_[chair].push_back(tile);
+                if (discard->ting) declaredReady_[chair] = true;
+            }
             if (discard->nextChair < rules::kChairCount) {
                 turnChair_ = discard->nextChair;
                 curTile_ = discard->nextTile;
@@ -220,6 +231,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
                 if (chair == me)
                     melds_.push_back({MeldKind::Pung, tile, static_cast<std::uint8_t>(turnChair_)});
             }
+            if (chair >= 0 && chair < rules::kChairCount) ++exposedMelds_[chair];
             turnChair_ = chair;
             curTile_ = tile;
             phase_ = chow ? net::phase::kChowed : net::phase::kPunged;
@@ -250,6 +262,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             } else if (kongKind == MeldKind::ExposedKong) {
                 SeeTile(tile, onDiscard ? 3 : 1);
             }
+            if (onDiscard && chair >= 0 && chair < rules::kChairCount) ++exposedMelds_[chair];
             turnChair_ = chair;
             curTile_ = tile;
             phase_ = kong->kind;
@@ -299,6 +312,7 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
     handRunning_ = true;
     melds_.clear();
     seen_ = {};
+    ForgetWhatChairsShowed();
     for (int c = 0; c < rules::kChairCount; ++c) {
         const int n = r.Byte().value_or(0);
         for (int i = 0; i < n; ++i) {
@@ -306,6 +320,7 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
             const Tile tile = r.Byte().value_or(0);
             const auto source = r.Byte().value_or(0);
             if (c == chair_) melds_.push_back({kind, tile, source});
+            if (kind != MeldKind::ConcealedKong) ++exposedMelds_[c];
             if (kind == MeldKind::Chow)
                 for (int t = tile; t < tile + 3; ++t) SeeTile(static_cast<Tile>(t));
             else
@@ -314,12 +329,17 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
     }
     for (int c = 0; c < rules::kChairCount; ++c) {
         const int n = r.Byte().value_or(0);
-        for (int i = 0; i < n; ++i) SeeTile(r.Byte().value_or(0));
+        for (int i = 0; i < n; ++i) {
+            const Tile tile = r.Byte().value_or(0);
+            SeeTile(tile);
+            discards_[c].push_back(tile);
+        }
     }
     for (int c = 0; c < rules::kChairCount; ++c) {
         r.Byte();
         r.Byte();
         const auto ting = r.Byte().value_or(0);
+        declaredReady_[c] = ting != 0;
         if (c == chair_) ting_ = ting != 0;
     }
     for (int c = 0; c < rules::kChairCount; ++c) {
@@ -358,6 +378,10 @@ BotView BotClient::View() const {
     view.ting = ting_;
     view.freshTile = fresh_;
     view.seen = seen_;
+    view.self = chair_;
+    view.discards = discards_;
+    view.exposedMelds = exposedMelds_;
+    view.declaredReady = declaredReady_;
     return view;
 }
 
@@ -369,7 +393,7 @@ void BotClient::Act() {
         betChosen_ = true;
         // Smart players take a side bet now and then; it raises the stakes both ways.
         const std::uint8_t bets =
-            brain_.style() == BotStyle::Smart
+            brain_.style() != BotStyle::RandomDiscard && brain_.style() != BotStyle::Beginner
                 ? static_cast<std::uint8_t>(seed_++ % 5 == 0 ? 1 : (seed_ % 7 == 0 ? 2 : 0))
                 : 0;
         return Send(net::requests::SideBets(me, bets));

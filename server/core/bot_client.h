@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,6 +33,7 @@ public:
 
     void Deliver(const net::Bytes& message) override;
     void Disconnect() override { gone_ = true; }
+    void SetStyle(BotStyle style) { brain_.set_style(style); }
     std::string Describe() const override { return "computer player"; }
 
 private:
@@ -46,6 +48,7 @@ private:
     net::Bytes AnswerToDiscard();
     void RemoveFromHand(Tile tile, int copies = 1);
     void SeeTile(Tile tile, int copies = 1);
+    void ForgetWhatChairsShowed();
     BotView View() const;
 
     Scheduler& scheduler_;
@@ -63,6 +66,10 @@ private:
     std::vector<Tile> hand_;
     std::vector<Meld> melds_;
     KindCounts seen_{};
+    // What each chair has shown this hand, for the expert's defence.
+    std::array<std::vector<Tile>, rules::kChairCount> discards_{};
+    std::array<int, rules::kChairCount> exposedMelds_{};
+    std::array<bool, rules::kChairCount> declaredReady_{};
     Tile wild_ = 0;
     Tile indicator_ = 0;
     bool noWin_ = false;

@@ -221,6 +221,10 @@ Table& Lobby::OpenBotTable(std::span<const BotStyle> styles) {
     return table;
 }
 
+void Lobby::SetBotStyle(const User& user, BotStyle style) {
+    if (const auto it = bots_.find(&user); it != bots_.end()) it->second->SetStyle(style);
+}
+
 void Lobby::CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn) {
     ++tally_.hands;
     if (winnerNames.empty())

@@ -150,6 +150,8 @@ private:
     void MaybeStartHand();
     void StartHand();
     void Deal();
+    void ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
+                    const std::array<std::int32_t, 4>& due) const;
     void FinishHand(const std::vector<std::uint8_t>& winners,
                     const std::array<std::int32_t, 4>& actual);
     void ArmBotFill();
@@ -251,6 +253,22 @@ public:
 
     // A table of four computer players that starts at once (self-play, soak).
     Table& OpenBotTable(std::span<const BotStyle> styles);
+    // Changes how a computer player chooses from now on (self-play rotates them).
+    void SetBotStyle(const User& user, BotStyle style);
+
+    // What one finished hand came to, for self-play's figures.
+    struct HandSummary {
+        std::array<const User*, rules::kChairCount> players{};
+        std::vector<std::uint8_t> winners;  // none for a drawn game
+        int discarder = -1;                 // the chair that dealt in; -1 when nobody did
+        std::array<std::int32_t, rules::kChairCount> due{};  // the score before any balance cap
+    };
+    void SetHandObserver(std::function<void(const HandSummary&)> observer) {
+        handObserver_ = std::move(observer);
+    }
+    void ReportHand(const HandSummary& summary) const {
+        if (handObserver_) handObserver_(summary);
+    }
 
     Scheduler& scheduler() { return scheduler_; }
     StatsStore& stats() { return stats_; }
@@ -301,6 +319,7 @@ private:
     int nextTableNumber_ = 1;
     int nextBotNumber_ = 1;
     Tally tally_;
+    std::function<void(const HandSummary&)> handObserver_;
     std::vector<std::unique_ptr<Table>> closing_;  // closed, gone after the current task
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -55,6 +56,103 @@ std::string FormatReport(const SelfPlayReport& r, Opponents opponents) {
         << "\n";
     out << "clocks that ran out: " << r.timeouts << "\n";
     if (r.stuck) out << "STUCK: the table stopped before the last hand\n";
+    return out.str();
+}
+
+double LevelMatchReport::MeanPoints(int slot) const {
+    return hands ? static_cast<double>(points[slot]) / static_cast<double>(hands) : 0.0;
+}
+
+double LevelMatchReport::Interval95(int slot) const {
+    if (hands < 2) return 0.0;
+    const double n = static_cast<double>(hands);
+    const double mean = MeanPoints(slot);
+    const double variance = std::max(0.0, (pointsSquared[slot] - n * mean * mean) / (n - 1));
+    return 1.96 * std::sqrt(variance / n);
+}
+
+std::optional<std::array<int, 4>> ParseBotLevels(std::string_view text) {
+    std::array<int, 4> levels{};
+    std::size_t slot = 0;
+    for (std::size_t at = 0; at <= text.size(); ++slot) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        const auto part = text.substr(at, comma - at);
+        if (slot >= levels.size() || part.size() != 1 || !bots::StyleOfLevel(part[0] - '0'))
+            return std::nullopt;
+        levels[slot] = part[0] - '0';
+        at = comma + 1;
+    }
+    if (slot != levels.size()) return std::nullopt;
+    return levels;
+}
+
+LevelMatchReport RunLevelMatch(std::uint64_t hands, std::uint32_t seed,
+                               const std::array<int, 4>& levels) {
+    ManualScheduler scheduler;
+    MemoryStatsStore stats;
+    ServerConfig config;
+    config.seed = seed;
+    config.log = std::getenv("QIRA_SELFPLAY_LOG") != nullptr;
+    config.scoreMode = ScoreMode::Points;
+    Lobby lobby(scheduler, stats, config);
+    std::array<BotStyle, 4> styles{};
+    for (int slot = 0; slot < 4; ++slot)
+        styles[slot] = bots::StyleOfLevel(levels[slot]).value_or(BotStyle::Smart);
+    Table& table = lobby.OpenBotTable(styles);
+
+    LevelMatchReport report;
+    report.levels = levels;
+    std::uint64_t played = 0;
+    // In hand h the player in chair c plays the level of slot (c + h) % 4.
+    const auto slotOf = [&](int chair) { return static_cast<int>((chair + played) % 4); };
+    lobby.SetHandObserver([&](const Lobby::HandSummary& hand) {
+        for (int c = 0; c < 4; ++c) {
+            report.points[slotOf(c)] += hand.due[c];
+            report.pointsSquared[slotOf(c)] += double(hand.due[c]) * double(hand.due[c]);
+        }
+        for (auto w : hand.winners) ++report.wins[slotOf(w)];
+        if (hand.winners.empty()) ++report.draws;
+        if (!hand.winners.empty() && hand.discarder >= 0) ++report.dealtIn[slotOf(hand.discarder)];
+        ++played;
+        for (int c = 0; c < 4; ++c)
+            if (const User* player = table.PlayerAt(c))
+                lobby.SetBotStyle(*player, styles[slotOf(c)]);
+    });
+
+    const auto start = std::chrono::steady_clock::now();
+    report.stuck = !scheduler.RunUntil([&] { return played >= hands; });
+    report.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    report.hands = played;
+    return report;
+}
+
+std::string FormatJson(const LevelMatchReport& r) {
+    std::ostringstream out;
+    const auto list = [&](const auto& values) {
+        out << '[';
+        for (std::size_t i = 0; i < values.size(); ++i) out << (i ? "," : "") << values[i];
+        out << ']';
+    };
+    out << "{\"hands\":" << r.hands << ",\"levels\":";
+    list(r.levels);
+    out << ",\"points\":";
+    list(r.points);
+    out << ",\"wins\":";
+    list(r.wins);
+    out << ",\"dealt_in\":";
+    list(r.dealtIn);
+    out << ",\"draws\":" << r.draws;
+    std::array<double, 4> means{}, intervals{};
+    for (int slot = 0; slot < 4; ++slot) {
+        means[slot] = std::round(r.MeanPoints(slot) * 1000) / 1000;
+        intervals[slot] = std::round(r.Interval95(slot) * 1000) / 1000;
+    }
+    out << ",\"mean_points\":";
+    list(means);
+    out << ",\"ci95\":";
+    list(intervals);
+    out << "}";
     return out.str();
 }
 

@@ -1032,6 +1032,7 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     lobby_.log().Line("table " + std::to_string(number_) + ": hand ends, won by" + text +
                       (discarder >= 4 ? " (self-drawn)" : " on a discard"));
     lastWinnerDealer_ = winners.front();
+    ReportHand(winners, discarder, outcome.due);
     FinishHand(winners, outcome.actual);
 }
 
@@ -1040,7 +1041,18 @@ void Table::EndDrawn() {
     SendAll(net::server_messages::DrawnGame());
     lobby_.CountHand({}, false);
     lobby_.log().Line("table " + std::to_string(number_) + ": hand ends drawn");
+    ReportHand({}, -1, {});
     FinishHand({}, {});
+}
+
+void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
+                       const std::array<std::int32_t, 4>& due) const {
+    Lobby::HandSummary summary;
+    for (int c = 0; c < rules::kChairCount; ++c) summary.players[c] = seats_[c].user;
+    summary.winners = winners;
+    summary.discarder = discarder < rules::kChairCount ? discarder : -1;
+    summary.due = due;
+    lobby_.ReportHand(summary);
 }
 
 void Table::FinishHand(const std::vector<std::uint8_t>& winners,

@@ -75,6 +75,14 @@ int main(int argc, char* argv[]) {
         "S");
     const QCommandLineOption selfplay(
         "selfplay", "Play N hands of four computer players, print figures and exit.", "N");
+    const QCommandLineOption botLevel(
+        "bot-level", "Strength of the computer players that fill chairs: 1, 2 or 3 (default 2).",
+        "N", "2");
+    const QCommandLineOption botLevels(
+        "bot-levels",
+        "With --selfplay: the levels of four computer players, for example 3,2,2,2; they move "
+        "one chair on every hand and the figures end in one JSON line.",
+        "A,B,C,D");
     const QCommandLineOption randomOpponents("random-opponents",
                                              "With --selfplay: chairs 1-3 discard at random.");
     const QCommandLineOption soak(
@@ -85,8 +93,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption printPort(
         "print-port", "Print the listening port on standard output once listening.");
     const QCommandLineOption quiet("quiet", "No log lines.");
-    parser.addOptions({listen, db, items, botWait, botThink, turnSeconds, mode, seed, selfplay,
-                       randomOpponents, soak, soakSeconds, printPort, quiet});
+    parser.addOptions({listen, db, items, botWait, botThink, botLevel, turnSeconds, mode, seed,
+                       selfplay, botLevels, randomOpponents, soak, soakSeconds, printPort, quiet});
     parser.process(app);
 
     const auto seedValue = static_cast<std::uint32_t>(
@@ -94,6 +102,17 @@ int main(int argc, char* argv[]) {
             ? parser.value(seed).toUInt()
             : (parser.isSet(selfplay) ? 1u : static_cast<std::uint32_t>(time(nullptr))));
 
+    if (parser.isSet(selfplay) && parser.isSet(botLevels)) {
+        const auto levels = ParseBotLevels(parser.value(botLevels).toStdString());
+        if (!levels) {
+            std::cerr << "qira-server: --bot-levels wants four levels from 1 to 3, as 3,2,2,2\n";
+            return 2;
+        }
+        qira::rules::PrepareWinAnalysis();
+        const auto report = RunLevelMatch(parser.value(selfplay).toULongLong(), seedValue, *levels);
+        std::cout << FormatJson(report) << std::endl;
+        return report.stuck ? 1 : 0;
+    }
     if (parser.isSet(selfplay)) {
         const auto hands = parser.value(selfplay).toULongLong();
         const auto opponents =
@@ -107,6 +126,12 @@ int main(int argc, char* argv[]) {
 
     ServerConfig config;
     config.seed = seedValue;
+    const auto style = qira::bots::StyleOfLevel(parser.value(botLevel).toInt());
+    if (!style) {
+        std::cerr << "qira-server: --bot-level is 1, 2 or 3\n";
+        return 2;
+    }
+    config.botStyle = *style;
     config.log = !parser.isSet(quiet);
     config.botWait = Milliseconds(static_cast<long>(parser.value(botWait).toDouble() * 1000));
     config.botThink = Milliseconds(parser.value(botThink).toLong());

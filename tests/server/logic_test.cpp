@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "net/byte_reader.h"
-#include "server/core/bot_brain.h"
 #include "server/core/items_data.h"
 #include "server/core/scoring.h"
 #include "server/core/selfplay.h"
@@ -67,25 +66,6 @@ TEST(WinCheck, WildTilesStandInAndDiscardLimitsHold) {
         {std::vector<Tile>(pairs.begin(), pairs.begin() + 10), std::span(&meld, 1), 30, false}, 6));
     // A discarded wild tile stands for the missing pair tile, and comes first in code order.
     EXPECT_EQ(FirstWinningTile({ready, {}, 30, false}), std::optional<Tile>(30));
-}
-
-TEST(BotBrain, MeasuresTheWayToAReadyHand) {
-    const std::vector<Tile> complete{0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36, 36};
-    EXPECT_EQ(ShantenOf(complete, 0, 30), -1);
-    const std::vector<Tile> ready{0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36};
-    EXPECT_EQ(ShantenOf(ready, 0, 30), 0);
-    auto withWild = ready;
-    withWild.back() = 30;
-    withWild.push_back(30);
-    EXPECT_EQ(ShantenOf(withWild, 0, 30), -1) << "two wild tiles make the pair";
-    BotBrain brain(BotStyle::Smart, 1);
-    BotView view;
-    view.hand = {0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36, 38};
-    view.wild = 5;
-    const Tile discard = brain.ChooseDiscard(view);
-    EXPECT_TRUE(discard == 36 || discard == 38);
-    view.hand = {0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 5, 36, 38};
-    EXPECT_NE(brain.ChooseDiscard(view), 5) << "keeps the wild tile";
 }
 
 TEST(Scoring, ASelfDrawnWinWithSideBetsFillsTheRecord) {
