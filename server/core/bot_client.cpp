@@ -127,6 +127,7 @@ void BotClient::ForgetWhatChairsShowed() {
     discards_ = {};
     exposedMelds_ = {};
     declaredReady_ = {};
+    discardLog_.clear();
 }
 
 void BotClient::SeeTile(Tile tile, int copies) {
@@ -191,6 +192,7 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             SeeTile(tile);
             if (chair >= 0 && chair < rules::kChairCount) {
                 discards_[chair].push_back(tile);
+                discardLog_.emplace_back(chair, tile);
                 if (discard->ting) declaredReady_[chair] = true;
             }
             if (discard->nextChair < rules::kChairCount) {
@@ -382,6 +384,7 @@ BotView BotClient::View() const {
     view.discards = discards_;
     view.exposedMelds = exposedMelds_;
     view.declaredReady = declaredReady_;
+    view.discardLog = discardLog_;
     return view;
 }
 

@@ -70,6 +70,7 @@ private:
     std::array<std::vector<Tile>, rules::kChairCount> discards_{};
     std::array<int, rules::kChairCount> exposedMelds_{};
     std::array<bool, rules::kChairCount> declaredReady_{};
+    std::vector<std::pair<int, Tile>> discardLog_;
     Tile wild_ = 0;
     Tile indicator_ = 0;
     bool noWin_ = false;

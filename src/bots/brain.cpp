@@ -326,8 +326,26 @@ std::array<double, rules::kChairCount> ThreatOf(const BotView& view) {
     return threat;
 }
 
+namespace {
+
+// A chair's concealed tiles have not changed since its last discard, so a
+// tile thrown after it, on which it did not win, cannot win for it now: either
+// it does not complete the hand, or the chair passed a win and may not win on
+// a discard before its next draw.
+bool SafeSinceLastDiscard(const BotView& view, int chair, Tile tile) {
+    const auto& log = view.discardLog;
+    for (auto it = log.rbegin(); it != log.rend(); ++it) {
+        if (it->first == chair) return false;
+        if (it->second == tile) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 double DangerOf(const BotView& view, int chair, Tile tile) {
     if (tile == view.wild) return 1.0;
+    if (SafeSinceLastDiscard(view, chair, tile)) return 0.0;
     const int kind = KindIndex(tile);
     const auto mine = rules::CountKinds(view.hand);
     const int unseen = std::max(0, 4 - view.seen[kind] - mine[kind]);

@@ -5,6 +5,7 @@
 #include <random>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "rules/table_state.h"
@@ -46,6 +47,8 @@ struct BotView {
     std::array<std::vector<Tile>, rules::kChairCount> discards{};  // oldest first
     std::array<int, rules::kChairCount> exposedMelds{};            // chows, pungs and exposed kongs
     std::array<bool, rules::kChairCount> declaredReady{};
+    // Every discard of the hand in the order made: (chair, tile).
+    std::vector<std::pair<int, Tile>> discardLog;
 };
 
 // Tiles still to go before a ready hand: -1 for a complete hand, 0 for a
