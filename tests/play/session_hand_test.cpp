@@ -193,6 +193,23 @@ TEST(Claims, ChowChooserReChecksTheTurnWhenItCloses) {
     EXPECT_TRUE(rig.sender.sent.empty());
 }
 
+TEST(Claims, ChowChooserThatWaitedOverALaterDiscardSendsNoChow) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    StartHand(rig);
+    rig.Feed(DiscardMsg(0, 2));
+    ASSERT_EQ(Buttons(rig)[0], 1);
+    // While the chooser is open, north pungs and discards: a claim window is
+    // open again, but for another tile.
+    rig.chowChooser.whileOpen = [&] {
+        rig.Feed(Message({21, 2, 3, 2}));
+        rig.Feed(DiscardMsg(3, 30));
+    };
+    rig.session->OnActionButton(0, MouseButton::Left);
+    for (const Bytes& request : rig.TakeSent())
+        EXPECT_NE(request, rq::Chow(1, rig.chowChooser.offered[0][0])) << "the chow is stale";
+}
+
 TEST(Claims, SingleChowNeedsNoChooser) {
     SessionRig rig;
     EnterAsPlayer(rig);
