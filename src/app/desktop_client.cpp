@@ -292,6 +292,7 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
                           views.userList, views.chat, views, views, views, views, views, views});
     canvas_.SetSources(
         {&session_->table(), &session_->globals(), &session_->turn(), &session_->offer()});
+    canvas_.SetTurnClock(&window_.YuClock());
 
     render::GameAreaWidget::Handlers handlers;
     handlers.handTileClick = [this](int index, play::MouseButton button) {

@@ -163,6 +163,7 @@ private:
     void StartTurnClock(int chair);
     void StopTurnClock();
     void ClearTurnDisplay();
+    void ClearTurnHighlight();
     void EndHand();
     void CountAutoPlay();
     void ShowStartButton();

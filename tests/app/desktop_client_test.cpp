@@ -289,6 +289,20 @@ TEST_F(DesktopClientTest, DiscardAnimationClosesAnOpenChowChooser) {
     for (const Bytes& request : sent) EXPECT_NE(request[0], 20) << "no chow of a tile that is gone";
 }
 
+TEST_F(DesktopClientTest, ClockReturnsToItsSeatWhenTheWindowIsResized) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    const auto& clock = client.window().YuClock();
+    ASSERT_FALSE(clock.isHidden());
+    ASSERT_EQ(clock.Tag(), 3);
+    const QPoint before = clock.pos();
+
+    client.window().resize(900, 620);
+    QApplication::processEvents();
+    const render::Point place = client.canvas().ClockPlaceForTag(3);
+    EXPECT_NE(QPoint(place.x, place.y), before) << "the seat moved with the smaller table";
+    EXPECT_EQ(clock.pos(), QPoint(place.x, place.y));
+}
+
 TEST_F(DesktopClientTest, ReloadedListWipesALongerNameItReplaces) {
     const auto list = [](const std::string& secondName) {
         return Text(130, 2,

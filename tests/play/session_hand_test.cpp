@@ -210,6 +210,25 @@ TEST(Claims, ChowChooserThatWaitedOverALaterDiscardSendsNoChow) {
         EXPECT_NE(request, rq::Chow(1, rig.chowChooser.offered[0][0])) << "the chow is stale";
 }
 
+TEST(TurnHighlight, FollowsTheOtherChairsAndGoesWhenTheTurnIsMine) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    StartHand(rig);
+    rig.Feed(DiscardMsg(0, 30, 0, 1, 22));  // nobody claims: "me" draws at once
+    rig.Feed(DiscardMsg(1, 22, 0, 2, 100));
+    EXPECT_EQ(rig.session->turn().bytHighlightChair, 2);
+    EXPECT_TRUE(rig.log.Contains("ShowTurnHighlight 2"));
+    rig.Feed(DiscardMsg(2, 5, 0, 3, 100));
+    EXPECT_EQ(rig.session->turn().bytHighlightChair, 3);
+    rig.log.Clear();
+    rig.Feed(DiscardMsg(3, 6, 0, 0, 100));
+    EXPECT_EQ(rig.session->turn().bytHighlightChair, 0);
+    rig.log.Clear();
+    rig.Feed(DiscardMsg(0, 7, 0, 1, 23));  // straight to "me": no other chair's turn
+    EXPECT_EQ(rig.session->turn().bytHighlightChair, rules::kTableNoChair);
+    EXPECT_TRUE(rig.log.Contains("ClearTurnHighlight"));
+}
+
 TEST(Claims, SingleChowNeedsNoChooser) {
     SessionRig rig;
     EnterAsPlayer(rig);
