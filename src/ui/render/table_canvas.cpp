@@ -96,6 +96,7 @@ int TableCanvas::SeatPosition(play::Chair chair) const {
 }
 
 void TableCanvas::Changed() {
+    ++paintCount_;
     if (changed_) changed_();
 }
 

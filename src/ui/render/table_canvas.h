@@ -47,7 +47,13 @@ public:
     // Called when anything visible changed, so that the widget showing the
     // picture updates.
     void SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
-    void NotifyChanged() { Changed(); }
+    // Tells the widget that something drawn over the table moved (the
+    // discard animation); the painters' count stays as it is.
+    void NotifyChanged() {
+        if (changed_) changed_();
+    }
+    // Grows by one with every painter call that changed the picture.
+    std::uint64_t PaintCount() const { return paintCount_; }
 
     // The resize handler of the game area: recomputes the anchors and tells
     // whether the picture must be repainted (it always is when it shrank).
@@ -173,6 +179,7 @@ private:
     QImage die_;
     NewestDiscard newest_;
     platform::TurnClockWidget* clock_ = nullptr;
+    std::uint64_t paintCount_ = 0;
     play::Chair litChair_ = rules::kTableNoChair;
 };
 

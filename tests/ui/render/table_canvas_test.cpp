@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QTimer>
 #include <cstdlib>
 
 #include "render/resources.h"
@@ -483,6 +484,23 @@ TEST_F(GameAreaTest, ActionButtonsAreHandedOverWhateverTheirFlags) {
     const Point bar = canvas_.layout().ptActionBar;
     widget->HandleMouseUp({bar.x + 80, bar.y + 10}, play::MouseButton::Left);
     EXPECT_EQ(calls_, (std::vector<Call>{{"action", 3}}));
+}
+
+// --- the discard animation over a table that changes meanwhile ---
+
+TEST_F(TableCanvasTest, TableChangedDuringADiscardAnimationShowsItsNewStateAfterwards) {
+    ScriptedTable table = MidHand();
+    Paint(table);
+    TableDisplay display(canvas_, table.globals.strAppPath, table.globals.strParentPath, {});
+    // A message handled while the discard grows: the top seat (chair 2) melds.
+    QTimer::singleShot(0, [&] {
+        table.table.Seats[2].Melds.push_back({rules::MeldKind::Pung, 30, 1});
+        canvas_.PaintHands(2);
+    });
+    display.PlayDiscardAnimation(0, play::ActionCode::Discard, 12);
+    const QImage shown = canvas_.picture().copy();
+    canvas_.PaintTable();
+    EXPECT_EQ(shown, canvas_.picture()) << "the animation must not restore the old table";
 }
 
 // --- the dice ---
