@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "dialogs/game_set.h"
+#include "play/seats_from_list.h"
 #include "players/user_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!qira::players::BuildUserMenu(record, globals)) __builtin_trap();
         list.RefreshUser(record);
     }
-    qira::players::SeatsFromLoadedList(list, names, 0);
+    qira::play::SeatsFromLoadedList(
+        names, [&list](std::string_view name) { return list.FindUser(name); }, 0);
     qira::dialogs::GameSetModel settings("Qira", "甲");
     if (settings.SetInitGameSetInfo(qira::dialogs::DeskRole::Master, text)) {
         settings.Validate();

@@ -79,9 +79,20 @@ std::int64_t Payment(const WinContext& c, const Items& w, const PayerItems& p) {
     return std::max<std::int64_t>(1, multiplier + added) * c.base;
 }
 
+// A winner's concealed tiles as a client keeps a hand: wild tiles first, then
+// ascending. The winning tile is not among them; the record carries it on its
+// own, and the win window draws it last.
+std::vector<Tile> InHandOrder(std::vector<Tile> concealed, Tile wild) {
+    std::sort(concealed.begin(), concealed.end());
+    std::stable_partition(concealed.begin(), concealed.end(),
+                          [wild](Tile tile) { return tile == wild; });
+    return concealed;
+}
+
 void AppendWinnerBlock(net::Bytes& out, const WinContext& c, std::uint8_t winner,
                        const Items& items) {
     const ScoreSeat& seat = c.seats[winner];
+    const std::vector<Tile> concealed = InHandOrder(seat.concealed, c.wild);
     out.push_back(winner);
     const std::size_t melds = std::min<std::size_t>(seat.melds.size(), 5);
     out.push_back(static_cast<std::uint8_t>(melds * 2));
@@ -89,10 +100,10 @@ void AppendWinnerBlock(net::Bytes& out, const WinContext& c, std::uint8_t winner
         out.push_back(static_cast<std::uint8_t>(seat.melds[i].bytKind));
         out.push_back(seat.melds[i].bytTile);
     }
-    const std::size_t tiles = std::min<std::size_t>(seat.concealed.size(), 15);
+    const std::size_t tiles = std::min<std::size_t>(concealed.size(), 15);
     out.push_back(static_cast<std::uint8_t>(tiles));
-    out.insert(out.end(), seat.concealed.begin(),
-               seat.concealed.begin() + static_cast<std::ptrdiff_t>(tiles));
+    out.insert(out.end(), concealed.begin(),
+               concealed.begin() + static_cast<std::ptrdiff_t>(tiles));
     for (int i = 1; i <= 17; ++i) out.push_back(static_cast<std::uint8_t>(items[i]));
 }
 

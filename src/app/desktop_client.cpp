@@ -132,15 +132,15 @@ public:
         winResult_ =
             new play::frmHuPaiResult(QString::fromStdString(client_.parentPath_), &client_.window_);
     }
-    void ProcessHuResultData(std::span<const std::uint8_t> message,
+    bool ProcessHuResultData(std::span<const std::uint8_t> message,
                              std::size_t lastIndex) override {
-        if (!winResult_) return;
+        if (!winResult_) return false;
         const auto& session = client_.session();
         std::array<std::string, 4> names;
         for (std::size_t chair = 0; chair < names.size(); ++chair)
             names[chair] = session.table().Seats[chair].strPlayerName;
-        winResult_->ProcessHuResultData(message, lastIndex, session.globals().launch.strGameTitle,
-                                        names);
+        return winResult_->ProcessHuResultData(message, lastIndex,
+                                               session.globals().launch.strGameTitle, names);
     }
     void ShowHuResultCentred() override {
         if (!winResult_) return;
@@ -152,9 +152,16 @@ public:
 
     // --- ChowChooser ---
     play::Tile ChooseChow(std::span<const play::Tile> choices) override {
-        return play::frmShunZi::Choose({choices.begin(), choices.end()},
-                                       QString::fromStdString(client_.parentPath_),
-                                       &client_.window_);
+        play::frmShunZi chooser({choices.begin(), choices.end()},
+                                QString::fromStdString(client_.parentPath_), &client_.window_);
+        chowChooser_ = &chooser;
+        chooser.exec();
+        return chooser.bytChosenChow();
+    }
+    // Play moved on while the chooser was open: it closes with the choice
+    // selected, which the session then checks against the turn.
+    void CloseChowChooser() {
+        if (chowChooser_) chowChooser_->accept();
     }
 
     // --- MainWindow ---
@@ -228,6 +235,7 @@ private:
     QTimer tmrNewOutPai_;
     QPointer<dialogs::frmGameSet> gameSet_;
     QPointer<play::frmHuPaiResult> winResult_;
+    QPointer<play::frmShunZi> chowChooser_;
 };
 
 // The table's displays, with the vertical splitter held still while a discard
@@ -272,6 +280,7 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
     displayHooks.wait = options_.wait;
     displayHooks.quitting = [this] { return session_ && session_->ended(); };
     displayHooks.exitStatus = [this] { return session_ ? launch::StatusOf(session_->exit()) : 0; };
+    displayHooks.closeChowChooser = [this] { views_->CloseChowChooser(); };
     display_ = std::make_unique<render::TableDisplay>(canvas_, appPath_, parentPath_,
                                                       std::move(displayHooks));
 
@@ -283,6 +292,7 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
                           views.userList, views.chat, views, views, views, views, views, views});
     canvas_.SetSources(
         {&session_->table(), &session_->globals(), &session_->turn(), &session_->offer()});
+    canvas_.SetTurnClock(&window_.YuClock());
 
     render::GameAreaWidget::Handlers handlers;
     handlers.handTileClick = [this](int index, play::MouseButton button) {
@@ -325,10 +335,16 @@ void DesktopClient::ConnectWindowEvents() {
 }
 
 void DesktopClient::OpenPreferences() {
-    auto* dialog = new dialogs::frmUserSet(
-        preferences_, appPath_, session_->globals().strUserName(),
-        [this](std::span<const std::uint8_t> request) { views_->SendRequest(request); }, &window_);
-    dialog->show();
+    // One preferences window at a time: a second click brings it forward.
+    if (!preferencesWindow_) {
+        preferencesWindow_ = new dialogs::frmUserSet(
+            preferences_, appPath_, session_->globals().strUserName(),
+            [this](std::span<const std::uint8_t> request) { views_->SendRequest(request); },
+            &window_);
+    }
+    preferencesWindow_->show();
+    preferencesWindow_->raise();
+    preferencesWindow_->activateWindow();
 }
 
 void DesktopClient::PopUpUserMenu(const QString& record) {

@@ -20,6 +20,7 @@
 namespace qira::dialogs {
 class MsgService;
 class frmGameSet;
+class frmUserSet;
 }  // namespace qira::dialogs
 
 namespace qira::play {
@@ -79,6 +80,7 @@ private:
     std::unique_ptr<render::TableDisplay> display_;
     std::unique_ptr<LockingDisplay> lockingDisplay_;
     std::unique_ptr<play::ClientSession> session_;
+    QPointer<dialogs::frmUserSet> preferencesWindow_;  // deletes itself when closed
 };
 
 }  // namespace qira::app

@@ -137,6 +137,7 @@ private:
     void OnHandRaised(std::uint8_t subType, std::span<const std::string> fields);
     void OnTableSnapshot(std::span<const std::uint8_t> message);
     void OnUserListLoaded(std::span<const std::string> names);
+    void RepaintSeatWipingOldName(Chair chair);
     bool OpenGameSet(bool deskMaster, std::string_view settings);
 
     // game messages
@@ -162,6 +163,7 @@ private:
     void StartTurnClock(int chair);
     void StopTurnClock();
     void ClearTurnDisplay();
+    void ClearTurnHighlight();
     void EndHand();
     void CountAutoPlay();
     void ShowStartButton();

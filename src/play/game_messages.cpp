@@ -293,8 +293,10 @@ void ClientSession::OnWin(Message message) {
     if (message.size() < 2) return;
     host_.sounds.PlayGameSound(StateSound::Hu);
     host_.winResult.LoadHuResult();
-    host_.winResult.ProcessHuResultData(message, message.size() - 1);
-    host_.winResult.ShowHuResultCentred();
+    // A refused record shows nothing: an empty window would have no countdown
+    // to close it.
+    if (host_.winResult.ProcessHuResultData(message, message.size() - 1))
+        host_.winResult.ShowHuResultCentred();
     EndHand();
 }
 

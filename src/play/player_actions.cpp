@@ -187,10 +187,11 @@ void ClientSession::OnActionButton(int index, MouseButton button) {
                 offer_.bytChosenChow = table_.bytChowChoices.front();
             } else {
                 const std::vector<rules::TileCode> choices = table_.bytChowChoices;
+                const auto serial = evaluationSerial_;
                 offer_.bytChosenChow = host_.chowChooser.ChooseChow(choices);
                 // The chooser waited; the discard may have been claimed or
-                // passed meanwhile.
-                if (ended_ || !claimStillOpen()) return;
+                // passed meanwhile, and another discard may wait for claims.
+                if (ended_ || serial != evaluationSerial_ || !claimStillOpen()) return;
             }
             Send(net::requests::Chow(me, offer_.bytChosenChow));
             return;

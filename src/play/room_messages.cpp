@@ -1,11 +1,13 @@
 // The room messages: who is at the table and in which role, the settings
 // negotiation before the first hand, chat lines and the table snapshot.
 #include <string>
+#include <utility>
 
 #include "net/packet.h"
 #include "net/protocol.h"
 #include "net/requests.h"
 #include "play/client_session.h"
+#include "play/seats_from_list.h"
 #include "play/text_fields.h"
 
 namespace qira::play {
@@ -113,28 +115,37 @@ void ClientSession::OnWholeUserList(std::string_view text) {
 
 void ClientSession::OnUserListLoaded(std::span<const std::string> names) {
     for (const auto& name : names) host_.chat.ChangeChatTarget(ChatTargetAction::Add, name);
-    for (const auto& name : names) {
-        if (name.empty()) continue;
-        const auto fields = net::SplitFields(host_.userList.FindUser(name));
-        if (fields.size() < user_record::kFieldCount || IsOnlookerRecord(fields)) continue;
-        const int chair = ChairOfRecord(fields);
-        if (chair < 0) continue;
+    const auto seats = SeatsFromLoadedList(
+        names, [this](std::string_view name) { return host_.userList.FindUser(name); },
+        globals_.bytGameState);
+    for (int chair = 0; chair < rules::kChairCount; ++chair) {
+        const auto& loaded = seats[static_cast<std::size_t>(chair)];
+        if (!loaded) continue;
         auto& seat = table_.Seats[chair];
-        seat.strPlayerName = name;
-        seat.lngPlayerKey = PortraitOf(fields);
-        seat.blnReady = NumberOf(fields[user_record::kRaised]) > 0 && globals_.bytGameState != 1;
-        seat.blnUserFlag = NumberOf(fields[user_record::kDropped]) > 0;
+        seat.strPlayerName = loaded->strPlayerName;
+        seat.lngPlayerKey = loaded->lngPlayerKey;
+        seat.blnReady = loaded->blnReady;
+        seat.blnUserFlag = loaded->blnUserFlag;
     }
     std::array<std::string, rules::kChairCount> seatNames;
     for (int chair = 0; chair < rules::kChairCount; ++chair)
         seatNames[chair] = table_.Seats[chair].strPlayerName;
     globals_.ComputeSeatView(seatNames);
     table_.bytMyChair = globals_.bytMyChair;
-    for (Chair chair = 0; chair < rules::kChairCount; ++chair) {
-        host_.painter.PaintSeatInfo(chair);
-        host_.painter.PaintNetBreak(chair);
-        host_.painter.PaintHandUp(chair);
-    }
+    for (Chair chair = 0; chair < rules::kChairCount; ++chair) RepaintSeatWipingOldName(chair);
+}
+
+// A seat's name is painted over the table without erasing what lies under it,
+// so the seat is first painted empty, which erases it, and then with its name:
+// a shorter new name must not show over an old, longer one.
+void ClientSession::RepaintSeatWipingOldName(Chair chair) {
+    auto& seat = table_.Seats[chair];
+    std::string name = std::exchange(seat.strPlayerName, {});
+    host_.painter.PaintSeatInfo(chair);
+    seat.strPlayerName = std::move(name);
+    host_.painter.PaintSeatInfo(chair);
+    host_.painter.PaintNetBreak(chair);
+    host_.painter.PaintHandUp(chair);
 }
 
 void ClientSession::OnIdentity(std::span<const std::string> fields) {

@@ -194,7 +194,9 @@ class WinResultView {
 public:
     virtual ~WinResultView() = default;
     virtual void LoadHuResult() = 0;
-    virtual void ProcessHuResultData(std::span<const std::uint8_t> message,
+    // False when the record is refused (malformed): the window stays empty
+    // and is not to be shown.
+    virtual bool ProcessHuResultData(std::span<const std::uint8_t> message,
                                      std::size_t lastIndex) = 0;
     virtual void ShowHuResultCentred() = 0;
 };

@@ -38,6 +38,9 @@ void ClientSession::EvaluateTurn() {
     const Chair turnChair = table_.bytTurnChair;
     if (MustDiscard(turnPhase)) {
         if (IsMyChair(turnChair)) {
+            // A discard that hands the draw straight on has no claim window
+            // to clear the previous chair's mark; the own turn clears it.
+            ClearTurnHighlight();
             if (turnPhase == phase::kDrew) turn_.blnMayWinOnDiscard = true;
             if (HoldsFullHand(table_))
                 OfferOwnTurnActions();
@@ -50,8 +53,7 @@ void ClientSession::EvaluateTurn() {
         }
     } else if (turnPhase == phase::kDiscarded) {
         ShowNewestDiscard(turnChair, table_.bytCurTile);
-        turn_.bytHighlightChair = rules::kTableNoChair;
-        host_.painter.ClearTurnHighlight();
+        ClearTurnHighlight();
         OfferClaims();
     } else if (turnPhase == phase::kRobKong) {
         if (!IsOnlooker() && IsMyChair(turnChair)) AskRobKong();
@@ -79,6 +81,12 @@ void ClientSession::StartTurnClock(int chair) {
     clock.SetVisible(true);
 }
 
+void ClientSession::ClearTurnHighlight() {
+    if (turn_.bytHighlightChair == rules::kTableNoChair) return;
+    turn_.bytHighlightChair = rules::kTableNoChair;
+    host_.painter.ClearTurnHighlight();
+}
+
 void ClientSession::StopTurnClock() {
     host_.clock.Stop();
     host_.clock.SetVisible(false);
@@ -92,8 +100,7 @@ void ClientSession::ClearActionButtons() {
 void ClientSession::ClearTurnDisplay() {
     StopTurnClock();
     ClearActionButtons();
-    turn_.bytHighlightChair = rules::kTableNoChair;
-    host_.painter.ClearTurnHighlight();
+    ClearTurnHighlight();
     HideNewestDiscard();
     HideStartButton();
 }

@@ -18,10 +18,6 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-int ChairOf(std::int32_t chairNumber) {
-    return ((chairNumber % 4) + 4) % 4;
-}
-
 }  // namespace
 
 std::optional<UserRecord> ParseUserRecord(std::string_view record) {
@@ -132,23 +128,6 @@ std::optional<UserMenu> BuildUserMenu(std::string_view record,
 std::optional<std::string> ExecUserMenu(const UserMenu& menu, int lngUserMenuItemIdx) {
     if (menu.tag.empty() || lngUserMenuItemIdx != kUserMenuTalkItem) return std::nullopt;
     return menu.tag;
-}
-
-std::array<std::optional<SeatFromList>, 4> SeatsFromLoadedList(
-    const UserList& list, const std::vector<std::string>& names, std::uint8_t bytGameState) {
-    std::array<std::optional<SeatFromList>, 4> seats;
-    for (const auto& name : names) {
-        const auto record = ParseUserRecord(list.FindUser(name));
-        if (!record || IsOnlooker(*record)) continue;
-        const int chair = ChairOf(net::ReadNumericValue((*record)[kChair]));
-        seats[static_cast<std::size_t>(chair)] = SeatFromList{
-            .strPlayerName = name,
-            .lngPlayerKey = net::ReadNumericValue((*record)[kPortrait]),
-            .blnReady = bytGameState != 1 && net::ReadNumericValue((*record)[kHandRaised]) > 0,
-            .blnUserFlag = net::ReadNumericValue((*record)[kDropped]) > 0,
-        };
-    }
-    return seats;
 }
 
 }  // namespace qira::players

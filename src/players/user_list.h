@@ -105,20 +105,4 @@ std::optional<UserMenu> BuildUserMenu(std::string_view record,
 // target (item 4 with a non-empty tag), or nothing.
 std::optional<std::string> ExecUserMenu(const UserMenu& menu, int lngUserMenuItemIdx);
 
-// A seat as the loaded user list describes it.
-struct SeatFromList {
-    std::string strPlayerName;
-    std::int32_t lngPlayerKey = 0;  // the portrait number
-    bool blnReady = false;
-    bool blnUserFlag = false;  // dropped
-};
-
-// The seats the list-loaded event sets up: for every loaded name in order
-// that belongs to a player, its chair (field 13 modulo 4) gets the name, the
-// portrait, the ready flag (never while a hand runs, `bytGameState` 1) and
-// the dropped flag. A later name on the same chair wins. Chairs no player
-// names stay nullopt and keep what they held.
-std::array<std::optional<SeatFromList>, 4> SeatsFromLoadedList(
-    const UserList& list, const std::vector<std::string>& names, std::uint8_t bytGameState);
-
 }  // namespace qira::players

@@ -35,8 +35,11 @@ void TableState::WildsToFront() {
 }
 
 void TableState::InsertSorted(TileCode tile) {
-    auto greater = std::find_if(bytMyHand.begin(), bytMyHand.end(),
-                                [tile](TileCode held) { return held > tile; });
+    // The wild tiles at the front are not part of the ascending run: a wild
+    // tile of a high code must not pull a smaller tile in front of the others.
+    auto greater = std::find_if(bytMyHand.begin(), bytMyHand.end(), [this, tile](TileCode held) {
+        return !IsWild(held) && held > tile;
+    });
     bytMyHand.insert(greater, tile);
     WildsToFront();
 }

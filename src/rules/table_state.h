@@ -149,6 +149,8 @@ struct TableState {
 
     // --- the local hand; every change ends with the wild tiles at the front ---
     void WildsToFront();
+    // Before the first greater tile that is not wild, so that the hand stays
+    // wild tiles first, then ascending, whatever the wild tile's code.
     void InsertSorted(TileCode tile);
     void RemoveTile(TileCode tile);  // the first copy; an absent tile changes nothing
     void AppendTile(TileCode tile);

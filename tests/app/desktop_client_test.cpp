@@ -11,6 +11,9 @@
 #include "app/desktop_client.h"
 #include "net/packet.h"
 #include "ui/dialogs/frm_msg.h"
+#include "ui/dialogs/frm_user_set.h"
+#include "ui/play/frm_hu_pai_result.h"
+#include "ui/play/frm_shun_zi.h"
 
 namespace qira::app {
 namespace {
@@ -26,11 +29,13 @@ std::string Record(const std::string& name, int chair, const std::string& watche
                             "0", "3", std::to_string(chair), "0", "0"});
 }
 
-// A new hand with chair 0 dealing and side bets to choose (phase 10).
-Bytes NewHand() {
+// A new hand with `dealer` dealing and side bets to choose (phase 10).
+Bytes NewHand(std::uint8_t dealer = 0) {
     Bytes message(29, 0);
     message[0] = 17;
     message[3] = 5;
+    message[11] = dealer;
+    message[15] = dealer;
     message[12] = 4;
     message[14] = 3;
     message[16] = 10;
@@ -38,6 +43,34 @@ Bytes NewHand() {
     message[26] = 34;
     message[27] = 33;
     return message;
+}
+
+Bytes Deal(std::uint8_t chair, std::initializer_list<std::uint8_t> hand) {
+    Bytes message{28, 1, chair, 0};
+    message.insert(message.end(), hand.begin(), hand.end());
+    return message;
+}
+
+// A discard; `nextChair` 255 opens the claim window, a chair draws `nextTile` at once.
+Bytes Discard(std::uint8_t chair, std::uint8_t tile, std::uint8_t nextChair = 255,
+              std::uint8_t nextTile = 0) {
+    return Bytes{19, 0, chair, tile, 0, 0, nextChair, nextTile};
+}
+
+template <typename Window>
+Window* OpenWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(widget); window && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+template <typename Window>
+int CountWindows() {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<Window*>(widget) && widget->isVisible()) ++count;
+    return count;
 }
 
 class DesktopClientTest : public ::testing::Test {
@@ -99,6 +132,15 @@ protected:
         client.window().close();
         QApplication::processEvents();
         return !client.window().isVisible();
+    }
+
+    // 张三 (chair 0) in a hand dealt by 赵六 (chair 3), whose turn it is.
+    void StartHandDealtByTheLastChair(std::initializer_list<std::uint8_t> hand) {
+        EnterTable("张三");
+        Feed(NewHand(3));
+        client.session().OnGameButtonClick(2);
+        Feed(Deal(0, hand));
+        sent.clear();
     }
 
     std::vector<Bytes> sent;
@@ -200,6 +242,79 @@ TEST_F(DesktopClientTest, ServerRemovingThePlayerEndsTheProgram) {
     client.session().OnConnectionEnded();
     EXPECT_FALSE(client.window().isVisible());
     EXPECT_EQ(unloaded.count(), 1);
+}
+
+TEST_F(DesktopClientTest, RefusedWinRecordOpensNoWindow) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    Feed(Bytes{23, 1, 0});  // one winner announced, nothing of him sent
+    QApplication::processEvents();
+    EXPECT_EQ(OpenWindow<play::frmHuPaiResult>(), nullptr)
+        << "an empty win window would never close by itself";
+    EXPECT_TRUE(client.session().globals().blnShowStart) << "the hand is over all the same";
+}
+
+TEST_F(DesktopClientTest, SettingsButtonOpensOnePreferencesWindowAtATime) {
+    const Point settings = client.window().captionButtons().user[0];
+    const QPoint at(settings.x + 20, settings.y + 12);
+    QTest::mouseClick(&client.window(), Qt::LeftButton, {}, at);
+    QTest::mouseClick(&client.window(), Qt::LeftButton, {}, at);
+    QApplication::processEvents();
+    EXPECT_EQ(CountWindows<dialogs::frmUserSet>(), 1);
+
+    // Once closed, the button opens it again.
+    OpenWindow<dialogs::frmUserSet>()->close();
+    QApplication::processEvents();
+    QTest::mouseClick(&client.window(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(CountWindows<dialogs::frmUserSet>(), 1);
+    OpenWindow<dialogs::frmUserSet>()->close();
+}
+
+TEST_F(DesktopClientTest, DiscardAnimationClosesAnOpenChowChooser) {
+    // 1 2 _ 4 5 of characters: 赵六's 3 of characters chows three ways.
+    StartHandDealtByTheLastChair({0, 1, 3, 4, 9, 10, 11, 18, 19, 20, 27, 27, 28});
+    Feed(Discard(3, 2));
+    ASSERT_EQ(client.session().offer().bytActionButtons[0], 1) << "chow offered";
+
+    bool openWhilePlayMovedOn = true;
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(OpenWindow<play::frmShunZi>(), nullptr);
+        // 王五 punged the tile meanwhile and discards: the discard grows on the table.
+        Feed(Bytes{21, 2, 2, 2});
+        Feed(Discard(2, 30));
+        openWhilePlayMovedOn = OpenWindow<play::frmShunZi>() != nullptr;
+        if (auto* chooser = OpenWindow<play::frmShunZi>()) chooser->reject();
+    });
+    client.session().OnActionButton(0, play::MouseButton::Left);
+    EXPECT_FALSE(openWhilePlayMovedOn);
+    for (const Bytes& request : sent) EXPECT_NE(request[0], 20) << "no chow of a tile that is gone";
+}
+
+TEST_F(DesktopClientTest, ClockReturnsToItsSeatWhenTheWindowIsResized) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    const auto& clock = client.window().YuClock();
+    ASSERT_FALSE(clock.isHidden());
+    ASSERT_EQ(clock.Tag(), 3);
+    const QPoint before = clock.pos();
+
+    client.window().resize(900, 620);
+    QApplication::processEvents();
+    const render::Point place = client.canvas().ClockPlaceForTag(3);
+    EXPECT_NE(QPoint(place.x, place.y), before) << "the seat moved with the smaller table";
+    EXPECT_EQ(clock.pos(), QPoint(place.x, place.y));
+}
+
+TEST_F(DesktopClientTest, ReloadedListWipesALongerNameItReplaces) {
+    const auto list = [](const std::string& secondName) {
+        return Text(130, 2,
+                    Record("张三", 0) + "\n" + Record(secondName, 1) + "\n" + Record("王五", 2) +
+                        "\n" + Record("赵六", 3));
+    };
+    EnterTable("张三");
+    const QImage table = client.canvas().picture().copy();
+    Feed(list("李四李四李四李四李四"));
+    ASSERT_NE(client.canvas().picture(), table);
+    Feed(list("李四"));
+    EXPECT_EQ(client.canvas().picture(), table) << "no trace of the longer name is left";
 }
 
 }  // namespace

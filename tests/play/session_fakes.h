@@ -204,10 +204,12 @@ struct FakeWinResult : WinResultView {
     Bytes lastMessage;
     std::size_t lastIndex = 0;
     void LoadHuResult() override { log.Add("LoadHuResult"); }
-    void ProcessHuResultData(std::span<const std::uint8_t> message, std::size_t last) override {
+    bool accept = true;  // whether the window takes the record
+    bool ProcessHuResultData(std::span<const std::uint8_t> message, std::size_t last) override {
         lastMessage.assign(message.begin(), message.end());
         lastIndex = last;
         log.Add("ProcessHuResultData");
+        return accept;
     }
     void ShowHuResultCentred() override { log.Add("ShowHuResultCentred"); }
 };

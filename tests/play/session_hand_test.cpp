@@ -193,6 +193,42 @@ TEST(Claims, ChowChooserReChecksTheTurnWhenItCloses) {
     EXPECT_TRUE(rig.sender.sent.empty());
 }
 
+TEST(Claims, ChowChooserThatWaitedOverALaterDiscardSendsNoChow) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    StartHand(rig);
+    rig.Feed(DiscardMsg(0, 2));
+    ASSERT_EQ(Buttons(rig)[0], 1);
+    // While the chooser is open, north pungs and discards: a claim window is
+    // open again, but for another tile.
+    rig.chowChooser.whileOpen = [&] {
+        rig.Feed(Message({21, 2, 3, 2}));
+        rig.Feed(DiscardMsg(3, 30));
+    };
+    rig.session->OnActionButton(0, MouseButton::Left);
+    for (const Bytes& request : rig.TakeSent())
+        EXPECT_NE(request, rq::Chow(1, rig.chowChooser.offered[0][0])) << "the chow is stale";
+}
+
+TEST(TurnHighlight, FollowsTheOtherChairsAndGoesWhenTheTurnIsMine) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    StartHand(rig);
+    rig.Feed(DiscardMsg(0, 30, 0, 1, 22));  // nobody claims: "me" draws at once
+    rig.Feed(DiscardMsg(1, 22, 0, 2, 100));
+    EXPECT_EQ(rig.session->turn().bytHighlightChair, 2);
+    EXPECT_TRUE(rig.log.Contains("ShowTurnHighlight 2"));
+    rig.Feed(DiscardMsg(2, 5, 0, 3, 100));
+    EXPECT_EQ(rig.session->turn().bytHighlightChair, 3);
+    rig.log.Clear();
+    rig.Feed(DiscardMsg(3, 6, 0, 0, 100));
+    EXPECT_EQ(rig.session->turn().bytHighlightChair, 0);
+    rig.log.Clear();
+    rig.Feed(DiscardMsg(0, 7, 0, 1, 23));  // straight to "me": no other chair's turn
+    EXPECT_EQ(rig.session->turn().bytHighlightChair, rules::kTableNoChair);
+    EXPECT_TRUE(rig.log.Contains("ClearTurnHighlight"));
+}
+
 TEST(Claims, SingleChowNeedsNoChooser) {
     SessionRig rig;
     EnterAsPlayer(rig);

@@ -69,6 +69,17 @@ TEST(EnteringATable, LaterPlayerOnTheSameChairHoldsIt) {
     EXPECT_EQ(rig.session->table().Seats[2].strPlayerName, "second");
 }
 
+TEST(EnteringATable, NegativeChairNumbersAndOnlookersTakeNoChair) {
+    SessionRig rig;
+    rig.Feed(Text(130, 3, "me`me"));
+    rig.Feed(WholeList({UserRecord("me", 1), UserRecord("lost", -1), UserRecord("eye", 2, "me"),
+                        UserRecord("west", 2)}));
+    const auto& table = rig.session->table();
+    EXPECT_EQ(table.Seats[3].strPlayerName, "") << "-1 is no chair, not chair 3";
+    EXPECT_EQ(table.Seats[2].strPlayerName, "west");
+    EXPECT_EQ(table.Seats[1].strPlayerName, "me");
+}
+
 TEST(SettingsNegotiation, OwnerGetsTheDialogWithTheSettingsText) {
     SessionRig rig;
     EnterAsPlayer(rig);

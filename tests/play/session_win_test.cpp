@@ -38,6 +38,16 @@ TEST(WinOffer, DiscardThatCompletesTheHandIsOfferedAndClaimed) {
     EXPECT_FALSE(rig.clock.visible);
 }
 
+TEST(WinResult, ARefusedRecordShowsNoWindowButStillEndsTheHand) {
+    SessionRig rig;
+    StartWaitingHand(rig);
+    rig.winResult.accept = false;
+    rig.Feed(Message({23, 1, 0}));
+    EXPECT_TRUE(rig.log.Contains("ProcessHuResultData"));
+    EXPECT_FALSE(rig.log.Contains("ShowHuResultCentred"));
+    EXPECT_TRUE(rig.session->globals().blnShowStart);
+}
+
 TEST(WinOffer, PassingAWinLosesDiscardWinsUntilTheNextOwnDraw) {
     SessionRig rig;
     StartWaitingHand(rig);

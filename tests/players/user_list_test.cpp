@@ -127,41 +127,6 @@ TEST(UserMenu, OnlyTheTalkItemMakesTheUserTheChatTarget) {
     EXPECT_FALSE(ExecUserMenu(UserMenu{}, 4)) << "an empty tag does nothing";
 }
 
-TEST(SeatsFromList, PlayersTakeTheirChairsAndOnlookersNone) {
-    UserList list;
-    const auto names = list.LoadList(Lines({
-        PlayerRecord("甲", "6", "3012", "1", "1"),
-        PlayerRecord("乙", "1"),
-        PlayerRecord("看客", "0", "1", "1", "0", "甲"),
-        PlayerRecord("丙", "-1"),
-    }));
-    const auto seats = SeatsFromLoadedList(list, names, 0);
-    ASSERT_TRUE(seats[2]);
-    EXPECT_EQ(seats[2]->strPlayerName, "甲");
-    EXPECT_EQ(seats[2]->lngPlayerKey, 3012);
-    EXPECT_TRUE(seats[2]->blnReady);
-    EXPECT_TRUE(seats[2]->blnUserFlag);
-    ASSERT_TRUE(seats[1]);
-    EXPECT_FALSE(seats[1]->blnReady);
-    EXPECT_FALSE(seats[0]) << "the onlooker takes no chair";
-    ASSERT_TRUE(seats[3]) << "a negative chair number still names a chair";
-    EXPECT_EQ(seats[3]->strPlayerName, "丙");
-}
-
-TEST(SeatsFromList, LaterNameHoldsADoubleClaimedChairAndRunningHandClearsReady) {
-    UserList list;
-    const auto names = list.LoadList(
-        Lines({PlayerRecord("甲", "2", "1", "1"), PlayerRecord("乙", "2", "2", "1")}));
-    const auto waiting = SeatsFromLoadedList(list, names, 0);
-    ASSERT_TRUE(waiting[2]);
-    EXPECT_EQ(waiting[2]->strPlayerName, "乙");
-    EXPECT_TRUE(waiting[2]->blnReady);
-
-    const auto running = SeatsFromLoadedList(list, names, 1);
-    ASSERT_TRUE(running[2]);
-    EXPECT_FALSE(running[2]->blnReady);
-}
-
 TEST(UserRecord, BlanksAloneDoNotMakeAnOnlooker) {
     EXPECT_FALSE(IsOnlooker(*ParseUserRecord(PlayerRecord("甲", "0", "1", "0", "0", " "))));
     EXPECT_TRUE(IsOnlooker(*ParseUserRecord(PlayerRecord("甲", "0", "1", "0", "0", " 乙 "))));

@@ -44,6 +44,12 @@ TEST(HandOrder, InsertSortedPlacesBeforeTheFirstGreaterTileAndKeepsWildsFirst) {
     EXPECT_EQ(table.bytMyHand, (Hand{10, 10, 0, 2, 2, 30, 36}));
 }
 
+TEST(HandOrder, InsertSortedBehindAHighWildTileKeepsTheRestAscending) {
+    TableState table = TableWithWild(20);
+    for (TileCode tile : {20, 1, 2, 8, 5, 0, 20, 26, 19}) table.InsertSorted(tile);
+    EXPECT_EQ(table.bytMyHand, (Hand{20, 20, 0, 1, 2, 5, 8, 19, 26}));
+}
+
 TEST(HandOrder, WildsToFrontIsStableForBothGroups) {
     TableState table = TableWithWild(7, {9, 7, 3, 7, 1});
     table.WildsToFront();

@@ -121,6 +121,23 @@ TEST(Scoring, ADiscardWinIsPaidByTheDiscarderUpToTheBalance) {
     EXPECT_EQ(outcome.actual[2], 0);
 }
 
+TEST(Scoring, TheWinnersConcealedTilesTravelWildFirstThenAscending) {
+    WinContext c;
+    c.winners = {1};
+    c.discarder = 0;
+    c.winningTile = 8;
+    c.wild = 30;
+    c.seats[1].concealed = {27, 1, 30, 18, 9, 0, 20, 27, 11, 2, 30, 19, 10};  // as drawn
+    const auto& r = ScoreWin(c).record;
+    ASSERT_EQ(r[2], 1);
+    ASSERT_EQ(r[3], 0) << "no melds";
+    ASSERT_EQ(r[4], 13);
+    const std::vector<Tile> sent(r.begin() + 5, r.begin() + 5 + 13);
+    EXPECT_EQ(sent, (std::vector<Tile>{30, 30, 0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27}));
+    const std::size_t winningTile = 5 + 13 + 17 + 16 + 16 + 4 + 8;
+    EXPECT_EQ(r[winningTile], 8) << "the winning tile travels on its own";
+}
+
 TEST(Items, TheShippedFormatBecomesTheCatalogueTexts) {
     const auto data = ParseItems(
         "# c\ntype 表情\ntype 功能\nitem 7 0 鲜花 10 72 1 2 3 4 0\nown 7 3 2009010112\n");

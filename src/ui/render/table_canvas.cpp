@@ -1,10 +1,13 @@
 #include "ui/render/table_canvas.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
+#include <utility>
 
 #include "render/resources.h"
+#include "ui/platform/turn_clock_widget.h"
 
 namespace qira::render {
 namespace {
@@ -36,6 +39,15 @@ QFont NameFont() {
     font.setPixelSize(12);
     return font;
 }
+
+constexpr int kNameLineHeight = 12;
+// The lit name plate of the chair whose turn it is: a warm plate with dark
+// letters, plain to see against the blue table from across the room.
+const QColor kLitPlateColour(255, 204, 51);
+const QColor kLitNameColour(70, 35, 0);
+const QColor kNameColour(255, 255, 255);
+// The side seats' plates end above their ready-hand mark and side-bet flag.
+constexpr int kSidePlateMaxHeight = 78;
 
 }  // namespace
 
@@ -84,6 +96,7 @@ int TableCanvas::SeatPosition(play::Chair chair) const {
 }
 
 void TableCanvas::Changed() {
+    ++paintCount_;
     if (changed_) changed_();
 }
 
@@ -165,6 +178,7 @@ void TableCanvas::PaintTable() {
         PaintZhuang();
         PaintMoPai();
         PaintActionBar();
+        ReplaceClock();
         if (newest_.visible) ShowNewestDiscard(newest_.chair, newest_.tile);
         if (!sources_.table->blnHandIdle) PaintWildPanel();
         for (int i = 0; i < 3; ++i) PaintGameButton(i);
@@ -210,12 +224,12 @@ void TableCanvas::PaintBackground() {
 
 // --- seats and marks --------------------------------------------------------
 
-void TableCanvas::DrawName(int position, const QString& name) {
+void TableCanvas::DrawName(int position, const QString& name, const QColor& colour) {
     QPainter painter(&canvas_);
     painter.setFont(NameFont());
-    painter.setPen(Qt::white);
+    painter.setPen(colour);
     const Point at = layout_.ptUserName[static_cast<std::size_t>(position)];
-    const int lineHeight = 12;
+    const int lineHeight = kNameLineHeight;
     if (position == kUp || position == kDown) {
         painter.drawText(QRect(at.x, at.y, 400, lineHeight + 4), Qt::AlignLeft | Qt::AlignTop,
                          name);
@@ -243,9 +257,48 @@ void TableCanvas::PaintSeatInfo(play::Chair chair) {
         Changed();
         return;
     }
+    const bool lit = chair == litChair_;
+    if (lit) {
+        QPainter painter(&canvas_);
+        painter.fillRect(NamePlateRect(chair), kLitPlateColour);
+    }
     DrawPicture(ResourceRoot::Shared, PortraitPath(seat.lngPlayerKey), pic);
-    DrawName(s, QString::fromStdString(seat.strPlayerName));
+    DrawName(s, QString::fromStdString(seat.strPlayerName), lit ? kLitNameColour : kNameColour);
     Changed();
+}
+
+QRect TableCanvas::NamePlateRect(play::Chair chair) const {
+    if (!Ready() || !IsChair(chair)) return {};
+    const int s = SeatPosition(chair);
+    const Point pic = layout_.ptUserPic[static_cast<std::size_t>(s)];
+    const Point name = layout_.ptUserName[static_cast<std::size_t>(s)];
+    const QString text = QString::fromStdString(sources_.table->Seats[chair].strPlayerName);
+    const QFontMetrics metrics(NameFont());
+    QRect plate;
+    if (s == kUp || s == kDown) {
+        const int right = name.x + metrics.horizontalAdvance(text) + 3;
+        plate = QRect(QPoint(pic.x - 1, pic.y - 1), QPoint(right, pic.y + 32));
+    } else {
+        int widest = 0;
+        const auto lines = BreakSideName(text);
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        const int left = std::min(name.x, pic.x) - 1;
+        const int right = std::max(pic.x + 32, name.x + widest + 1);
+        const int bottom = name.y + kNameLineHeight * static_cast<int>(lines.size()) + 2;
+        plate = QRect(QPoint(left, pic.y - 1),
+                      QPoint(right, std::min(bottom, pic.y + kSidePlateMaxHeight)));
+    }
+    // The plate never covers the table's painted border.
+    const QRect inside(8, 5, layout_.area.width - 16, layout_.area.height - 10);
+    return plate.intersected(inside);
+}
+
+void TableCanvas::RepaintSeatPlate(play::Chair chair) {
+    if (!Ready() || !IsChair(chair)) return;
+    const QRect plate = NamePlateRect(chair);
+    if (!plate.isEmpty()) EraseRect(plate.x(), plate.y(), plate.width() - 1, plate.height() - 1);
+    PaintSeatInfo(chair);
 }
 
 void TableCanvas::PaintNetBreak(play::Chair chair) {
@@ -571,10 +624,22 @@ void TableCanvas::PaintNewestDiscardFrame(bool alternateLook) {
     Changed();
 }
 
-// The turn is shown by the clock standing at the seat; the table itself
-// carries no extra mark.
-void TableCanvas::ShowTurnHighlight(play::Chair) {}
-void TableCanvas::ClearTurnHighlight() {}
+void TableCanvas::ShowTurnHighlight(play::Chair chair) {
+    if (!IsChair(chair)) return ClearTurnHighlight();
+    const play::Chair previous = std::exchange(litChair_, chair);
+    if (previous != chair) RepaintSeatPlate(previous);
+    RepaintSeatPlate(chair);
+}
+
+void TableCanvas::ClearTurnHighlight() {
+    RepaintSeatPlate(std::exchange(litChair_, rules::kTableNoChair));
+}
+
+void TableCanvas::ReplaceClock() {
+    if (!clock_ || clock_->isHidden()) return;
+    const Point place = ClockPlaceForTag(clock_->Tag());
+    clock_->move(place.x, place.y);
+}
 
 void TableCanvas::DrawOverlays(QPainter& painter) const {
     if (newest_.visible && !newest_.picture.isNull())

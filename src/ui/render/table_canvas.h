@@ -15,6 +15,10 @@
 #include "render/geometry.h"
 #include "rules/table_state.h"
 
+namespace qira::platform {
+class TurnClockWidget;
+}
+
 // The table painters: everything on the game area is painted by hand into one
 // persistent picture from the resource files, at the anchors of the table
 // layout. A full repaint clears the picture and runs every painter in a fixed
@@ -43,7 +47,13 @@ public:
     // Called when anything visible changed, so that the widget showing the
     // picture updates.
     void SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
-    void NotifyChanged() { Changed(); }
+    // Tells the widget that something drawn over the table moved (the
+    // discard animation); the painters' count stays as it is.
+    void NotifyChanged() {
+        if (changed_) changed_();
+    }
+    // Grows by one with every painter call that changed the picture.
+    std::uint64_t PaintCount() const { return paintCount_; }
 
     // The resize handler of the game area: recomputes the anchors and tells
     // whether the picture must be repainted (it always is when it shrank).
@@ -100,6 +110,16 @@ public:
     // Where the turn clock stands for the clock's tag: a chair's seat, or the
     // centre for 4 and above.
     Point ClockPlaceForTag(int tag) const;
+    // The turn clock that the full repaint puts back at its place (`ReplaceClock`).
+    void SetTurnClock(platform::TurnClockWidget* clock) { clock_ = clock; }
+    // Moves a shown clock to the place of the chair in its tag, for the
+    // anchors of the present size.
+    void ReplaceClock();
+
+    // The chair whose name plate is lit for its turn, or none.
+    play::Chair LitChair() const { return litChair_; }
+    // Where a seat's name plate lies: the portrait and the name.
+    QRect NamePlateRect(play::Chair chair) const;
 
     // Hover looks set by the mouse (the table keeps the session's states).
     // A button in its normal state under the mouse is drawn highlighted.
@@ -133,7 +153,8 @@ private:
                     Point at);
     QImage LoadPicture(ResourceRoot root, std::string_view path) const;
     void DrawLocalHandTile(int index, Point at);
-    void DrawName(int position, const QString& name);
+    void DrawName(int position, const QString& name, const QColor& colour);
+    void RepaintSeatPlate(play::Chair chair);
     void Changed();
 
     struct NewestDiscard {
@@ -157,6 +178,9 @@ private:
     bool startHovered_ = false;
     QImage die_;
     NewestDiscard newest_;
+    platform::TurnClockWidget* clock_ = nullptr;
+    std::uint64_t paintCount_ = 0;
+    play::Chair litChair_ = rules::kTableNoChair;
 };
 
 // A side seat's name broken into lines: a character whose UTF-16 unit has a

@@ -73,8 +73,12 @@ void TableDisplay::PlayDiscardAnimation(std::uint8_t position, play::ActionCode 
         hooks.closeChowChooser = hooks_.closeChowChooser;
         player_ = std::make_unique<DiscardAnimationPlayer>(appPath_, parentPath_, hooks);
     }
+    const std::uint64_t paintsBefore = canvas_.PaintCount();
     player_->PlayDiscardAnimation(canvas_.picture(), position, static_cast<int>(code), tile,
                                   canvas_.layout().ptAviStart[position]);
+    // Messages handled while the tile grew may have painted under it, and the
+    // animation's last step put back the table as it was when it began.
+    if (canvas_.PaintCount() != paintsBefore) canvas_.PaintTable();
 }
 
 }  // namespace qira::render

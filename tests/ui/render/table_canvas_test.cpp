@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QTimer>
 #include <cstdlib>
 
 #include "render/resources.h"
@@ -380,6 +381,37 @@ TEST_F(GameAreaTest, WidgetShowsTheTableWithItsOverlays) {
     EXPECT_EQ(shown, canvas_.ComposeFrame().convertToFormat(QImage::Format_RGB32));
 }
 
+// The chair whose turn it is has its name plate lit; the mark moves from
+// seat to seat and goes without a trace.
+TEST_F(GameAreaTest, TurnHighlightLightsTheNamePlateAndMovesFromSeatToSeat) {
+    const ScriptedTable table = MidHand();
+    auto widget = MakeWidget();
+    canvas_.SetSources(table.Sources());
+    widget->resize(kArea.width, kArea.height);
+    widget->show();
+    QCoreApplication::processEvents();
+    canvas_.PaintTable();
+    const QImage unlit = canvas_.picture().copy();
+
+    canvas_.ShowTurnHighlight(1);  // Alice, on the right
+    const QImage shown = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ExpectMatchesGolden(shown, "turn_highlight");
+    const QRect left = canvas_.NamePlateRect(1);
+    ASSERT_FALSE(left.isEmpty());
+    EXPECT_EQ(At(shown, {left.left(), left.bottom()}), QColor(255, 204, 51)) << "the plate is lit";
+
+    canvas_.ShowTurnHighlight(2);  // on to the top seat
+    EXPECT_EQ(canvas_.picture().copy(left), unlit.copy(left)) << "the left plate is unlit again";
+    const QRect top = canvas_.NamePlateRect(2);
+    EXPECT_EQ(At(canvas_.picture(), {top.left(), top.top()}), QColor(255, 204, 51));
+
+    canvas_.PaintTable();
+    EXPECT_EQ(At(canvas_.picture(), {top.left(), top.top()}), QColor(255, 204, 51))
+        << "a full repaint keeps the mark";
+    canvas_.ClearTurnHighlight();
+    EXPECT_EQ(canvas_.picture(), unlit);
+}
+
 TEST_F(GameAreaTest, MovingBetweenCentreButtonsHighlightsOnlyTheNewOne) {
     ScriptedTable table = BetweenHands();
     table.table.bytBetButtonStates = {1, 1, 1};
@@ -452,6 +484,23 @@ TEST_F(GameAreaTest, ActionButtonsAreHandedOverWhateverTheirFlags) {
     const Point bar = canvas_.layout().ptActionBar;
     widget->HandleMouseUp({bar.x + 80, bar.y + 10}, play::MouseButton::Left);
     EXPECT_EQ(calls_, (std::vector<Call>{{"action", 3}}));
+}
+
+// --- the discard animation over a table that changes meanwhile ---
+
+TEST_F(TableCanvasTest, TableChangedDuringADiscardAnimationShowsItsNewStateAfterwards) {
+    ScriptedTable table = MidHand();
+    Paint(table);
+    TableDisplay display(canvas_, table.globals.strAppPath, table.globals.strParentPath, {});
+    // A message handled while the discard grows: the top seat (chair 2) melds.
+    QTimer::singleShot(0, [&] {
+        table.table.Seats[2].Melds.push_back({rules::MeldKind::Pung, 30, 1});
+        canvas_.PaintHands(2);
+    });
+    display.PlayDiscardAnimation(0, play::ActionCode::Discard, 12);
+    const QImage shown = canvas_.picture().copy();
+    canvas_.PaintTable();
+    EXPECT_EQ(shown, canvas_.picture()) << "the animation must not restore the old table";
 }
 
 // --- the dice ---
