@@ -47,6 +47,10 @@ void ArtWriter::SaveGameIcon(const QString& relativePath, const QImage& image) {
     Save(GamePath(relativePath), image.convertToFormat(QImage::Format_ARGB32), "ICO");
 }
 
+void ArtWriter::SaveGamePng(const QString& relativePath, const QImage& image) {
+    Save(GamePath(relativePath), image.convertToFormat(QImage::Format_ARGB32), "PNG");
+}
+
 void ArtWriter::CopySharedFile(const QString& fromRelative, const QString& toRelative) {
     const QString target = SharedPath(toRelative);
     QDir().mkpath(QFileInfo(target).dir().absolutePath());

@@ -26,6 +26,8 @@ public:
     void SaveSharedBitmap(const QString& relativePath, const QImage& image);
     void SaveSharedIcon(const QString& relativePath, const QImage& image);
     void SaveGameIcon(const QString& relativePath, const QImage& image);
+    // PNG keeps the alpha channel, for pictures a web page shows.
+    void SaveGamePng(const QString& relativePath, const QImage& image);
     // Copies a file already written, for pictures used under several names.
     void CopySharedFile(const QString& fromRelative, const QString& toRelative);
     QString GamePath(const QString& relativePath) const;

@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     qira::artgen::ArtWriter writer(programFolder);
     if (!soundsOnly) {
         qira::artgen::GenerateTileArt(writer);
+        qira::artgen::GenerateHelpTileArt(writer);
         qira::artgen::GenerateTableArt(writer);
         qira::artgen::GenerateSkinArt(writer);
         qira::artgen::GenerateIconArt(writer, kPortraitCount);

@@ -487,4 +487,20 @@ void GenerateTileArt(ArtWriter& writer) {
     writer.SaveSharedBitmap("ResMj/PaiBack/Right_Wall.bmp", LyingBackTile({29, 22}, 7));
 }
 
+QString HelpTileName(int code) {
+    if (code < 27) return QString::number(code % 9 + 1) + QLatin1Char("mps"[code / 9]);
+    return QString::number(code < 31 ? code - 26 : code - 31) + QLatin1Char('z');
+}
+
+void GenerateHelpTileArt(ArtWriter& writer) {
+    const QSize size(72, 100);
+    constexpr int kEdge = 12;
+    for (int code = 0; code <= 38; ++code) {
+        if (!IsTileCode(code)) continue;
+        writer.SaveGamePng(QStringLiteral("Res/help/tiles/%1.png").arg(HelpTileName(code)),
+                           LyingFaceTile(size, kEdge, code, FaceTurn::Upright));
+    }
+    writer.SaveGamePng("Res/help/tiles/back.png", LyingBackTile(size, kEdge));
+}
+
 }  // namespace qira::artgen
