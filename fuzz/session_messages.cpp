@@ -83,7 +83,9 @@ struct SilentHost final : RequestSender,
     void ShowGameSet() override {}
     void UnloadGameSet() override {}
     void LoadHuResult() override {}
-    void ProcessHuResultData(std::span<const std::uint8_t>, std::size_t) override {}
+    bool ProcessHuResultData(std::span<const std::uint8_t>, std::size_t) override {
+        return answer;
+    }
     void ShowHuResultCentred() override {}
     Tile ChooseChow(std::span<const Tile> choices) override { return choices.back(); }
     void SetMainWindowHidden(bool) override {}
