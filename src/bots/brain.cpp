@@ -1,5 +1,7 @@
 #include "bots/brain.h"
 
+#include "rules/win_analysis.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -372,6 +374,33 @@ double DangerOf(const BotView& view, int chair, Tile tile) {
     return danger;
 }
 
+namespace {
+
+// What a ready hand of 3k+1 tiles is worth waiting with: each unseen tile that
+// really wins (the engine's answer, with the limits on winning on a discard)
+// counts its copies, a self-drawn win (paid by all three) more than one on a
+// discard. In the units of Option::useful.
+double WaitValue(const BotView& view, const std::vector<Tile>& rest, Tile discard) {
+    const rules::HandView onDiscard{rest, view.melds, view.wild, view.noWin};
+    const auto mine = rules::CountKinds(rest);
+    auto drawn = rest;
+    drawn.push_back(0);
+    double value = 0;
+    for (int kind = 0; kind < rules::kDistinctTiles; ++kind) {
+        const Tile tile = TileOfKind(kind);
+        const int unseen = 4 - view.seen[kind] - mine[kind] - (tile == discard ? 1 : 0);
+        if (unseen <= 0) continue;
+        drawn.back() = tile;
+        const rules::HandView selfDrawn{drawn, view.melds, view.wild, view.noWin};
+        const double worth = (rules::CanWinWith(selfDrawn, tile) ? 1.0 : 0.0) +
+                             (rules::CanWinWith(onDiscard, tile) ? 0.75 : 0.0);
+        value += unseen * worth;
+    }
+    return value;
+}
+
+}  // namespace
+
 bool BotBrain::Folding(const BotView& view) const {
     if (style_ != BotStyle::Expert || view.self < 0) return false;
     const auto threat = ThreatOf(view);
@@ -379,7 +408,7 @@ bool BotBrain::Folding(const BotView& view) const {
     const int distance = ShantenOf(view.hand, view.melds.size(), view.wild);
     // A hand of 3k+2 tiles counts one step better once the discard is made.
     const int steps = view.hand.size() % 3 == 2 ? distance - 1 : distance;
-    return (highest >= 0.75 && steps >= 1) || (highest >= 0.45 && steps >= 2);
+    return highest >= 0.75 && steps >= 2;
 }
 
 // Attacks like the level below, but weighs each discard's danger to the
@@ -402,7 +431,9 @@ Tile BotBrain::ChooseDiscardAsExpert(const BotView& view) const {
     Tile best = candidates.front();
     double bestScore = -1e18;
     for (Tile t : candidates) {
-        const Option option = Evaluate(view, t, !folding);
+        Option option = Evaluate(view, t, !folding);
+        if (!folding && option.shanten == 0)
+            option.useful = static_cast<int>(WaitValue(view, Without(view.hand, t, 1), t));
         // Two indicators are half of the three-indicator kong, which pays extra.
         const double keepIndicator = t == view.indicator && indicators == 2 ? 3.0 : 0.0;
         double score;
