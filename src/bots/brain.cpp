@@ -105,27 +105,38 @@ std::vector<Tile> DiscardCandidates(const BotView& view) {
 
 }  // namespace
 
-int ShantenOf(std::span<const Tile> hand, std::size_t meldCount, Tile wild) {
+namespace {
+
+// The distance of a hand given as counts of its ordinary tiles and its number
+// of wild tiles.
+int DistanceOf(const KindCounts& counts, int wilds, std::size_t meldCount) {
     Search search;
-    int wilds = 0;
-    for (Tile t : hand) {
-        if (t == wild) {
-            ++wilds;
-        } else if (rules::IsTileCode(t)) {
-            ++search.counts[KindIndex(t)];
-            ++search.left;
-        }
-    }
+    search.counts = counts;
+    for (int c : counts) search.left += c;
     search.setsNeeded = 4 - static_cast<int>(std::min<std::size_t>(meldCount, 4));
     search.best = 2 * search.setsNeeded;
     search.Run(0, 0, 0, 0);
     int shanten = search.best;
     if (meldCount == 0) {
         int pairs = 0;
-        for (int c : search.counts) pairs += c / 2;
+        for (int c : counts) pairs += c / 2;
         shanten = std::min(shanten, 6 - std::min(pairs, 7));
     }
     return std::max(-1, shanten - wilds);
+}
+
+}  // namespace
+
+int ShantenOf(std::span<const Tile> hand, std::size_t meldCount, Tile wild) {
+    KindCounts counts{};
+    int wilds = 0;
+    for (Tile t : hand) {
+        if (t == wild)
+            ++wilds;
+        else if (rules::IsTileCode(t))
+            ++counts[KindIndex(t)];
+    }
+    return DistanceOf(counts, wilds, meldCount);
 }
 
 namespace {
@@ -153,14 +164,24 @@ BotBrain::Option BotBrain::Evaluate(const BotView& view, Tile discard, bool coun
     option.shanten = ShantenOf(rest, view.melds.size(), view.wild);
     if (countUseful) {
         const auto mine = rules::CountKinds(view.hand);
+        KindCounts counts{};
+        int wilds = 0;
+        for (Tile t : rest) {
+            if (t == view.wild)
+                ++wilds;
+            else if (rules::IsTileCode(t))
+                ++counts[KindIndex(t)];
+        }
         for (int kind = 0; kind < rules::kDistinctTiles; ++kind) {
             const int unseen =
                 4 - view.seen[kind] - mine[kind] + (KindIndex(discard) == kind ? 1 : 0);
-            if (unseen <= 0 || !Near(rest, TileOfKind(kind), view.wild)) continue;
-            auto more = rest;
-            more.push_back(TileOfKind(kind));
-            if (ShantenOf(more, view.melds.size(), view.wild) < option.shanten)
+            const Tile tile = TileOfKind(kind);
+            if (unseen <= 0 || !Near(rest, tile, view.wild)) continue;
+            const bool wild = tile == view.wild;
+            wild ? ++wilds : ++counts[kind];
+            if (DistanceOf(counts, wilds, view.melds.size()) < option.shanten)
                 option.useful += unseen;
+            wild ? --wilds : --counts[kind];
         }
     }
     for (Tile other : rest)
@@ -428,9 +449,18 @@ Tile BotBrain::ChooseDiscardAsExpert(const BotView& view) const {
     const int indicators =
         static_cast<int>(std::count(view.hand.begin(), view.hand.end(), view.indicator));
 
+    // Attacking, only the discards that keep the shortest way are worth
+    // counting tiles for: a longer way never makes up for its step.
+    std::vector<int> distances;
+    for (Tile t : candidates)
+        distances.push_back(ShantenOf(Without(view.hand, t, 1), view.melds.size(), view.wild));
+    const int shortest = *std::min_element(distances.begin(), distances.end());
+
     Tile best = candidates.front();
     double bestScore = -1e18;
-    for (Tile t : candidates) {
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const Tile t = candidates[i];
+        if (!folding && distances[i] > shortest) continue;
         Option option = Evaluate(view, t, !folding);
         if (!folding && option.shanten == 0)
             option.useful = static_cast<int>(WaitValue(view, Without(view.hand, t, 1), t));
