@@ -83,9 +83,7 @@ struct SilentHost final : RequestSender,
     void ShowGameSet() override {}
     void UnloadGameSet() override {}
     void LoadHuResult() override {}
-    bool ProcessHuResultData(std::span<const std::uint8_t>, std::size_t) override {
-        return answer;
-    }
+    bool ProcessHuResultData(std::span<const std::uint8_t>, std::size_t) override { return answer; }
     void ShowHuResultCentred() override {}
     Tile ChooseChow(std::span<const Tile> choices) override { return choices.back(); }
     void SetMainWindowHidden(bool) override {}
