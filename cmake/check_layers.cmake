@@ -11,7 +11,7 @@ set(layers
   "src/rules|src/net"
   "src/bots|src/net src/rules"
   "src/launch|src/net"
-  "src/play|src/net src/rules src/launch"
+  "src/play|src/net src/rules src/bots src/launch"
   "src/players|src/net src/rules src/launch src/play"
   "src/items|src/net"
   "src/dialogs|src/net src/rules src/launch src/play src/players"

@@ -93,6 +93,7 @@ struct SilentHost final : RequestSender,
     void LoadMyDaoJu(std::string_view) override {}
     bool AllowWatchCards() const override { return true; }
     bool QuitPrompt() const override { return true; }
+    bool DiscardHint() const override { return true; }
 };
 
 struct ModelUserList final : UserListPane {

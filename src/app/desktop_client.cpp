@@ -180,6 +180,7 @@ public:
     // --- PreferenceSource ---
     bool AllowWatchCards() const override { return client_.preferences_.bytAllowWatchCards != 0; }
     bool QuitPrompt() const override { return client_.preferences_.bytQuitPrompt != 0; }
+    bool DiscardHint() const override { return client_.preferences_.bytDiscardHint != 0; }
 
     // The user list and the chat pane speak the session's language directly.
     class UserList final : public play::UserListPane {

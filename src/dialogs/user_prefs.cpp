@@ -14,8 +14,9 @@
 namespace qira::dialogs {
 namespace {
 
-constexpr std::array<std::string_view, kUserSetCount> kCheckCaptions = {
-    "允许旁观者看我的牌", "启用音效", "显示用户进出消息", "强退时给出提示", "出牌不对时给出提示",
+constexpr std::array<std::string_view, kPreferenceCount> kCheckCaptions = {
+    "允许旁观者看我的牌", "启用音效",           "显示用户进出消息",
+    "强退时给出提示",     "出牌不对时给出提示", "出牌提示",
 };
 
 // The setting at `index` in file order; const or not, as `values` is.
@@ -33,6 +34,8 @@ auto* Field(Values& values, int index) {
             return &values.bytQuitPrompt;
         case 4:
             return &values.bytWrongOutPrompt;
+        case kDiscardHintIndex:
+            return &values.bytDiscardHint;
         default:
             return static_cast<Pointer>(nullptr);
     }
@@ -87,20 +90,27 @@ std::string UserSetPath(std::string_view strAppPath) {
     return std::string(strAppPath) + std::string(kUserSetFileName);
 }
 
-UserSet LoadUserSet(std::string_view strAppPath) {
-    std::ifstream file(UserSetPath(strAppPath), std::ios::binary);
-    if (!file) return UserSet{};
+namespace {
+
+std::optional<std::string> ReadWhole(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
     std::ostringstream content;
     content << file.rdbuf();
-    return ParseUserSet(content.str()).value_or(UserSet{});
+    return content.str();
 }
 
-bool SaveUserSet(const UserSet& values, std::string_view strAppPath) {
-    const std::string path = UserSetPath(strAppPath);
-    std::string text;
-    for (int index = 0; index < kUserSetCount; ++index)
-        text += " " + std::to_string(UserSetValue(values, index)) + " \n";
+// One line with 0 or 1; anything else leaves the hint off.
+std::uint8_t ParseHint(const std::optional<std::string>& text) {
+    if (!text) return 0;
+    std::istringstream stream(*text);
+    std::string token;
+    if (!(stream >> token)) return 0;
+    return ParseStoredValue(token).value_or(0);
+}
 
+// Writes `text` through a temporary file renamed over `path`.
+bool ReplaceFile(const std::string& path, std::string_view text) {
     std::string temporary = path + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) return false;
@@ -111,6 +121,26 @@ bool SaveUserSet(const UserSet& values, std::string_view strAppPath) {
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+UserSet LoadUserSet(std::string_view strAppPath) {
+    UserSet values;
+    if (const auto text = ReadWhole(UserSetPath(strAppPath)))
+        values = ParseUserSet(*text).value_or(UserSet{});
+    values.bytDiscardHint =
+        ParseHint(ReadWhole(std::string(strAppPath) + std::string(kHintSetFileName)));
+    return values;
+}
+
+bool SaveUserSet(const UserSet& values, std::string_view strAppPath) {
+    std::string text;
+    for (int index = 0; index < kUserSetCount; ++index)
+        text += " " + std::to_string(UserSetValue(values, index)) + " \n";
+    const bool saved = ReplaceFile(UserSetPath(strAppPath), text);
+    const std::string hint = " " + std::to_string(UserSetValue(values, kDiscardHintIndex)) + " \n";
+    return ReplaceFile(std::string(strAppPath) + std::string(kHintSetFileName), hint) && saved;
 }
 
 std::uint8_t UserSetValue(const UserSet& values, int index) {
@@ -125,7 +155,7 @@ void SetUserSetValue(UserSet& values, int index, bool on) {
 UserSetDialog::UserSetDialog(UserSet& values, std::string strAppPath, std::string strUserName)
     : values_(values), strAppPath_(std::move(strAppPath)), strUserName_(std::move(strUserName)) {
     allowWatchCardsAtLoad_ = UserSetValue(values_, 0);
-    for (int index = 0; index < kUserSetCount; ++index)
+    for (int index = 0; index < kPreferenceCount; ++index)
         checked_[static_cast<std::size_t>(index)] = UserSetValue(values_, index) == 1;
 }
 
@@ -138,7 +168,7 @@ std::string_view UserSetDialog::FrameCaption(int frame) {
 }
 
 int UserSetDialog::FrameOf(int checkIndex) {
-    return checkIndex < 3 ? 0 : 1;
+    return checkIndex < 3 ? 0 : 1;  // the hint joins the prompts
 }
 
 std::string_view UserSetDialog::ButtonCaption(UserSetButton button) {
@@ -158,6 +188,7 @@ std::optional<net::Bytes> UserSetDialog::PressButton(UserSetButton button) {
     switch (button) {
         case UserSetButton::Default:
             checked_.fill(true);
+            checked_[kDiscardHintIndex] = false;
             return std::nullopt;
         case UserSetButton::Cancel:
             closed_ = true;
@@ -165,7 +196,7 @@ std::optional<net::Bytes> UserSetDialog::PressButton(UserSetButton button) {
         case UserSetButton::Confirm:
             break;
     }
-    for (int index = 0; index < kUserSetCount; ++index)
+    for (int index = 0; index < kPreferenceCount; ++index)
         SetUserSetValue(values_, index, checked_[static_cast<std::size_t>(index)]);
     SaveUserSet(values_, strAppPath_);
     closed_ = true;

@@ -8,8 +8,9 @@
 
 #include "net/packet.h"
 
-// The five on/off preferences of the local player (modUserSet), kept in
-// "UserSet.ini" in the program folder, and the logic of their window.
+// The on/off preferences of the local player (modUserSet), and the logic of
+// their window. The first five are kept in "UserSet.ini" in the program
+// folder, five lines as ever; the hint, added later, in "HintSet.ini" beside it.
 namespace qira::dialogs {
 
 struct UserSet {
@@ -18,12 +19,16 @@ struct UserSet {
     std::uint8_t bytShowInOut = 1;
     std::uint8_t bytQuitPrompt = 1;
     std::uint8_t bytWrongOutPrompt = 1;
+    std::uint8_t bytDiscardHint = 0;  // "出牌提示": mark what the expert would do
 
     bool operator==(const UserSet&) const = default;
 };
 
-inline constexpr int kUserSetCount = 5;
+inline constexpr int kUserSetCount = 5;     // the settings of "UserSet.ini"
+inline constexpr int kPreferenceCount = 6;  // the boxes of the window
+inline constexpr int kDiscardHintIndex = 5;
 inline constexpr std::string_view kUserSetFileName = "UserSet.ini";
+inline constexpr std::string_view kHintSetFileName = "HintSet.ini";
 
 void SetUserSetDefault(UserSet& values);
 // The file path: `strAppPath` (ending in "/") followed by "UserSet.ini".
@@ -35,7 +40,7 @@ UserSet LoadUserSet(std::string_view strAppPath);
 // the file is always whole. Returns false on failure (the caller stays silent).
 bool SaveUserSet(const UserSet& values, std::string_view strAppPath);
 
-// Setting i (0..4) in file order, as 0 or 1.
+// Setting i (0..4 in file order, 5 the hint), as 0 or 1.
 std::uint8_t UserSetValue(const UserSet& values, int index);
 void SetUserSetValue(UserSet& values, int index, bool on);
 
@@ -56,9 +61,9 @@ public:
     bool IsChecked(int index) const { return checked_.at(index); }
     void SetChecked(int index, bool on) { checked_.at(index) = on; }
 
-    // "默认值(&D)" ticks all five boxes; "确定(&Y)" stores, saves and returns
-    // the 113/1 request when setting 1 changed; "取消(&C)" changes nothing.
-    // Confirm and cancel close the window.
+    // "默认值(&D)" ticks the first five boxes and clears the hint's; "确定(&Y)" stores, saves and
+    // returns the 113/1 request when setting 1 changed; "取消(&C)" changes nothing. Confirm and
+    // cancel close the window.
     std::optional<net::Bytes> PressButton(UserSetButton button);
     bool IsClosed() const { return closed_; }
 
@@ -67,7 +72,7 @@ private:
     std::string strAppPath_;
     std::string strUserName_;
     std::uint8_t allowWatchCardsAtLoad_ = 0;
-    std::array<bool, kUserSetCount> checked_{};
+    std::array<bool, kPreferenceCount> checked_{};
     bool closed_ = false;
 };
 

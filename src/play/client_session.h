@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,6 +61,10 @@ struct OfferData {
     std::uint8_t bytOfferedKongKind = 0;
     rules::TileCode bytOfferedKongTile = 0;
     rules::TileCode bytChosenChow = 0;
+    // The hint, when the player asked for one: a tile to mark in the hand and
+    // a button to light.
+    std::optional<rules::TileCode> hintDiscard{};
+    std::optional<ActionButton> hintAction{};
 
     bool Offered(ActionButton button) const {
         return bytActionButtons[static_cast<std::size_t>(button)] != 0;
@@ -187,6 +192,8 @@ private:
     bool MayDiscardNow() const;
     rules::TileCode FreshTile() const;
     void DeclineOffers(bool kongOffered, bool winOffered);
+    // Marks what the expert would do, when the player asked for hints.
+    void ShowHint(bool ownTurn);
 
     // the program's end
     void CloseMainWindow(launch::ClientExit why);

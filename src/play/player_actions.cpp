@@ -3,6 +3,7 @@
 // (wild discard, three wild indicators, robbing a kong).
 #include "net/requests.h"
 #include "play/client_session.h"
+#include "play/discard_hint.h"
 #include "rules/claim_options.h"
 #include "rules/win_analysis.h"
 
@@ -62,7 +63,19 @@ void ClientSession::OnHandTileClick(int position, MouseButton button) {
     SendDiscard(tile);
 }
 
+void ClientSession::ShowHint(bool ownTurn) {
+    if (!host_.preferences.DiscardHint() || IsOnlooker()) return;
+    const Hint hint = HintFor(table_, offer_, ownTurn);
+    offer_.hintDiscard = hint.discard;
+    offer_.hintAction = hint.action;
+    if (hint.discard) host_.painter.PaintLocalHand();
+}
+
 void ClientSession::SendDiscard(rules::TileCode tile) {
+    if (offer_.hintDiscard) {
+        offer_.hintDiscard.reset();
+        host_.painter.PaintLocalHand();
+    }
     Send(net::requests::Discard(table_.bytMyChair, tile, 0, table_.bytFirstWinningTile));
 }
 
@@ -96,6 +109,7 @@ void ClientSession::OfferClaims() {
     }
     if (offer_.AnyOffered()) {
         buttons[ButtonIndex(ActionButton::Pass)] = 1;
+        ShowHint(false);
         host_.painter.PaintActionBar();
         StartTurnClock(kClaimWindowTag);
     } else {
@@ -150,10 +164,12 @@ void ClientSession::OfferOwnTurnActions() {
     }
     if (offer_.AnyOffered()) {
         buttons[ButtonIndex(ActionButton::Pass)] = 1;
+        ShowHint(true);
         host_.painter.PaintActionBar();
         StartTurnClock(kClaimWindowTag);
         return;
     }
+    if (!ready) ShowHint(true);
     StartTurnClock(table_.bytMyChair);
     if (ready) {
         StopTurnClock();

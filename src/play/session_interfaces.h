@@ -227,12 +227,13 @@ public:
     virtual void LoadMyDaoJu(std::string_view ownItemsText) = 0;
 };
 
-// The two preferences the session consults.
+// The preferences the session consults.
 class PreferenceSource {
 public:
     virtual ~PreferenceSource() = default;
     virtual bool AllowWatchCards() const = 0;  // "允许旁观者看我的牌"
     virtual bool QuitPrompt() const = 0;       // "强退时给出提示"
+    virtual bool DiscardHint() const = 0;      // "出牌提示"
 };
 
 // Everything a session talks to, handed over in one piece. Every reference

@@ -68,7 +68,21 @@ TEST_F(UserPrefsTest, SaveWritesFiveLinesAndLeavesNoTemporaryFile) {
     EXPECT_EQ(LoadUserSet(appPath), (UserSet{1, 0, 1, 1, 0}));
     int files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++files;
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(files, 2) << "the five settings and the hint's file";
+}
+
+TEST_F(UserPrefsTest, TheHintIsKeptBesideTheFiveAndIsOffUntilChosen) {
+    WriteFile(" 1 \n 1 \n 1 \n 1 \n 1 \n");
+    EXPECT_EQ(LoadUserSet(appPath).bytDiscardHint, 0) << "a folder from before the hint";
+
+    UserSet values{0, 1, 1, 1, 1};
+    values.bytDiscardHint = 1;
+    ASSERT_TRUE(SaveUserSet(values, appPath));
+    EXPECT_EQ(ReadFile(), " 0 \n 1 \n 1 \n 1 \n 1 \n") << "the five lines stay as they were";
+    EXPECT_EQ(LoadUserSet(appPath), values);
+
+    std::ofstream(folder / std::string(kHintSetFileName)) << "yes\n";
+    EXPECT_EQ(LoadUserSet(appPath).bytDiscardHint, 0) << "an unreadable hint file leaves it off";
 }
 
 TEST_F(UserPrefsTest, FailedSaveKeepsTheOldFile) {

@@ -244,8 +244,10 @@ struct FakeItems : ItemStore {
 struct FakePreferences : PreferenceSource {
     bool allowWatchCards = false;
     bool quitPrompt = true;
+    bool discardHint = false;
     bool AllowWatchCards() const override { return allowWatchCards; }
     bool QuitPrompt() const override { return quitPrompt; }
+    bool DiscardHint() const override { return discardHint; }
 };
 
 // All fakes and one session over them.

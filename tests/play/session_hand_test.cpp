@@ -549,6 +549,38 @@ TEST(SessionEnd, TellsWhetherThePlayerClosedTheWindowOrTheTableSentHimAway) {
     EXPECT_EQ(closed.session->exit(), launch::ClientExit::ClosedByPlayer);
 }
 
+TEST(DiscardHint, MarksTheExpertsDiscardAndClaimOnlyWhenAskedFor) {
+    SessionRig asked;
+    asked.preferences.discardHint = true;
+    EnterAsPlayer(asked);
+    StartHand(asked);
+    // Two sets, two pairs of neighbours and a pair: one tile from ready. The
+    // dealer's 3 of characters completes 1-2-3.
+    asked.Feed(DiscardMsg(0, 2));
+    EXPECT_EQ(asked.session->offer().hintAction, ActionButton::Chow);
+    EXPECT_FALSE(asked.session->offer().hintDiscard);
+    asked.session->OnActionButton(4, MouseButton::Left);  // the player passes all the same
+    asked.TakeSent();
+
+    asked.Feed(Draw(1, 28));
+    ASSERT_TRUE(asked.session->offer().hintDiscard);
+    const auto tile = *asked.session->offer().hintDiscard;
+    EXPECT_TRUE(tile == 27 || tile == 28) << "a lone wind goes first, not " << int(tile);
+    EXPECT_FALSE(asked.session->offer().hintAction) << "nothing offered, nothing to light";
+    asked.session->OnHandTileClick(static_cast<int>(asked.session->table().bytMyHand.size()),
+                                   MouseButton::Left);
+    EXPECT_FALSE(asked.session->offer().hintDiscard) << "the mark goes with the discard";
+
+    SessionRig unasked;
+    EnterAsPlayer(unasked);
+    StartHand(unasked);
+    unasked.Feed(DiscardMsg(0, 2));
+    EXPECT_FALSE(unasked.session->offer().hintAction);
+    unasked.session->OnActionButton(4, MouseButton::Left);
+    unasked.Feed(Draw(1, 28));
+    EXPECT_FALSE(unasked.session->offer().hintDiscard);
+}
+
 TEST(SideBets, ClockRunningOutSendsTheBetsChosenSoFar) {
     SessionRig rig;
     EnterAsPlayer(rig);

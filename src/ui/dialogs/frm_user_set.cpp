@@ -3,14 +3,14 @@
 namespace qira::dialogs {
 namespace {
 
-constexpr QSize kWindowSize{300, 236};
-constexpr std::array<QRect, 2> kFrames{QRect(10, 8, 280, 102), QRect(10, 116, 280, 76)};
+constexpr QSize kWindowSize{300, 262};
+constexpr std::array<QRect, 2> kFrames{QRect(10, 8, 280, 102), QRect(10, 116, 280, 102)};
 constexpr int kCheckLeft = 20;
 constexpr int kCheckTop = 24;
 constexpr int kCheckSpacing = 24;
 constexpr QSize kCheckSize{240, 20};
 constexpr QSize kButtonSize{81, 25};
-constexpr int kButtonTop = 202;
+constexpr int kButtonTop = 228;
 constexpr int kButtonGap = 8;
 
 QString FromView(std::string_view text) {
@@ -35,7 +35,7 @@ frmUserSet::frmUserSet(UserSet& values, std::string strAppPath, std::string strU
         famUser[frame].setTitle(FromView(UserSetDialog::FrameCaption(static_cast<int>(frame))));
     }
     std::array<int, 2> placed{};
-    for (int index = 0; index < kUserSetCount; ++index) {
+    for (int index = 0; index < kPreferenceCount; ++index) {
         const int frame = UserSetDialog::FrameOf(index);
         QCheckBox& check = chkUser[static_cast<std::size_t>(index)];
         check.setParent(&famUser[static_cast<std::size_t>(frame)]);
@@ -66,7 +66,7 @@ frmUserSet::frmUserSet(UserSet& values, std::string strAppPath, std::string strU
 void frmUserSet::OnButton(UserSetButton button) {
     const auto request = model_.PressButton(button);
     if (button == UserSetButton::Default) {
-        for (int index = 0; index < kUserSetCount; ++index)
+        for (int index = 0; index < kPreferenceCount; ++index)
             chkUser[static_cast<std::size_t>(index)].setChecked(model_.IsChecked(index));
         return;
     }

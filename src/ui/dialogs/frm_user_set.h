@@ -25,7 +25,7 @@ public:
                RequestSink sendRequest, QWidget* parent = nullptr);
 
     std::array<QGroupBox, 2> famUser;  // "基本设置", "提示设置"
-    std::array<QCheckBox, kUserSetCount> chkUser;
+    std::array<QCheckBox, kPreferenceCount> chkUser;
     std::array<QPushButton, 3> cmdUser;
 
 private:

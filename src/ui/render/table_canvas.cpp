@@ -18,6 +18,7 @@ constexpr int kDown = 2;
 constexpr int kRight = 3;
 constexpr std::uint8_t kSideBetPhase = 10;
 constexpr int kRaiseHeight = 10;
+constexpr int kHandTileWidth = 43;  // a tile of the local hand, 44 apart
 
 bool IsChair(int chair) {
     return chair >= 0 && chair < 4;
@@ -473,9 +474,33 @@ void TableCanvas::DrawLocalHandTile(int index, Point at) {
         if (const auto face =
                 TileFacePath(TileFaceSet::DownShou, hand[static_cast<std::size_t>(index - 1)]))
             DrawPicture(ResourceRoot::Shared, *face, at);
+        if (index == HintedHandIndex()) DrawHintMark(at);
     } else {
         DrawPicture(ResourceRoot::Shared, kLocalHandBack, at);
     }
+}
+
+int TableCanvas::HintedHandIndex() const {
+    if (!sources_.offer || !sources_.offer->hintDiscard) return -1;
+    const auto& hand = sources_.table->bytMyHand;
+    // The last copy: the drawn tile, when it is the one to throw.
+    for (int i = static_cast<int>(hand.size()); i >= 1; --i)
+        if (hand[static_cast<std::size_t>(i - 1)] == *sources_.offer->hintDiscard) return i;
+    return -1;
+}
+
+// A gold corner with a dark edge over the tile's top right: small enough to
+// leave the face readable, clear against every tile.
+void TableCanvas::DrawHintMark(Point at) {
+    QPainter painter(&canvas_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    constexpr int kSize = 16;
+    const int right = at.x + kHandTileWidth - 2;
+    const QPolygon corner({QPoint(right - kSize, at.y + 1), QPoint(right, at.y + 1),
+                           QPoint(right, at.y + 1 + kSize)});
+    painter.setPen(QPen(QColor(90, 50, 0), 1));
+    painter.setBrush(QColor(255, 196, 0));
+    painter.drawPolygon(corner);
 }
 
 void TableCanvas::PaintLocalHand() {
@@ -679,6 +704,14 @@ void TableCanvas::PaintActionBar() {
                         QRect(kActionButtonWidth * i, available ? 0 : kActionButtonHeight,
                               kActionButtonWidth, kActionButtonHeight),
                         {bar.x + kActionButtonWidth * i, bar.y});
+        const auto hinted = sources_.offer->hintAction;
+        if (available && hinted && static_cast<int>(*hinted) == i) {
+            // The hint lights the button with a gold frame inside its cell.
+            QPainter painter(&canvas_);
+            painter.setPen(QPen(QColor(255, 196, 0), 3));
+            painter.drawRect(bar.x + kActionButtonWidth * i + 2, bar.y + 2, kActionButtonWidth - 5,
+                             kActionButtonHeight - 5);
+        }
     }
     Changed();
 }

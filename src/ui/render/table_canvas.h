@@ -153,6 +153,8 @@ private:
                     Point at);
     QImage LoadPicture(ResourceRoot root, std::string_view path) const;
     void DrawLocalHandTile(int index, Point at);
+    int HintedHandIndex() const;  // 1-based; -1 without a hinted discard
+    void DrawHintMark(Point at);
     void DrawName(int position, const QString& name, const QColor& colour);
     void RepaintSeatPlate(play::Chair chair);
     void Changed();

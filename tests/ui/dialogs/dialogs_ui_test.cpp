@@ -335,7 +335,8 @@ TEST_F(UserSetWindowTest, DefaultTicksAllButCancelKeepsEverything) {
     values.bytSoundOn = 0;
     QPointer<frmUserSet> window = Open();
     QTest::mouseClick(&window->cmdUser[0], Qt::LeftButton);
-    for (const auto& check : window->chkUser) EXPECT_TRUE(check.isChecked());
+    for (int box = 0; box < kUserSetCount; ++box) EXPECT_TRUE(window->chkUser[box].isChecked());
+    EXPECT_FALSE(window->chkUser[kDiscardHintIndex].isChecked()) << "hints are off by default";
     QTest::mouseClick(&window->cmdUser[2], Qt::LeftButton);
     EXPECT_TRUE(sent.empty());
     EXPECT_EQ(values.bytSoundOn, 0);

@@ -134,6 +134,41 @@ protected:
     TableCanvas canvas_;
 };
 
+// The hint's gold: the corner over the tile to throw and the lit button.
+int HintGoldPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == QColor(255, 196, 0)) ++count;
+    return count;
+}
+
+TEST_F(TableCanvasTest, HintMarksTheTileToThrowAndLightsTheButtonToPress) {
+    ScriptedTable table = MidHand();
+    Paint(table);
+    const QImage plain = canvas_.picture().copy();
+    ASSERT_EQ(HintGoldPixels(plain), 0);
+
+    table.offer.hintDiscard = 14;  // the fourth tile of the hand
+    Paint(table);
+    const int markOnly = HintGoldPixels(canvas_.picture());
+    EXPECT_GT(markOnly, 40) << "a corner mark over the tile";
+
+    table.offer.hintAction = play::ActionButton::Pung;  // offered in this position
+    Paint(table);
+    ExpectMatchesGolden(canvas_.ComposeFrame(), "discard_hint");
+    EXPECT_GT(HintGoldPixels(canvas_.picture()), markOnly + 100) << "the lit button";
+
+    table.offer.hintAction = play::ActionButton::Win;  // not offered: nothing to light
+    Paint(table);
+    EXPECT_EQ(HintGoldPixels(canvas_.picture()), markOnly);
+
+    table.offer.hintDiscard.reset();
+    table.offer.hintAction.reset();
+    Paint(table);
+    EXPECT_EQ(canvas_.picture(), plain) << "without a hint the table is as before";
+}
+
 TEST_F(TableCanvasTest, StartOfHandLooksAsRecorded) {
     const ScriptedTable table = StartOfHand();
     Paint(table);

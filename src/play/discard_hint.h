@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+
+#include "bots/brain.h"
+#include "rules/table_state.h"
+
+// The hint for the local player ("出牌提示"): what the expert computer player
+// would do in the player's place, judged from the player's own view of the
+// table only (the own hand, and what everybody has seen).
+namespace qira::play {
+
+enum class ActionButton : std::uint8_t;
+struct OfferData;
+
+struct Hint {
+    std::optional<rules::TileCode> discard;  // the tile to throw on the own turn
+    std::optional<ActionButton> action;      // the offered button to press
+};
+
+// The local chair's view of the table, as a computer player would see it.
+bots::BotView LocalBotView(const rules::TableState& table);
+
+// On the own turn (`ownTurn`, a full hand) the discard and, among the offered
+// buttons, the one to take; on another's discard, the claim or the pass.
+Hint HintFor(const rules::TableState& table, const OfferData& offer, bool ownTurn);
+
+}  // namespace qira::play
