@@ -3,6 +3,7 @@
 // (wild discard, three wild indicators, robbing a kong).
 #include "net/requests.h"
 #include "play/client_session.h"
+#include "play/table_words.h"
 #include "rules/claim_options.h"
 #include "rules/win_analysis.h"
 
@@ -98,6 +99,7 @@ void ClientSession::OfferClaims() {
         buttons[ButtonIndex(ActionButton::Pass)] = 1;
         host_.painter.PaintActionBar();
         StartTurnClock(kClaimWindowTag);
+        Announce(OfferWords(offer_));
     } else {
         Send(net::requests::Pass(table_.bytMyChair));
     }
@@ -152,9 +154,11 @@ void ClientSession::OfferOwnTurnActions() {
         buttons[ButtonIndex(ActionButton::Pass)] = 1;
         host_.painter.PaintActionBar();
         StartTurnClock(kClaimWindowTag);
+        Announce(OfferWords(offer_));
         return;
     }
     StartTurnClock(table_.bytMyChair);
+    if (!ready) AnnounceOwnTurn();
     if (ready) {
         StopTurnClock();
         SendDiscard(fresh);
@@ -211,6 +215,7 @@ void ClientSession::OnActionButton(int index, MouseButton button) {
             if (IsMyChair(table_.bytTurnChair)) {
                 if (kongOffered) table_.AddPassedKongTile(offer_.bytOfferedKongTile);
                 StartTurnClock(me);
+                AnnounceOwnTurn();
             } else if (table_.bytTurnPhase == phase::kDiscarded) {
                 DeclineOffers(kongOffered, winOffered);
                 Send(net::requests::Pass(me));
@@ -223,6 +228,7 @@ void ClientSession::AskRobKong() {
     GlobalMsg question;
     question.type = MsgType::TwoButtons;
     question.note = "恭喜你！你现在可以抢杠胡！要胡吗？";
+    Announce("你可以抢杠胡");
     question.caption = "Qira麻将";
     question.noCaption = "取消";
     const bool rob = host_.messages.ShowGlobalMsg(question);
