@@ -22,8 +22,7 @@ bool IsSuited(int tile) {
 
 std::string TileName(rules::TileCode tile) {
     const int code = tile;
-    if (IsSuited(code))
-        return std::string(kNumerals[code % kSuitSize]) + kSuits[code / kSuitSize];
+    if (IsSuited(code)) return std::string(kNumerals[code % kSuitSize]) + kSuits[code / kSuitSize];
     if (code >= kFirstWind && code < kFirstWind + 4) return kWinds[code - kFirstWind];
     if (code >= kFirstDragon && code < kFirstDragon + 3) return kDragons[code - kFirstDragon];
     return {};
