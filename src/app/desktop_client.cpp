@@ -303,6 +303,9 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
     };
     handlers.gameButtonClick = [this](int index) { session_->OnGameButtonClick(index); };
     handlers.startClick = [this] { session_->OnStartButtonClick(); };
+    handlers.discardTurn = [this]() -> std::uint64_t {
+        return session_->MayDiscardNow() ? session_->evaluationSerial() : 0;
+    };
     window_.SetGameArea(std::make_unique<render::GameAreaWidget>(canvas_, std::move(handlers)));
     ConnectWindowEvents();
 }

@@ -211,6 +211,7 @@ void FrmGameMain::SetGameArea(std::unique_ptr<QWidget> area) {
     }
     picGameBack_ = std::move(area);
     picGameBack_->show();
+    picGameBack_->setFocus();
     FitGameArea();
 }
 

@@ -68,9 +68,7 @@ std::string OfferWords(const OfferData& offer) {
     return words;
 }
 
-TableWords DescribeTable(const ClientSession& session) {
-    const rules::TableState& table = session.table();
-    const TurnData& turn = session.turn();
+TableWords DescribeTable(const rules::TableState& table, const TurnData& turn) {
     TableWords words;
     for (const rules::TileCode tile : table.bytMyHand)
         words.hand.push_back(HandTileName(table, tile));

@@ -34,6 +34,6 @@ struct TableWords {
     std::string newestDiscard;      // "电脑1 打出 五条", or empty
     std::string turn;               // "轮到 电脑1", "轮到你", or empty between hands
 };
-TableWords DescribeTable(const ClientSession& session);
+TableWords DescribeTable(const rules::TableState& table, const TurnData& turn);
 
 }  // namespace qira::play

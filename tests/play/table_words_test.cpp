@@ -90,23 +90,23 @@ TEST(StatusLine, HandIsToldInWordsFromTheDealToTheWin) {
 TEST(StatusLine, DescribesTheHandTheNewestDiscardAndWhoseTurnItIs) {
     SessionRig rig;
     EnterAsPlayer(rig);
-    EXPECT_EQ(DescribeTable(*rig.session).turn, "") << "no hand yet";
+    EXPECT_EQ(DescribeTable(rig.session->table(), rig.session->turn()).turn, "") << "no hand yet";
     NewHand hand;
     hand.wildTile = 22;
     rig.Feed(hand.Build());
     rig.session->OnGameButtonClick(2);
     rig.Feed(Deal(1, 0, {22, 0, 1, 3, 4, 9, 9, 12, 12, 18, 19, 20, 27}));
-    TableWords words = DescribeTable(*rig.session);
+    TableWords words = DescribeTable(rig.session->table(), rig.session->turn());
     EXPECT_EQ(words.hand.front(), "混 五条");
     EXPECT_EQ(words.hand.back(), "东风");
     EXPECT_EQ(words.hand.size(), 13u);
     EXPECT_EQ(words.turn, "轮到 east 出牌");
 
     rig.Feed(DiscardMsg(0, 30));
-    words = DescribeTable(*rig.session);
+    words = DescribeTable(rig.session->table(), rig.session->turn());
     EXPECT_EQ(words.newestDiscard, "east 打出 北风");
     rig.Feed(Draw(1, 2));
-    words = DescribeTable(*rig.session);
+    words = DescribeTable(rig.session->table(), rig.session->turn());
     EXPECT_EQ(words.turn, "轮到你出牌");
     EXPECT_EQ(words.newestDiscard, "");
     EXPECT_EQ(words.hand.back(), "三萬") << "the drawn tile stays last";
