@@ -306,7 +306,11 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
     handlers.discardTurn = [this]() -> std::uint64_t {
         return session_->MayDiscardNow() ? session_->evaluationSerial() : 0;
     };
-    window_.SetGameArea(std::make_unique<render::GameAreaWidget>(canvas_, std::move(handlers)));
+    auto area = std::make_unique<render::GameAreaWidget>(canvas_, std::move(handlers));
+    session_->SetAnnouncer([gameArea = area.get()](const std::string& words) {
+        gameArea->Announce(QString::fromStdString(words));
+    });
+    window_.SetGameArea(std::move(area));
     ConnectWindowEvents();
 }
 

@@ -2,6 +2,8 @@
 // server's messages by hand; requests are recorded instead of sent.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -317,6 +319,65 @@ TEST_F(DesktopClientTest, ReloadedListWipesALongerNameItReplaces) {
     ASSERT_NE(client.canvas().picture(), table);
     Feed(list("李四"));
     EXPECT_EQ(client.canvas().picture(), table) << "no trace of the longer name is left";
+}
+
+// --- the table as assistive technology reads it ---
+
+QAccessibleInterface* PartNamed(QAccessibleInterface* parent, QAccessible::Role role,
+                                const QString& name) {
+    for (int i = 0; i < parent->childCount(); ++i) {
+        QAccessibleInterface* part = parent->child(i);
+        if (part->role() == role && part->text(QAccessible::Name).startsWith(name)) return part;
+    }
+    return nullptr;
+}
+
+TEST_F(DesktopClientTest, TableReadsAsHandDiscardTurnClockStatusAndButtons) {
+    QAccessibleInterface* table =
+        QAccessible::queryAccessibleInterface(&client.window().picGameBack());
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->text(QAccessible::Name), QStringLiteral("牌桌"));
+    StartHandDealtByTheLastChair({0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27});
+
+    QAccessibleInterface* hand = PartNamed(table, QAccessible::List, QStringLiteral("手牌"));
+    ASSERT_NE(hand, nullptr);
+    ASSERT_EQ(hand->childCount(), 13);
+    EXPECT_EQ(hand->child(0)->text(QAccessible::Name), QStringLiteral("一萬"));
+    EXPECT_EQ(hand->child(12)->text(QAccessible::Name), QStringLiteral("东风"));
+    EXPECT_EQ(hand->child(12)->role(), QAccessible::ListItem);
+    EXPECT_EQ(hand->indexOfChild(hand->child(5)), 5);
+    EXPECT_TRUE(hand->child(0)->rect().intersects(table->rect()));
+
+    QAccessibleInterface* pung = PartNamed(table, QAccessible::Button, QStringLiteral("碰"));
+    ASSERT_NE(pung, nullptr);
+    EXPECT_TRUE(pung->state().invisible) << "nothing offered yet";
+    Feed(Discard(3, 12));
+    EXPECT_FALSE(pung->state().invisible);
+    EXPECT_EQ(pung->text(QAccessible::Description), QStringLiteral("碰（按键 P）"));
+    EXPECT_NE(PartNamed(table, QAccessible::StaticText, QStringLiteral("最新打出：赵六 打出 四饼")),
+              nullptr);
+    EXPECT_NE(PartNamed(table, QAccessible::StaticText, QStringLiteral("等候吃、碰、杠、胡")),
+              nullptr);
+    EXPECT_NE(PartNamed(table, QAccessible::StaticText, QStringLiteral("计时钟：还剩 10 秒")),
+              nullptr);
+    EXPECT_NE(PartNamed(table, QAccessible::StatusBar, QStringLiteral("你可以 碰 / 杠 / 过")),
+              nullptr);
+
+    pung->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(sent, std::vector<Bytes>{net::requests::Pung(0, 12)}) << "press is the click";
+}
+
+TEST_F(DesktopClientTest, EveryControlOfTheWindowHasAName) {
+    FrmGameMain& window = client.window();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             &window.lstUser().view(), &window.TivChat().input(), &window.TivChat().targets(),
+             &window.TivChat().sendButton(), &window.TivChat().lines(), &window.YuClock(),
+             &window.cmdStart(), &window.picGameBack()}) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+            << control->metaObject()->className();
+    }
 }
 
 // --- the keyboard: the same session events as the mouse ---

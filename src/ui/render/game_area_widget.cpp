@@ -7,6 +7,7 @@
 #include <QToolTip>
 
 #include "play/table_words.h"
+#include "ui/render/table_accessible.h"
 
 namespace qira::render {
 namespace {
@@ -66,6 +67,8 @@ GameAreaWidget::GameAreaWidget(TableCanvas& canvas, Handlers handlers, QWidget* 
     : QWidget(parent), canvas_(canvas), handlers_(std::move(handlers)) {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("牌桌"));
+    InstallTableAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent);
     canvas_.SetChangedHandler([this] { update(); });
 }
@@ -177,6 +180,37 @@ void GameAreaWidget::MoveRaisedTile(int step) {
         raised = (raised - 1 + step + count) % count + 1;
     }
     canvas_.RaiseTile(raised);
+    NotifyRaisedTile();
+}
+
+void GameAreaWidget::NotifyRaisedTile() {
+    if (!QAccessible::isActive()) return;
+    auto* table = dynamic_cast<TableAccessible*>(QAccessible::queryAccessibleInterface(this));
+    QAccessibleInterface* tile = table ? table->HandTile(canvas_.lngRaisedPai()) : nullptr;
+    if (!tile) return;
+    QAccessibleEvent focus(tile, QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
+}
+
+void GameAreaWidget::Announce(const QString& words) {
+    statusLine_ = words;
+    if (!QAccessible::isActive()) return;
+    auto* table = dynamic_cast<TableAccessible*>(QAccessible::queryAccessibleInterface(this));
+    if (!table) return;
+    QAccessibleEvent changed(table->StatusPart(), QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void GameAreaWidget::PressActionButton(int index) {
+    if (handlers_.actionButton) handlers_.actionButton(index, play::MouseButton::Left);
+}
+
+void GameAreaWidget::PressSideBetButton(int index) {
+    if (handlers_.gameButtonClick) handlers_.gameButtonClick(index);
+}
+
+void GameAreaWidget::PressStartButton() {
+    if (handlers_.startClick) handlers_.startClick();
 }
 
 void GameAreaWidget::DiscardOrRaiseByKey() {

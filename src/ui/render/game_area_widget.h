@@ -42,6 +42,16 @@ public:
     // True when the key meant something at the table.
     bool HandleKey(int key);
 
+    // The buttons painted on the table, pressed by assistive technology.
+    void PressActionButton(int index);
+    void PressSideBetButton(int index);
+    void PressStartButton();
+
+    // The latest event in words; assistive technology hears each one.
+    void Announce(const QString& words);
+    const QString& statusLine() const { return statusLine_; }
+    const TableCanvas& canvas() const { return canvas_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -57,9 +67,11 @@ private:
     void DiscardOrRaiseByKey();
     bool PressStartByKey();
     QString ToolTipAt(Point point) const;
+    void NotifyRaisedTile();
 
     TableCanvas& canvas_;
     Handlers handlers_;
+    QString statusLine_;
     std::uint64_t keyTurn_ = 0;  // the turn in which the keys last raised a tile
 };
 
