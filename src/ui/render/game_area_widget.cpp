@@ -67,8 +67,10 @@ GameAreaWidget::GameAreaWidget(TableCanvas& canvas, Handlers handlers, QWidget* 
     : QWidget(parent), canvas_(canvas), handlers_(std::move(handlers)) {
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QStringLiteral("牌桌"));
+    // Before anything asks for this widget's accessible interface, which
+    // Qt then keeps: the factory must be there to build the table's.
     InstallTableAccessibility();
+    setAccessibleName(QStringLiteral("牌桌"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     canvas_.SetChangedHandler([this] { update(); });
 }
