@@ -377,6 +377,35 @@ std::optional<RequestLayout> LayoutOf(net::Request request) {
 
 }  // namespace
 
+namespace {
+// A player's move as the log shows it ("discards 27"), or nothing for a
+// request that is no move. The tile is the byte after the chair.
+std::string DescribeMove(net::Request request, std::span<const std::uint8_t> message) {
+    using enum net::Request;
+    const auto tile = [&] { return message.size() > 3 ? std::to_string(message[3]) : "?"; };
+    switch (request) {
+        case Discard:
+            return "discards " + tile();
+        case Chow:
+            return "chows from " + tile();
+        case Pung:
+            return "pungs " + tile();
+        case Kong:
+            return "kongs " + tile();
+        case Win:
+            return "claims a win";
+        case Pass:
+            return "passes";
+        case SideBets:
+            return "bets " + tile();
+        case ReadyForNextHand:
+            return "is ready for the next hand";
+        default:
+            return {};
+    }
+}
+}  // namespace
+
 void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
     const auto request = net::ClassifyRequest(message);
     if (request == net::Request::Chat) return RelayChat(user, message);
@@ -412,6 +441,9 @@ void Table::HandleGame(User& user, std::span<const std::uint8_t> message) {
     }
     if (user.chair < 0) return Refuse(user, message, "onlookers do not play");
     if (chair != user.chair) return Refuse(user, message, "not the sender's chair");
+    // The people's moves, not the computer players': how a hand was played.
+    if (const std::string move = DescribeMove(*request, message); !user.isBot && !move.empty())
+        lobby_.log().Line("table " + std::to_string(number_) + ": " + user.name + " " + move);
     Seat& seat = seats_[chair];
     using enum net::Request;
     switch (*request) {

@@ -304,7 +304,14 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
     };
     handlers.gameButtonClick = [this](int index) { session_->OnGameButtonClick(index); };
     handlers.startClick = [this] { session_->OnStartButtonClick(); };
-    window_.SetGameArea(std::make_unique<render::GameAreaWidget>(canvas_, std::move(handlers)));
+    handlers.discardTurn = [this]() -> std::uint64_t {
+        return session_->MayDiscardNow() ? session_->evaluationSerial() : 0;
+    };
+    auto area = std::make_unique<render::GameAreaWidget>(canvas_, std::move(handlers));
+    session_->SetAnnouncer([gameArea = area.get()](const std::string& words) {
+        gameArea->Announce(QString::fromStdString(words));
+    });
+    window_.SetGameArea(std::move(area));
     ConnectWindowEvents();
 }
 

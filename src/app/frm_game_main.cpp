@@ -173,6 +173,24 @@ void FrmGameMain::LoadWindow(const launch::ClientGlobals& globals, QSize screenS
             &FrmGameMain::OnListSplitterMoved);
     connect(&HSplitterBar1_, &platform::HSplitterBar::Moved, this,
             &FrmGameMain::OnChatSplitterMoved);
+    NameForAssistiveTechnology();
+}
+
+void FrmGameMain::NameForAssistiveTechnology() {
+    setAccessibleName(QString::fromStdString(gameTitle_));
+    lstUser_.setAccessibleName(QStringLiteral("用户列表"));
+    lstUser_.view().setAccessibleName(QStringLiteral("用户列表"));
+    TivChat_.setAccessibleName(QStringLiteral("聊天室"));
+    TivChat_.input().setAccessibleName(QStringLiteral("聊天输入"));
+    TivChat_.targets().setAccessibleName(QStringLiteral("聊天对象"));
+    TivChat_.sendButton().setAccessibleName(QStringLiteral("发送"));
+    TivChat_.lines().setAccessibleName(QStringLiteral("聊天记录"));
+    picAdvBack_.setAccessibleName(QStringLiteral("广告"));
+    YuClock_.setAccessibleName(QStringLiteral("计时钟"));
+    cmdStart_.setAccessibleName(QStringLiteral("开始"));
+    picSplitter_.setAccessibleName(QStringLiteral("牌桌与右栏的分隔条"));
+    HSplitterBar_.setAccessibleName(QStringLiteral("用户列表与广告的分隔条"));
+    HSplitterBar1_.setAccessibleName(QStringLiteral("广告与聊天室的分隔条"));
 }
 
 void FrmGameMain::SetUpUserList(const launch::ClientGlobals& globals) {
@@ -211,6 +229,7 @@ void FrmGameMain::SetGameArea(std::unique_ptr<QWidget> area) {
     }
     picGameBack_ = std::move(area);
     picGameBack_->show();
+    picGameBack_->setFocus();
     FitGameArea();
 }
 

@@ -102,6 +102,7 @@ private:
     void SetUpUserList(const launch::ClientGlobals& globals);
     void SetUpChat(const launch::ClientGlobals& globals);
     void UnloadWindow();
+    void NameForAssistiveTechnology();
     bool MayClose();
 
     void PaintBorder(QPainter& painter);

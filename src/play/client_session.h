@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -119,6 +120,19 @@ public:
     const rules::TableState& table() const { return table_; }
     const TurnData& turn() const { return turn_; }
     const OfferData& offer() const { return offer_; }
+    // The latest event of the table in words ("电脑1 打出 五条"), for the
+    // status line that a screen reader follows.
+    const std::string& statusLine() const { return statusLine_; }
+    // Hears every event as it is put in words. Optional: nothing in the
+    // session's decisions depends on it.
+    void SetAnnouncer(std::function<void(const std::string& words)> announcer) {
+        announcer_ = std::move(announcer);
+    }
+    // Identifies the evaluation of the turn that stands; a new one starts
+    // with every message that moves the turn.
+    std::uint64_t evaluationSerial() const { return evaluationSerial_; }
+    // Whether a hand tile may be discarded now (the local player's turn).
+    bool MayDiscardNow() const;
     // True once the main window has unloaded; the session then does nothing more.
     bool ended() const { return ended_; }
     // Why the program ends, as its exit status tells whoever started it.
@@ -189,7 +203,6 @@ private:
     void OfferOwnTurnActions();
     void AskRobKong();
     bool AskThreeIndicators();  // true when the kong request went out
-    bool MayDiscardNow() const;
     rules::TileCode FreshTile() const;
     void DeclineOffers(bool kongOffered, bool winOffered);
     // Marks what the expert would do, when the player asked for hints.
@@ -200,6 +213,9 @@ private:
     void RunUnloadSteps();
 
     // helpers
+    void Announce(std::string words);
+    void AnnounceOwnTurn();
+    void AnnounceWinners(std::span<const std::uint8_t> message);
     void Send(std::span<const std::uint8_t> request);
     bool IsMyChair(Chair chair) const { return chair == table_.bytMyChair; }
     bool IsOnlooker() const { return globals_.blnIsWatcher; }
@@ -215,6 +231,8 @@ private:
     TurnData turn_;
     OfferData offer_;
     bool ended_ = false;
+    std::string statusLine_;
+    std::function<void(const std::string&)> announcer_;
     launch::ClientExit exit_ = launch::ClientExit::ClosedByPlayer;
     // Counts evaluations and hands, so that a path that waited on a modal
     // prompt can tell whether a later message has taken over meanwhile.

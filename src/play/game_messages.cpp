@@ -8,6 +8,7 @@
 #include "net/protocol.h"
 #include "net/requests.h"
 #include "play/client_session.h"
+#include "play/table_words.h"
 #include "play/text_fields.h"
 
 namespace qira::play {
@@ -92,6 +93,7 @@ void ClientSession::OnNewHand(Message message) {
     table_.blnHandIdle = false;
     host_.sounds.PlayGameSound(StateSound::SaiZi);
     host_.display.RollDice(table_.bytDice);
+    Announce("新的一局开始，" + ChairName(table_, table_.bytDealerChair) + " 坐庄");
     EvaluateTurn();
 }
 
@@ -165,6 +167,7 @@ void ClientSession::OnDiscard(Message message) {
 
     if (table_.IsWild(tile)) table_.Seats[chair].bytNoWin = 1;
     ++table_.bytDiscardCount;
+    Announce(ChairName(table_, chair) + " 打出 " + TileName(tile));
     if (!nextDrawGiven) {
         host_.sounds.PlayTileSound(tile);
         host_.display.PlayDiscardAnimation(SeatPos(chair), ActionCode::Discard, tile);
@@ -220,6 +223,7 @@ void ClientSession::OnChowOrPung(Message message, rules::MeldKind kind) {
     ClearActionButtons();
     HideNewestDiscard();
     host_.sounds.PlayGameSound(chow ? StateSound::Chi : StateSound::Peng);
+    Announce(ChairName(table_, chair) + (chow ? " 吃 " : " 碰 ") + TileName(table_.bytCurTile));
     host_.display.PlayDiscardAnimation(SeatPos(chair), chow ? ActionCode::Chow : ActionCode::Pung,
                                        table_.bytCurTile);
     if (IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
@@ -247,6 +251,9 @@ void ClientSession::OnKong(Message message) {
         HideNewestDiscard();
     }
     host_.sounds.PlayGameSound(StateSound::Gang);
+    Announce(ChairName(table_, chair) + (kind == rules::MeldKind::ConcealedKong
+                                             ? std::string(" 暗杠")
+                                             : " 杠 " + TileName(tile)));
     host_.display.PlayDiscardAnimation(
         SeatPos(chair), ActionCode::Kong,
         kind == rules::MeldKind::ConcealedKong ? kFaceDownTile : tile);
@@ -292,6 +299,7 @@ void ClientSession::OnHandResync(Message message) {
 void ClientSession::OnWin(Message message) {
     if (message.size() < 2) return;
     host_.sounds.PlayGameSound(StateSound::Hu);
+    AnnounceWinners(message);
     host_.winResult.LoadHuResult();
     // A refused record shows nothing: an empty window would have no countdown
     // to close it.
@@ -303,6 +311,7 @@ void ClientSession::OnWin(Message message) {
 void ClientSession::OnDrawnGame(Message message) {
     if (message.size() < 2 || message[1] > 1) return;
     host_.sounds.PlayGameSound(StateSound::HuangPai);
+    Announce("荒牌，本局无人胡牌");
     const auto hand = handSerial_;
     ShowOneButtonBox("很遗憾：本局竟然是荒牌！都不得分！", GameTitle());
     // The box waits; a hand that started meanwhile must not be ended by it.

@@ -4,6 +4,7 @@
 #include "net/requests.h"
 #include "play/client_session.h"
 #include "play/discard_hint.h"
+#include "play/table_words.h"
 #include "rules/claim_options.h"
 #include "rules/win_analysis.h"
 
@@ -112,6 +113,7 @@ void ClientSession::OfferClaims() {
         ShowHint(false);
         host_.painter.PaintActionBar();
         StartTurnClock(kClaimWindowTag);
+        Announce(OfferWords(offer_));
     } else {
         Send(net::requests::Pass(table_.bytMyChair));
     }
@@ -167,10 +169,12 @@ void ClientSession::OfferOwnTurnActions() {
         ShowHint(true);
         host_.painter.PaintActionBar();
         StartTurnClock(kClaimWindowTag);
+        Announce(OfferWords(offer_));
         return;
     }
     if (!ready) ShowHint(true);
     StartTurnClock(table_.bytMyChair);
+    if (!ready) AnnounceOwnTurn();
     if (ready) {
         StopTurnClock();
         SendDiscard(fresh);
@@ -227,6 +231,7 @@ void ClientSession::OnActionButton(int index, MouseButton button) {
             if (IsMyChair(table_.bytTurnChair)) {
                 if (kongOffered) table_.AddPassedKongTile(offer_.bytOfferedKongTile);
                 StartTurnClock(me);
+                AnnounceOwnTurn();
             } else if (table_.bytTurnPhase == phase::kDiscarded) {
                 DeclineOffers(kongOffered, winOffered);
                 Send(net::requests::Pass(me));
@@ -239,6 +244,7 @@ void ClientSession::AskRobKong() {
     GlobalMsg question;
     question.type = MsgType::TwoButtons;
     question.note = "恭喜你！你现在可以抢杠胡！要胡吗？";
+    Announce("你可以抢杠胡");
     question.caption = "Qira麻将";
     question.noCaption = "取消";
     const bool rob = host_.messages.ShowGlobalMsg(question);

@@ -123,6 +123,7 @@ void ClientSession::ShowStartButton() {
     turn_.lngStartCount = 1;
     host_.timers.SetTimerRunning(SessionTimer::Start, true);
     host_.painter.UpdateStartButton();
+    Announce("可以开始");
 }
 
 void ClientSession::HideStartButton() {
@@ -167,6 +168,7 @@ void ClientSession::ShowGameButtons() {
     table_.bytBetButtonStates.fill(game_button::kNormal);
     host_.painter.PaintGameButtons();
     StartTurnClock(table_.bytMyChair);
+    Announce("请选择押注");
 }
 
 void ClientSession::SendSideBets() {

@@ -2,14 +2,18 @@
 // server's messages by hand; requests are recorded instead of sent.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 
 #include "app/desktop_client.h"
 #include "net/packet.h"
+#include "net/requests.h"
 #include "ui/dialogs/frm_msg.h"
 #include "ui/dialogs/frm_user_set.h"
 #include "ui/play/frm_hu_pai_result.h"
@@ -315,6 +319,185 @@ TEST_F(DesktopClientTest, ReloadedListWipesALongerNameItReplaces) {
     ASSERT_NE(client.canvas().picture(), table);
     Feed(list("李四"));
     EXPECT_EQ(client.canvas().picture(), table) << "no trace of the longer name is left";
+}
+
+// --- the table as assistive technology reads it ---
+
+QAccessibleInterface* PartNamed(QAccessibleInterface* parent, QAccessible::Role role,
+                                const QString& name) {
+    for (int i = 0; i < parent->childCount(); ++i) {
+        QAccessibleInterface* part = parent->child(i);
+        if (part->role() == role && part->text(QAccessible::Name).startsWith(name)) return part;
+    }
+    return nullptr;
+}
+
+TEST_F(DesktopClientTest, TableReadsAsHandDiscardTurnClockStatusAndButtons) {
+    QAccessibleInterface* table =
+        QAccessible::queryAccessibleInterface(&client.window().picGameBack());
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->text(QAccessible::Name), QStringLiteral("牌桌"));
+    StartHandDealtByTheLastChair({0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27});
+
+    QAccessibleInterface* hand = PartNamed(table, QAccessible::List, QStringLiteral("手牌"));
+    ASSERT_NE(hand, nullptr);
+    ASSERT_EQ(hand->childCount(), 13);
+    EXPECT_EQ(hand->child(0)->text(QAccessible::Name), QStringLiteral("一萬"));
+    EXPECT_EQ(hand->child(12)->text(QAccessible::Name), QStringLiteral("东风"));
+    EXPECT_EQ(hand->child(12)->role(), QAccessible::ListItem);
+    EXPECT_EQ(hand->indexOfChild(hand->child(5)), 5);
+    EXPECT_TRUE(hand->child(0)->rect().intersects(table->rect()));
+
+    QAccessibleInterface* pung = PartNamed(table, QAccessible::Button, QStringLiteral("碰"));
+    ASSERT_NE(pung, nullptr);
+    EXPECT_TRUE(pung->state().invisible) << "nothing offered yet";
+    Feed(Discard(3, 12));
+    EXPECT_FALSE(pung->state().invisible);
+    EXPECT_EQ(pung->text(QAccessible::Description), QStringLiteral("碰（按键 P）"));
+    EXPECT_NE(PartNamed(table, QAccessible::StaticText, QStringLiteral("最新打出：赵六 打出 四饼")),
+              nullptr);
+    EXPECT_NE(PartNamed(table, QAccessible::StaticText, QStringLiteral("等候吃、碰、杠、胡")),
+              nullptr);
+    EXPECT_NE(PartNamed(table, QAccessible::StaticText, QStringLiteral("计时钟：还剩 10 秒")),
+              nullptr);
+    EXPECT_NE(PartNamed(table, QAccessible::StatusBar, QStringLiteral("你可以 碰 / 杠 / 过")),
+              nullptr);
+
+    pung->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(sent, std::vector<Bytes>{net::requests::Pung(0, 12)}) << "press is the click";
+}
+
+TEST_F(DesktopClientTest, EveryControlOfTheWindowHasAName) {
+    FrmGameMain& window = client.window();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             &window.lstUser().view(), &window.TivChat().input(), &window.TivChat().targets(),
+             &window.TivChat().sendButton(), &window.TivChat().lines(), &window.YuClock(),
+             &window.cmdStart(), &window.picGameBack()}) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+            << control->metaObject()->className();
+    }
+}
+
+// --- the keyboard: the same session events as the mouse ---
+
+namespace rq = net::requests;
+
+class KeyboardTest : public DesktopClientTest {
+protected:
+    QWidget& Table() { return client.window().picGameBack(); }
+    void Press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+};
+
+TEST_F(KeyboardTest, ArrowsRaiseTheDrawnTileFirstAndEnterDiscardsTheRaisedOne) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    ASSERT_EQ(QApplication::focusWidget(), &Table()) << "the table has the keys from the start";
+    Press(Qt::Key_Right);
+    EXPECT_EQ(client.canvas().lngRaisedPai(), -1) << "not my turn: nothing to raise";
+
+    Feed(Discard(3, 30, 0, 28));  // 赵六 discards, 张三 draws 南风 at once
+    Press(Qt::Key_Left);
+    EXPECT_EQ(client.canvas().lngRaisedPai(), 14) << "the drawn tile first";
+    Press(Qt::Key_Right);
+    EXPECT_EQ(client.canvas().lngRaisedPai(), 1) << "round to the first tile";
+    Press(Qt::Key_Left);
+    Press(Qt::Key_Left);
+    EXPECT_EQ(client.canvas().lngRaisedPai(), 13);
+    Press(Qt::Key_Return);
+    const auto firstWinning = client.session().table().bytFirstWinningTile;
+    EXPECT_EQ(sent, std::vector<Bytes>{rq::Discard(0, 27, 0, firstWinning)}) << "东风 goes";
+    sent.clear();
+    Press(Qt::Key_Space);
+    EXPECT_TRUE(sent.empty()) << "one discard per turn";
+}
+
+TEST_F(KeyboardTest, EnterOnANewTurnRaisesTheDrawnTileBeforeItDiscards) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    client.canvas().RaiseTile(3);  // left raised by the mouse before the turn
+    Feed(Discard(3, 30, 0, 28));
+    Press(Qt::Key_Space);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(client.canvas().lngRaisedPai(), 14);
+    Press(Qt::Key_Space);
+    EXPECT_EQ(sent, std::vector<Bytes>{
+                        rq::Discard(0, 28, 0, client.session().table().bytFirstWinningTile)});
+}
+
+TEST_F(KeyboardTest, ClaimKeysActOnlyForTheOfferedButtons) {
+    StartHandDealtByTheLastChair({0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27});
+    Feed(Discard(3, 12));  // pung and kong offered, no chow, no win
+    Press(Qt::Key_C);
+    Press(Qt::Key_H);
+    EXPECT_TRUE(sent.empty());
+    Press(Qt::Key_P);
+    EXPECT_EQ(sent, std::vector<Bytes>{rq::Pung(0, 12)});
+    sent.clear();
+
+    Feed(Discard(3, 9));  // a pair of 一饼 in hand: pung offered
+    Press(Qt::Key_Escape);
+    EXPECT_EQ(sent, std::vector<Bytes>{rq::Pass(0)});
+}
+
+TEST_F(KeyboardTest, ChowChooserTakesArrowsAndEnter) {
+    // 1 2 _ 4 5 of characters: 赵六's 3 of characters chows three ways.
+    StartHandDealtByTheLastChair({0, 1, 3, 4, 9, 10, 11, 18, 19, 20, 27, 27, 28});
+    Feed(Discard(3, 2));
+    const std::vector<std::uint8_t> choices = client.session().table().bytChowChoices;
+    ASSERT_EQ(choices.size(), 3u);
+    QTimer::singleShot(0, [&] {
+        auto* chooser = OpenWindow<play::frmShunZi>();
+        ASSERT_NE(chooser, nullptr);
+        QTest::keyClick(chooser, Qt::Key_Right);
+        QTest::keyClick(chooser, Qt::Key_Right);
+        QTest::keyClick(chooser, Qt::Key_Right);
+        QTest::keyClick(chooser, Qt::Key_Left);
+        QTest::keyClick(chooser, Qt::Key_Return);
+    });
+    Press(Qt::Key_C);
+    EXPECT_EQ(sent, std::vector<Bytes>{rq::Chow(0, choices[2])}) << "round and back";
+}
+
+TEST_F(KeyboardTest, StartAndSideBetsHaveTheirKeys) {
+    EnterTable("张三");
+    ASSERT_TRUE(client.session().globals().blnShowStart);
+    Press(Qt::Key_S);
+    EXPECT_EQ(sent.back(), rq::RaiseHand("张三").value());
+    Feed(NewHand(3));
+    sent.clear();
+    Press(Qt::Key_2);
+    EXPECT_TRUE(sent.empty());
+    Press(Qt::Key_1);
+    EXPECT_EQ(sent, std::vector<Bytes>{rq::SideBets(0, 3)});
+}
+
+TEST_F(KeyboardTest, ChatKeepsItsKeysAndTabLeavesTheTable) {
+    StartHandDealtByTheLastChair({0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27});
+    Feed(Discard(3, 12));
+    Press(Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), &Table()) << "Tab moves on";
+
+    QLineEdit& input = client.window().TivChat().input();
+    input.setFocus();
+    QTest::keyClicks(&input, "pg");
+    QTest::keyClick(&input, Qt::Key_Escape);
+    EXPECT_EQ(input.text(), QStringLiteral("pg"));
+    EXPECT_TRUE(sent.empty()) << "typing in the chat claims nothing";
+}
+
+TEST_F(KeyboardTest, OfferedActionButtonsShowTheirKeyInATooltip) {
+    StartHandDealtByTheLastChair({0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27});
+    const render::Point bar = client.canvas().layout().ptActionBar;
+    const auto tipAt = [&](int button) {
+        const QPoint at(bar.x + 25 * button + 10, bar.y + 10);
+        QHelpEvent help(QEvent::ToolTip, at, Table().mapToGlobal(at));
+        QApplication::sendEvent(&Table(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(1), QString()) << "nothing offered yet";
+    Feed(Discard(3, 12));
+    EXPECT_EQ(tipAt(1), QStringLiteral("碰（按键 P）"));
+    EXPECT_EQ(tipAt(4), QStringLiteral("过（按键 Esc）"));
 }
 
 }  // namespace

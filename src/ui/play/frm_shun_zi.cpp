@@ -1,9 +1,11 @@
 #include "ui/play/frm_shun_zi.h"
 
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include "launch/globals.h"
+#include "play/table_words.h"
 
 namespace qira::play {
 namespace {
@@ -28,6 +30,9 @@ frmShunZi::frmShunZi(std::vector<std::uint8_t> choices, QString sharedFolder, QW
     setModal(true);
     for (std::size_t i = 0; i < model_.choices().size(); ++i) {
         auto option = std::make_unique<QRadioButton>(this);
+        // The keys go to the window, which moves the choice either way.
+        option->setFocusPolicy(Qt::NoFocus);
+        option->setAccessibleName(QString::fromStdString(ChowName(model_.choices()[i])));
         option->move(kOptionLeft, kFirstOptionTop + static_cast<int>(i) * kOptionSpacing);
         connect(option.get(), &QRadioButton::toggled, this, [this, i](bool checked) {
             if (checked) model_.Select(i);
@@ -39,6 +44,9 @@ frmShunZi::frmShunZi(std::vector<std::uint8_t> choices, QString sharedFolder, QW
     const int buttonTop = kFirstOptionTop + (rows - 1) * kOptionSpacing + 60;
     Command1_.setGeometry(90, buttonTop, 110, 30);
     connect(&Command1_, &QPushButton::clicked, this, &QDialog::accept);
+    Command1_.setDefault(true);
+    Command1_.setFocus();
+    setAccessibleName(windowTitle());
     setFixedSize(kTilesLeft + 3 * kTileAdvance + 40, buttonTop + 46);
     Timer1_.setInterval(1000);
     connect(&Timer1_, &QTimer::timeout, this, &frmShunZi::OnTimerTick);
@@ -52,6 +60,20 @@ void frmShunZi::OnTimerTick() {
         Timer1_.stop();
         accept();
     }
+}
+
+void frmShunZi::keyPressEvent(QKeyEvent* event) {
+    const int count = static_cast<int>(optShunZi_.size());
+    int step = 0;
+    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Up) step = -1;
+    if (event->key() == Qt::Key_Right || event->key() == Qt::Key_Down) step = +1;
+    if (step == 0 || count == 0) return QDialog::keyPressEvent(event);
+    int current = 0;
+    for (int i = 0; i < count; ++i)
+        if (optShunZi_[static_cast<std::size_t>(i)]->isChecked()) current = i;
+    const int next = (current + step + count) % count;
+    optShunZi_[static_cast<std::size_t>(next)]->setChecked(true);
+    event->accept();
 }
 
 void frmShunZi::paintEvent(QPaintEvent*) {

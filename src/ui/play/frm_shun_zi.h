@@ -29,6 +29,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // ←/→ (and ↑/↓) move the choice; Enter confirms through the default button.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     static constexpr int kOptionSpacing = 100;

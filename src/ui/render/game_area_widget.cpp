@@ -1,7 +1,13 @@
 #include "ui/render/game_area_widget.h"
 
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
+
+#include "play/table_words.h"
+#include "ui/render/table_accessible.h"
 
 namespace qira::render {
 namespace {
@@ -17,11 +23,54 @@ play::MouseButton ButtonOf(Qt::MouseButton button) {
     }
 }
 
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+constexpr std::array<const char*, play::kActionButtonCount> kActionKeys = {"C", "P", "G", "H",
+                                                                           "Esc"};
+
+std::optional<play::ActionButton> ActionForKey(int key) {
+    switch (key) {
+        case Qt::Key_C:
+            return play::ActionButton::Chow;
+        case Qt::Key_P:
+            return play::ActionButton::Pung;
+        case Qt::Key_G:
+            return play::ActionButton::Kong;
+        case Qt::Key_H:
+            return play::ActionButton::Win;
+        case Qt::Key_Escape:
+            return play::ActionButton::Pass;
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace
+
+QString ActionButtonHint(play::ActionButton button) {
+    return FromUtf8(play::ActionName(button)) + QStringLiteral("（按键 ") +
+           QString::fromLatin1(kActionKeys[static_cast<std::size_t>(button)]) +
+           QStringLiteral("）");
+}
+
+QString SideBetButtonHint(int index) {
+    return FromUtf8(play::SideBetName(index)) + QStringLiteral("（按键 %1）").arg(index + 1);
+}
+
+QString StartButtonHint() {
+    return QStringLiteral("开始（按键 Enter 或 S）");
+}
 
 GameAreaWidget::GameAreaWidget(TableCanvas& canvas, Handlers handlers, QWidget* parent)
     : QWidget(parent), canvas_(canvas), handlers_(std::move(handlers)) {
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    // Before anything asks for this widget's accessible interface, which
+    // Qt then keeps: the factory must be there to build the table's.
+    InstallTableAccessibility();
+    setAccessibleName(QStringLiteral("牌桌"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     canvas_.SetChangedHandler([this] { update(); });
 }
@@ -86,6 +135,137 @@ void GameAreaWidget::HandleMouseUp(Point point, play::MouseButton button) {
     const std::uint8_t start = canvas_.StartButtonState();
     if (start == 2 && HitStartButton(canvas_.layout(), point, start) == 0 && handlers_.startClick)
         handlers_.startClick();
+}
+
+bool GameAreaWidget::HandleKey(int key) {
+    if (const auto action = ActionForKey(key)) {
+        if (handlers_.actionButton)
+            handlers_.actionButton(static_cast<int>(*action), play::MouseButton::Left);
+        return true;
+    }
+    switch (key) {
+        case Qt::Key_Left:
+            MoveRaisedTile(-1);
+            return true;
+        case Qt::Key_Right:
+            MoveRaisedTile(+1);
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (!PressStartByKey()) DiscardOrRaiseByKey();
+            return true;
+        case Qt::Key_Space:
+            DiscardOrRaiseByKey();
+            return true;
+        case Qt::Key_S:
+            PressStartByKey();
+            return true;
+        case Qt::Key_1:
+        case Qt::Key_2:
+        case Qt::Key_3:
+            if (handlers_.gameButtonClick) handlers_.gameButtonClick(key - Qt::Key_1);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void GameAreaWidget::MoveRaisedTile(int step) {
+    const std::uint64_t turn = handlers_.discardTurn ? handlers_.discardTurn() : 0;
+    const int count = canvas_.HandCount();
+    if (turn == 0 || count <= 0) return;
+    int raised = canvas_.lngRaisedPai();
+    if (turn != keyTurn_ || raised <= 0 || raised > count) {
+        keyTurn_ = turn;
+        raised = count;  // the drawn tile lies last
+    } else {
+        raised = (raised - 1 + step + count) % count + 1;
+    }
+    canvas_.RaiseTile(raised);
+    NotifyRaisedTile();
+}
+
+void GameAreaWidget::NotifyRaisedTile() {
+    if (!QAccessible::isActive()) return;
+    auto* table = dynamic_cast<TableAccessible*>(QAccessible::queryAccessibleInterface(this));
+    QAccessibleInterface* tile = table ? table->HandTile(canvas_.lngRaisedPai()) : nullptr;
+    if (!tile) return;
+    QAccessibleEvent focus(tile, QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
+}
+
+void GameAreaWidget::Announce(const QString& words) {
+    statusLine_ = words;
+    if (!QAccessible::isActive()) return;
+    auto* table = dynamic_cast<TableAccessible*>(QAccessible::queryAccessibleInterface(this));
+    if (!table) return;
+    QAccessibleEvent changed(table->StatusPart(), QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void GameAreaWidget::PressActionButton(int index) {
+    if (handlers_.actionButton) handlers_.actionButton(index, play::MouseButton::Left);
+}
+
+void GameAreaWidget::PressSideBetButton(int index) {
+    if (handlers_.gameButtonClick) handlers_.gameButtonClick(index);
+}
+
+void GameAreaWidget::PressStartButton() {
+    if (handlers_.startClick) handlers_.startClick();
+}
+
+void GameAreaWidget::DiscardOrRaiseByKey() {
+    const std::uint64_t turn = handlers_.discardTurn ? handlers_.discardTurn() : 0;
+    if (turn == 0) return;
+    // A tile left raised by the mouse or an earlier turn is not discarded
+    // by a key: the keys raise the drawn tile first.
+    if (turn != keyTurn_ || canvas_.lngRaisedPai() <= 0) return MoveRaisedTile(0);
+    if (handlers_.handTileClick)
+        handlers_.handTileClick(canvas_.lngRaisedPai(), play::MouseButton::Left);
+}
+
+bool GameAreaWidget::PressStartByKey() {
+    if (canvas_.StartButtonState() == 0 || !handlers_.startClick) return false;
+    handlers_.startClick();
+    return true;
+}
+
+void GameAreaWidget::keyPressEvent(QKeyEvent* event) {
+    const bool modified =
+        event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (!modified && HandleKey(event->key())) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+QString GameAreaWidget::ToolTipAt(Point point) const {
+    const int action = HitActionBar(canvas_.layout(), point);
+    const play::OfferData* offer = canvas_.sources().offer;
+    if (action >= 0 && offer && offer->Offered(static_cast<play::ActionButton>(action)))
+        return ActionButtonHint(static_cast<play::ActionButton>(action));
+    if (canvas_.GameButtonState(0) != 0) {
+        const int bet = HitGameButtonAsDrawn(point);
+        if (bet >= 0) return SideBetButtonHint(bet);
+    }
+    const std::uint8_t start = canvas_.StartButtonState();
+    if (start != 0 && HitStartButton(canvas_.layout(), point, start) == 0) return StartButtonHint();
+    return {};
+}
+
+bool GameAreaWidget::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = ToolTipAt({help->pos().x(), help->pos().y()});
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, this);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void GameAreaWidget::mouseMoveEvent(QMouseEvent* event) {

@@ -44,6 +44,7 @@ public:
     TableCanvas();
 
     void SetSources(const TableSources& sources) { sources_ = sources; }
+    const TableSources& sources() const { return sources_; }
     // Called when anything visible changed, so that the widget showing the
     // picture updates.
     void SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
