@@ -13,6 +13,9 @@
 #include <QPushButton>
 #include <iostream>
 
+#include <signal.h>
+#include <sys/prctl.h>
+
 #include "launch/launch_token.h"
 #include "launch/play_again.h"
 
@@ -22,6 +25,12 @@ constexpr const char* kGameTitle = "Qira麻将";
 constexpr const char* kLevelTable =
     "长工_100`短工_200`佃农_300`贫农_400`中农_500`富农_600`地主_700`恶霸_800";
 constexpr const char* kPointsMode = "1";
+
+// The programs the launcher starts end with it, however it ends (even
+// killed), so that no server is left running behind a closed game.
+void EndWithTheLauncher(QProcess& process) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
 
 // The client splits its command line on blanks, so a name never carries one.
 QString UserName() {
@@ -35,6 +44,7 @@ QString UserName() {
 std::optional<int> RunClient(const QString& dir, const QString& host, const QString& port) {
     QProcess client;
     client.setProcessChannelMode(QProcess::ForwardedChannels);
+    EndWithTheLauncher(client);
     client.start(dir + "/qira-client",
                  {QString::fromUtf8(qira::launch::kLaunchToken.data(),
                                     static_cast<int>(qira::launch::kLaunchToken.size())),
@@ -79,6 +89,7 @@ int main(int argc, char* argv[]) {
 
     QProcess server;
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    EndWithTheLauncher(server);
     server.start(dir + "/qira-server",
                  {"--listen", "127.0.0.1:0", "--print-port", "--bot-wait", "0"});
     if (!server.waitForStarted(10'000)) {
