@@ -296,7 +296,48 @@ void FrmGameMain::LayoutWindow() {
     const int listLeft = layout.rightColumn ? layout.rightColumn->userList.x : 0;
     const int listWidth = layout.rightColumn ? layout.rightColumn->userList.width : 0;
     buttons_ = PlaceCaptionButtons(width(), listLeft, listWidth);
+    PlaceCaptionStandIns();
     update();
+}
+
+CaptionStandIn::CaptionStandIn(const QString& name, QWidget* parent) : QPushButton(parent) {
+    setAccessibleName(name);
+    setToolTip(name);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFlat(true);
+}
+
+void FrmGameMain::CreateCaptionStandIns() {
+    const std::array<QString, 5> names = {QStringLiteral("最小化"), QStringLiteral("最大化"),
+                                          QStringLiteral("关闭"), QStringLiteral("设置"),
+                                          QStringLiteral("帮助")};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto standIn = std::make_unique<CaptionStandIn>(names[i], this);
+        const int index = static_cast<int>(i);
+        connect(standIn.get(), &QPushButton::clicked, this, [this, index] {
+            if (index < 3)
+                OnSysButtonClicked(index);
+            else
+                OnUserButtonClicked(index - 3);
+        });
+        captionStandIns_.push_back(std::move(standIn));
+    }
+}
+
+void FrmGameMain::PlaceCaptionStandIns() {
+    if (captionStandIns_.empty()) CreateCaptionStandIns();
+    for (std::size_t i = 0; i < 3; ++i) {
+        const Point at = buttons_.system[i];
+        captionStandIns_[i]->setGeometry(at.x, at.y, kSysButtonSize, kSysButtonSize);
+    }
+    captionStandIns_[1]->setAccessibleName(isMaximized() ? QStringLiteral("还原")
+                                                         : QStringLiteral("最大化"));
+    for (std::size_t i = 0; i < 2; ++i) {
+        const Point at = buttons_.user[i];
+        captionStandIns_[3 + i]->setGeometry(at.x, at.y, kUserButtonWidth, kUserButtonHeight);
+    }
+    for (const auto& standIn : captionStandIns_) standIn->show();
 }
 
 void FrmGameMain::PlaceRightColumn(const WindowLayout& layout) {

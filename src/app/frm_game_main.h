@@ -37,6 +37,18 @@ struct MainWindowHooks {
 // a column on the right, separated by draggable splitters. It paints its own
 // border and caption, moves and sizes itself from zones along its edges, and
 // guards closing during a hand.
+// A caption button as assistive technology sees it: the button is painted
+// by the window, this invisible stand-in over it carries its name and role,
+// and pressing it (by a screen reader) clicks the painted button. Mouse
+// events pass through to the window.
+class CaptionStandIn final : public QPushButton {
+public:
+    CaptionStandIn(const QString& name, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent*) override {}
+};
+
 class FrmGameMain : public QWidget {
     Q_OBJECT
 public:
@@ -149,6 +161,9 @@ private:
     bool blnSplitCollapsed_ = false;
     int lngListSplit_ = 200;
     CaptionButtons buttons_;
+    std::vector<std::unique_ptr<CaptionStandIn>> captionStandIns_;  // 3 system, then 2 user
+    void CreateCaptionStandIns();
+    void PlaceCaptionStandIns();
     int hoveredSys_ = -1;
     int hoveredUser_ = -1;
     int pressedSys_ = -1;

@@ -380,6 +380,31 @@ TEST_F(DesktopClientTest, EveryControlOfTheWindowHasAName) {
     }
 }
 
+TEST_F(DesktopClientTest, CaptionButtonsAreNamedAndPressableForAScreenReader) {
+    FrmGameMain& window = client.window();
+    QStringList names;
+    QAccessibleInterface* settings = nullptr;
+    for (auto* button : window.findChildren<QPushButton*>()) {
+        auto* standIn = dynamic_cast<CaptionStandIn*>(button);
+        if (!standIn) continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(standIn);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->role(), QAccessible::Button);
+        names << accessible->text(QAccessible::Name);
+        if (accessible->text(QAccessible::Name) == QStringLiteral("设置")) settings = accessible;
+    }
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"关闭", "帮助", "最大化", "最小化", "设置"}));
+    ASSERT_NE(settings, nullptr);
+    ASSERT_NE(settings->actionInterface(), nullptr);
+    settings->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    // A pressed button clicks after its short press animation.
+    for (int waited = 0; waited < 2000 && CountWindows<dialogs::frmUserSet>() == 0; waited += 20)
+        QTest::qWait(20);
+    EXPECT_EQ(CountWindows<dialogs::frmUserSet>(), 1) << "pressed like the painted button";
+    OpenWindow<dialogs::frmUserSet>()->close();
+}
+
 // --- the keyboard: the same session events as the mouse ---
 
 namespace rq = net::requests;
