@@ -1,8 +1,9 @@
 #include "ui/render/table_display.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -19,18 +20,31 @@ TableDisplay::TableDisplay(TableCanvas& canvas, std::string appPath, std::string
 
 TableDisplay::~TableDisplay() = default;
 
+namespace {
+// How often a wait looks whether the program is quitting.
+constexpr int kQuitCheckMs = 50;
+}  // namespace
+
 void TableDisplay::Wait(int milliseconds) {
     if (hooks_.wait) {
         hooks_.wait(milliseconds);
         return;
     }
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (hooks_.quitting && hooks_.quitting())
-            std::exit(hooks_.exitStatus ? hooks_.exitStatus() : 0);
-    }
+    // A nested loop that sleeps until something happens: messages and paints
+    // go on meanwhile, and the program ends at once if it is quitting.
+    QEventLoop loop;
+    QTimer done;
+    done.setSingleShot(true);
+    QObject::connect(&done, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [this, &loop] {
+        if (hooks_.quitting && hooks_.quitting()) loop.quit();
+    });
+    done.start(std::max(0, milliseconds));
+    watch.start(kQuitCheckMs);
+    loop.exec();
+    if (hooks_.quitting && hooks_.quitting())
+        std::exit(hooks_.exitStatus ? hooks_.exitStatus() : 0);
 }
 
 bool TableDisplay::ShowDieFace(const std::string& path) {
