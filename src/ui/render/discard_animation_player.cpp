@@ -63,7 +63,11 @@ void DiscardAnimationPlayer::PlayDiscardAnimation(QImage& canvas, int position, 
     picture_ = std::move(*picture);
     mask_ = Load(appPath_, AnimationMaskPicture(position));
     fullRect_ = ToQRect(layout.fullRect);
-    background_ = canvas.copy(fullRect_);
+    const qreal ratio = canvas.devicePixelRatio();
+    background_ =
+        canvas.copy(qRound(fullRect_.x() * ratio), qRound(fullRect_.y() * ratio),
+                    qRound(fullRect_.width() * ratio), qRound(fullRect_.height() * ratio));
+    background_.setDevicePixelRatio(ratio);
     growth_.emplace(position, layout, start);
     timer_.start();
 

@@ -78,12 +78,18 @@ GameAreaWidget::GameAreaWidget(TableCanvas& canvas, Handlers handlers, QWidget* 
 void GameAreaWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), kTableBackColour);
-    painter.drawImage(event->rect().topLeft(), canvas_.picture(), event->rect());
+    const QImage& picture = canvas_.picture();
+    const qreal ratio = picture.devicePixelRatio();
+    const QRectF area(event->rect());
+    painter.drawImage(
+        area, picture,
+        QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
     canvas_.DrawOverlays(painter);
 }
 
 void GameAreaWidget::resizeEvent(QResizeEvent* event) {
     const QSize windowSize = window() ? window()->size() : event->size();
+    canvas_.SetPixelRatio(devicePixelRatioF());
     const bool repaint = canvas_.Resize({event->size().width(), event->size().height()},
                                         {windowSize.width(), windowSize.height()});
     if (repaint) canvas_.PaintTable();

@@ -71,21 +71,27 @@ std::vector<QString> BreakSideName(const QString& name) {
 
 TableCanvas::TableCanvas() {
     layout_ = ComputeTableLayout(FitGameArea({}), {});
-    canvas_ = QImage(layout_.area.width, layout_.area.height, QImage::Format_RGB32);
+    NewPicture(layout_.area);
+}
+
+void TableCanvas::NewPicture(Size area) {
+    canvas_ = QImage(qRound(area.width * pixelRatio_), qRound(area.height * pixelRatio_),
+                     QImage::Format_RGB32);
+    canvas_.setDevicePixelRatio(pixelRatio_);
     canvas_.fill(kTableBackColour);
 }
 
 bool TableCanvas::Resize(Size frameInner, Size windowInner) {
     const Size area = FitGameArea(frameInner);
     layout_ = ComputeTableLayout(area, windowInner);
+    const QSizeF logical = canvas_.deviceIndependentSize();
+    const bool sharper = canvas_.devicePixelRatio() != pixelRatio_;
     const bool shrank = area.width < previousArea_.width || area.height < previousArea_.height;
-    const bool grew = area.width > canvas_.width() || area.height > canvas_.height();
-    if (area.width != canvas_.width() || area.height != canvas_.height()) {
-        canvas_ = QImage(area.width, area.height, QImage::Format_RGB32);
-        canvas_.fill(kTableBackColour);
-    }
+    const bool grew = area.width > logical.width() || area.height > logical.height();
+    if (sharper || area.width != qRound(logical.width()) || area.height != qRound(logical.height()))
+        NewPicture(area);
     previousArea_ = area;
-    return shrank || grew;
+    return shrank || grew || sharper;
 }
 
 bool TableCanvas::Ready() const {

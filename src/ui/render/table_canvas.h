@@ -59,6 +59,10 @@ public:
     // The resize handler of the game area: recomputes the anchors and tells
     // whether the picture must be repainted (it always is when it shrank).
     bool Resize(Size frameInner, Size windowInner);
+    // The screen's device pixels per logical pixel: the picture is kept at
+    // that resolution, so text and shapes stay sharp on a scaled desktop.
+    // Takes effect with the next Resize.
+    void SetPixelRatio(qreal ratio) { pixelRatio_ = ratio > 0 ? ratio : 1.0; }
     const TableLayout& layout() const { return layout_; }
     const QImage& picture() const { return canvas_; }
     // The picture for drawing on top of the table (the discard animation).
@@ -172,6 +176,8 @@ private:
     TableSources sources_;
     std::function<void()> changed_;
     QImage canvas_;
+    qreal pixelRatio_ = 1.0;
+    void NewPicture(Size area);
     TableLayout layout_;
     Size previousArea_;
     bool blnPartialPaint_ = true;

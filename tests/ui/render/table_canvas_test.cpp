@@ -169,6 +169,28 @@ TEST_F(TableCanvasTest, HintMarksTheTileToThrowAndLightsTheButtonToPress) {
     EXPECT_EQ(canvas_.picture(), plain) << "without a hint the table is as before";
 }
 
+TEST_F(TableCanvasTest, OnAScaledDesktopThePictureHasTheScreensResolution) {
+    const ScriptedTable table = MidHand();
+    Paint(table);
+    const QImage single = canvas_.picture().copy();
+
+    canvas_.SetPixelRatio(2.0);
+    EXPECT_TRUE(canvas_.Resize(kArea, {kArea.width + 60, kArea.height + 60}))
+        << "a new resolution asks for a full repaint";
+    canvas_.PaintTable();
+    const QImage& sharp = canvas_.picture();
+    EXPECT_EQ(sharp.size(), single.size() * 2);
+    EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+    // Scaled back down, it is the same table: layout and coordinates are unchanged.
+    const QImage down = sharp.scaled(single.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_RGB32);
+    int differing = 0;
+    for (int y = 0; y < down.height(); y += 3)
+        for (int x = 0; x < down.width(); x += 3)
+            if (std::abs(qGray(down.pixel(x, y)) - qGray(single.pixel(x, y))) > 48) ++differing;
+    EXPECT_LT(differing, down.width() * down.height() / 9 / 50);
+}
+
 TEST_F(TableCanvasTest, StartOfHandLooksAsRecorded) {
     const ScriptedTable table = StartOfHand();
     Paint(table);
