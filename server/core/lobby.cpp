@@ -225,6 +225,13 @@ void Lobby::SetBotStyle(const User& user, BotStyle style) {
     if (const auto it = bots_.find(&user); it != bots_.end()) it->second->SetStyle(style);
 }
 
+void Lobby::FoldIntoDigest(const net::Bytes& message) {
+    for (const std::uint8_t byte : message) {
+        tally_.digest ^= byte;
+        tally_.digest *= 1099511628211ull;
+    }
+}
+
 void Lobby::CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn) {
     ++tally_.hands;
     if (winnerNames.empty())

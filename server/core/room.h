@@ -282,9 +282,13 @@ public:
     struct Tally {
         std::uint64_t hands = 0, drawn = 0, selfDrawn = 0, onDiscard = 0, timeouts = 0, refused = 0;
         std::map<std::string, std::uint64_t> winsByName;
+        // FNV-1a over every hand's opening and closing message: equal digests
+        // mean the same hands were played.
+        std::uint64_t digest = 14695981039346656037ull;
     };
     const Tally& tally() const { return tally_; }
     void CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn);
+    void FoldIntoDigest(const net::Bytes& message);
     void CountTimeout() { ++tally_.timeouts; }
     void CountRefusal() { ++tally_.refused; }
 

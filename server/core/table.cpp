@@ -730,6 +730,7 @@ void Table::StartHand() {
                       std::to_string(handsPlayed_ + 1) + " starts, dealer " +
                       std::to_string(dealer_) + ", players" + names);
     SendAll(net::server_messages::NewHand(start));
+    lobby_.FoldIntoDigest(net::server_messages::NewHand(start));
     ArmTimer(lobby_.config().betTimeout);
     for (int c = 0; c < rules::kChairCount; ++c)
         if (NeedsServerPlay(c)) PlayForAbsentSoon(c);
@@ -1056,6 +1057,7 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     context.capAtBalance = lobby_.config().scoreMode == ScoreMode::Points;
     const WinOutcome outcome = ScoreWin(context);
     SendAll(outcome.record);
+    lobby_.FoldIntoDigest(outcome.record);
     std::vector<std::string> names;
     for (auto w : winners) names.push_back(seats_[w].user ? seats_[w].user->name : "?");
     lobby_.CountHand(names, discarder >= 4);
@@ -1071,6 +1073,7 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
 void Table::EndDrawn() {
     CancelTimer();
     SendAll(net::server_messages::DrawnGame());
+    lobby_.FoldIntoDigest(net::server_messages::DrawnGame());
     lobby_.CountHand({}, false);
     lobby_.log().Line("table " + std::to_string(number_) + ": hand ends drawn");
     ReportHand({}, -1, {});
