@@ -6,7 +6,7 @@
 #include "net/game_messages.h"
 #include "net/protocol.h"
 #include "net/requests.h"
-#include "server/core/room.h"
+#include "server/core/lobby.h"
 #include "server/core/win_check.h"
 
 namespace qira::server {

@@ -1,29 +1,18 @@
+#include "server/core/lobby.h"
+
 #include <algorithm>
-#include <chrono>
-#include <ctime>
-#include <iostream>
 
 #include "net/server_messages.h"
 #include "server/core/bot_client.h"
-#include "server/core/room.h"
+#include "server/core/table.h"
 
 namespace qira::server {
 
-void Logger::Line(const std::string& text) const {
-    if (!enabled_) return;
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[16];
-    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
-    std::cerr << stamp << " " << text << '\n';
-}
-
-Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config)
+Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config, Logger::Sink logSink)
     : scheduler_(scheduler),
       stats_(stats),
       config_(std::move(config)),
-      logger_(config_.log),
+      logger_(config_.log, std::move(logSink)),
       random_(config_.seed) {}
 
 Lobby::~Lobby() {
@@ -109,15 +98,7 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
         return;
     }
     const bool allowWatch = fields[2] == "1";
-    if (User* back = FindUser(hello.name);
-        back && !back->peer && !back->isBot && back->table && back->chair >= 0) {
-        back->peer = &peer;
-        back->allowWatch = allowWatch;
-        byPeer_[&peer] = back;
-        logger_.Line(back->name + " reconnected from " + peer.Describe());
-        back->table->OnReconnected(*back);
-        return;
-    }
+    if (Reconnect(peer, hello, allowWatch)) return;
     auto owned = std::make_unique<User>();
     User& user = *owned;
     user.name = UniqueName(hello.name);
@@ -139,6 +120,18 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     }
     Table& table = TableForNewPlayer();
     table.SeatPlayer(user, table.FreeChair());
+}
+
+// A player whose connection dropped during a hand gets the chair back.
+bool Lobby::Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch) {
+    User* back = FindUser(hello.name);
+    if (!back || back->peer || back->isBot || !back->table || back->chair < 0) return false;
+    back->peer = &peer;
+    back->allowWatch = allowWatch;
+    byPeer_[&peer] = back;
+    logger_.Line(back->name + " reconnected from " + peer.Describe());
+    back->table->OnReconnected(*back);
+    return true;
 }
 
 User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
@@ -230,6 +223,11 @@ void Lobby::FoldIntoDigest(const net::Bytes& message) {
         tally_.digest ^= byte;
         tally_.digest *= 1099511628211ull;
     }
+}
+
+void Lobby::CountRefusal(Refusal why) {
+    ++tally_.refused;
+    ++tally_.refusedBy[static_cast<std::size_t>(why)];
 }
 
 void Lobby::CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn) {

@@ -1,6 +1,6 @@
 #include "server/qt/tcp_server.h"
 
-#include "server/core/room.h"
+#include "server/core/lobby.h"
 
 namespace qira::server {
 

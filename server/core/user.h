@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "server/core/peer.h"
+#include "server/core/stats_store.h"
+
+namespace qira::server {
+
+class Table;
+
+// A user the lobby knows: a player in a chair or an onlooker of a player.
+struct User {
+    std::string name;
+    Peer* peer = nullptr;  // null while the user's connection is gone
+    bool isBot = false;
+    bool allowWatch = false;
+    Table* table = nullptr;
+    int chair = -1;       // -1 for an onlooker
+    std::string watched;  // an onlooker's player
+    UserStats stats;
+    int portrait = 0;
+};
+
+}  // namespace qira::server
