@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -45,18 +46,28 @@ public:
     }
 
     // Runs one task or fires the next timer; false when nothing is left.
-    bool Step() {
+    bool Step() { return StepWithin(Milliseconds::max()); }
+    // Runs one task, or fires the next timer due by `until`; false when there
+    // is neither.
+    bool StepWithin(Milliseconds until) {
         if (!tasks_.empty()) {
             auto task = std::move(tasks_.front());
             tasks_.pop_front();
             task();
             return true;
         }
-        if (timers_.empty()) return false;
+        if (timers_.empty() || timers_.begin()->first.first > until) return false;
         auto node = timers_.extract(timers_.begin());
         now_ = node.key().first;
         node.mapped()();
         return true;
+    }
+    // Lets `span` of virtual time pass, running everything due in it.
+    void RunFor(Milliseconds span) {
+        const Milliseconds until = now_ + span;
+        while (StepWithin(until)) {
+        }
+        now_ = std::max(now_, until);
     }
     // Runs until `done` holds or nothing is left; returns whether `done` holds.
     template <typename Predicate>
