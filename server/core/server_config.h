@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,13 @@
 namespace qira::server {
 
 enum class ScoreMode { Experience, Points };
+
+// What one client may take of the server. Every limit refuses or closes with
+// a log line; docs/protocol.md lists them.
+struct Limits {
+    // Unsent output to one connection beyond which it is cut off.
+    std::size_t outputCapBytes = 1 << 20;
+};
 
 struct ServerConfig {
     // The server's own clocks run a little longer than the client's (20 s for
@@ -40,6 +48,7 @@ struct ServerConfig {
     std::vector<std::uint8_t> stackedWall;
     int firstDealer = -1;
     bool log = true;
+    Limits limits;
 };
 
 }  // namespace qira::server

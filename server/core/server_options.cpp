@@ -119,6 +119,13 @@ const std::vector<OptionRow>& Rows() {
          StoreNumber<int>(&ServerOptions::soakTables)},
         {"soak-seconds", "SECONDS", "How long --soak runs (default 180).",
          StoreNumber<int>(&ServerOptions::soakSeconds)},
+        {"output-cap-kb", "KB",
+         "Unsent output to one client beyond which it is cut off (default 1024).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto kb = ReadNumber<std::size_t>(v);
+             if (kb && *kb >= 64 && *kb <= 1'000'000) o.limits.outputCapBytes = *kb * 1024;
+             return kb && *kb >= 64 && *kb <= 1'000'000;
+         }},
         {"print-port", "", "Print the listening port on standard output once listening.",
          StoreFlag(&ServerOptions::printPort)},
         {"quiet", "", "No log lines.", StoreFlag(&ServerOptions::quiet)},

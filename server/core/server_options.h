@@ -29,6 +29,7 @@ struct ServerOptions {
     bool randomOpponents = false;
     std::optional<int> soakTables;
     int soakSeconds = 180;
+    Limits limits;
     bool printPort = false;
     bool quiet = false;
     bool help = false;

@@ -39,6 +39,7 @@ ServerConfig ConfigOf(const ServerOptions& options, std::uint32_t seed) {
     config.botThink = options.botThink;
     config.turnTimeout = options.turnTimeout;
     config.scoreMode = options.scoreMode;
+    config.limits = options.limits;
     return config;
 }
 

@@ -1,12 +1,15 @@
 #include "server/qt/tcp_server.h"
 
+#include <QTimer>
+
 #include "server/core/lobby.h"
 
 namespace qira::server {
 
-// A client that does not read what it is sent is cut off rather than
-// letting its buffer grow without bound.
-constexpr qint64 kMaxPendingBytes = 4 * 1024 * 1024;
+namespace {
+// How long a closing connection may take to flush what it was sent.
+constexpr int kCloseGraceMilliseconds = 5'000;
+}  // namespace
 
 TcpConnection::TcpConnection(Lobby& lobby, QTcpSocket* socket, QObject* parent)
     : QObject(parent), lobby_(lobby), socket_(socket) {
@@ -21,20 +24,45 @@ TcpConnection::TcpConnection(Lobby& lobby, QTcpSocket* socket, QObject* parent)
 TcpConnection::~TcpConnection() = default;
 
 void TcpConnection::Deliver(const net::Bytes& message) {
-    if (ended_ || message.empty() || message.size() > net::kMaxMessageBytes) return;
+    if (ended_ || cutOff_ || message.empty()) return;
+    if (message.size() > net::kMaxMessageBytes) {
+        lobby_.log().Line("error: a message of " + std::to_string(message.size()) + " bytes to " +
+                          address_ + " cannot be framed; not sent");
+        return;
+    }
     const auto frame = net::FrameMessage(message);
     socket_->write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
-    if (socket_->bytesToWrite() > kMaxPendingBytes) {
-        lobby_.log().Line("protocol error from " + address_ + ": client does not read; closing");
-        Disconnect();
+    const auto unsent = static_cast<std::size_t>(socket_->bytesToWrite());
+    if (unsent > lobby_.config().limits.outputCapBytes) {
+        lobby_.log().Line("protocol error from " + address_ + ": client does not read (" +
+                          std::to_string(unsent) + " bytes unsent); cut off");
+        CutOff();
     }
 }
 
+void TcpConnection::CutOff() {
+    // The buffered output goes at once; the lobby hears of the end after
+    // the current call, as from a dropped connection.
+    cutOff_ = true;
+    QObject::disconnect(socket_, nullptr, this, nullptr);
+    socket_->abort();
+    QMetaObject::invokeMethod(this, &TcpConnection::OnDisconnected, Qt::QueuedConnection);
+}
+
 void TcpConnection::Disconnect() {
-    if (ended_) return;
-    // Closing later keeps this call from re-entering the lobby.
+    if (ended_ || cutOff_) return;
+    // Closing later keeps this call from re-entering the lobby; a client that
+    // does not take what is left to send is cut off after a grace period.
     QMetaObject::invokeMethod(
-        this, [this] { socket_->disconnectFromHost(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (cutOff_ || ended_) return;
+            socket_->disconnectFromHost();
+            QTimer::singleShot(kCloseGraceMilliseconds, this, [this] {
+                if (!ended_ && !cutOff_) CutOff();
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 void TcpConnection::OnReadyRead() {
@@ -42,7 +70,7 @@ void TcpConnection::OnReadyRead() {
     const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
                                  static_cast<std::size_t>(data.size()));
     const auto status = decoder_.Feed(bytes, [this](std::span<const std::uint8_t> message) {
-        if (ended_) return;
+        if (ended_ || cutOff_) return;
         if (!helloSeen_) {
             helloSeen_ = true;
             lobby_.OnHello(*this, message);
@@ -50,7 +78,7 @@ void TcpConnection::OnReadyRead() {
             lobby_.OnMessage(*this, message);
         }
     });
-    if (status == net::FrameDecoder::Status::ProtocolError && !ended_) {
+    if (status == net::FrameDecoder::Status::ProtocolError && !ended_ && !cutOff_) {
         lobby_.log().Line("protocol error from " + address_ + ": bad frame length; closing");
         socket_->abort();
         OnDisconnected();

@@ -31,6 +31,8 @@ signals:
 private:
     void OnReadyRead();
     void OnDisconnected();
+    // Drops the connection and everything still to send.
+    void CutOff();
 
     Lobby& lobby_;
     QTcpSocket* socket_;  // a child of this object
@@ -38,6 +40,7 @@ private:
     std::string address_;
     bool helloSeen_ = false;
     bool ended_ = false;
+    bool cutOff_ = false;
 };
 
 // Accepts connections and keeps them until they end.

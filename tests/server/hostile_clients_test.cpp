@@ -1,0 +1,64 @@
+// Clients that do not play by the rules: they never read, flood, forge or
+// hold on to what is not theirs. Each case failed before its fix.
+#include <gtest/gtest.h>
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include "harness.h"
+#include "net/frame_codec.h"
+#include "net/requests.h"
+
+namespace qira::server::testing {
+namespace {
+
+std::vector<std::string> ChatLine(const std::string& text) {
+    return {"所有人", "0", "x", "所有人", "#000000", "宋体", "10", "0", "0", text};
+}
+
+// A client that says hello and then never reads a byte.
+class MuteClient {
+public:
+    MuteClient(quint16 port, const std::string& name) {
+        socket_.connectToHost(QHostAddress::LocalHost, port);
+        EXPECT_TRUE(socket_.waitForConnected(5000));
+        socket_.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        for (const auto& m : {*net::BuildHello(name), *net::requests::Entry(false)}) {
+            const auto frame = net::FrameMessage(m);
+            socket_.write(reinterpret_cast<const char*>(frame.data()),
+                          static_cast<qint64>(frame.size()));
+        }
+        socket_.waitForBytesWritten(1000);
+    }
+
+private:
+    QTcpSocket socket_;
+};
+
+TEST(HostileClients, AClientThatNeverReadsIsCutOffAtTheOutputCapAndItsChairFreed) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    config.limits.outputCapBytes = 64 * 1024;
+    ServerHarness server(config);
+    ScriptedClient talker("talker");
+    talker.autoPlay = false;
+    ASSERT_TRUE(talker.Connect(server.port()));
+    ASSERT_TRUE(talker.PumpUntil([&] { return talker.chair >= 0; }, 5s));
+    MuteClient mute(server.port(), "mute");
+    ASSERT_TRUE(talker.PumpUntil([&] { return talker.Count(130, 4) == 1; }, 5s));
+    // Each line goes to both; the mute client's share piles up at the server.
+    const auto line = *net::requests::Chat(ChatLine(std::string(200, 'a')));
+    bool gone = false;
+    for (int i = 0; i < 20'000 && !gone; ++i) {
+        talker.Send(line);
+        talker.Pump(1ms);
+        gone = talker.Count(110, 0) == 1;
+    }
+    ASSERT_TRUE(gone || talker.PumpUntil([&] { return talker.Count(110, 0) == 1; }, 5s))
+        << "the mute client leaves the table; talker disconnected: " << talker.Disconnected()
+        << ", lines back: " << talker.Count(1);
+    EXPECT_EQ(FieldsOf(*talker.First(110, 0))[0], "mute");
+}
+
+}  // namespace
+}  // namespace qira::server::testing
