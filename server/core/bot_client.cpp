@@ -28,10 +28,12 @@ BotClient::BotClient(Scheduler& scheduler, RequestSink sink, std::string name, B
 
 void BotClient::Deliver(const net::Bytes& message) {
     if (gone_ || message.empty()) return;
-    ++version_;
+    // Room messages (users coming and going, chat) leave the hand as it is,
+    // so a move planned before them still stands.
     if (net::RouteOf(message[0]) == net::MessageRoute::Room) {
         OnRoom(message);
     } else {
+        ++version_;
         OnGame(message);
         // Whatever arrived, the player looks at the table again once things
         // settle; a plan made before a later message is dropped.

@@ -93,7 +93,7 @@ private:
     Tile curTile_ = 0;
     Tile fresh_ = 0;
     bool handRunning_ = false;
-    std::uint64_t version_ = 0;  // grows with every message; a stale plan is dropped
+    std::uint64_t version_ = 0;  // grows with every game message; a stale plan is dropped
 };
 
 }  // namespace qira::server

@@ -60,5 +60,30 @@ TEST(HostileClients, AClientThatNeverReadsIsCutOffAtTheOutputCapAndItsChairFreed
     EXPECT_EQ(FieldsOf(*talker.First(110, 0))[0], "mute");
 }
 
+TEST(HostileClients, OnlookersComingAndGoingNeverHoldUpTheComputerPlayers) {
+    auto config = FastConfig();
+    config.botThink = 400ms;
+    VirtualServer server(config);
+    ScriptedClient alice("alice", ScriptedClient::Policy::DeclareWins);
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(17) == 1; }, 10s));
+    std::vector<std::unique_ptr<ScriptedClient>> visitors;
+    int handsSeen = 0;
+    for (int i = 0; i < 100; ++i) {
+        if (alice.handOver && alice.Count(17) > handsSeen) {
+            handsSeen = alice.Count(17);
+            alice.Send(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(alice.chair)));
+        }
+        visitors.push_back(std::make_unique<ScriptedClient>("visitor"));
+        visitors.back()->autoPlay = false;
+        visitors.back()->Connect(server, false, "alice");
+        server.scheduler().RunFor(150ms);
+        visitors.back()->Close();
+        server.scheduler().RunFor(150ms);
+    }
+    EXPECT_EQ(server.lobby().tally().timeouts, 0u) << "no computer player ran out of time";
+    EXPECT_GE(alice.Count(17), 2) << "hands go on";
+}
+
 }  // namespace
 }  // namespace qira::server::testing
