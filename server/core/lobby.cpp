@@ -4,7 +4,9 @@
 
 #include "net/server_messages.h"
 #include "server/core/bot_client.h"
+#include "server/core/hello.h"
 #include "server/core/table.h"
+#include "server/core/text_rules.h"
 
 namespace qira::server {
 
@@ -21,27 +23,10 @@ Lobby::~Lobby() {
     bots_.clear();
 }
 
-namespace {
-
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
-
 void Lobby::OnHello(Peer& peer, std::span<const std::uint8_t> hello) {
-    const auto fields = net::SplitFields(net::DecodeBody(hello, 0));
-    PendingHello pending;
-    if (fields.size() >= 2 && fields[0] == "QIRA/1") pending.name = Trim(fields[1]);
-    if (fields.size() >= 3) pending.watch = Trim(fields[2]);
-    if (pending.name.empty() || pending.name.size() > 64) {
-        logger_.Line("protocol error from " + peer.Describe() + ": not a hello");
-        peer.Disconnect();
-        return;
-    }
-    pending_[&peer] = pending;
+    auto parsed = ParseHello(hello, config_.limits);
+    if (const auto* why = std::get_if<Refusal>(&parsed)) return RefuseLink(peer, *why);
+    pending_[&peer] = std::move(std::get<Hello>(parsed));
 }
 
 void Lobby::OnMessage(Peer& peer, std::span<const std::uint8_t> message) {
@@ -66,6 +51,18 @@ void Lobby::OnDisconnected(Peer& peer) {
     if (user.table) user.table->OnConnectionLost(user);
 }
 
+void Lobby::RefuseLink(Peer& peer, Refusal why) {
+    CountRefusal(why);
+    logger_.Line("refused connection from " + peer.Describe() + ": " + std::string(TextOf(why)));
+    peer.Disconnect();
+}
+
+bool Lobby::NameTaken(const std::string& name) const {
+    const std::string key = NameKey(name);
+    return std::any_of(users_.begin(), users_.end(),
+                       [&](const auto& user) { return NameKey(user->name) == key; });
+}
+
 User* Lobby::FindUser(const std::string& name) const {
     for (const auto& user : users_)
         if (user->name == name) return user.get();
@@ -73,10 +70,10 @@ User* Lobby::FindUser(const std::string& name) const {
 }
 
 std::string Lobby::UniqueName(const std::string& wanted) const {
-    if (!FindUser(wanted)) return wanted;
+    if (!NameTaken(wanted)) return wanted;
     for (int n = 2;; ++n) {
         const std::string name = wanted + "(" + std::to_string(n) + ")";
-        if (!FindUser(name)) return name;
+        if (!NameTaken(name)) return name;
     }
 }
 
@@ -93,9 +90,7 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     const auto fields = net::SplitFields(net::DecodeBody(entry, 2));
     if (entry.size() < 2 || entry[0] != 130 || entry[1] != 0 || fields.size() < 3 ||
         fields[1] != "QIRA") {
-        logger_.Line("protocol error from " + peer.Describe() + ": expected the entry message");
-        peer.Disconnect();
-        return;
+        return RefuseLink(peer, Refusal::NotAnEntry);
     }
     const bool allowWatch = fields[2] == "1";
     if (Reconnect(peer, hello, allowWatch)) return;

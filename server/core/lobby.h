@@ -13,6 +13,7 @@
 #include "net/packet.h"
 #include "rules/table_state.h"
 #include "server/core/bot_brain.h"
+#include "server/core/hello.h"
 #include "server/core/items_data.h"
 #include "server/core/logger.h"
 #include "server/core/peer.h"
@@ -90,10 +91,9 @@ public:
     void CloseTableIfEmpty(Table& table);
 
 private:
-    struct PendingHello {
-        std::string name;
-        std::string watch;
-    };
+    using PendingHello = Hello;
+    void RefuseLink(Peer& peer, Refusal why);
+    bool NameTaken(const std::string& name) const;
     void Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry);
     bool Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch);
     std::string UniqueName(const std::string& wanted) const;

@@ -21,6 +21,11 @@ namespace qira::server {
     X(MalformedSideBets, "not a side-bet choice")                                    \
     X(MalformedKong, "not a kind of kong")                                           \
     X(ChatFieldCount, "chat needs ten fields")                                       \
+    X(NotAHello, "not a hello")                                                      \
+    X(ControlCharacters, "control characters in the name")                           \
+    X(NameTooLong, "the name is too long")                                           \
+    X(MalformedSecret, "the secret is not letters and digits")                       \
+    X(NotAnEntry, "expected the entry message")                                      \
     /* who may ask */                                                                \
     X(OnlookersHaveNoSay, "onlookers have no say")                                   \
     X(OnlookersDoNotPlay, "onlookers do not play")                                   \

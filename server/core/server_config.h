@@ -18,6 +18,8 @@ enum class ScoreMode { Experience, Points };
 struct Limits {
     // Unsent output to one connection beyond which it is cut off.
     std::size_t outputCapBytes = 1 << 20;
+    // A user's name, in characters.
+    std::size_t nameCharacters = 16;
 };
 
 struct ServerConfig {

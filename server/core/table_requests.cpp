@@ -5,6 +5,7 @@
 #include "net/server_messages.h"
 #include "server/core/lobby.h"
 #include "server/core/table.h"
+#include "server/core/text_rules.h"
 
 namespace qira::server {
 namespace {
@@ -254,6 +255,7 @@ Table::Outcome Table::HandleThreeIndicators(int chair) {
 
 void Table::RelayChat(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m) {
     auto fields = request.fields;
+    for (std::string& field : fields) field = WithoutControlCharacters(std::move(field));
     // The sender shown to others is always the connection's own name.
     fields[2] = user.name;
     // "/道具 ID NAME" in the text uses an item on another user.

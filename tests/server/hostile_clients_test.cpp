@@ -85,5 +85,49 @@ TEST(HostileClients, OnlookersComingAndGoingNeverHoldUpTheComputerPlayers) {
     EXPECT_GE(alice.Count(17), 2) << "hands go on";
 }
 
+TEST(HostileClients, NamesWithControlCharactersAreRefusedAndLookAlikesRenamed) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    VirtualServer server(config);
+    ScriptedClient alice("alice");
+    alice.autoPlay = false;
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.chair >= 0; }, 1s));
+
+    ScriptedClient forger("forger");
+    ASSERT_TRUE(forger.Connect(server, false, {}, std::string("mal\nlory")));
+    ASSERT_TRUE(forger.PumpUntil([&] { return forger.Disconnected(); }, 1s));
+    EXPECT_EQ(forger.received().size(), 0u);
+    EXPECT_TRUE(server.Logged("control characters in the name"));
+    ScriptedClient longName("long");
+    ASSERT_TRUE(longName.Connect(server, false, {}, std::string(17, 'x')));
+    ASSERT_TRUE(longName.PumpUntil([&] { return longName.Disconnected(); }, 1s));
+
+    ScriptedClient twin("ALICE ");
+    twin.autoPlay = false;
+    ASSERT_TRUE(twin.Connect(server));
+    ASSERT_TRUE(twin.PumpUntil([&] { return twin.First(130, 3).has_value(); }, 1s));
+    EXPECT_EQ(FieldsOf(*twin.First(130, 3))[0], "ALICE(2)") << "a look-alike name is taken";
+    EXPECT_EQ(alice.Count(130, 2), 1) << "alice's user list arrived once, unbroken";
+}
+
+TEST(HostileClients, ChatNeverRelaysControlCharacters) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    VirtualServer server(config);
+    ScriptedClient alice("alice"), bob("bob");
+    alice.autoPlay = bob.autoPlay = false;
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(bob.Connect(server, false, "alice"));
+    ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(130, 3) == 1; }, 1s));
+    auto line = ChatLine("line\none\x01two");
+    line[5] = "宋\x7f体";
+    alice.Send(*net::requests::Chat(line));
+    ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(1) == 1; }, 1s));
+    const auto relayed = FieldsOf(*bob.First(1), 1);
+    EXPECT_EQ(relayed[9], "line one two");
+    EXPECT_EQ(relayed[5], "宋 体");
+}
+
 }  // namespace
 }  // namespace qira::server::testing
