@@ -140,7 +140,8 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     }
     ++nextBotNumber_;
     user.isBot = true;
-    user.allowWatch = true;
+    // A seated player could otherwise watch a computer opponent's tiles.
+    user.allowWatch = false;
     user.stats = stats_.Load(user.name);
     user.portrait = 1000 + chair;
     const Milliseconds think = table.HasHuman() ? config_.botThink : Milliseconds{0};

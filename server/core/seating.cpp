@@ -45,7 +45,7 @@ int Seating::ChairOf(const std::string& name) const {
 
 bool Seating::MaySeeHand(const User& onlooker) const {
     const int chair = ChairOf(onlooker.watched);
-    return chair >= 0 && players[chair]->allowWatch;
+    return chair >= 0 && !players[chair]->isBot && players[chair]->allowWatch;
 }
 
 std::vector<User*> Seating::WatchersOf(const std::string& name) const {

@@ -29,7 +29,8 @@ struct Seating {
     // A human in a chair is ready and so waits for the others.
     bool HumanWaits() const;
     int ChairOf(const std::string& name) const;  // -1 for nobody seated
-    // The onlooker's player allows onlookers to see the hand.
+    // The onlooker's player allows onlookers to see the hand; a computer
+    // player's hand is never shown.
     bool MaySeeHand(const User& onlooker) const;
     bool Watches(const User& onlooker, int chair) const {
         return ChairOf(onlooker.watched) == chair;

@@ -129,5 +129,25 @@ TEST(HostileClients, ChatNeverRelaysControlCharacters) {
     EXPECT_EQ(relayed[5], "宋 体");
 }
 
+TEST(HostileClients, AComputerPlayersHandIsNeverShownToOnlookers) {
+    auto config = FastConfig();
+    config.botThink = 30ms;
+    VirtualServer server(config);
+    ScriptedClient alice("alice");
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(28, 1) == 1; }, 10s));
+    // A seated player's second connection, asking to see a computer opponent.
+    ScriptedClient peeker("peeker");
+    peeker.autoPlay = false;
+    ASSERT_TRUE(peeker.Connect(server, true, "电脑1"));
+    ASSERT_TRUE(PumpAll(
+        {&alice, &peeker}, [&] { return peeker.Count(109) == 1 && alice.handOver; }, 60s));
+    ASSERT_EQ(FieldsOf(*peeker.First(130, 3))[1], "电脑1");
+    const Bytes snapshot = *peeker.First(109);
+    EXPECT_EQ(snapshot[snapshot.size() - 5], 0) << "the snapshot shows the hand face down";
+    const int watched = std::stoi(FieldsOf(*alice.First(130, 0))[13]);
+    EXPECT_EQ(FindLeak(peeker.received(), watched, /*mayWatchOwnChair=*/false), "");
+}
+
 }  // namespace
 }  // namespace qira::server::testing
