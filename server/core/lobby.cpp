@@ -99,6 +99,7 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     user.name = UniqueName(hello.name);
     user.peer = &peer;
     user.allowWatch = allowWatch;
+    user.secret = hello.secret;
     user.stats = stats_.Load(user.name);
     user.portrait = static_cast<int>(std::hash<std::string>{}(user.name) % 20);
     users_.push_back(std::move(owned));
@@ -121,6 +122,11 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
 bool Lobby::Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch) {
     User* back = FindUser(hello.name);
     if (!back || back->peer || back->isBot || !back->table || back->chair < 0) return false;
+    if (hello.secret.empty() || hello.secret != back->secret) {
+        logger_.Line(hello.name + " from " + peer.Describe() +
+                     " lacks the dropped player's secret: a new user");
+        return false;
+    }
     back->peer = &peer;
     back->allowWatch = allowWatch;
     byPeer_[&peer] = back;

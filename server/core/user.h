@@ -20,6 +20,9 @@ struct User {
     std::string watched;  // an onlooker's player
     UserStats stats;
     int portrait = 0;
+    // The hello's secret: only a hello with the same one gets a dropped
+    // chair back. Empty for a client that sent none.
+    std::string secret;
 };
 
 }  // namespace qira::server

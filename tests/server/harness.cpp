@@ -136,9 +136,11 @@ bool ScriptedClient::Connect(VirtualServer& server, bool allowWatch, const std::
                              std::optional<std::string> hello) {
     virtualServer_ = &server;
     link_ = std::make_unique<Link>(*this, server);
-    const std::string text = hello.value_or(watch.empty() ? name : name + "`" + watch);
     Link& link = *link_;
-    const auto helloMessage = *net::BuildHello(text);
+    const auto helloMessage = hello ? *net::BuildHello(*hello)
+                              : secret.empty()
+                                  ? *net::BuildHello(watch.empty() ? name : name + "`" + watch)
+                                  : *net::BuildHello(name, watch, secret);
     server.scheduler().Post([&server, &link, helloMessage] {
         if (!link.closed) server.lobby().OnHello(link, helloMessage);
     });

@@ -97,6 +97,7 @@ public:
     const std::vector<Bytes>& received() const { return received_; }
 
     std::string name;
+    std::string secret;  // the hello's third field when not empty
     int chair = -1;
     bool autoPlay = true;         // answer the table as a client would
     bool pauseAfterBets = false;  // stop answering once the side bets are sent

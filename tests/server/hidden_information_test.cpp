@@ -54,6 +54,7 @@ TEST(Reconnect, ADroppedPlayerGetsTheTableBackThroughTheSnapshot) {
     config.botThink = 60ms;
     VirtualServer server(config);
     auto alice = std::make_unique<ScriptedClient>("alice");
+    alice->secret = "a1ice5ecret";
     alice->autoPlay = false;
     ASSERT_TRUE(alice->Connect(server, true));
     ASSERT_TRUE(alice->PumpUntil([&] { return alice->Count(111) == 1; }, 5s));
@@ -73,6 +74,7 @@ TEST(Reconnect, ADroppedPlayerGetsTheTableBackThroughTheSnapshot) {
     EXPECT_EQ(FieldsOf(*bob.First(108, 3))[0], "alice");
 
     ScriptedClient again("alice");
+    again.secret = "a1ice5ecret";
     again.autoPlay = false;
     ASSERT_TRUE(again.Connect(server, true));
     ASSERT_TRUE(PumpAll(

@@ -149,5 +149,41 @@ TEST(HostileClients, AComputerPlayersHandIsNeverShownToOnlookers) {
     EXPECT_EQ(FindLeak(peeker.received(), watched, /*mayWatchOwnChair=*/false), "");
 }
 
+TEST(HostileClients, ADroppedChairGoesBackOnlyToTheSameSecret) {
+    auto config = FastConfig();
+    config.botThink = 60ms;
+    VirtualServer server(config);
+    ScriptedClient alice("alice");
+    alice.secret = "5ecret0f4lice";
+    alice.autoPlay = false;
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(111) == 1; }, 1s));
+    alice.autoPlay = true;
+    alice.Send(*net::requests::ConfirmSettings(
+        "alice", std::vector<std::string>{"10", "100", "1", "50", "500", "0"}));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(28, 1) == 1; }, 10s));
+    alice.Close();
+    server.scheduler().RunFor(10ms);
+
+    for (const std::string secret : {"", "guessed"}) {
+        ScriptedClient stranger("alice");
+        stranger.secret = secret;
+        stranger.autoPlay = false;
+        ASSERT_TRUE(stranger.Connect(server));
+        ASSERT_TRUE(stranger.PumpUntil([&] { return stranger.First(130, 3).has_value(); }, 1s));
+        EXPECT_EQ(FieldsOf(*stranger.First(130, 3))[0], "alice(2)") << "a new user";
+        EXPECT_FALSE(stranger.First(109).has_value()) << "no snapshot of alice's hand";
+        stranger.Close();
+        server.scheduler().RunFor(10ms);
+    }
+    ScriptedClient back("alice");
+    back.secret = "5ecret0f4lice";
+    back.autoPlay = false;
+    ASSERT_TRUE(back.Connect(server));
+    ASSERT_TRUE(back.PumpUntil([&] { return back.First(109).has_value(); }, 1s));
+    EXPECT_EQ(FieldsOf(*back.First(130, 3))[0], "alice");
+    EXPECT_EQ(back.chair, alice.chair);
+}
+
 }  // namespace
 }  // namespace qira::server::testing
