@@ -140,7 +140,7 @@ private:
     void ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
                     const std::array<std::int32_t, 4>& due) const;
     void FinishHand(const std::vector<std::uint8_t>& winners,
-                    const std::array<std::int32_t, 4>& actual);
+                    const std::array<std::int32_t, 4>& actual, const std::string& ending);
     void RecordStatistics(const std::vector<std::uint8_t>& winners,
                           const std::array<std::int32_t, 4>& actual, std::vector<User*>& escaped);
 

@@ -291,9 +291,9 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     lobby_.CountHand(names, selfDrawn);
     std::string text;
     for (const auto& n : names) text += " " + n;
-    Log("hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
     ReportHand(winners, discarder, outcome.due);
-    FinishHand(winners, outcome.actual);
+    FinishHand(winners, outcome.actual,
+               "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
 }
 
 void Table::EndDrawn() {
@@ -302,9 +302,8 @@ void Table::EndDrawn() {
     SendAll(message);
     lobby_.FoldIntoDigest(message);
     lobby_.CountHand({}, false);
-    Log("hand ends drawn");
     ReportHand({}, -1, {});
-    FinishHand({}, {});
+    FinishHand({}, {}, "hand ends drawn");
 }
 
 void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
@@ -317,8 +316,10 @@ void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
     lobby_.ReportHand(summary);
 }
 
+// The hand is logged as ended once its statistics are stored, so that the
+// log never reports a hand that a crash could still lose.
 void Table::FinishHand(const std::vector<std::uint8_t>& winners,
-                       const std::array<std::int32_t, 4>& actual) {
+                       const std::array<std::int32_t, 4>& actual, const std::string& ending) {
     ++handsPlayed_;
     ++epoch_;
     hand_.stage = Stage::Idle;
@@ -328,6 +329,7 @@ void Table::FinishHand(const std::vector<std::uint8_t>& winners,
     seating_.ready = {};
     std::vector<User*> escaped;
     RecordStatistics(winners, actual, escaped);
+    Log(ending);
     for (const User* player : seating_.players)
         if (player) SendAll(net::server_messages::RefreshUser(RecordOf(*player)));
     for (User* user : escaped) {

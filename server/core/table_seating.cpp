@@ -60,6 +60,7 @@ void Table::RemoveUser(User& user, bool /*escaped*/) {
 
 void Table::RemoveOnlooker(User& user) {
     std::erase(seating_.onlookers, &user);
+    if (user.peer) user.peer->Disconnect();
     SendAll(net::server_messages::OnlookerLeft(user.name));
     Log("onlooker " + user.name + " left");
     lobby_.ForgetUser(user);

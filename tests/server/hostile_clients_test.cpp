@@ -185,5 +185,50 @@ TEST(HostileClients, ADroppedChairGoesBackOnlyToTheSameSecret) {
     EXPECT_EQ(back.chair, alice.chair);
 }
 
+TEST(HostileClients, AnOnlookerWhoLeavesIsDisconnected) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    VirtualServer server(config);
+    ScriptedClient alice("alice"), bob("bob");
+    alice.autoPlay = bob.autoPlay = false;
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(bob.Connect(server, false, "alice"));
+    ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(130, 3) == 1; }, 1s));
+    bob.Send(*net::requests::Leave("bob"));
+    ASSERT_TRUE(bob.PumpUntil([&] { return bob.Disconnected(); }, 1s));
+    EXPECT_EQ(alice.Count(108, 4), 1) << "the others see the onlooker go";
+}
+
+// Statistics that note whether the hand's end was logged before they were.
+class WatchedStats final : public StatsStore {
+public:
+    UserStats Load(const std::string& name) override { return inner_.Load(name); }
+    std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override {
+        if (beforeRecord) beforeRecord();
+        return inner_.Record(changes);
+    }
+    std::function<void()> beforeRecord;
+
+private:
+    MemoryStatsStore inner_;
+};
+
+TEST(HostileClients, AHandIsLoggedAsEndedOnlyOnceItsStatisticsAreStored) {
+    auto stats = std::make_unique<WatchedStats>();
+    WatchedStats& watched = *stats;
+    VirtualServer server(FastConfig(), std::move(stats));
+    int loggedEarly = 0, records = 0;
+    watched.beforeRecord = [&] {
+        ++records;
+        if (server.Logged("hand ends")) ++loggedEarly;
+    };
+    ScriptedClient alice("alice", ScriptedClient::Policy::DeclareWins);
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.handOver; }, 60s));
+    EXPECT_EQ(records, 1);
+    EXPECT_EQ(loggedEarly, 0);
+    EXPECT_TRUE(server.Logged("hand ends"));
+}
+
 }  // namespace
 }  // namespace qira::server::testing
