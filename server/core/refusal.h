@@ -50,7 +50,9 @@ namespace qira::server {
     X(HandDoesNotWin, "the hand does not win")                                       \
     X(NoKongToRob, "no kong to rob")                                                 \
     X(NoThreeIndicators, "no three indicators")                                      \
-    X(UnknownItemOrUser, "unknown item or user")
+    X(UnknownItemOrUser, "unknown item or user")                                     \
+    X(ChatTooLong, "chat text too long")                                             \
+    X(ChatTooFast, "too many chat lines")
 // clang-format on
 
 #define QIRA_REFUSAL_NAME(name, text) name,

@@ -70,7 +70,7 @@ RequestOrRefusal ParsePreference(std::span<const std::uint8_t> m, std::string_vi
 
 RequestOrRefusal ParseChat(std::span<const std::uint8_t> m) {
     auto fields = net::SplitFields(net::DecodeBody(m, 1));
-    if (fields.size() < net::kChatFieldCount) return Refusal::ChatFieldCount;
+    if (fields.size() != net::kChatFieldCount) return Refusal::ChatFieldCount;
     ParsedRequest request;
     request.kind = Request::Chat;
     request.fields = std::move(fields);

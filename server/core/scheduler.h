@@ -25,6 +25,8 @@ public:
     virtual void Post(Task task) = 0;
     virtual TimerId StartTimer(Milliseconds delay, Task task) = 0;
     virtual void CancelTimer(TimerId id) = 0;
+    // A steady clock, for rates.
+    virtual Milliseconds Now() const = 0;
 };
 
 // Runs posted tasks in order and timers in virtual time: a timer fires only
@@ -76,7 +78,7 @@ public:
             if (!Step()) break;
         return done();
     }
-    Milliseconds Now() const { return now_; }
+    Milliseconds Now() const override { return now_; }
 
 private:
     std::deque<Task> tasks_;

@@ -20,6 +20,11 @@ struct Limits {
     std::size_t outputCapBytes = 1 << 20;
     // A user's name, in characters.
     std::size_t nameCharacters = 16;
+    // A chat line's text, in characters, and how many lines a user may send
+    // within the window.
+    std::size_t chatCharacters = 200;
+    std::size_t chatLines = 5;
+    Milliseconds chatWindow{5'000};
 };
 
 struct ServerConfig {

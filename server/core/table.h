@@ -112,6 +112,7 @@ private:
     Outcome HandlePass(int chair);
     Outcome HandleRobAnswer(int chair, const ParsedRequest& request);
     Outcome HandleThreeIndicators(int chair);
+    std::optional<Refusal> ChatAllowed(User& user, const std::string& text) const;
     void RelayChat(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m);
     bool UseItem(const User& user, const std::string& arguments);
 

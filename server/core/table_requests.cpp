@@ -253,7 +253,19 @@ Table::Outcome Table::HandleThreeIndicators(int chair) {
 
 // ---------------------------------------------------------------- chat
 
+std::optional<Refusal> Table::ChatAllowed(User& user, const std::string& text) const {
+    const Limits& limits = lobby_.config().limits;
+    if (CharacterCount(text) > limits.chatCharacters) return Refusal::ChatTooLong;
+    const Milliseconds now = lobby_.scheduler().Now();
+    auto& recent = user.recentChat;
+    while (!recent.empty() && now - recent.front() >= limits.chatWindow) recent.pop_front();
+    if (recent.size() >= limits.chatLines) return Refusal::ChatTooFast;
+    recent.push_back(now);
+    return std::nullopt;
+}
+
 void Table::RelayChat(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m) {
+    if (const auto why = ChatAllowed(user, request.fields[9])) return Refuse(user, m, *why);
     auto fields = request.fields;
     for (std::string& field : fields) field = WithoutControlCharacters(std::move(field));
     // The sender shown to others is always the connection's own name.

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <deque>
 #include <string>
 
 #include "server/core/peer.h"
+#include "server/core/scheduler.h"
 #include "server/core/stats_store.h"
 
 namespace qira::server {
@@ -23,6 +25,7 @@ struct User {
     // The hello's secret: only a hello with the same one gets a dropped
     // chair back. Empty for a client that sent none.
     std::string secret;
+    std::deque<Milliseconds> recentChat;  // when the user's last chat lines came
 };
 
 }  // namespace qira::server

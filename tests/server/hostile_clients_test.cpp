@@ -39,6 +39,8 @@ TEST(HostileClients, AClientThatNeverReadsIsCutOffAtTheOutputCapAndItsChairFreed
     auto config = FastConfig();
     config.botWait = 600s;
     config.limits.outputCapBytes = 64 * 1024;
+    config.limits.chatCharacters = 60'000;
+    config.limits.chatLines = 1'000'000;
     ServerHarness server(config);
     ScriptedClient talker("talker");
     talker.autoPlay = false;
@@ -47,11 +49,13 @@ TEST(HostileClients, AClientThatNeverReadsIsCutOffAtTheOutputCapAndItsChairFreed
     MuteClient mute(server.port(), "mute");
     ASSERT_TRUE(talker.PumpUntil([&] { return talker.Count(130, 4) == 1; }, 5s));
     // Each line goes to both; the mute client's share piles up at the server.
-    const auto line = *net::requests::Chat(ChatLine(std::string(200, 'a')));
+    const auto line = *net::requests::Chat(ChatLine(std::string(20'000, 'a')));
     bool gone = false;
-    for (int i = 0; i < 20'000 && !gone; ++i) {
+    for (int i = 0; i < 2'000 && !gone; ++i) {
         talker.Send(line);
-        talker.Pump(1ms);
+        // The talker reads its own line back before the next one, so only
+        // the mute client's output piles up.
+        talker.PumpUntil([&] { return talker.Count(1) > i || talker.Disconnected(); }, 5s);
         gone = talker.Count(110, 0) == 1;
     }
     ASSERT_TRUE(gone || talker.PumpUntil([&] { return talker.Count(110, 0) == 1; }, 5s))
@@ -228,6 +232,31 @@ TEST(HostileClients, AHandIsLoggedAsEndedOnlyOnceItsStatisticsAreStored) {
     EXPECT_EQ(records, 1);
     EXPECT_EQ(loggedEarly, 0);
     EXPECT_TRUE(server.Logged("hand ends"));
+}
+
+TEST(HostileClients, ChatHasTenFieldsAShortTextAndARate) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    VirtualServer server(config);
+    ScriptedClient alice("alice"), bob("bob");
+    alice.autoPlay = bob.autoPlay = false;
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(bob.Connect(server, false, "alice"));
+    ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(130, 3) == 1; }, 1s));
+    auto extra = ChatLine("eleven");
+    extra.push_back("more");
+    alice.Send(*net::requests::Chat(extra));
+    alice.Send(*net::requests::Chat(ChatLine(std::string(201, 'x'))));
+    for (int i = 0; i < 8; ++i) alice.Send(*net::requests::Chat(ChatLine("burst")));
+    server.scheduler().RunFor(1s);
+    EXPECT_EQ(bob.Count(1), 5) << "five lines in five seconds";
+    EXPECT_TRUE(server.Logged("chat needs ten fields"));
+    EXPECT_TRUE(server.Logged("chat text too long"));
+    EXPECT_TRUE(server.Logged("too many chat lines"));
+    server.scheduler().RunFor(5s);
+    alice.Send(*net::requests::Chat(ChatLine("later")));
+    server.scheduler().RunFor(100ms);
+    EXPECT_EQ(bob.Count(1), 6) << "the rate allows more once the window has passed";
 }
 
 }  // namespace

@@ -74,6 +74,8 @@ TEST(RequestParser, FormsThatCannotMeanAnythingAreRefusedWithTheirReason) {
               Refusal::MalformedPreference);
     const std::vector<std::string> nine(9, "x");
     EXPECT_EQ(RefusalOf(ParseRequest(*net::requests::Chat(nine), "me")), Refusal::ChatFieldCount);
+    const std::vector<std::string> eleven(11, "x");
+    EXPECT_EQ(RefusalOf(ParseRequest(*net::requests::Chat(eleven), "me")), Refusal::ChatFieldCount);
 }
 
 TEST(RequestParser, TextRequestsKeepTheirFields) {
