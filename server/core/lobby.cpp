@@ -57,6 +57,12 @@ void Lobby::RefuseLink(Peer& peer, Refusal why) {
     peer.Disconnect();
 }
 
+bool Lobby::TableFullOfOnlookers(const std::string& watched) const {
+    const User* player = watched.empty() ? nullptr : FindUser(watched);
+    return player && player->table && player->chair >= 0 &&
+           player->table->Onlookers().size() >= config_.limits.onlookersPerTable;
+}
+
 bool Lobby::NameTaken(const std::string& name) const {
     const std::string key = NameKey(name);
     return std::any_of(users_.begin(), users_.end(),
@@ -94,6 +100,10 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     }
     const bool allowWatch = fields[2] == "1";
     if (Reconnect(peer, hello, allowWatch)) return;
+    if (TableFullOfOnlookers(hello.watch)) {
+        peer.Deliver(net::server_messages::Notice("本桌旁观的人数已满，请稍后再来"));
+        return RefuseLink(peer, Refusal::TooManyOnlookers);
+    }
     auto owned = std::make_unique<User>();
     User& user = *owned;
     user.name = UniqueName(hello.name);

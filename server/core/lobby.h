@@ -94,6 +94,7 @@ private:
     using PendingHello = Hello;
     void RefuseLink(Peer& peer, Refusal why);
     bool NameTaken(const std::string& name) const;
+    bool TableFullOfOnlookers(const std::string& watched) const;
     void Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry);
     bool Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch);
     std::string UniqueName(const std::string& wanted) const;

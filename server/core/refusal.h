@@ -26,6 +26,7 @@ namespace qira::server {
     X(NameTooLong, "the name is too long")                                           \
     X(MalformedSecret, "the secret is not letters and digits")                       \
     X(NotAnEntry, "expected the entry message")                                      \
+    X(TooManyOnlookers, "the table has as many onlookers as it takes")               \
     /* who may ask */                                                                \
     X(OnlookersHaveNoSay, "onlookers have no say")                                   \
     X(OnlookersDoNotPlay, "onlookers do not play")                                   \

@@ -25,6 +25,16 @@ struct Limits {
     std::size_t chatCharacters = 200;
     std::size_t chatLines = 5;
     Milliseconds chatWindow{5'000};
+    // A connection has this long for its hello and entry, and for the rest
+    // of a frame once its first byte came.
+    Milliseconds helloDeadline{10'000};
+    Milliseconds frameDeadline{10'000};
+    // Connections from one address, and in all (0: as many as the
+    // descriptor limit leaves room for).
+    std::size_t connectionsPerAddress = 16;
+    std::size_t maxConnections = 0;
+    // Onlookers at one table.
+    std::size_t onlookersPerTable = 32;
 };
 
 struct ServerConfig {

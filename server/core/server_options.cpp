@@ -65,6 +65,23 @@ std::function<bool(ServerOptions&, std::string_view)> StoreFlag(bool ServerOptio
     return [field](ServerOptions& o, std::string_view) { return o.*field = true; };
 }
 
+std::function<bool(ServerOptions&, std::string_view)> StoreLimit(std::size_t Limits::*field) {
+    return [field](ServerOptions& o, std::string_view text) {
+        const auto value = ReadNumber<std::size_t>(text);
+        if (value) o.limits.*field = *value;
+        return value.has_value();
+    };
+}
+
+std::function<bool(ServerOptions&, std::string_view)> StoreLimitSeconds(
+    Milliseconds Limits::*field) {
+    return [field](ServerOptions& o, std::string_view text) {
+        const auto value = ReadSeconds(text);
+        if (value) o.limits.*field = *value;
+        return value.has_value() && value->count() > 0;
+    };
+}
+
 const std::vector<OptionRow>& Rows() {
     static const std::vector<OptionRow> rows{
         {"listen", "HOST:PORT",
@@ -126,6 +143,23 @@ const std::vector<OptionRow>& Rows() {
              if (kb && *kb >= 64 && *kb <= 1'000'000) o.limits.outputCapBytes = *kb * 1024;
              return kb && *kb >= 64 && *kb <= 1'000'000;
          }},
+        {"hello-seconds", "SECONDS",
+         "Time a new connection has for its hello and entry (default 10).",
+         StoreLimitSeconds(&Limits::helloDeadline)},
+        {"frame-seconds", "SECONDS",
+         "Time a client has to finish a frame it has begun (default 10).",
+         StoreLimitSeconds(&Limits::frameDeadline)},
+        {"per-address", "N", "Connections allowed from one address (default 16).",
+         StoreLimit(&Limits::connectionsPerAddress)},
+        {"max-connections", "N",
+         "Connections in all (default: what the descriptor limit leaves room for).",
+         StoreLimit(&Limits::maxConnections)},
+        {"max-onlookers", "N", "Onlookers allowed at one table (default 32).",
+         StoreLimit(&Limits::onlookersPerTable)},
+        {"chat-characters", "N", "Longest chat text in characters (default 200).",
+         StoreLimit(&Limits::chatCharacters)},
+        {"chat-lines", "N", "Chat lines a user may send in five seconds (default 5).",
+         StoreLimit(&Limits::chatLines)},
         {"print-port", "", "Print the listening port on standard output once listening.",
          StoreFlag(&ServerOptions::printPort)},
         {"quiet", "", "No log lines.", StoreFlag(&ServerOptions::quiet)},

@@ -259,5 +259,77 @@ TEST(HostileClients, ChatHasTenFieldsAShortTextAndARate) {
     EXPECT_EQ(bob.Count(1), 6) << "the rate allows more once the window has passed";
 }
 
+TEST(HostileClients, OnlookersAreLimitedWithAClearRefusal) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    config.limits.onlookersPerTable = 2;
+    VirtualServer server(config);
+    ScriptedClient alice("alice");
+    alice.autoPlay = false;
+    ASSERT_TRUE(alice.Connect(server));
+    std::vector<std::unique_ptr<ScriptedClient>> watchers;
+    for (int i = 0; i < 3; ++i) {
+        watchers.push_back(std::make_unique<ScriptedClient>("w" + std::to_string(i)));
+        watchers.back()->autoPlay = false;
+        watchers.back()->Connect(server, false, "alice");
+        server.scheduler().RunFor(10ms);
+    }
+    EXPECT_EQ(alice.Count(130, 0), 2) << "two onlookers arrive";
+    EXPECT_TRUE(watchers[2]->Disconnected());
+    ASSERT_EQ(watchers[2]->Count(26), 1) << "the third is told why";
+    EXPECT_TRUE(server.Logged("the table has as many onlookers as it takes"));
+    EXPECT_FALSE(watchers[1]->Disconnected());
+}
+
+// A raw connection that sends what the test says and reports its end.
+bool ClosedByServer(QTcpSocket& socket, int withinMs) {
+    return socket.state() == QAbstractSocket::UnconnectedState ||
+           socket.waitForDisconnected(withinMs);
+}
+
+TEST(HostileClients, SilentAndStalledConnectionsAreClosedAtTheirDeadlines) {
+    auto config = FastConfig();
+    config.limits.helloDeadline = 300ms;
+    config.limits.frameDeadline = 300ms;
+    ServerHarness server(config);
+    QTcpSocket silent, stalled, player;
+    for (QTcpSocket* s : {&silent, &stalled, &player}) {
+        s->connectToHost(QHostAddress::LocalHost, server.port());
+        ASSERT_TRUE(s->waitForConnected(5000));
+    }
+    const auto send = [](QTcpSocket& s, const net::Bytes& m) {
+        const auto frame = net::FrameMessage(m);
+        s.write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
+        s.waitForBytesWritten(1000);
+    };
+    for (QTcpSocket* s : {&stalled, &player}) {
+        send(*s, *net::BuildHello(s == &player ? "player" : "staller"));
+        send(*s, *net::requests::Entry(false));
+    }
+    stalled.write(
+        "\0\0\0\x10"
+        "ab",
+        6);  // a frame of 16 bytes that never ends
+    stalled.waitForBytesWritten(1000);
+    EXPECT_TRUE(ClosedByServer(silent, 3000)) << "no hello within the deadline";
+    EXPECT_TRUE(ClosedByServer(stalled, 3000)) << "a frame left unfinished";
+    player.readAll();
+    EXPECT_FALSE(ClosedByServer(player, 600)) << "a quiet player whose frames are whole stays";
+}
+
+TEST(HostileClients, ConnectionsFromOneAddressAreLimited) {
+    auto config = FastConfig();
+    config.limits.connectionsPerAddress = 3;
+    ServerHarness server(config);
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (int i = 0; i < 4; ++i) {
+        sockets.push_back(std::make_unique<QTcpSocket>());
+        sockets.back()->connectToHost(QHostAddress::LocalHost, server.port());
+        ASSERT_TRUE(sockets.back()->waitForConnected(5000));
+    }
+    EXPECT_TRUE(ClosedByServer(*sockets[3], 3000)) << "the fourth is turned away";
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(ClosedByServer(*sockets[i], 100)) << i;
+}
+
 }  // namespace
 }  // namespace qira::server::testing

@@ -36,6 +36,14 @@ TEST(ServerOptions, ValuesInBothSpellingsAndFlags) {
     EXPECT_EQ(o.selfPlayHands, 100u);
     EXPECT_TRUE(o.randomOpponents && o.quiet && o.printPort);
     EXPECT_EQ(o.database, "/tmp/x.sqlite");
+    const auto limits = Parse({"--hello-seconds", "2.5", "--per-address=4", "--max-onlookers", "3",
+                               "--chat-lines", "9", "--output-cap-kb", "128"});
+    ASSERT_EQ(limits.error, "");
+    EXPECT_EQ(limits.options.limits.helloDeadline, Milliseconds(2500));
+    EXPECT_EQ(limits.options.limits.connectionsPerAddress, 4u);
+    EXPECT_EQ(limits.options.limits.onlookersPerTable, 3u);
+    EXPECT_EQ(limits.options.limits.chatLines, 9u);
+    EXPECT_EQ(limits.options.limits.outputCapBytes, 128u * 1024);
 }
 
 TEST(ServerOptions, MistakesAreNamed) {
@@ -57,10 +65,31 @@ TEST(ServerOptions, MistakesAreNamed) {
 TEST(ServerOptions, HelpListsEveryOptionTheParserTakes) {
     EXPECT_TRUE(Parse({"-h"}).options.help);
     const std::string help = ServerHelpText();
-    for (const char* name :
-         {"--listen HOST:PORT", "--db PATH", "--items PATH", "--bot-wait", "--bot-think",
-          "--turn-seconds", "--mode", "--seed", "--selfplay", "--random-opponents", "--soak TABLES",
-          "--soak-seconds", "--print-port", "--quiet", "--help"})
+    for (const char* name : {"--listen HOST:PORT",
+                             "--db PATH",
+                             "--items PATH",
+                             "--bot-wait",
+                             "--bot-think",
+                             "--turn-seconds",
+                             "--mode",
+                             "--seed",
+                             "--selfplay",
+                             "--random-opponents",
+                             "--soak TABLES",
+                             "--soak-seconds",
+                             "--print-port",
+                             "--quiet",
+                             "--help",
+                             "--output-cap-kb",
+                             "--hello-seconds",
+                             "--frame-seconds",
+                             "--per-address",
+                             "--max-connections",
+                             "--max-onlookers",
+                             "--chat-characters",
+                             "--chat-lines",
+                             "--bot-level",
+                             "--bot-levels"})
         EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
