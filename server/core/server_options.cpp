@@ -82,8 +82,50 @@ std::function<bool(ServerOptions&, std::string_view)> StoreLimitSeconds(
     };
 }
 
+std::vector<OptionRow> GeneralRows();
+
+// What one client may take of the server (docs/protocol.md, "Limits").
+std::vector<OptionRow> LimitRows() {
+    return {
+        {"output-cap-kb", "KB",
+         "Unsent output to one client beyond which it is cut off (default 1024).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto kb = ReadNumber<std::size_t>(v);
+             if (kb && *kb >= 64 && *kb <= 1'000'000) o.limits.outputCapBytes = *kb * 1024;
+             return kb && *kb >= 64 && *kb <= 1'000'000;
+         }},
+        {"hello-seconds", "SECONDS",
+         "Time a new connection has for its hello and entry (default 10).",
+         StoreLimitSeconds(&Limits::helloDeadline)},
+        {"frame-seconds", "SECONDS",
+         "Time a client has to finish a frame it has begun (default 10).",
+         StoreLimitSeconds(&Limits::frameDeadline)},
+        {"per-address", "N", "Connections allowed from one address (default 16).",
+         StoreLimit(&Limits::connectionsPerAddress)},
+        {"max-connections", "N",
+         "Connections in all (default: what the descriptor limit leaves room for).",
+         StoreLimit(&Limits::maxConnections)},
+        {"max-onlookers", "N", "Onlookers allowed at one table (default 32).",
+         StoreLimit(&Limits::onlookersPerTable)},
+        {"chat-characters", "N", "Longest chat text in characters (default 200).",
+         StoreLimit(&Limits::chatCharacters)},
+        {"chat-lines", "N", "Chat lines a user may send in five seconds (default 5).",
+         StoreLimit(&Limits::chatLines)},
+    };
+}
+
 const std::vector<OptionRow>& Rows() {
-    static const std::vector<OptionRow> rows{
+    static const std::vector<OptionRow> rows = [] {
+        std::vector<OptionRow> all = GeneralRows();
+        const auto limits = LimitRows();
+        all.insert(all.end() - 3, limits.begin(), limits.end());
+        return all;
+    }();
+    return rows;
+}
+
+std::vector<OptionRow> GeneralRows() {
+    return {
         {"listen", "HOST:PORT",
          "Address and port to listen on (default 127.0.0.1:5870; port 0 picks a free one; "
          "0.0.0.0:PORT for a LAN).",
@@ -136,36 +178,15 @@ const std::vector<OptionRow>& Rows() {
          StoreNumber<int>(&ServerOptions::soakTables)},
         {"soak-seconds", "SECONDS", "How long --soak runs (default 180).",
          StoreNumber<int>(&ServerOptions::soakSeconds)},
-        {"output-cap-kb", "KB",
-         "Unsent output to one client beyond which it is cut off (default 1024).",
-         [](ServerOptions& o, std::string_view v) {
-             const auto kb = ReadNumber<std::size_t>(v);
-             if (kb && *kb >= 64 && *kb <= 1'000'000) o.limits.outputCapBytes = *kb * 1024;
-             return kb && *kb >= 64 && *kb <= 1'000'000;
-         }},
-        {"hello-seconds", "SECONDS",
-         "Time a new connection has for its hello and entry (default 10).",
-         StoreLimitSeconds(&Limits::helloDeadline)},
-        {"frame-seconds", "SECONDS",
-         "Time a client has to finish a frame it has begun (default 10).",
-         StoreLimitSeconds(&Limits::frameDeadline)},
-        {"per-address", "N", "Connections allowed from one address (default 16).",
-         StoreLimit(&Limits::connectionsPerAddress)},
-        {"max-connections", "N",
-         "Connections in all (default: what the descriptor limit leaves room for).",
-         StoreLimit(&Limits::maxConnections)},
-        {"max-onlookers", "N", "Onlookers allowed at one table (default 32).",
-         StoreLimit(&Limits::onlookersPerTable)},
-        {"chat-characters", "N", "Longest chat text in characters (default 200).",
-         StoreLimit(&Limits::chatCharacters)},
-        {"chat-lines", "N", "Chat lines a user may send in five seconds (default 5).",
-         StoreLimit(&Limits::chatLines)},
+        {"soak-hostile", "SECONDS",
+         "Run a chatting table with an onlooker that never reads and 100 idle connections a "
+         "second for SECONDS, and report memory.",
+         StoreNumber<int>(&ServerOptions::hostileSoakSeconds)},
         {"print-port", "", "Print the listening port on standard output once listening.",
          StoreFlag(&ServerOptions::printPort)},
         {"quiet", "", "No log lines.", StoreFlag(&ServerOptions::quiet)},
         {"help", "", "Show this help and exit.", StoreFlag(&ServerOptions::help)},
     };
-    return rows;
 }
 
 const OptionRow* FindRow(std::string_view name) {

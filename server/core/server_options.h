@@ -29,6 +29,7 @@ struct ServerOptions {
     bool randomOpponents = false;
     std::optional<int> soakTables;
     int soakSeconds = 180;
+    std::optional<int> hostileSoakSeconds;
     Limits limits;
     bool printPort = false;
     bool quiet = false;

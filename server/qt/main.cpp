@@ -131,6 +131,7 @@ int main(int argc, char* argv[]) {
         std::cout << FormatReport(report, opponents);
         return report.stuck || report.timeouts > 0 ? 1 : 0;
     }
+    if (options.hostileSoakSeconds) return RunHostileSoak(*options.hostileSoakSeconds, seed);
     if (options.soakTables) return RunSoak(*options.soakTables, options.soakSeconds, seed);
     return Serve(options, seed);
 }
