@@ -155,6 +155,9 @@ int RunHostileSoak(int seconds, std::uint32_t seed) {
     config.botThink = Milliseconds{100};
     config.limits.connectionsPerAddress = 100'000;
     config.limits.helloDeadline = Milliseconds{2'000};
+    // A small cap, so that the onlooker that never reads is cut off (and
+    // comes back) within the run.
+    config.limits.outputCapBytes = 16 * 1024;
     Lobby lobby(scheduler, stats, config);
     TcpServer server(lobby);
     if (!server.Listen(QHostAddress::LocalHost, 0)) return 1;
