@@ -6,7 +6,7 @@
 #include "net/game_messages.h"
 #include "net/protocol.h"
 #include "net/requests.h"
-#include "server/core/room.h"
+#include "server/core/lobby.h"
 #include "server/core/win_check.h"
 
 namespace qira::server {
@@ -28,10 +28,12 @@ BotClient::BotClient(Scheduler& scheduler, RequestSink sink, std::string name, B
 
 void BotClient::Deliver(const net::Bytes& message) {
     if (gone_ || message.empty()) return;
-    ++version_;
+    // Room messages (users coming and going, chat) leave the hand as it is,
+    // so a move planned before them still stands.
     if (net::RouteOf(message[0]) == net::MessageRoute::Room) {
         OnRoom(message);
     } else {
+        ++version_;
         OnGame(message);
         // Whatever arrived, the player looks at the table again once things
         // settle; a plan made before a later message is dropped.
@@ -135,153 +137,31 @@ void BotClient::SeeTile(Tile tile, int copies) {
 }
 
 void BotClient::OnGame(std::span<const std::uint8_t> m) {
-    const auto at = [&](std::size_t i) -> int { return i < m.size() ? m[i] : -1; };
-    const int me = chair_;
     const auto kind = net::ClassifyServerMessage(m);
     if (!kind) return;
     using enum net::ServerMessage;
     switch (*kind) {
         case NewHand:
-            if (m.size() < 28) return;
-            handRunning_ = true;
-            hand_.clear();
-            melds_.clear();
-            seen_ = {};
-            ForgetWhatChairsShowed();
-            wild_ = m[27];
-            indicator_ = m[26];
-            SeeTile(indicator_);
-            dealer_ = m[11];
-            noWin_ = ting_ = indicatorsAsked_ = false;
-            betChosen_ = false;
-            turnChair_ = m[15];
-            phase_ = net::phase::kSideBets;
-            return;
+            return OnNewHand(m);
         case BetChosen:
-            if (m.size() >= 4 && m[2] == me) betChosen_ = true;
+            if (m.size() >= 4 && m[2] == chair_) betChosen_ = true;
             return;
         case Deal:
-            if (m.size() < 4 || m[2] != me) return;
-            hand_.assign(m.begin() + 4, m.end());
-            fresh_ = curTile_ = m[3];
-            turnChair_ = dealer_;
-            phase_ = net::phase::kDrew;
-            return;
-        case Draw: {
-            const auto draw = net::DecodeChairTile(m);
-            if (!draw) return;
-            turnChair_ = draw->chair;
-            curTile_ = draw->tile;
-            phase_ = net::phase::kDrew;
-            if (draw->chair == me) {
-                hand_.push_back(draw->tile);
-                fresh_ = draw->tile;
-            }
-            return;
-        }
-        case Discarded: {
-            const auto discard = net::DecodeDiscard(m);
-            if (!discard) return;
-            const int chair = discard->chair;
-            const Tile tile = discard->tile;
-            if (chair == me) {
-                RemoveFromHand(tile);
-                if (tile == wild_) noWin_ = true;
-                if (discard->ting) ting_ = true;
-            }
-            SeeTile(tile);
-            if (chair >= 0 && chair < rules::kChairCount) {
-                discards_[chair].push_back(tile);
-                discardLog_.emplace_back(chair, tile);
-                if (discard->ting) declaredReady_[chair] = true;
-            }
-            if (discard->nextChair < rules::kChairCount) {
-                turnChair_ = discard->nextChair;
-                curTile_ = discard->nextTile;
-                phase_ = net::phase::kDrew;
-                if (discard->nextChair == me) {
-                    hand_.push_back(discard->nextTile);
-                    fresh_ = discard->nextTile;
-                }
-            } else {
-                turnChair_ = chair;
-                curTile_ = tile;
-                phase_ = net::phase::kDiscarded;
-                // Like a human's client, the player answers every claim window
-                // exactly once, deciding on what it knows right now.
-                if (chair != me && me >= 0) SendLater(AnswerToDiscard());
-            }
-            return;
-        }
+            return OnDeal(m);
+        case Draw:
+            return OnDraw(m);
+        case Discarded:
+            return OnDiscarded(m);
         case Chowed:
-        case Punged: {
-            const auto meld = net::DecodeChairTile(m);
-            if (!meld) return;
-            const int chair = meld->chair;
-            const Tile tile = meld->tile;
-            const Tile claimed = curTile_;
-            const bool chow = *kind == Chowed;
-            if (chow) {
-                for (int t = tile; t < tile + 3; ++t)
-                    if (t != claimed)
-                        chair == me ? RemoveFromHand(static_cast<Tile>(t))
-                                    : SeeTile(static_cast<Tile>(t));
-                if (chair == me)
-                    melds_.push_back({MeldKind::Chow, tile, static_cast<std::uint8_t>(turnChair_)});
-            } else {
-                chair == me ? RemoveFromHand(tile, 2) : SeeTile(tile, 2);
-                if (chair == me)
-                    melds_.push_back({MeldKind::Pung, tile, static_cast<std::uint8_t>(turnChair_)});
-            }
-            if (chair >= 0 && chair < rules::kChairCount) ++exposedMelds_[chair];
-            turnChair_ = chair;
-            curTile_ = tile;
-            phase_ = chow ? net::phase::kChowed : net::phase::kPunged;
-            return;
-        }
-        case Konged: {
-            const auto kong = net::DecodeKong(m);
-            if (!kong) return;
-            const auto kongKind = static_cast<MeldKind>(kong->kind);
-            const int chair = kong->chair;
-            const Tile tile = kong->tile;
-            const bool onDiscard = phase_ == net::phase::kDiscarded;
-            if (chair == me) {
-                if (onDiscard) {
-                    RemoveFromHand(tile, 3);
-                    melds_.push_back({kongKind, tile, static_cast<std::uint8_t>(turnChair_)});
-                } else if (kongKind == MeldKind::ConcealedKong) {
-                    RemoveFromHand(tile, 4);
-                    melds_.push_back({kongKind, tile, static_cast<std::uint8_t>(me)});
-                } else {
-                    RemoveFromHand(tile, 1);
-                    for (Meld& meld : melds_)
-                        if (meld.bytKind == MeldKind::Pung && meld.bytTile == tile)
-                            meld.bytKind = MeldKind::ExposedKong;
-                }
-                hand_.push_back(kong->replacement);
-                fresh_ = kong->replacement;
-            } else if (kongKind == MeldKind::ExposedKong) {
-                SeeTile(tile, onDiscard ? 3 : 1);
-            }
-            if (onDiscard && chair >= 0 && chair < rules::kChairCount) ++exposedMelds_[chair];
-            turnChair_ = chair;
-            curTile_ = tile;
-            phase_ = kong->kind;
-            return;
-        }
+        case Punged:
+            return OnMeld(m, *kind == Chowed);
+        case Konged:
+            return OnKong(m);
         case ThreeIndicators:
-            if (at(1) == me) {
-                RemoveFromHand(indicator_, 3);
-                melds_.push_back({MeldKind::Pung, indicator_, static_cast<std::uint8_t>(me)});
-                indicatorsAsked_ = true;
-            } else {
-                SeeTile(indicator_, 3);
-            }
-            return;
+            return OnThreeIndicators(m);
         case MayRobKong:
-            if (m.size() == 3 && m[2] == me) {
-                turnChair_ = me;
+            if (m.size() == 3 && m[2] == chair_) {
+                turnChair_ = chair_;
                 phase_ = net::phase::kRobKong;
             }
             return;
@@ -291,13 +171,153 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
             return;
         case WinRecord:
         case DrawnGame:
-            handRunning_ = false;
-            phase_ = net::phase::kIdle;
-            if (me >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(me)));
-            return;
+            return OnHandOver();
         default:
             return;
     }
+}
+
+void BotClient::OnNewHand(std::span<const std::uint8_t> m) {
+    if (m.size() < 28) return;
+    handRunning_ = true;
+    hand_.clear();
+    melds_.clear();
+    seen_ = {};
+    ForgetWhatChairsShowed();
+    wild_ = m[27];
+    indicator_ = m[26];
+    SeeTile(indicator_);
+    dealer_ = m[11];
+    noWin_ = ting_ = indicatorsAsked_ = false;
+    betChosen_ = false;
+    turnChair_ = m[15];
+    phase_ = net::phase::kSideBets;
+}
+
+void BotClient::OnDeal(std::span<const std::uint8_t> m) {
+    if (m.size() < 4 || m[2] != chair_) return;
+    hand_.assign(m.begin() + 4, m.end());
+    fresh_ = curTile_ = m[3];
+    turnChair_ = dealer_;
+    phase_ = net::phase::kDrew;
+}
+
+void BotClient::OnDraw(std::span<const std::uint8_t> m) {
+    const auto draw = net::DecodeChairTile(m);
+    if (!draw) return;
+    turnChair_ = draw->chair;
+    curTile_ = draw->tile;
+    phase_ = net::phase::kDrew;
+    if (draw->chair == chair_) {
+        hand_.push_back(draw->tile);
+        fresh_ = draw->tile;
+    }
+}
+
+void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
+    const auto discard = net::DecodeDiscard(m);
+    if (!discard) return;
+    const int chair = discard->chair;
+    const Tile tile = discard->tile;
+    if (chair == chair_) {
+        RemoveFromHand(tile);
+        if (tile == wild_) noWin_ = true;
+        if (discard->ting) ting_ = true;
+    }
+    SeeTile(tile);
+    if (chair >= 0 && chair < rules::kChairCount) {
+        discards_[chair].push_back(tile);
+        discardLog_.emplace_back(chair, tile);
+        if (discard->ting) declaredReady_[chair] = true;
+    }
+    if (discard->nextChair < rules::kChairCount) {
+        turnChair_ = discard->nextChair;
+        curTile_ = discard->nextTile;
+        phase_ = net::phase::kDrew;
+        if (discard->nextChair == chair_) {
+            hand_.push_back(discard->nextTile);
+            fresh_ = discard->nextTile;
+        }
+        return;
+    }
+    turnChair_ = chair;
+    curTile_ = tile;
+    phase_ = net::phase::kDiscarded;
+    // Like a human's client, the player answers every claim window exactly
+    // once, deciding on what it knows right now.
+    if (chair != chair_ && chair_ >= 0) SendLater(AnswerToDiscard());
+}
+
+void BotClient::OnMeld(std::span<const std::uint8_t> m, bool chow) {
+    const auto meld = net::DecodeChairTile(m);
+    if (!meld) return;
+    const int chair = meld->chair;
+    const Tile tile = meld->tile;
+    const bool mine = chair == chair_;
+    if (chow) {
+        for (int t = tile; t < tile + 3; ++t)
+            if (t != curTile_)
+                mine ? RemoveFromHand(static_cast<Tile>(t)) : SeeTile(static_cast<Tile>(t));
+    } else {
+        mine ? RemoveFromHand(tile, 2) : SeeTile(tile, 2);
+    }
+    if (mine)
+        melds_.push_back(
+            {chow ? MeldKind::Chow : MeldKind::Pung, tile, static_cast<std::uint8_t>(turnChair_)});
+    if (chair >= 0 && chair < rules::kChairCount) ++exposedMelds_[chair];
+    turnChair_ = chair;
+    curTile_ = tile;
+    phase_ = chow ? net::phase::kChowed : net::phase::kPunged;
+}
+
+void BotClient::OnKong(std::span<const std::uint8_t> m) {
+    const auto kong = net::DecodeKong(m);
+    if (!kong) return;
+    const auto kongKind = static_cast<MeldKind>(kong->kind);
+    const Tile tile = kong->tile;
+    const bool onDiscard = phase_ == net::phase::kDiscarded;
+    if (kong->chair == chair_) {
+        LayOwnKong(kongKind, tile, onDiscard);
+        hand_.push_back(kong->replacement);
+        fresh_ = kong->replacement;
+    } else if (kongKind == MeldKind::ExposedKong) {
+        SeeTile(tile, onDiscard ? 3 : 1);
+    }
+    if (onDiscard && kong->chair < rules::kChairCount) ++exposedMelds_[kong->chair];
+    turnChair_ = kong->chair;
+    curTile_ = tile;
+    phase_ = kong->kind;
+}
+
+void BotClient::LayOwnKong(MeldKind kind, Tile tile, bool onDiscard) {
+    if (onDiscard) {
+        RemoveFromHand(tile, 3);
+        melds_.push_back({kind, tile, static_cast<std::uint8_t>(turnChair_)});
+    } else if (kind == MeldKind::ConcealedKong) {
+        RemoveFromHand(tile, 4);
+        melds_.push_back({kind, tile, static_cast<std::uint8_t>(chair_)});
+    } else {
+        RemoveFromHand(tile, 1);
+        for (Meld& meld : melds_)
+            if (meld.bytKind == MeldKind::Pung && meld.bytTile == tile)
+                meld.bytKind = MeldKind::ExposedKong;
+    }
+}
+
+void BotClient::OnThreeIndicators(std::span<const std::uint8_t> m) {
+    if (m.size() > 1 && m[1] == chair_) {
+        RemoveFromHand(indicator_, 3);
+        melds_.push_back({MeldKind::Pung, indicator_, static_cast<std::uint8_t>(chair_)});
+        indicatorsAsked_ = true;
+    } else {
+        SeeTile(indicator_, 3);
+    }
+}
+
+void BotClient::OnHandOver() {
+    handRunning_ = false;
+    phase_ = net::phase::kIdle;
+    if (chair_ >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(chair_)));
 }
 
 void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
@@ -312,6 +332,28 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
         return;
     }
     handRunning_ = true;
+    ReadSnapshotTable(r);
+    ReadSnapshotSeats(r);
+    const int n = r.Byte().value_or(0);
+    hand_.clear();
+    for (int i = 0; i < n; ++i) hand_.push_back(r.Byte().value_or(0));
+    dealer_ = r.Byte().value_or(0);
+    r.Byte();
+    r.Byte();
+    turnChair_ = r.Byte().value_or(0);
+    phase_ = r.Byte().value_or(0);
+    curTile_ = r.Byte().value_or(0);
+    fresh_ = curTile_;
+    r.Byte();
+    indicator_ = r.Byte().value_or(0);
+    wild_ = r.Byte().value_or(0);
+    SeeTile(indicator_);
+    indicatorsAsked_ = true;
+    ActSoon();
+}
+
+// The melds and discards of every chair: the own melds, and every tile seen.
+void BotClient::ReadSnapshotTable(net::ByteReader& r) {
     melds_.clear();
     seen_ = {};
     ForgetWhatChairsShowed();
@@ -337,6 +379,10 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
             discards_[c].push_back(tile);
         }
     }
+}
+
+// The wall segments and the own ready, no-win and side-bet flags.
+void BotClient::ReadSnapshotSeats(net::ByteReader& r) {
     for (int c = 0; c < rules::kChairCount; ++c) {
         r.Byte();
         r.Byte();
@@ -352,22 +398,6 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
         const auto bets = r.Byte().value_or(0);
         if (c == chair_) betChosen_ = bets != net::kBetsNotChosen;
     }
-    const int n = r.Byte().value_or(0);
-    hand_.clear();
-    for (int i = 0; i < n; ++i) hand_.push_back(r.Byte().value_or(0));
-    dealer_ = r.Byte().value_or(0);
-    r.Byte();
-    r.Byte();
-    turnChair_ = r.Byte().value_or(0);
-    phase_ = r.Byte().value_or(0);
-    curTile_ = r.Byte().value_or(0);
-    fresh_ = curTile_;
-    r.Byte();
-    indicator_ = r.Byte().value_or(0);
-    wild_ = r.Byte().value_or(0);
-    SeeTile(indicator_);
-    indicatorsAsked_ = true;
-    ActSoon();
 }
 
 BotView BotClient::View() const {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "net/byte_reader.h"
 #include "server/core/bot_brain.h"
 #include "server/core/peer.h"
 #include "server/core/scheduler.h"
@@ -39,7 +40,18 @@ public:
 private:
     void OnRoom(std::span<const std::uint8_t> m);
     void OnGame(std::span<const std::uint8_t> m);
+    void OnNewHand(std::span<const std::uint8_t> m);
+    void OnDeal(std::span<const std::uint8_t> m);
+    void OnDraw(std::span<const std::uint8_t> m);
+    void OnDiscarded(std::span<const std::uint8_t> m);
+    void OnMeld(std::span<const std::uint8_t> m, bool chow);
+    void OnKong(std::span<const std::uint8_t> m);
+    void LayOwnKong(MeldKind kind, Tile tile, bool onDiscard);
+    void OnThreeIndicators(std::span<const std::uint8_t> m);
+    void OnHandOver();
     void LoadSnapshot(std::span<const std::uint8_t> m);
+    void ReadSnapshotTable(net::ByteReader& r);
+    void ReadSnapshotSeats(net::ByteReader& r);
     void Send(net::Bytes request);
     void SendLater(net::Bytes request);
     void ActSoon();
@@ -81,7 +93,7 @@ private:
     Tile curTile_ = 0;
     Tile fresh_ = 0;
     bool handRunning_ = false;
-    std::uint64_t version_ = 0;  // grows with every message; a stale plan is dropped
+    std::uint64_t version_ = 0;  // grows with every game message; a stale plan is dropped
 };
 
 }  // namespace qira::server

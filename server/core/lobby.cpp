@@ -1,29 +1,20 @@
+#include "server/core/lobby.h"
+
 #include <algorithm>
-#include <chrono>
-#include <ctime>
-#include <iostream>
 
 #include "net/server_messages.h"
 #include "server/core/bot_client.h"
-#include "server/core/room.h"
+#include "server/core/hello.h"
+#include "server/core/table.h"
+#include "server/core/text_rules.h"
 
 namespace qira::server {
 
-void Logger::Line(const std::string& text) const {
-    if (!enabled_) return;
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[16];
-    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
-    std::cerr << stamp << " " << text << '\n';
-}
-
-Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config)
+Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config, Logger::Sink logSink)
     : scheduler_(scheduler),
       stats_(stats),
       config_(std::move(config)),
-      logger_(config_.log),
+      logger_(config_.log, std::move(logSink)),
       random_(config_.seed) {}
 
 Lobby::~Lobby() {
@@ -32,27 +23,10 @@ Lobby::~Lobby() {
     bots_.clear();
 }
 
-namespace {
-
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
-
 void Lobby::OnHello(Peer& peer, std::span<const std::uint8_t> hello) {
-    const auto fields = net::SplitFields(net::DecodeBody(hello, 0));
-    PendingHello pending;
-    if (fields.size() >= 2 && fields[0] == "QIRA/1") pending.name = Trim(fields[1]);
-    if (fields.size() >= 3) pending.watch = Trim(fields[2]);
-    if (pending.name.empty() || pending.name.size() > 64) {
-        logger_.Line("protocol error from " + peer.Describe() + ": not a hello");
-        peer.Disconnect();
-        return;
-    }
-    pending_[&peer] = pending;
+    auto parsed = ParseHello(hello, config_.limits);
+    if (const auto* why = std::get_if<Refusal>(&parsed)) return RefuseLink(peer, *why);
+    pending_[&peer] = std::move(std::get<Hello>(parsed));
 }
 
 void Lobby::OnMessage(Peer& peer, std::span<const std::uint8_t> message) {
@@ -77,6 +51,24 @@ void Lobby::OnDisconnected(Peer& peer) {
     if (user.table) user.table->OnConnectionLost(user);
 }
 
+void Lobby::RefuseLink(Peer& peer, Refusal why) {
+    CountRefusal(why);
+    logger_.Line("refused connection from " + peer.Describe() + ": " + std::string(TextOf(why)));
+    peer.Disconnect();
+}
+
+bool Lobby::TableFullOfOnlookers(const std::string& watched) const {
+    const User* player = watched.empty() ? nullptr : FindUser(watched);
+    return player && player->table && player->chair >= 0 &&
+           player->table->Onlookers().size() >= config_.limits.onlookersPerTable;
+}
+
+bool Lobby::NameTaken(const std::string& name) const {
+    const std::string key = NameKey(name);
+    return std::any_of(users_.begin(), users_.end(),
+                       [&](const auto& user) { return NameKey(user->name) == key; });
+}
+
 User* Lobby::FindUser(const std::string& name) const {
     for (const auto& user : users_)
         if (user->name == name) return user.get();
@@ -84,10 +76,10 @@ User* Lobby::FindUser(const std::string& name) const {
 }
 
 std::string Lobby::UniqueName(const std::string& wanted) const {
-    if (!FindUser(wanted)) return wanted;
+    if (!NameTaken(wanted)) return wanted;
     for (int n = 2;; ++n) {
         const std::string name = wanted + "(" + std::to_string(n) + ")";
-        if (!FindUser(name)) return name;
+        if (!NameTaken(name)) return name;
     }
 }
 
@@ -104,25 +96,20 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     const auto fields = net::SplitFields(net::DecodeBody(entry, 2));
     if (entry.size() < 2 || entry[0] != 130 || entry[1] != 0 || fields.size() < 3 ||
         fields[1] != "QIRA") {
-        logger_.Line("protocol error from " + peer.Describe() + ": expected the entry message");
-        peer.Disconnect();
-        return;
+        return RefuseLink(peer, Refusal::NotAnEntry);
     }
     const bool allowWatch = fields[2] == "1";
-    if (User* back = FindUser(hello.name);
-        back && !back->peer && !back->isBot && back->table && back->chair >= 0) {
-        back->peer = &peer;
-        back->allowWatch = allowWatch;
-        byPeer_[&peer] = back;
-        logger_.Line(back->name + " reconnected from " + peer.Describe());
-        back->table->OnReconnected(*back);
-        return;
+    if (Reconnect(peer, hello, allowWatch)) return;
+    if (TableFullOfOnlookers(hello.watch)) {
+        peer.Deliver(net::server_messages::Notice("本桌旁观的人数已满，请稍后再来"));
+        return RefuseLink(peer, Refusal::TooManyOnlookers);
     }
     auto owned = std::make_unique<User>();
     User& user = *owned;
     user.name = UniqueName(hello.name);
     user.peer = &peer;
     user.allowWatch = allowWatch;
+    user.secret = hello.secret;
     user.stats = stats_.Load(user.name);
     user.portrait = static_cast<int>(std::hash<std::string>{}(user.name) % 20);
     users_.push_back(std::move(owned));
@@ -141,6 +128,23 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     table.SeatPlayer(user, table.FreeChair());
 }
 
+// A player whose connection dropped during a hand gets the chair back.
+bool Lobby::Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch) {
+    User* back = FindUser(hello.name);
+    if (!back || back->peer || back->isBot || !back->table || back->chair < 0) return false;
+    if (hello.secret.empty() || hello.secret != back->secret) {
+        logger_.Line(hello.name + " from " + peer.Describe() +
+                     " lacks the dropped player's secret: a new user");
+        return false;
+    }
+    back->peer = &peer;
+    back->allowWatch = allowWatch;
+    byPeer_[&peer] = back;
+    logger_.Line(back->name + " reconnected from " + peer.Describe());
+    back->table->OnReconnected(*back);
+    return true;
+}
+
 User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     auto owned = std::make_unique<User>();
     User& user = *owned;
@@ -152,7 +156,8 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     }
     ++nextBotNumber_;
     user.isBot = true;
-    user.allowWatch = true;
+    // A seated player could otherwise watch a computer opponent's tiles.
+    user.allowWatch = false;
     user.stats = stats_.Load(user.name);
     user.portrait = 1000 + chair;
     const Milliseconds think = table.HasHuman() ? config_.botThink : Milliseconds{0};
@@ -223,6 +228,18 @@ Table& Lobby::OpenBotTable(std::span<const BotStyle> styles) {
 
 void Lobby::SetBotStyle(const User& user, BotStyle style) {
     if (const auto it = bots_.find(&user); it != bots_.end()) it->second->SetStyle(style);
+}
+
+void Lobby::FoldIntoDigest(const net::Bytes& message) {
+    for (const std::uint8_t byte : message) {
+        tally_.digest ^= byte;
+        tally_.digest *= 1099511628211ull;
+    }
+}
+
+void Lobby::CountRefusal(Refusal why) {
+    ++tally_.refused;
+    ++tally_.refusedBy[static_cast<std::size_t>(why)];
 }
 
 void Lobby::CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -24,6 +25,8 @@ public:
     virtual void Post(Task task) = 0;
     virtual TimerId StartTimer(Milliseconds delay, Task task) = 0;
     virtual void CancelTimer(TimerId id) = 0;
+    // A steady clock, for rates.
+    virtual Milliseconds Now() const = 0;
 };
 
 // Runs posted tasks in order and timers in virtual time: a timer fires only
@@ -45,18 +48,28 @@ public:
     }
 
     // Runs one task or fires the next timer; false when nothing is left.
-    bool Step() {
+    bool Step() { return StepWithin(Milliseconds::max()); }
+    // Runs one task, or fires the next timer due by `until`; false when there
+    // is neither.
+    bool StepWithin(Milliseconds until) {
         if (!tasks_.empty()) {
             auto task = std::move(tasks_.front());
             tasks_.pop_front();
             task();
             return true;
         }
-        if (timers_.empty()) return false;
+        if (timers_.empty() || timers_.begin()->first.first > until) return false;
         auto node = timers_.extract(timers_.begin());
         now_ = node.key().first;
         node.mapped()();
         return true;
+    }
+    // Lets `span` of virtual time pass, running everything due in it.
+    void RunFor(Milliseconds span) {
+        const Milliseconds until = now_ + span;
+        while (StepWithin(until)) {
+        }
+        now_ = std::max(now_, until);
     }
     // Runs until `done` holds or nothing is left; returns whether `done` holds.
     template <typename Predicate>
@@ -65,7 +78,7 @@ public:
             if (!Step()) break;
         return done();
     }
-    Milliseconds Now() const { return now_; }
+    Milliseconds Now() const override { return now_; }
 
 private:
     std::deque<Task> tasks_;

@@ -35,6 +35,7 @@ SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents op
     report.selfDrawn = tally.selfDrawn;
     report.onDiscard = tally.onDiscard;
     report.timeouts = tally.timeouts;
+    report.digest = tally.digest;
     if (const auto it = tally.winsByName.find(first); it != tally.winsByName.end())
         report.firstChairWins = it->second;
     return report;
@@ -55,6 +56,7 @@ std::string FormatReport(const SelfPlayReport& r, Opponents opponents) {
         << (opponents == Opponents::Smart ? "three of its kind" : "three random discarders")
         << "\n";
     out << "clocks that ran out: " << r.timeouts << "\n";
+    out << "digest of the hands: " << std::hex << r.digest << std::dec << "\n";
     if (r.stuck) out << "STUCK: the table stopped before the last hand\n";
     return out.str();
 }

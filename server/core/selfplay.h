@@ -15,6 +15,7 @@ struct SelfPlayReport {
     std::uint64_t onDiscard = 0;
     std::uint64_t firstChairWins = 0;  // wins of the player in chair 0
     std::uint64_t timeouts = 0;        // clocks that ran out: a computer player failed to act
+    std::uint64_t digest = 0;          // the same hands give the same digest
     double seconds = 0;
     bool stuck = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,30 @@
 namespace qira::server {
 
 enum class ScoreMode { Experience, Points };
+
+// What one client may take of the server. Every limit refuses or closes with
+// a log line; docs/protocol.md lists them.
+struct Limits {
+    // Unsent output to one connection beyond which it is cut off.
+    std::size_t outputCapBytes = 1 << 20;
+    // A user's name, in characters.
+    std::size_t nameCharacters = 16;
+    // A chat line's text, in characters, and how many lines a user may send
+    // within the window.
+    std::size_t chatCharacters = 200;
+    std::size_t chatLines = 5;
+    Milliseconds chatWindow{5'000};
+    // A connection has this long for its hello and entry, and for the rest
+    // of a frame once its first byte came.
+    Milliseconds helloDeadline{10'000};
+    Milliseconds frameDeadline{10'000};
+    // Connections from one address, and in all (0: as many as the
+    // descriptor limit leaves room for).
+    std::size_t connectionsPerAddress = 16;
+    std::size_t maxConnections = 0;
+    // Onlookers at one table.
+    std::size_t onlookersPerTable = 32;
+};
 
 struct ServerConfig {
     // The server's own clocks run a little longer than the client's (20 s for
@@ -40,6 +65,7 @@ struct ServerConfig {
     std::vector<std::uint8_t> stackedWall;
     int firstDealer = -1;
     bool log = true;
+    Limits limits;
 };
 
 }  // namespace qira::server

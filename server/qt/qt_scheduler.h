@@ -20,6 +20,10 @@ public:
     void Post(Task task) override;
     TimerId StartTimer(Milliseconds delay, Task task) override;
     void CancelTimer(TimerId id) override;
+    Milliseconds Now() const override {
+        return std::chrono::duration_cast<Milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+    }
     std::size_t PendingTimers() const { return timers_.size(); }
 
 private:

@@ -51,6 +51,11 @@ public:
         socket_.connectToHost(QHostAddress::LocalHost, port);
     }
     bool lost() const { return lost_; }
+    void Chat(const std::string& text) {
+        if (const auto line = net::requests::Chat(std::vector<std::string>{
+                "所有人", "0", "talker", "所有人", "#000000", "宋体", "10", "0", "0", text}))
+            Write(*line);
+    }
 
 private:
     void Write(const net::Bytes& message) {
@@ -119,6 +124,82 @@ int RunSoak(int tables, int seconds, std::uint32_t seed) {
     const bool clean = t.refused == 0 && t.timeouts == 0 && lost() == 0 &&
                        lobby.TableCount() == static_cast<std::size_t>(tables);
     return clean ? 0 : 1;
+}
+
+namespace {
+
+// An onlooker that says hello and never reads a byte.
+std::unique_ptr<QTcpSocket> MuteOnlooker(quint16 port, const std::string& watched) {
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    QTcpSocket* raw = socket.get();
+    QObject::connect(raw, &QTcpSocket::connected, [raw, watched] {
+        raw->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        for (const auto& m : {*net::BuildHello("mute`" + watched), *net::requests::Entry(true)}) {
+            const auto frame = net::FrameMessage(m);
+            raw->write(reinterpret_cast<const char*>(frame.data()),
+                       static_cast<qint64>(frame.size()));
+        }
+    });
+    return socket;
+}
+
+}  // namespace
+
+int RunHostileSoak(int seconds, std::uint32_t seed) {
+    QtScheduler scheduler;
+    MemoryStatsStore stats;
+    ServerConfig config;
+    config.seed = seed;
+    config.log = std::getenv("QIRA_SOAK_LOG") != nullptr;
+    config.botThink = Milliseconds{100};
+    config.limits.connectionsPerAddress = 100'000;
+    config.limits.helloDeadline = Milliseconds{2'000};
+    // A small cap, so that the onlooker that never reads is cut off (and
+    // comes back) within the run.
+    config.limits.outputCapBytes = 16 * 1024;
+    Lobby lobby(scheduler, stats, config);
+    TcpServer server(lobby);
+    if (!server.Listen(QHostAddress::LocalHost, 0)) return 1;
+    const quint16 port = server.Port();
+    RemotePlayer talker(scheduler, port, "talker", seed);
+    std::unique_ptr<QTcpSocket> mute;
+    std::vector<std::unique_ptr<QTcpSocket>> idle, leaving;
+    std::uint64_t idleOpened = 0, muteArrivals = 0;
+    QTimer second;
+    int elapsed = 0;
+    long baseKb = 0, peakKb = 0;
+    QObject::connect(&second, &QTimer::timeout, [&] {
+        ++elapsed;
+        talker.Chat("第 " + std::to_string(elapsed) + " 秒：" + std::string(150, 'x'));
+        if (!mute || mute->state() == QAbstractSocket::UnconnectedState) {
+            mute = MuteOnlooker(port, "talker");
+            ++muteArrivals;
+        }
+        leaving = std::move(idle);  // the ones from the second before go now
+        idle.clear();
+        for (int i = 0; i < 100; ++i, ++idleOpened) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            idle.back()->connectToHost(QHostAddress::LocalHost, port);
+        }
+        const long kb = ResidentKilobytes();
+        if (elapsed == 10) baseKb = kb;
+        if (elapsed > 10) peakKb = std::max(peakKb, kb);
+        if (elapsed % 10 == 0)
+            std::cout << elapsed << " s: resident " << kb << " kB, connections "
+                      << server.ConnectionCount() << ", idle opened " << idleOpened
+                      << ", mute onlooker arrivals " << muteArrivals << ", hands "
+                      << lobby.tally().hands << std::endl;
+        if (elapsed >= seconds) QCoreApplication::quit();
+    });
+    second.start(1'000);
+    QCoreApplication::exec();
+    const bool flat = baseKb > 0 && peakKb <= baseKb + baseKb / 5;
+    std::cout << "hostile soak: " << seconds << " s, " << idleOpened << " idle connections, "
+              << muteArrivals << " arrivals of the onlooker that never reads; resident " << baseKb
+              << " kB after 10 s, at most " << peakKb << " kB after that ("
+              << (flat ? "flat" : "GROWING") << ")" << std::endl;
+    return flat ? 0 : 1;
 }
 
 }  // namespace qira::server

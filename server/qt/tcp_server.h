@@ -3,8 +3,12 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
 
 #include "net/frame_codec.h"
 #include "server/core/peer.h"
@@ -30,14 +34,21 @@ signals:
 
 private:
     void OnReadyRead();
+    void OnMessage(std::span<const std::uint8_t> message);
     void OnDisconnected();
+    void TimeOut(const std::string& what);
+    // Drops the connection and everything still to send.
+    void CutOff();
 
     Lobby& lobby_;
     QTcpSocket* socket_;  // a child of this object
     net::FrameDecoder decoder_;
     std::string address_;
-    bool helloSeen_ = false;
+    int messagesSeen_ = 0;  // the hello and the entry come first
+    QTimer entryDeadline_;
+    QTimer frameDeadline_;
     bool ended_ = false;
+    bool cutOff_ = false;
 };
 
 // Accepts connections and keeps them until they end.
@@ -52,10 +63,15 @@ public:
 
 private:
     void OnNewConnection();
+    // Why a new connection is turned away, or nothing.
+    std::optional<std::string> Refusal(const QTcpSocket& socket) const;
+    void OnAcceptError();
 
     Lobby& lobby_;
     QTcpServer server_;
     std::map<TcpConnection*, std::unique_ptr<TcpConnection>> connections_;
+    std::map<std::string, std::size_t> perAddress_;
+    std::size_t maxConnections_ = 0;
 };
 
 }  // namespace qira::server

@@ -22,6 +22,16 @@ std::optional<Bytes> BuildHello(std::string_view userName) {
     return out;
 }
 
+std::optional<Bytes> BuildHello(std::string_view userName, std::string_view watch,
+                                std::string_view secret) {
+    std::string fields(userName);
+    for (const std::string_view field : {watch, secret}) {
+        fields.push_back(kFieldSeparator);
+        fields += field;
+    }
+    return BuildHello(fields);
+}
+
 std::optional<std::string> ParseHello(std::span<const std::uint8_t> message) {
     const std::string text = DecodeBody(message, 0);
     const std::string prefix = std::string(kHelloPrefix) + kFieldSeparator;

@@ -21,6 +21,9 @@ Bytes FrameMessage(std::span<const std::uint8_t> message);
 
 // The hello frame's message: "QIRA/1", the separator and the user name, in GBK.
 std::optional<Bytes> BuildHello(std::string_view userName);
+// The hello with the player to watch (may be empty) and the client's secret.
+std::optional<Bytes> BuildHello(std::string_view userName, std::string_view watch,
+                                std::string_view secret);
 // The user name of a hello message, or nullopt when it is not one.
 std::optional<std::string> ParseHello(std::span<const std::uint8_t> message);
 

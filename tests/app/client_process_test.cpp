@@ -8,6 +8,8 @@
 #include "launch/client_exit.h"
 #include "launch/launch_token.h"
 #include "net/frame_codec.h"
+#include "net/hello_secret.h"
+#include "net/packet.h"
 
 namespace qira {
 namespace {
@@ -76,7 +78,12 @@ TEST(ClientProcess, SendsHelloThenEntryAndEndsWhenTheServerCloses) {
     std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
     const auto messages = ReadMessages(*connection, 2);
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(net::ParseHello(messages[0]), "张三");
+    // Name, no player to watch, and the client's secret.
+    const auto hello = net::SplitFields(net::ParseHello(messages[0]).value_or(""));
+    ASSERT_EQ(hello.size(), 3u);
+    EXPECT_EQ(hello[0], "张三");
+    EXPECT_EQ(hello[1], "");
+    EXPECT_EQ(hello[2].size(), net::kHelloSecretLength);
     const std::string_view body = "500`QIRA`0";
     net::Bytes entry{130, 0};
     entry.insert(entry.end(), body.begin(), body.end());

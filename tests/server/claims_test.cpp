@@ -23,13 +23,19 @@ ServerConfig ClaimRaceConfig() {
     return config;
 }
 
+enum class Transport { InProcess, Tcp };
+
 struct Table4 {
-    explicit Table4(const ServerConfig& config) : server(config) {
+    explicit Table4(const ServerConfig& config, Transport transport = Transport::InProcess) {
+        if (transport == Transport::Tcp)
+            tcp.emplace(config);
+        else
+            server.emplace(config);
         for (int i = 0; i < 4; ++i) {
             clients.push_back(std::make_unique<ScriptedClient>("p" + std::to_string(i)));
             ScriptedClient& c = *clients.back();
             c.pauseAfterBets = true;
-            EXPECT_TRUE(c.Connect(server.port()));
+            EXPECT_TRUE(tcp ? c.Connect(tcp->port()) : c.Connect(*server));
             EXPECT_TRUE(c.PumpUntil([&] { return c.chair >= 0; }, 5s));
             all.push_back(&c);
         }
@@ -55,7 +61,8 @@ struct Table4 {
         return std::all_of(all.begin(), all.end(), [&](auto* c) { return c->Count(type) == 0; });
     }
 
-    ServerHarness server;
+    std::optional<VirtualServer> server;
+    std::optional<ServerHarness> tcp;
     std::vector<std::unique_ptr<ScriptedClient>> clients;
     std::vector<ScriptedClient*> all;
 };
@@ -114,6 +121,14 @@ TEST(Claims, IllegalRequestsAreRefusedAndChangeNothing) {
     t[3].Send(net::requests::Win(3));                // no win on the own turn of another
     EXPECT_TRUE(t.Quiet(19));
     EXPECT_TRUE(t.Quiet(23));
+    const auto& refused = t.server->lobby().tally().refusedBy;
+    const auto count = [&](Refusal why) { return refused[static_cast<std::size_t>(why)]; };
+    EXPECT_EQ(count(Refusal::NotThisChairsTurn), 1u);
+    EXPECT_EQ(count(Refusal::TileNotInHand), 1u);
+    EXPECT_EQ(count(Refusal::NotSendersChair), 1u);
+    EXPECT_EQ(count(Refusal::TooShort), 1u);
+    EXPECT_EQ(count(Refusal::UnknownRequest), 1u);
+    EXPECT_TRUE(t.server->Logged("refused from p0 [19 0 0]: too short"));
     t[0].Send(net::requests::Discard(0, 4, 0, 0));
     ASSERT_TRUE(t.AllGot(19));
     // A chow of a shape the hand does not hold is refused too.
@@ -126,7 +141,7 @@ TEST(Claims, IllegalRequestsAreRefusedAndChangeNothing) {
 }
 
 TEST(Claims, ABrokenFrameEndsOnlyThatConnection) {
-    Table4 t(ClaimRaceConfig());
+    Table4 t(ClaimRaceConfig(), Transport::Tcp);
     t[2].SendRaw(QByteArray("\0\0\0\0", 4));
     ASSERT_TRUE(t[2].PumpUntil([&] { return t[2].Disconnected(); }, 5s));
     // The others see the player drop; the hand goes on.

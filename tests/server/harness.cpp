@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <algorithm>
+#include <iostream>
 
 #include "net/frame_codec.h"
 #include "net/protocol.h"
@@ -43,6 +44,61 @@ private:
 
 }  // namespace
 
+// An in-process link: what the server delivers is read at once; what the
+// client sends and the end of the link reach the lobby as posted tasks, as a
+// socket's would.
+class ScriptedClient::Link final : public Peer {
+public:
+    Link(ScriptedClient& client, VirtualServer& server) : client_(client), server_(server) {}
+    void Deliver(const net::Bytes& message) override {
+        if (!closed) client_.OnMessage(message);
+    }
+    void Disconnect() override {
+        if (closed) return;
+        closed = true;
+        server_.scheduler().Post([this] { server_.lobby().OnDisconnected(*this); });
+    }
+    std::string Describe() const override { return "in-process " + client_.name; }
+    void Send(const net::Bytes& message) {
+        if (closed) return;
+        server_.scheduler().Post([this, message] {
+            if (!closed) server_.lobby().OnMessage(*this, message);
+        });
+    }
+    bool closed = false;
+
+private:
+    ScriptedClient& client_;
+    VirtualServer& server_;
+};
+
+VirtualServer::VirtualServer(ServerConfig config, std::unique_ptr<StatsStore> stats)
+    : stats_(stats ? std::move(stats) : std::make_unique<MemoryStatsStore>()) {
+    const bool print = config.log;
+    config.log = true;
+    lobby_ = std::make_unique<Lobby>(scheduler_, *stats_, std::move(config),
+                                     [this, print](const std::string& line) {
+                                         log_.push_back(line);
+                                         if (print) std::cerr << line << '\n';
+                                     });
+    lobby_->SetItems(*ParseItems("type 道具\nitem 7 0 鲜花 10 72 1 1 1 1 0\nown 7 3 2009010112\n"));
+}
+
+VirtualServer::~VirtualServer() = default;
+
+bool VirtualServer::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto until = scheduler_.Now() + limit;
+    while (!done())
+        if (!scheduler_.StepWithin(until)) return done();
+    return true;
+}
+
+bool VirtualServer::Logged(const std::string& part) const {
+    return std::any_of(log_.begin(), log_.end(), [&](const std::string& line) {
+        return line.find(part) != std::string::npos;
+    });
+}
+
 ServerConfig FastConfig() {
     ServerConfig config;
     config.turnTimeout = 3s;
@@ -74,6 +130,24 @@ ServerHarness::~ServerHarness() {
 ScriptedClient::ScriptedClient(std::string name_, Policy policy)
     : name(std::move(name_)), policy_(policy) {}
 
+ScriptedClient::~ScriptedClient() = default;
+
+bool ScriptedClient::Connect(VirtualServer& server, bool allowWatch, const std::string& watch,
+                             std::optional<std::string> hello) {
+    virtualServer_ = &server;
+    link_ = std::make_unique<Link>(*this, server);
+    Link& link = *link_;
+    const auto helloMessage = hello ? *net::BuildHello(*hello)
+                              : secret.empty()
+                                  ? *net::BuildHello(watch.empty() ? name : name + "`" + watch)
+                                  : *net::BuildHello(name, watch, secret);
+    server.scheduler().Post([&server, &link, helloMessage] {
+        if (!link.closed) server.lobby().OnHello(link, helloMessage);
+    });
+    Send(*net::requests::Entry(allowWatch));
+    return true;
+}
+
 bool ScriptedClient::Connect(quint16 port, bool allowWatch, const std::string& watch) {
     socket_ = std::make_unique<QTcpSocket>();
     socket_->connectToHost(QHostAddress::LocalHost, port);
@@ -86,6 +160,7 @@ bool ScriptedClient::Connect(quint16 port, bool allowWatch, const std::string& w
 }
 
 void ScriptedClient::Send(const Bytes& message) {
+    if (link_) return link_->Send(message);
     const auto frame = net::FrameMessage(message);
     SendRaw(QByteArray(reinterpret_cast<const char*>(frame.data()),
                        static_cast<qsizetype>(frame.size())));
@@ -98,6 +173,11 @@ void ScriptedClient::SendRaw(const QByteArray& bytes) {
 }
 
 void ScriptedClient::Close() {
+    if (link_) {
+        link_->Disconnect();
+        disconnected_ = true;
+        return;
+    }
     if (!socket_) return;
     socket_->disconnectFromHost();
     if (socket_->state() != QAbstractSocket::UnconnectedState) socket_->waitForDisconnected(1000);
@@ -106,6 +186,11 @@ void ScriptedClient::Close() {
 }
 
 void ScriptedClient::Pump(std::chrono::milliseconds wait) {
+    if (virtualServer_) {
+        virtualServer_->scheduler().RunFor(wait);
+        if (link_->closed) disconnected_ = true;
+        return;
+    }
     if (!socket_ || disconnected_) return;
     if (socket_->bytesAvailable() == 0) socket_->waitForReadyRead(static_cast<int>(wait.count()));
     buffer_.append(socket_->readAll());
@@ -124,8 +209,14 @@ bool ScriptedClient::PumpUntil(const std::function<bool()>& done, std::chrono::m
     return PumpAll({this}, done, limit);
 }
 
+bool ScriptedClient::Disconnected() const {
+    return disconnected_ || (link_ && link_->closed);
+}
+
 bool PumpAll(const std::vector<ScriptedClient*>& clients, const std::function<bool()>& done,
              std::chrono::milliseconds limit) {
+    if (!clients.empty() && clients.front()->virtualServer_)
+        return clients.front()->virtualServer_->RunUntil(done, limit);
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;

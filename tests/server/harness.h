@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "net/packet.h"
+#include "server/core/lobby.h"
+#include "server/core/scheduler.h"
 #include "server/core/server_config.h"
+#include "server/core/stats_store.h"
 #include "server/core/tiles.h"
 
 namespace qira::server::testing {
@@ -37,6 +40,31 @@ private:
     quint16 port_ = 0;
 };
 
+// The same server in this process on virtual time: clients are in-process
+// links, and a wait is a jump of the clock, so tests are deterministic and
+// take milliseconds.
+class VirtualServer {
+public:
+    explicit VirtualServer(ServerConfig config, std::unique_ptr<StatsStore> stats = nullptr);
+    ~VirtualServer();
+    VirtualServer(const VirtualServer&) = delete;
+    VirtualServer& operator=(const VirtualServer&) = delete;
+
+    Lobby& lobby() { return *lobby_; }
+    ManualScheduler& scheduler() { return scheduler_; }
+    // Runs until `done` holds or `limit` of virtual time has passed.
+    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+    // Every log line so far.
+    const std::vector<std::string>& log() const { return log_; }
+    bool Logged(const std::string& part) const;
+
+private:
+    ManualScheduler scheduler_;
+    std::unique_ptr<StatsStore> stats_;
+    std::vector<std::string> log_;
+    std::unique_ptr<Lobby> lobby_;
+};
+
 // Short clocks so that tests never wait long for a time-out.
 ServerConfig FastConfig();
 
@@ -47,8 +75,13 @@ public:
     enum class Policy { PassAndDiscardDrawn, DeclareWins };
 
     explicit ScriptedClient(std::string name, Policy policy = Policy::PassAndDiscardDrawn);
+    ~ScriptedClient();
 
+    // Over TCP to a ServerHarness.
     bool Connect(quint16 port, bool allowWatch = false, const std::string& watch = {});
+    // In process to a VirtualServer; `hello` replaces the hello frame's text.
+    bool Connect(VirtualServer& server, bool allowWatch = false, const std::string& watch = {},
+                 std::optional<std::string> hello = std::nullopt);
     void Send(const Bytes& message);
     void SendRaw(const QByteArray& bytes);
     void Close();
@@ -56,7 +89,7 @@ public:
     void Pump(std::chrono::milliseconds wait = 5ms);
     // Pumps until `done` holds or the time is up.
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s);
-    bool Disconnected() const { return disconnected_; }
+    bool Disconnected() const;
 
     // Finds the first received message of the main type (and sub type).
     std::optional<Bytes> First(int mainType, int subType = -1) const;
@@ -64,6 +97,7 @@ public:
     const std::vector<Bytes>& received() const { return received_; }
 
     std::string name;
+    std::string secret;  // the hello's third field when not empty
     int chair = -1;
     bool autoPlay = true;         // answer the table as a client would
     bool pauseAfterBets = false;  // stop answering once the side bets are sent
@@ -76,10 +110,15 @@ public:
     Tile curTile = 0;
 
 private:
+    friend bool PumpAll(const std::vector<ScriptedClient*>& clients,
+                        const std::function<bool()>& done, std::chrono::milliseconds limit);
+    class Link;
     void OnMessage(const Bytes& m);
     void PlayOwnTurn();
 
     Policy policy_;
+    VirtualServer* virtualServer_ = nullptr;
+    std::unique_ptr<Link> link_;
     std::unique_ptr<QTcpSocket> socket_;
     QByteArray buffer_;
     std::vector<Bytes> received_;

@@ -11,14 +11,14 @@ namespace {
 TEST(Onlookers, SeeTheWatchedHandOnlyWithPermission) {
     auto config = FastConfig();
     config.botThink = 30ms;
-    ServerHarness server(config);
+    VirtualServer server(config);
     ScriptedClient alice("alice");
     alice.autoPlay = false;
-    ASSERT_TRUE(alice.Connect(server.port(), /*allowWatch=*/false));
+    ASSERT_TRUE(alice.Connect(server, /*allowWatch=*/false));
     ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(111) == 1; }, 5s));
     ScriptedClient bob("bob");
     bob.autoPlay = false;
-    ASSERT_TRUE(bob.Connect(server.port(), false, "alice"));
+    ASSERT_TRUE(bob.Connect(server, false, "alice"));
     ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(111) == 1; }, 5s));
     alice.autoPlay = true;
     alice.Send(*net::requests::ConfirmSettings(
@@ -52,14 +52,15 @@ TEST(Onlookers, SeeTheWatchedHandOnlyWithPermission) {
 TEST(Reconnect, ADroppedPlayerGetsTheTableBackThroughTheSnapshot) {
     auto config = FastConfig();
     config.botThink = 60ms;
-    ServerHarness server(config);
+    VirtualServer server(config);
     auto alice = std::make_unique<ScriptedClient>("alice");
+    alice->secret = "a1ice5ecret";
     alice->autoPlay = false;
-    ASSERT_TRUE(alice->Connect(server.port(), true));
+    ASSERT_TRUE(alice->Connect(server, true));
     ASSERT_TRUE(alice->PumpUntil([&] { return alice->Count(111) == 1; }, 5s));
     ScriptedClient bob("bob");
     bob.autoPlay = false;
-    ASSERT_TRUE(bob.Connect(server.port(), false, "alice"));
+    ASSERT_TRUE(bob.Connect(server, false, "alice"));
     ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(111) == 1; }, 5s));
     alice->autoPlay = true;
     alice->Send(*net::requests::ConfirmSettings(
@@ -73,8 +74,9 @@ TEST(Reconnect, ADroppedPlayerGetsTheTableBackThroughTheSnapshot) {
     EXPECT_EQ(FieldsOf(*bob.First(108, 3))[0], "alice");
 
     ScriptedClient again("alice");
+    again.secret = "a1ice5ecret";
     again.autoPlay = false;
-    ASSERT_TRUE(again.Connect(server.port(), true));
+    ASSERT_TRUE(again.Connect(server, true));
     ASSERT_TRUE(PumpAll(
         {&again, &bob}, [&] { return again.First(109).has_value() && bob.Count(108, 0) == 1; },
         5s));
@@ -98,12 +100,12 @@ TEST(Reconnect, ADroppedPlayerGetsTheTableBackThroughTheSnapshot) {
 TEST(Chat, LinesAreRelayedAndItemsAnnounced) {
     auto config = FastConfig();
     config.botWait = 60s;
-    ServerHarness server(config);
+    VirtualServer server(config);
     ScriptedClient alice("alice"), bob("bob");
     alice.autoPlay = bob.autoPlay = false;
-    ASSERT_TRUE(alice.Connect(server.port()));
+    ASSERT_TRUE(alice.Connect(server));
     ASSERT_TRUE(alice.PumpUntil([&] { return alice.chair >= 0; }, 5s));
-    ASSERT_TRUE(bob.Connect(server.port(), false, "alice"));
+    ASSERT_TRUE(bob.Connect(server, false, "alice"));
     ASSERT_TRUE(PumpAll(
         {&alice, &bob}, [&] { return alice.Count(130, 0) == 1; }, 5s));
     const std::vector<std::string> line{"所有人", "0",  "alice", "所有人", "#000000",

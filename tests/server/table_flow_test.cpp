@@ -95,12 +95,12 @@ TEST(TableFlow, AClientAndThreeComputerPlayersPlayAWholeHand) {
 TEST(TableFlow, PlayersWhoNeverWinPlayToADrawnGame) {
     auto config = FastConfig();
     config.botWait = 60s;
-    ServerHarness server(config);
+    VirtualServer server(config);
     std::vector<std::unique_ptr<ScriptedClient>> clients;
     std::vector<ScriptedClient*> all;
     for (const char* name : {"p0", "p1", "p2", "p3"}) {
         clients.push_back(std::make_unique<ScriptedClient>(name));
-        ASSERT_TRUE(clients.back()->Connect(server.port()));
+        ASSERT_TRUE(clients.back()->Connect(server));
         all.push_back(clients.back().get());
         // Each joins after the one before is seated, so the chairs go in order.
         ASSERT_TRUE(clients.back()->PumpUntil([&] { return clients.back()->chair >= 0; }, 5s));
@@ -130,16 +130,16 @@ TEST(TableFlow, StatisticsSurviveARestart) {
     QTemporaryDir dir;
     const std::string db = (dir.path() + "/stats.sqlite").toStdString();
     {
-        ServerHarness server(FastConfig(), db);
+        VirtualServer server(FastConfig(), std::make_unique<SqliteStatsStore>(db));
         ScriptedClient alice("alice", ScriptedClient::Policy::DeclareWins);
-        ASSERT_TRUE(alice.Connect(server.port()));
+        ASSERT_TRUE(alice.Connect(server));
         ASSERT_TRUE(
             alice.PumpUntil([&] { return alice.handOver && alice.Count(108, 6) >= 4; }, 60s));
         alice.Close();
     }
-    ServerHarness again(FastConfig(), db);
+    VirtualServer again(FastConfig(), std::make_unique<SqliteStatsStore>(db));
     ScriptedClient alice("alice");
-    ASSERT_TRUE(alice.Connect(again.port()));
+    ASSERT_TRUE(alice.Connect(again));
     ASSERT_TRUE(alice.PumpUntil([&] { return alice.First(130, 2).has_value(); }, 5s));
     const auto record = FieldsOf(*alice.First(130, 2));
     ASSERT_EQ(record.size(), 16u) << "only alice is listed when she arrives";
@@ -151,10 +151,10 @@ TEST(TableFlow, StatisticsSurviveARestart) {
 TEST(TableFlow, OwnerSettingsOutsideTheLimitsAreAskedForAgain) {
     auto config = FastConfig();
     config.settingsTimeout = 30s;
-    ServerHarness server(config);
+    VirtualServer server(config);
     ScriptedClient alice("alice");
     alice.autoPlay = false;
-    ASSERT_TRUE(alice.Connect(server.port()));
+    ASSERT_TRUE(alice.Connect(server));
     ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(111) == 1; }, 5s));
     const std::vector<std::string> tooBig{"1000", "100", "1", "50", "500", "0"};
     alice.Send(*net::requests::ConfirmSettings("alice", tooBig));
@@ -169,11 +169,11 @@ TEST(TableFlow, OwnerSettingsOutsideTheLimitsAreAskedForAgain) {
 TEST(TableFlow, ASecondUserWithTheSameNameIsRenamed) {
     auto config = FastConfig();
     config.botWait = 60s;
-    ServerHarness server(config);
+    VirtualServer server(config);
     ScriptedClient first("carol"), second("carol");
-    ASSERT_TRUE(first.Connect(server.port()));
+    ASSERT_TRUE(first.Connect(server));
     ASSERT_TRUE(first.PumpUntil([&] { return first.chair >= 0; }, 5s));
-    ASSERT_TRUE(second.Connect(server.port()));
+    ASSERT_TRUE(second.Connect(server));
     ASSERT_TRUE(second.PumpUntil([&] { return second.First(130, 3).has_value(); }, 5s));
     EXPECT_EQ(FieldsOf(*second.First(130, 3))[0], "carol(2)");
     ASSERT_TRUE(first.PumpUntil([&] { return first.Count(130, 4) == 1; }, 5s));
@@ -191,10 +191,10 @@ TEST(TableFlow, APlayerWhoNeverActsIsPlayedForThenRemovedAsEscaped) {
     config.turnTimeout = 300ms;
     config.claimTimeout = 300ms;
     config.autoPlayLimit = 2;
-    ServerHarness server(config);
+    VirtualServer server(config);
     ScriptedClient alice("alice");
     alice.pauseAfterBets = true;
-    ASSERT_TRUE(alice.Connect(server.port()));
+    ASSERT_TRUE(alice.Connect(server));
     ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(17) == 1; }, 10s));
     EXPECT_EQ((*alice.First(17))[3], 2) << "the limit travels in the new-hand record";
     ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(5) == 1; }, 20s));

@@ -1,13 +1,16 @@
 #include "ui/platform/socket_client.h"
 
+#include <QStandardPaths>
 #include <utility>
+
+#include "net/hello_secret.h"
 
 namespace qira::platform {
 
 SocketClient::SocketClient(QObject* parent) : QObject(parent) {
     connect(&socket_, &QTcpSocket::connected, this, [this] {
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        const auto hello = net::BuildHello(userName_);
+        const auto hello = net::BuildHello(userName_, {}, secret_);
         if (hello) Send(*hello);
         emit Connected();
     });
@@ -20,6 +23,8 @@ SocketClient::SocketClient(QObject* parent) : QObject(parent) {
 
 void SocketClient::ConnectTo(const QString& host, quint16 port, const std::string& userName) {
     userName_ = userName;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    secret_ = net::LoadOrCreateHelloSecret((folder + "/hello-secret").toStdString());
     socket_.connectToHost(host, port);
 }
 

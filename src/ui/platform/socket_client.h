@@ -46,6 +46,7 @@ private:
     QTcpSocket socket_;
     net::FrameDecoder decoder_;
     std::string userName_;
+    std::string secret_;  // see net/hello_secret.h
     bool ended_ = false;
     std::deque<net::Bytes> inbox_;
     std::optional<QString> endReason_;  // reported once the inbox is empty

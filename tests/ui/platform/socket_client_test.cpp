@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "net/hello_secret.h"
+#include "net/packet.h"
+
 namespace qira::platform {
 namespace {
 
@@ -152,7 +155,11 @@ TEST_F(SocketClientTest, HelloGoesFirstThenWholeMessagesInTheirOrder) {
             [&](std::span<const std::uint8_t> m) { received.emplace_back(m.begin(), m.end()); });
         return received.size() >= 3;
     }));
-    EXPECT_EQ(net::ParseHello(received[0]), "tester");
+    // The name, no player to watch, and the client's secret.
+    const auto hello = net::SplitFields(net::ParseHello(received[0]).value_or(""));
+    ASSERT_EQ(hello.size(), 3u);
+    EXPECT_EQ(hello[0], "tester");
+    EXPECT_EQ(hello[2].size(), net::kHelloSecretLength);
     EXPECT_EQ(received[1], Numbered(5));
     EXPECT_EQ(received[2], Numbered(6));
 }

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "net/packet.h"
+#include "rules/table_state.h"
+#include "server/core/bot_brain.h"
+#include "server/core/hello.h"
+#include "server/core/items_data.h"
+#include "server/core/logger.h"
+#include "server/core/peer.h"
+#include "server/core/refusal.h"
+#include "server/core/scheduler.h"
+#include "server/core/server_config.h"
+#include "server/core/stats_store.h"
+#include "server/core/user.h"
+
+namespace qira::server {
+
+class Table;
+class BotClient;
+
+// The room server: users by connection, their tables, the computer players.
+class Lobby {
+public:
+    Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config, Logger::Sink logSink = {});
+    ~Lobby();
+    Lobby(const Lobby&) = delete;
+    Lobby& operator=(const Lobby&) = delete;
+
+    // A link introduced itself with the hello frame's message.
+    void OnHello(Peer& peer, std::span<const std::uint8_t> hello);
+    void OnMessage(Peer& peer, std::span<const std::uint8_t> message);
+    void OnDisconnected(Peer& peer);
+
+    // A table of four computer players that starts at once (self-play, soak).
+    Table& OpenBotTable(std::span<const BotStyle> styles);
+    // Changes how a computer player chooses from now on (self-play rotates them).
+    void SetBotStyle(const User& user, BotStyle style);
+
+    // What one finished hand came to, for self-play's figures.
+    struct HandSummary {
+        std::array<const User*, rules::kChairCount> players{};
+        std::vector<std::uint8_t> winners;  // none for a drawn game
+        int discarder = -1;                 // the chair that dealt in; -1 when nobody did
+        std::array<std::int32_t, rules::kChairCount> due{};  // the score before any balance cap
+    };
+    void SetHandObserver(std::function<void(const HandSummary&)> observer) {
+        handObserver_ = std::move(observer);
+    }
+    void ReportHand(const HandSummary& summary) const {
+        if (handObserver_) handObserver_(summary);
+    }
+
+    Scheduler& scheduler() { return scheduler_; }
+    StatsStore& stats() { return stats_; }
+    const ServerConfig& config() const { return config_; }
+    const Logger& log() const { return logger_; }
+    std::mt19937& random() { return random_; }
+    const ItemsData& items() const { return items_; }
+    void SetItems(ItemsData items) { items_ = std::move(items); }
+
+    // Hands finished anywhere, and how they ended, for self-play reports.
+    struct Tally {
+        std::uint64_t hands = 0, drawn = 0, selfDrawn = 0, onDiscard = 0, timeouts = 0, refused = 0;
+        RefusalCounts refusedBy{};
+        std::map<std::string, std::uint64_t> winsByName;
+        // FNV-1a over every hand's opening and closing message: equal digests
+        // mean the same hands were played.
+        std::uint64_t digest = 14695981039346656037ull;
+    };
+    const Tally& tally() const { return tally_; }
+    void CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn);
+    void FoldIntoDigest(const net::Bytes& message);
+    void CountTimeout() { ++tally_.timeouts; }
+    void CountRefusal(Refusal why);
+
+    // --- used by tables ---
+    User& AddBot(Table& table, int chair, BotStyle style);
+    void ForgetUser(User& user);  // the user has left its table
+    std::size_t UserCount() const { return users_.size(); }
+    std::size_t TableCount() const { return tables_.size(); }
+    void CloseTableIfEmpty(Table& table);
+
+private:
+    using PendingHello = Hello;
+    void RefuseLink(Peer& peer, Refusal why);
+    bool NameTaken(const std::string& name) const;
+    bool TableFullOfOnlookers(const std::string& watched) const;
+    void Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry);
+    bool Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch);
+    std::string UniqueName(const std::string& wanted) const;
+    User* FindUser(const std::string& name) const;
+    Table& TableForNewPlayer();
+
+    Scheduler& scheduler_;
+    StatsStore& stats_;
+    ServerConfig config_;
+    Logger logger_;
+    std::mt19937 random_;
+    ItemsData items_;
+    std::map<Peer*, PendingHello> pending_;
+    std::map<Peer*, User*> byPeer_;
+    std::vector<std::unique_ptr<User>> users_;
+    std::vector<std::unique_ptr<Table>> tables_;
+    std::map<const User*, std::unique_ptr<BotClient>> bots_;
+    int nextTableNumber_ = 1;
+    int nextBotNumber_ = 1;
+    Tally tally_;
+    std::function<void(const HandSummary&)> handObserver_;
+    std::vector<std::unique_ptr<Table>> closing_;  // closed, gone after the current task
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+}  // namespace qira::server

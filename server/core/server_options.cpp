@@ -1,0 +1,246 @@
+#include "server/core/server_options.h"
+
+#include "server/core/selfplay.h"
+
+#include <charconv>
+#include <functional>
+#include <sstream>
+#include <vector>
+
+namespace qira::server {
+namespace {
+
+template <typename Number>
+std::optional<Number> ReadNumber(std::string_view text) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<Milliseconds> ReadSeconds(std::string_view text) {
+    const auto seconds = ReadNumber<double>(text);
+    if (!seconds || *seconds < 0 || *seconds > 86'400) return std::nullopt;
+    return Milliseconds(static_cast<long>(*seconds * 1000));
+}
+
+bool ReadListen(ServerOptions& options, std::string_view text) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0) return false;
+    const auto port = ReadNumber<std::uint16_t>(text.substr(colon + 1));
+    if (!port) return false;
+    options.listenHost = std::string(text.substr(0, colon));
+    options.listenPort = *port;
+    return true;
+}
+
+// One option: its name, the name of its value (empty for a flag), the help
+// line, and how its value is stored; false for a value it does not take.
+struct OptionRow {
+    std::string_view name;
+    std::string_view valueName;
+    std::string_view help;
+    std::function<bool(ServerOptions&, std::string_view)> store;
+};
+
+template <typename Number, typename Field>
+std::function<bool(ServerOptions&, std::string_view)> StoreNumber(Field field) {
+    return [field](ServerOptions& o, std::string_view text) {
+        const auto value = ReadNumber<Number>(text);
+        if (value) o.*field = *value;
+        return value.has_value();
+    };
+}
+
+std::function<bool(ServerOptions&, std::string_view)> StoreSeconds(
+    Milliseconds ServerOptions::*field) {
+    return [field](ServerOptions& o, std::string_view text) {
+        const auto value = ReadSeconds(text);
+        if (value) o.*field = *value;
+        return value.has_value();
+    };
+}
+
+std::function<bool(ServerOptions&, std::string_view)> StoreFlag(bool ServerOptions::*field) {
+    return [field](ServerOptions& o, std::string_view) { return o.*field = true; };
+}
+
+std::function<bool(ServerOptions&, std::string_view)> StoreLimit(std::size_t Limits::*field) {
+    return [field](ServerOptions& o, std::string_view text) {
+        const auto value = ReadNumber<std::size_t>(text);
+        if (value) o.limits.*field = *value;
+        return value.has_value();
+    };
+}
+
+std::function<bool(ServerOptions&, std::string_view)> StoreLimitSeconds(
+    Milliseconds Limits::*field) {
+    return [field](ServerOptions& o, std::string_view text) {
+        const auto value = ReadSeconds(text);
+        if (value) o.limits.*field = *value;
+        return value.has_value() && value->count() > 0;
+    };
+}
+
+std::vector<OptionRow> GeneralRows();
+
+// What one client may take of the server (docs/protocol.md, "Limits").
+std::vector<OptionRow> LimitRows() {
+    return {
+        {"output-cap-kb", "KB",
+         "Unsent output to one client beyond which it is cut off (default 1024).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto kb = ReadNumber<std::size_t>(v);
+             if (kb && *kb >= 64 && *kb <= 1'000'000) o.limits.outputCapBytes = *kb * 1024;
+             return kb && *kb >= 64 && *kb <= 1'000'000;
+         }},
+        {"hello-seconds", "SECONDS",
+         "Time a new connection has for its hello and entry (default 10).",
+         StoreLimitSeconds(&Limits::helloDeadline)},
+        {"frame-seconds", "SECONDS",
+         "Time a client has to finish a frame it has begun (default 10).",
+         StoreLimitSeconds(&Limits::frameDeadline)},
+        {"per-address", "N", "Connections allowed from one address (default 16).",
+         StoreLimit(&Limits::connectionsPerAddress)},
+        {"max-connections", "N",
+         "Connections in all (default: what the descriptor limit leaves room for).",
+         StoreLimit(&Limits::maxConnections)},
+        {"max-onlookers", "N", "Onlookers allowed at one table (default 32).",
+         StoreLimit(&Limits::onlookersPerTable)},
+        {"chat-characters", "N", "Longest chat text in characters (default 200).",
+         StoreLimit(&Limits::chatCharacters)},
+        {"chat-lines", "N", "Chat lines a user may send in five seconds (default 5).",
+         StoreLimit(&Limits::chatLines)},
+    };
+}
+
+const std::vector<OptionRow>& Rows() {
+    static const std::vector<OptionRow> rows = [] {
+        std::vector<OptionRow> all = GeneralRows();
+        const auto limits = LimitRows();
+        all.insert(all.end() - 3, limits.begin(), limits.end());
+        return all;
+    }();
+    return rows;
+}
+
+std::vector<OptionRow> GeneralRows() {
+    return {
+        {"listen", "HOST:PORT",
+         "Address and port to listen on (default 127.0.0.1:5870; port 0 picks a free one; "
+         "0.0.0.0:PORT for a LAN).",
+         ReadListen},
+        {"db", "PATH", "SQLite file for the statistics (default under the XDG data folder).",
+         [](ServerOptions& o, std::string_view v) { return !(o.database = v)->empty(); }},
+        {"items", "PATH", "Item catalogue file (default: items.txt beside the program).",
+         [](ServerOptions& o, std::string_view v) { return !(o.itemsFile = v)->empty(); }},
+        {"bot-wait", "SECONDS",
+         "Seconds a table with a human waits before computer players fill it (default 0).",
+         StoreSeconds(&ServerOptions::botWait)},
+        {"bot-think", "MS",
+         "Milliseconds a computer player takes to act at a table with humans (default 400).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto ms = ReadNumber<long>(v);
+             if (ms && *ms >= 0) o.botThink = Milliseconds(*ms);
+             return ms && *ms >= 0;
+         }},
+        {"bot-level", "N",
+         "Strength of the computer players that fill chairs: 1, 2 or 3 (default 2).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto level = ReadNumber<int>(v);
+             if (level && *level >= 1 && *level <= 3) o.botLevel = *level;
+             return level && *level >= 1 && *level <= 3;
+         }},
+        {"turn-seconds", "SECONDS", "The server's own turn clock in seconds (default 25).",
+         StoreSeconds(&ServerOptions::turnTimeout)},
+        {"mode", "MODE", "points or experience (default points).",
+         [](ServerOptions& o, std::string_view v) {
+             if (v == "points") o.scoreMode = ScoreMode::Points;
+             if (v == "experience") o.scoreMode = ScoreMode::Experience;
+             return v == "points" || v == "experience";
+         }},
+        {"seed", "S",
+         "Seed of the shuffles and computer players (default: from the clock; 1 for self-play).",
+         StoreNumber<std::uint32_t>(&ServerOptions::seed)},
+        {"selfplay", "N", "Play N hands of four computer players, print figures and exit.",
+         StoreNumber<std::uint64_t>(&ServerOptions::selfPlayHands)},
+        {"bot-levels", "A,B,C,D",
+         "With --selfplay: the levels of four computer players, for example 3,2,2,2; they move "
+         "one chair on every hand and the figures end in one JSON line.",
+         [](ServerOptions& o, std::string_view v) {
+             o.selfPlayLevels = ParseBotLevels(v);
+             return o.selfPlayLevels.has_value();
+         }},
+        {"random-opponents", "", "With --selfplay: chairs 1-3 discard at random.",
+         StoreFlag(&ServerOptions::randomOpponents)},
+        {"soak", "TABLES",
+         "Run TABLES tables of computer players on the event loop and report memory.",
+         StoreNumber<int>(&ServerOptions::soakTables)},
+        {"soak-seconds", "SECONDS", "How long --soak runs (default 180).",
+         StoreNumber<int>(&ServerOptions::soakSeconds)},
+        {"soak-hostile", "SECONDS",
+         "Run a chatting table with an onlooker that never reads and 100 idle connections a "
+         "second for SECONDS, and report memory.",
+         StoreNumber<int>(&ServerOptions::hostileSoakSeconds)},
+        {"print-port", "", "Print the listening port on standard output once listening.",
+         StoreFlag(&ServerOptions::printPort)},
+        {"quiet", "", "No log lines.", StoreFlag(&ServerOptions::quiet)},
+        {"help", "", "Show this help and exit.", StoreFlag(&ServerOptions::help)},
+    };
+}
+
+const OptionRow* FindRow(std::string_view name) {
+    for (const OptionRow& row : Rows())
+        if (row.name == name) return &row;
+    return nullptr;
+}
+
+}  // namespace
+
+ParsedOptions ParseServerOptions(std::span<const std::string_view> arguments) {
+    ParsedOptions parsed;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string_view argument = arguments[i];
+        if (argument == "-h") argument = "--help";
+        if (!argument.starts_with("--"))
+            return {{}, "unexpected argument " + std::string(argument)};
+        argument.remove_prefix(2);
+        std::optional<std::string_view> value;
+        if (const auto equals = argument.find('='); equals != std::string_view::npos) {
+            value = argument.substr(equals + 1);
+            argument = argument.substr(0, equals);
+        }
+        const OptionRow* row = FindRow(argument);
+        if (!row) return {{}, "unknown option --" + std::string(argument)};
+        if (row->valueName.empty() && value)
+            return {{}, "--" + std::string(argument) + " takes no value"};
+        if (!row->valueName.empty() && !value) {
+            if (i + 1 >= arguments.size())
+                return {{}, "--" + std::string(argument) + " needs " + std::string(row->valueName)};
+            value = arguments[++i];
+        }
+        if (!row->store(parsed.options, value.value_or("")))
+            return {{}, "--" + std::string(argument) + " does not take " + std::string(*value)};
+    }
+    return parsed;
+}
+
+std::string ServerHelpText() {
+    std::ostringstream out;
+    out << "Usage: qira-server [options]\n"
+           "The Qira Mahjong room server: many tables of four chairs, computer players for "
+           "empty chairs.\n\nOptions:\n";
+    for (const OptionRow& row : Rows()) {
+        std::string left = "  --" + std::string(row.name);
+        if (!row.valueName.empty()) left += " " + std::string(row.valueName);
+        out << left;
+        if (left.size() < 26)
+            out << std::string(26 - left.size(), ' ');
+        else
+            out << "\n" << std::string(26, ' ');
+        out << row.help << '\n';
+    }
+    return out.str();
+}
+
+}  // namespace qira::server

@@ -1,0 +1,180 @@
+// The table's clock, and the server's play for chairs whose player is gone
+// or too slow.
+#include <algorithm>
+
+#include "net/server_messages.h"
+#include "server/core/lobby.h"
+#include "server/core/table.h"
+
+namespace qira::server {
+
+void Table::ArmTimer(Milliseconds delay) {
+    CancelTimer();
+    timer_ = lobby_.scheduler().StartTimer(delay, [this] {
+        timer_.reset();
+        OnTimeout();
+    });
+}
+
+void Table::CancelTimer() {
+    if (timer_) lobby_.scheduler().CancelTimer(*timer_);
+    timer_.reset();
+}
+
+void Table::OnTimeout() {
+    static const char* const kStageNames[] = {"settings", "start",  "side bets",
+                                              "turn",     "claims", "rob-the-kong"};
+    Log(std::string("time is up (") + kStageNames[static_cast<int>(hand_.stage)] + ", chair " +
+        std::to_string(hand_.turn) + ")");
+    lobby_.CountTimeout();
+    switch (hand_.stage) {
+        case Stage::Setup:
+            return TimeOutSettings();
+        case Stage::Idle:
+            return TimeOutStart();
+        case Stage::Bets:
+            return TimeOutBets();
+        case Stage::Turn:
+            CountAutoPlay(hand_.turn);
+            if (hand_.stage == Stage::Turn) ActFor(hand_.turn);
+            return;
+        case Stage::Claim:
+            claims_.PassForTheSilent();
+            return ResolveClaims();
+        case Stage::RobKong:
+            rob_.DeclineForTheSilent();
+            return FinishRob();
+    }
+}
+
+// The owner let the clock run out: the offered settings stand.
+void Table::TimeOutSettings() {
+    if (!seating_.owner || settingsAgreed_) return;
+    std::vector<std::string> fields;
+    for (int v : settings_) fields.push_back(std::to_string(v));
+    OnSettingsConfirmed(*seating_.owner, fields);
+}
+
+// Players who did not press start in time leave the table, when a human
+// waits for them or they are no longer connected. A human alone with
+// computer players is never hurried.
+void Table::TimeOutStart() {
+    const bool humanWaits = seating_.HumanWaits();
+    std::vector<User*> slow;
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        User* player = seating_.players[c];
+        if (player && !seating_.ready[c] && !player->isBot && (humanWaits || !player->peer))
+            slow.push_back(player);
+    }
+    for (User* user : slow) RemoveUser(*user, false);
+}
+
+void Table::TimeOutBets() {
+    for (int c = 0; c < rules::kChairCount; ++c)
+        if (hand_.seats[c].bets == net::kBetsNotChosen) {
+            hand_.seats[c].bets = 0;
+            SendAll(net::server_messages::BetChosen(static_cast<std::uint8_t>(c), 0));
+        }
+    Deal();
+}
+
+void Table::CountAutoPlay(int chair) {
+    User* player = seating_.players[chair];
+    if (!player || player->isBot || !player->peer) return;
+    if (++hand_.seats[chair].autoPlays < lobby_.config().autoPlayLimit) return;
+    User& user = *player;
+    SendAll(net::server_messages::MustStop(static_cast<std::uint8_t>(chair),
+                                           "超时次数过多，系统判定为逃跑"));
+    Log(user.name + " reached the automatic-play limit; counted as escaped");
+    StatsChange change;
+    change.name = user.name;
+    change.result = HandResult::Loss;
+    change.escaped = true;
+    change.points = -settings_[3];
+    try {
+        const std::array<StatsChange, 1> one{change};
+        user.stats = lobby_.stats().Record(one)[user.name];
+    } catch (const std::exception& error) {
+        Log(std::string("statistics not saved: ") + error.what());
+    }
+    RemoveUser(user, true);
+}
+
+void Table::PlayForAbsentSoon(int chair) {
+    const std::uint64_t epoch = epoch_;
+    lobby_.scheduler().Post([this, alive = std::weak_ptr<int>(alive_), chair, epoch] {
+        if (!alive.expired() && epoch == epoch_ && NeedsServerPlay(chair)) ActFor(chair);
+    });
+}
+
+bool Table::NeedsServerPlay(int chair) const {
+    const User* user = seating_.players[chair];
+    return user == nullptr || user->peer == nullptr;
+}
+
+BotView Table::ViewOf(int chair) const {
+    BotView view;
+    const SeatHand& seat = hand_.seats[chair];
+    view.hand = seat.hand;
+    view.melds = seat.melds;
+    view.wild = hand_.wild;
+    view.indicator = hand_.indicator;
+    view.noWin = seat.noWin;
+    view.ting = seat.ting;
+    view.freshTile = hand_.fresh;
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        for (Tile t : hand_.seats[c].discards) ++view.seen[KindIndex(t)];
+        for (const Meld& m : hand_.seats[c].melds) {
+            if (m.bytKind == MeldKind::ConcealedKong && c != chair) continue;
+            if (m.bytKind == MeldKind::Chow)
+                for (int t = m.bytTile; t < m.bytTile + 3; ++t)
+                    ++view.seen[KindIndex(static_cast<Tile>(t))];
+            else
+                view.seen[KindIndex(m.bytTile)] += m.bytKind == MeldKind::Pung ? 3 : 4;
+        }
+    }
+    ++view.seen[KindIndex(hand_.indicator)];
+    return view;
+}
+
+void Table::ActFor(int chair) {
+    // Every play draws the seed of its discard choice, whatever it plays, so
+    // that a seed replays the same hands.
+    const auto brainSeed = static_cast<std::uint32_t>(lobby_.random()());
+    switch (hand_.stage) {
+        case Stage::Bets:
+            return ChooseNoBetsFor(chair);
+        case Stage::Turn:
+            return PlayTurnFor(chair, brainSeed);
+        case Stage::Claim:
+            if (!claims_.Awaits(chair)) return;
+            if (claims_.OptionsOf(chair).win && NeedsServerPlay(chair))
+                return OnClaim(chair, {ClaimKind::Win, claims_.tile()});
+            return OnClaim(chair, {ClaimKind::Pass, 0});
+        case Stage::RobKong:
+            if (rob_.Awaits(chair)) OnRobAnswer(chair, NeedsServerPlay(chair));
+            return;
+        default:
+            return;
+    }
+}
+
+void Table::ChooseNoBetsFor(int chair) {
+    if (hand_.seats[chair].bets != net::kBetsNotChosen) return;
+    hand_.seats[chair].bets = 0;
+    SendAll(net::server_messages::BetChosen(static_cast<std::uint8_t>(chair), 0));
+    if (hand_.AllBetsChosen()) Deal();
+}
+
+void Table::PlayTurnFor(int chair, std::uint32_t brainSeed) {
+    if (hand_.turn != chair) return;
+    const SeatHand& seat = hand_.seats[chair];
+    if (hand_.turnKind != TurnKind::Claimed && CanWinWith(hand_.InfoOf(chair), hand_.fresh))
+        return OnSelfWin(chair);
+    BotBrain brain(lobby_.config().botStyle, brainSeed);
+    Tile tile = brain.ChooseDiscard(ViewOf(chair));
+    if (seat.ting && Holds(seat.hand, hand_.fresh)) tile = hand_.fresh;
+    OnDiscard(chair, tile, 0);
+}
+
+}  // namespace qira::server

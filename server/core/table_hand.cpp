@@ -1,0 +1,376 @@
+// The moves of a hand, from the deal to the win or the drawn game.
+#include <algorithm>
+
+#include "net/server_messages.h"
+#include "rules/claim_options.h"
+#include "server/core/lobby.h"
+#include "server/core/scoring.h"
+#include "server/core/table.h"
+
+namespace qira::server {
+
+void Table::StartHand() {
+    CancelTimer();
+    ++epoch_;
+    seating_.ready = {};
+    seating_.readyHeld = {};
+    hand_.Start(lobby_.random(), lobby_.config().stackedWall);
+    claims_.ForgetCourtesyPasses();
+
+    net::server_messages::HandStart start;
+    start.autoPlayLimit = lobby_.config().autoPlayLimit;
+    start.dealer = hand_.dealer;
+    start.dice = hand_.dice;
+    start.headWallChair = hand_.wall.HeadChair();
+    start.tailWallChair = hand_.wall.TailChair();
+    start.wallBytes = hand_.wall.SegmentBytes();
+    // The client adds one to the tail of the tail chair's segment.
+    start.wallBytes[start.tailWallChair * 2 + 1] =
+        static_cast<std::uint8_t>(start.wallBytes[start.tailWallChair * 2 + 1] - 1);
+    start.indicator = hand_.indicator;
+    start.wild = hand_.wild;
+    std::string names;
+    for (const User* player : seating_.players) names += " " + player->name;
+    Log("hand " + std::to_string(handsPlayed_ + 1) + " starts, dealer " +
+        std::to_string(hand_.dealer) + ", players" + names);
+    const auto message = net::server_messages::NewHand(start);
+    SendAll(message);
+    lobby_.FoldIntoDigest(message);
+    ArmTimer(lobby_.config().betTimeout);
+    for (int c = 0; c < rules::kChairCount; ++c)
+        if (NeedsServerPlay(c)) PlayForAbsentSoon(c);
+}
+
+void Table::Deal() {
+    CancelTimer();
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        const bool dealer = c == hand_.dealer;
+        const Tile cur = dealer ? hand_.fresh : rules::kFaceDownTile;
+        std::vector<Tile> dealt = hand_.seats[c].hand;
+        std::sort(dealt.begin(), dealt.end() - (dealer ? 1 : 0));
+        const auto chair = static_cast<std::uint8_t>(c);
+        const auto real = net::server_messages::Deal(chair, cur, dealt);
+        const auto hidden = net::server_messages::Deal(
+            chair, rules::kFaceDownTile, std::vector<Tile>(dealt.size(), rules::kFaceDownTile));
+        SendTo(*seating_.players[c], real);
+        for (const User* o : seating_.onlookers)
+            if (seating_.Watches(*o, c)) SendTo(*o, seating_.MaySeeHand(*o) ? real : hidden);
+    }
+    BeginTurn(hand_.dealer, TurnKind::Draw, net::phase::kDrew, hand_.fresh, hand_.fresh);
+}
+
+void Table::BeginTurn(int chair, TurnKind kind, std::uint8_t phase, Tile curTile, Tile fresh) {
+    hand_.BeginTurn(chair, kind, phase, curTile, fresh);
+    ++epoch_;
+    ArmTimer(lobby_.config().turnTimeout);
+    if (NeedsServerPlay(chair)) PlayForAbsentSoon(chair);
+}
+
+void Table::DrawFor(int chair) {
+    const auto tile = hand_.DrawInto(chair);
+    if (!tile) return EndDrawn();
+    const auto c8 = static_cast<std::uint8_t>(chair);
+    SendPrivate(chair, net::server_messages::Draw(c8, *tile),
+                net::server_messages::Draw(c8, rules::kFaceDownTile));
+    BeginTurn(chair, TurnKind::Draw, net::phase::kDrew, *tile, *tile);
+}
+
+ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
+    ClaimOptions options;
+    if (chair == discarder) return options;
+    const SeatHand& seat = hand_.seats[chair];
+    if (!seat.noWin && !seat.discardWinBarred) options.win = CanWinWith(hand_.InfoOf(chair), tile);
+    const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
+    options.kong = rules::KongOption(view, tile, rules::Turn::Other) && hand_.wall.Remaining() > 0;
+    if (seat.ting) return options;
+    options.pung = rules::PungOption(view, tile).has_value();
+    if (chair == (discarder + 1) % rules::kChairCount)
+        rules::ChowOptions(view, tile, options.chows);
+    return options;
+}
+
+void Table::OnDiscard(int chair, Tile tile, std::uint8_t tingDeclaration) {
+    CancelTimer();
+    const std::uint8_t ting = hand_.Discard(chair, tile, tingDeclaration != 0) ? 1 : 0;
+    std::array<ClaimOptions, rules::kChairCount> options;
+    for (int c = 0; c < rules::kChairCount; ++c) options[c] = OptionsFor(c, chair, tile);
+    claims_.Open(chair, tile, std::move(options));
+    if (!claims_.AnyOptions() && hand_.wall.Remaining() > 0)
+        return DiscardAndDrawNext(chair, tile, ting);
+    claims_.ExpectCourtesyPasses();
+    SendAll(net::server_messages::Discarded(static_cast<std::uint8_t>(chair), tile, ting,
+                                            net::kWireNoChair, 0));
+    ResyncHiddenOnlookers(chair);
+    if (!claims_.AnyOptions()) {
+        hand_.seats[chair].discards.push_back(tile);
+        return EndDrawn();
+    }
+    hand_.stage = Stage::Claim;
+    hand_.turn = chair;
+    hand_.phase = net::phase::kDiscarded;
+    hand_.curTile = tile;
+    ++epoch_;
+    ArmTimer(lobby_.config().claimTimeout);
+    for (int c = 0; c < rules::kChairCount; ++c)
+        if (claims_.OptionsOf(c).Any() && NeedsServerPlay(c)) PlayForAbsentSoon(c);
+}
+
+// Nobody can claim: the discard goes to the pile and the next chair draws in
+// the same message.
+void Table::DiscardAndDrawNext(int chair, Tile tile, std::uint8_t ting) {
+    const int next = (chair + 1) % rules::kChairCount;
+    hand_.seats[chair].discards.push_back(tile);
+    const Tile drawn = *hand_.DrawInto(next);
+    const auto c8 = static_cast<std::uint8_t>(chair);
+    const auto n8 = static_cast<std::uint8_t>(next);
+    SendPrivate(next, net::server_messages::Discarded(c8, tile, ting, n8, drawn),
+                net::server_messages::Discarded(c8, tile, ting, n8, rules::kFaceDownTile));
+    ResyncHiddenOnlookers(chair);
+    BeginTurn(next, TurnKind::Draw, net::phase::kDrew, drawn, drawn);
+}
+
+void Table::OnClaim(int chair, Claim claim) {
+    claims_.Record(chair, claim);
+    TryResolveClaims();
+}
+
+void Table::TryResolveClaims() {
+    if (claims_.Decided()) ResolveClaims();
+}
+
+void Table::ResolveClaims() {
+    CancelTimer();
+    const ClaimWindow::Outcome outcome = claims_.Resolve();
+    for (const int chair : outcome.passedWins) hand_.seats[chair].discardWinBarred = true;
+    const int discarder = claims_.discarder();
+    switch (outcome.kind) {
+        case ClaimKind::Win:
+            return EndWithWin(outcome.winners, discarder, claims_.tile());
+        case ClaimKind::Kong:
+            return DoKong(outcome.chair, MeldKind::ExposedKong, claims_.tile(), discarder);
+        case ClaimKind::Pung:
+            return DoPung(outcome.chair);
+        case ClaimKind::Chow:
+            return DoChow(outcome.chair, outcome.chowLowest);
+        default:
+            hand_.seats[discarder].discards.push_back(claims_.tile());
+            return DrawFor((discarder + 1) % rules::kChairCount);
+    }
+}
+
+void Table::DoChow(int chair, Tile lowest) {
+    hand_.Chow(chair, lowest, claims_.tile(), claims_.discarder());
+    SendAll(net::server_messages::Chowed(static_cast<std::uint8_t>(chair), lowest));
+    ResyncHiddenOnlookers(chair);
+    BeginTurn(chair, TurnKind::Claimed, net::phase::kChowed, lowest, 0);
+}
+
+void Table::DoPung(int chair) {
+    const Tile tile = claims_.tile();
+    hand_.Pung(chair, tile, claims_.discarder());
+    SendAll(net::server_messages::Punged(static_cast<std::uint8_t>(chair), tile));
+    ResyncHiddenOnlookers(chair);
+    BeginTurn(chair, TurnKind::Claimed, net::phase::kPunged, tile, 0);
+}
+
+void Table::DoKong(int chair, MeldKind kind, Tile tile, int source) {
+    const bool upgrade = kind == MeldKind::ExposedKong && hand_.stage != Stage::Claim;
+    const auto replacement = hand_.Kong(chair, kind, tile, source, upgrade);
+    const auto c8 = static_cast<std::uint8_t>(chair);
+    const auto kindByte = static_cast<std::uint8_t>(kind);
+    const Tile shown = kind == MeldKind::ConcealedKong ? rules::kFaceDownTile : tile;
+    if (!replacement) {
+        SendAll(net::server_messages::Konged(kindByte, c8, shown, rules::kFaceDownTile));
+        return EndDrawn();
+    }
+    SendPrivate(chair, net::server_messages::Konged(kindByte, c8, tile, *replacement),
+                net::server_messages::Konged(kindByte, c8, shown, rules::kFaceDownTile));
+    ResyncHiddenOnlookers(chair);
+    BeginTurn(chair, TurnKind::Replacement, kindByte, tile, *replacement);
+}
+
+void Table::OnOwnKong(int chair, MeldKind kind, Tile tile) {
+    CancelTimer();
+    if (hand_.wall.Remaining() <= 0) return EndDrawn();
+    // Another player who would win with the fourth tile may rob the kong.
+    if (kind == MeldKind::ExposedKong && OpenRobWindow(chair, tile)) return;
+    DoKong(chair, kind, tile, chair);
+}
+
+bool Table::OpenRobWindow(int konger, Tile tile) {
+    std::array<bool, rules::kChairCount> mayRob{};
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        const SeatHand& s = hand_.seats[c];
+        mayRob[c] =
+            c != konger && !s.noWin && !s.discardWinBarred && CanWinWith(hand_.InfoOf(c), tile);
+    }
+    rob_.Open(konger, tile, mayRob);
+    if (!rob_.AnyRobber()) return false;
+    hand_.stage = Stage::RobKong;
+    ++epoch_;
+    for (int c = 0; c < rules::kChairCount; ++c)
+        if (mayRob[c]) {
+            SendPrivate(c, net::server_messages::MayRobKong(static_cast<std::uint8_t>(c)), {});
+            if (NeedsServerPlay(c)) PlayForAbsentSoon(c);
+        }
+    ArmTimer(lobby_.config().claimTimeout);
+    return true;
+}
+
+void Table::OnRobAnswer(int chair, bool rob) {
+    rob_.Answer(chair, rob);
+    if (rob_.AllAnswered()) FinishRob();
+}
+
+void Table::FinishRob() {
+    CancelTimer();
+    for (const int chair : rob_.Decliners()) hand_.seats[chair].discardWinBarred = true;
+    const auto robbers = rob_.Robbers();
+    const int konger = rob_.konger();
+    if (!robbers.empty()) {
+        RemoveOne(hand_.seats[konger].hand, rob_.tile());
+        hand_.discardAfterKong = true;
+        return EndWithWin(robbers, konger, rob_.tile());
+    }
+    hand_.stage = Stage::Turn;
+    DoKong(konger, MeldKind::ExposedKong, rob_.tile(), konger);
+}
+
+void Table::OnThreeIndicators(int chair) {
+    hand_.ThreeIndicators(chair);
+    SendAll(net::server_messages::ThreeIndicators(static_cast<std::uint8_t>(chair)));
+    ResyncHiddenOnlookers(chair);
+    ++epoch_;
+    ArmTimer(lobby_.config().turnTimeout);
+    if (NeedsServerPlay(chair)) PlayForAbsentSoon(chair);
+}
+
+void Table::OnSelfWin(int chair) {
+    RemoveOne(hand_.seats[chair].hand, hand_.fresh);
+    EndWithWin({static_cast<std::uint8_t>(chair)}, 4, hand_.fresh);
+}
+
+namespace {
+
+ScoreSeat ScoreSeatOf(const SeatHand& s) {
+    ScoreSeat score;
+    score.concealed = s.hand;
+    score.melds = s.melds;
+    score.bets = s.bets == net::kBetsNotChosen ? 0 : s.bets;
+    score.indicatorKong = s.indicatorKong;
+    score.wildKong = s.wildKong;
+    score.concealedKongs = s.concealedKongs;
+    score.exposedKongs = s.exposedKongs;
+    return score;
+}
+
+}  // namespace
+
+void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile tile) {
+    CancelTimer();
+    WinContext context;
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        context.seats[c] = ScoreSeatOf(hand_.seats[c]);
+        context.balance[c] = seating_.players[c] ? seating_.players[c]->stats.points : 0;
+    }
+    const bool selfDrawn = discarder >= rules::kChairCount;
+    context.winners = winners;
+    context.discarder = static_cast<std::uint8_t>(discarder);
+    context.dealer = hand_.dealer;
+    context.winningTile = tile;
+    context.wild = hand_.wild;
+    context.onKongReplacement = selfDrawn && hand_.turnKind == TurnKind::Replacement;
+    context.afterKong = !selfDrawn && hand_.discardAfterKong;
+    context.base = settings_[0];
+    context.capAtBalance = lobby_.config().scoreMode == ScoreMode::Points;
+    const WinOutcome outcome = ScoreWin(context);
+    SendAll(outcome.record);
+    lobby_.FoldIntoDigest(outcome.record);
+    std::vector<std::string> names;
+    for (auto w : winners) names.push_back(seating_.players[w] ? seating_.players[w]->name : "?");
+    lobby_.CountHand(names, selfDrawn);
+    std::string text;
+    for (const auto& n : names) text += " " + n;
+    ReportHand(winners, discarder, outcome.due);
+    FinishHand(winners, outcome.actual,
+               "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
+}
+
+void Table::EndDrawn() {
+    CancelTimer();
+    const auto message = net::server_messages::DrawnGame();
+    SendAll(message);
+    lobby_.FoldIntoDigest(message);
+    lobby_.CountHand({}, false);
+    ReportHand({}, -1, {});
+    FinishHand({}, {}, "hand ends drawn");
+}
+
+void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
+                       const std::array<std::int32_t, 4>& due) const {
+    Lobby::HandSummary summary;
+    for (int c = 0; c < rules::kChairCount; ++c) summary.players[c] = seating_.players[c];
+    summary.winners = winners;
+    summary.discarder = discarder < rules::kChairCount ? discarder : -1;
+    summary.due = due;
+    lobby_.ReportHand(summary);
+}
+
+// The hand is logged as ended once its statistics are stored, so that the
+// log never reports a hand that a crash could still lose.
+void Table::FinishHand(const std::vector<std::uint8_t>& winners,
+                       const std::array<std::int32_t, 4>& actual, const std::string& ending) {
+    ++handsPlayed_;
+    ++epoch_;
+    hand_.stage = Stage::Idle;
+    const std::uint8_t dealer = hand_.dealer;
+    const bool dealerWon = std::find(winners.begin(), winners.end(), dealer) != winners.end();
+    if (!winners.empty() && !dealerWon) hand_.dealer = static_cast<std::uint8_t>((dealer + 1) % 4);
+    seating_.ready = {};
+    std::vector<User*> escaped;
+    RecordStatistics(winners, actual, escaped);
+    Log(ending);
+    for (const User* player : seating_.players)
+        if (player) SendAll(net::server_messages::RefreshUser(RecordOf(*player)));
+    for (User* user : escaped) {
+        Log(user->name + " counted as escaped");
+        RemoveUser(*user, true);
+    }
+    if (!HasHuman() && !keepWithoutHumans_) return lobby_.CloseTableIfEmpty(*this);
+    ArmTimer(lobby_.config().startTimeout);
+}
+
+void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
+                             const std::array<std::int32_t, 4>& actual,
+                             std::vector<User*>& escaped) {
+    std::vector<StatsChange> changes;
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        User* player = seating_.players[c];
+        if (!player) continue;
+        StatsChange change;
+        change.name = player->name;
+        const bool won = std::find(winners.begin(), winners.end(), c) != winners.end();
+        change.result = winners.empty() ? HandResult::Draw
+                        : won           ? HandResult::Win
+                                        : HandResult::Loss;
+        change.points = actual[c];
+        change.experience = won ? 3 : 1;
+        if (!player->peer) {
+            change.escaped = true;
+            change.points -= settings_[3];
+            escaped.push_back(player);
+        }
+        changes.push_back(change);
+    }
+    try {
+        const auto after = lobby_.stats().Record(changes);
+        for (User* player : seating_.players)
+            if (player)
+                if (const auto it = after.find(player->name); it != after.end())
+                    player->stats = it->second;
+    } catch (const std::exception& error) {
+        Log(std::string("statistics not saved: ") + error.what());
+    }
+}
+
+}  // namespace qira::server

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <deque>
+#include <string>
+
+#include "server/core/peer.h"
+#include "server/core/scheduler.h"
+#include "server/core/stats_store.h"
+
+namespace qira::server {
+
+class Table;
+
+// A user the lobby knows: a player in a chair or an onlooker of a player.
+struct User {
+    std::string name;
+    Peer* peer = nullptr;  // null while the user's connection is gone
+    bool isBot = false;
+    bool allowWatch = false;
+    Table* table = nullptr;
+    int chair = -1;       // -1 for an onlooker
+    std::string watched;  // an onlooker's player
+    UserStats stats;
+    int portrait = 0;
+    // The hello's secret: only a hello with the same one gets a dropped
+    // chair back. Empty for a client that sent none.
+    std::string secret;
+    std::deque<Milliseconds> recentChat;  // when the user's last chat lines came
+};
+
+}  // namespace qira::server
