@@ -33,14 +33,21 @@ bool IsOnlooker(const UserRecord& record) {
 }
 
 std::vector<UserList::Entry>::const_iterator UserList::Find(std::string_view name) const {
-    return std::find_if(records_.begin(), records_.end(),
-                        [name](const Entry& entry) { return entry.name == name; });
+    const auto found = positions_.find(std::string(name));
+    if (found == positions_.end()) return records_.end();
+    return records_.begin() + static_cast<std::ptrdiff_t>(found->second);
+}
+
+void UserList::Reindex() {
+    positions_.clear();
+    for (std::size_t i = 0; i < records_.size(); ++i) positions_[records_[i].name] = i;
 }
 
 bool UserList::AddUser(std::string_view record) {
     if (!ParseUserRecord(record)) return false;
     const std::string_view name = NameOf(record);
     if (name.empty() || Contains(name)) return false;
+    positions_[std::string(name)] = records_.size();
     records_.push_back({std::string(name), std::string(record)});
     return true;
 }
@@ -49,6 +56,7 @@ bool UserList::RemoveUser(std::string_view name) {
     const auto found = Find(name);
     if (found == records_.end()) return false;
     records_.erase(found);
+    Reindex();
     return true;
 }
 
@@ -71,6 +79,7 @@ bool UserList::RefreshUser(std::string_view record) {
 
 void UserList::Clear() {
     records_.clear();
+    positions_.clear();
 }
 
 std::vector<std::string> UserList::LoadList(std::string_view text) {

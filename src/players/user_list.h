@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "launch/globals.h"
@@ -77,7 +78,11 @@ private:
         std::string record;
     };
     std::vector<Entry>::const_iterator Find(std::string_view name) const;
+    void Reindex();
     std::vector<Entry> records_;
+    // Each name's position in records_: arrivals and look-ups stay cheap on
+    // a table with thousands of onlookers.
+    std::unordered_map<std::string, std::size_t> positions_;
 };
 
 // "普通用户" for portrait numbers 0..999, the membership tier labels of

@@ -124,37 +124,69 @@ void UserListWidget::Rebuild() {
     view_.clear();
     ApplyHeader();
     for (const std::string& name : users_.Names()) {
-        const auto record = players::ParseUserRecord(users_.FindUser(name));
-        if (!record) continue;
-        auto* item = new QTreeWidgetItem(&view_, RowTexts(*record));
-        item->setData(0, Qt::UserRole, FromUtf8(name));
-        if (name == localName_) {
-            QFont bold = item->font(0);
-            bold.setBold(true);
-            for (int column = 0; column < shownColumns_; ++column) item->setFont(column, bold);
-        }
-        if (players::IsOnlooker(*record))
-            for (int column = 0; column < shownColumns_; ++column)
-                item->setForeground(column, QColor(110, 110, 110));
-        if (FromUtf8(name) == selected) view_.setCurrentItem(item);
+        QTreeWidgetItem* item = AppendRow(name);
+        if (item && FromUtf8(name) == selected) view_.setCurrentItem(item);
     }
 }
 
+QTreeWidgetItem* UserListWidget::AppendRow(const std::string& name) {
+    auto* item = new QTreeWidgetItem(&view_);
+    item->setData(0, Qt::UserRole, FromUtf8(name));
+    if (!FillRow(*item, name)) {
+        delete item;
+        return nullptr;
+    }
+    return item;
+}
+
+bool UserListWidget::FillRow(QTreeWidgetItem& item, const std::string& name) {
+    const auto record = players::ParseUserRecord(users_.FindUser(name));
+    if (!record) return false;
+    const QStringList texts = RowTexts(*record);
+    for (int column = 0; column < texts.size(); ++column) item.setText(column, texts[column]);
+    const bool local = name == localName_;
+    const bool onlooker = players::IsOnlooker(*record);
+    for (int column = 0; column < shownColumns_; ++column) {
+        item.setData(column, Qt::FontRole, QVariant());
+        item.setData(column, Qt::ForegroundRole, QVariant());
+        if (local) {
+            QFont bold = item.font(column);
+            bold.setBold(true);
+            item.setFont(column, bold);
+        }
+        if (onlooker) item.setForeground(column, QColor(110, 110, 110));
+    }
+    return true;
+}
+
+QTreeWidgetItem* UserListWidget::RowOf(std::string_view name) const {
+    const QString key = FromUtf8(std::string(name));
+    for (int i = 0; i < view_.topLevelItemCount(); ++i)
+        if (QTreeWidgetItem* item = view_.topLevelItem(i);
+            item->data(0, Qt::UserRole).toString() == key)
+            return item;
+    return nullptr;
+}
+
+// One arrival, departure or refresh touches one row, so that thousands of
+// arrivals cost time in proportion to their number.
 bool UserListWidget::AddUser(std::string_view record) {
     if (!users_.AddUser(record)) return false;
-    Rebuild();
+    AppendRow((*players::ParseUserRecord(record))[players::kName]);
     return true;
 }
 
 bool UserListWidget::RemoveUser(std::string_view name) {
     if (!users_.RemoveUser(name)) return false;
-    Rebuild();
+    delete RowOf(name);
     return true;
 }
 
 bool UserListWidget::RefreshUser(std::string_view record) {
     if (!users_.RefreshUser(record)) return false;
-    Rebuild();
+    const auto parsed = players::ParseUserRecord(record);
+    const std::string& name = (*parsed)[players::kName];
+    if (QTreeWidgetItem* item = RowOf(name)) FillRow(*item, name);
     return true;
 }
 

@@ -54,6 +54,9 @@ signals:
 
 private:
     void Rebuild();
+    QTreeWidgetItem* AppendRow(const std::string& name);
+    bool FillRow(QTreeWidgetItem& item, const std::string& name);
+    QTreeWidgetItem* RowOf(std::string_view name) const;
     QStringList RowTexts(const players::UserRecord& record) const;
     void ApplyHeader();
     void Activate(QTreeWidgetItem* item, bool menuRequest);

@@ -83,6 +83,27 @@ TEST_F(UserListWidgetTest, ShowsRecordsWithTheLevelTitle) {
     EXPECT_EQ(list.view().topLevelItemCount(), 0);
 }
 
+TEST_F(UserListWidgetTest, ThousandsOfArrivalsKeepEveryRowAndTheSelection) {
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_TRUE(list.AddUser(Record("旁观" + std::to_string(i), "张三", 0)));
+    ASSERT_EQ(list.view().topLevelItemCount(), 3000);
+    list.view().setCurrentItem(list.view().topLevelItem(1500));
+
+    // A departure and a refresh touch their own rows; the rest stay as they were.
+    EXPECT_TRUE(list.RemoveUser("旁观10"));
+    EXPECT_TRUE(list.RefreshUser(Record("旁观2000", "", 2)));
+    EXPECT_EQ(list.view().topLevelItemCount(), 2999);
+    EXPECT_EQ(Cell(10, 0), QStringLiteral("旁观11"));
+    EXPECT_EQ(Cell(1999, 0), QStringLiteral("旁观2000"));
+    EXPECT_EQ(Cell(1999, 4), QString()) << "refreshed in place: no longer an onlooker";
+    EXPECT_EQ(list.view().topLevelItem(0)->foreground(0).color(), QColor(110, 110, 110))
+        << "an onlooker's grey";
+    EXPECT_NE(list.view().topLevelItem(1999)->foreground(0).color(), QColor(110, 110, 110));
+    ASSERT_NE(list.view().currentItem(), nullptr);
+    EXPECT_EQ(list.view().currentItem()->text(0), QStringLiteral("旁观1500"));
+    EXPECT_EQ(list.FindUser("旁观2999"), Record("旁观2999", "张三", 0));
+}
+
 TEST_F(UserListWidgetTest, WholeListLoadRaisesListLoadedWithTheNames) {
     QSignalSpy loaded(&list, &UserListWidget::ListLoaded);
     list.AddUser(Record("旧人", "", 3));
