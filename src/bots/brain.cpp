@@ -96,8 +96,10 @@ bool Near(std::span<const Tile> hand, Tile tile, Tile wild) {
 
 std::vector<Tile> DiscardCandidates(const BotView& view) {
     std::vector<Tile> candidates;
+    // A code that names no tile (a client's view comes from the network) is
+    // never a candidate.
     for (Tile t : view.hand)
-        if (t != view.wild &&
+        if (t != view.wild && rules::IsTileCode(t) &&
             std::find(candidates.begin(), candidates.end(), t) == candidates.end())
             candidates.push_back(t);
     return candidates;
@@ -367,7 +369,8 @@ bool SafeSinceLastDiscard(const BotView& view, int chair, Tile tile) {
 }  // namespace
 
 double DangerOf(const BotView& view, int chair, Tile tile) {
-    if (tile == view.wild) return 1.0;
+    if (tile == view.wild || !rules::IsTileCode(tile) || chair < 0 || chair >= rules::kChairCount)
+        return 1.0;
     if (SafeSinceLastDiscard(view, chair, tile)) return 0.0;
     const int kind = KindIndex(tile);
     const auto mine = rules::CountKinds(view.hand);

@@ -114,6 +114,19 @@ TEST(Defence, TheExpertFoldsAgainstAReadyHandWhenItsOwnIsFar) {
     EXPECT_TRUE(smart.WantsPung(pungable, 27));
 }
 
+TEST(Defence, CodesThatNameNoTileAreNeverChosenNorCounted) {
+    BotView view = ThreatenedFarHand();
+    view.hand = {31, 0, 4, 8, 10, 13, 14, 20, 24, 27, 28, 36, 37, 200};
+    view.discards[1].push_back(250);
+    view.discardLog = {{1, 250}, {2, 35}};
+    for (BotStyle style : {BotStyle::Beginner, BotStyle::Smart, BotStyle::Expert}) {
+        BotBrain brain(style, 1);
+        const Tile discard = brain.ChooseDiscard(view);
+        EXPECT_TRUE(rules::IsTileCode(discard)) << int(discard);
+    }
+    EXPECT_EQ(DangerOf(view, 1, 200), 1.0);
+}
+
 TEST(Defence, AnExpertCloseToReadyStillPlaysForTheWin) {
     BotView view = ThreatenedFarHand();
     // Ready once the middle 6 goes: it throws it even against a ready chair.
