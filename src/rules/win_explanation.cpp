@@ -137,9 +137,9 @@ using Score = std::array<int, 4>;
 
 // How far the analysis itself stands behind an arrangement.
 enum class Tier {
-    Accepted,          // the analysis accepts these stand-ins, and it shows no refused pair
-    AcceptedAsTrial,   // the analysis accepts these stand-ins; its own pair differs
-    BeyondTheSearch,   // the hand wins without a search (more wild tiles than candidates)
+    Accepted,         // the analysis accepts these stand-ins, and it shows no refused pair
+    AcceptedAsTrial,  // the analysis accepts these stand-ins; its own pair differs
+    Loosely,          // wins without a search (more wild tiles than candidates): any stand-ins
     Count,
 };
 
@@ -260,8 +260,9 @@ private:
     Score ScoreOf() const {
         Score score{};
         for (const Group& group : current_) {
-            const bool anyNatural = std::any_of(group.slots.begin(), group.slots.end(),
-                                                [&](const Slot& s) { return s.held != work_.wild; });
+            const bool anyNatural =
+                std::any_of(group.slots.begin(), group.slots.end(),
+                            [&](const Slot& s) { return s.held != work_.wild; });
             for (std::size_t i = 0; i < group.slots.size(); ++i) {
                 const Slot& slot = group.slots[i];
                 if (slot.held != work_.wild || slot.standsFor == work_.wild) continue;
@@ -299,16 +300,14 @@ private:
         const bool fits = work_.handSize <= kMaxSplitHandSize &&
                           std::all_of(counts.begin(), counts.end(),
                                       [](int count) { return count <= kMostCopies; });
-        if (!fits) return Tier::BeyondTheSearch;
+        if (!fits) return Tier::Loosely;
         const std::optional<TileCode> lowestPair = LowestSplittingPair(counts);
-        const bool atFace =
-            substituted == 0 &&
-            !(lowestPair == work_.wild && work_.outside && work_.tile == work_.wild);
-        const bool asTrial =
-            work_.wilds > 0 && onlyFaceOutside &&
-            outsideCandidates <= std::max(0, work_.wilds - kWildPositions) &&
-            !(work_.outside && lowestPair == work_.tile && wildStandsForTile);
-        if (!atFace && !asTrial) return Tier::BeyondTheSearch;
+        const bool atFace = substituted == 0 && !(lowestPair == work_.wild && work_.outside &&
+                                                  work_.tile == work_.wild);
+        const bool asTrial = work_.wilds > 0 && onlyFaceOutside &&
+                             outsideCandidates <= std::max(0, work_.wilds - kWildPositions) &&
+                             !(work_.outside && lowestPair == work_.tile && wildStandsForTile);
+        if (!atFace && !asTrial) return Tier::Loosely;
         const bool pairLooksRefused =
             work_.outside && pair->slots[0].standsFor == work_.tile &&
             std::any_of(pair->slots.begin(), pair->slots.end(),
@@ -345,8 +344,7 @@ std::optional<WinExplanation> ExplainSetsAndPair(Work work) {
     const auto groups = ArrangementSearch(work).Run();
     if (!groups) return std::nullopt;
     WinExplanation explanation{WinShape::SetsAndPair, {}};
-    for (const Group& group : *groups)
-        explanation.groups.push_back(ToExplained(group, work.wild));
+    for (const Group& group : *groups) explanation.groups.push_back(ToExplained(group, work.wild));
     std::stable_sort(explanation.groups.begin(), explanation.groups.end(),
                      [](const ExplainedGroup& a, const ExplainedGroup& b) {
                          const bool aPair = a.kind == GroupKind::Pair;

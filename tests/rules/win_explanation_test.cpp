@@ -115,8 +115,8 @@ TEST(WinExplanation, ArrangesExactlyTheHandsTheReferenceLetWin) {
             ExpectArrangesTheHand(*explanation, position, tile);
             if (HasFatalFailure() || HasFailure()) return;
             const Tiles work = ExpectedTiles(position, tile, explanation->shape);
-            ++winsByWilds[std::min<std::size_t>(4, std::count(work.begin(), work.end(),
-                                                                   position.wild))];
+            ++winsByWilds[std::min<std::size_t>(
+                4, std::count(work.begin(), work.end(), position.wild))];
             if (explanation->shape == WinShape::SevenPairs) ++sevenPairs;
         }
     }
