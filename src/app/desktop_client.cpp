@@ -140,7 +140,8 @@ public:
         for (std::size_t chair = 0; chair < names.size(); ++chair)
             names[chair] = session.table().Seats[chair].strPlayerName;
         return winResult_->ProcessHuResultData(message, lastIndex,
-                                               session.globals().launch.strGameTitle, names);
+                                               session.globals().launch.strGameTitle, names,
+                                               session.table().bytWildTile);
     }
     void ShowHuResultCentred() override {
         if (!winResult_) return;

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "net/byte_reader.h"
+#include "play/table_words.h"
+#include "rules/win_explanation.h"
 
 namespace qira::play {
 namespace {
@@ -213,6 +215,46 @@ WinHeader BuildWinHeader(const WinRecord& record, const std::string& gameTitle,
     header.winnerLine += "胡牌";
     header.discarderLine = playerNames[first.items[1]] + "  点炮";
     return header;
+}
+
+namespace {
+
+// The hand as it won: on a discard the concealed tiles wait for the winning
+// tile; self-drawn, the winning tile is already one of them. A hand the
+// client would not have let win on a discard is still arranged as drawn.
+std::optional<rules::WinExplanation> ExplainWinner(const WinnerBlock& winner,
+                                                   std::uint8_t winningTile, std::uint8_t wild) {
+    std::vector<rules::MeldRecord> melds;
+    for (const WinMeld& meld : winner.melds)
+        melds.push_back({static_cast<rules::MeldKind>(meld.kind), meld.tile, 0});
+    std::vector<rules::TileCode> full = winner.concealedTiles;
+    full.push_back(winningTile);
+    if (!winner.SelfDrawn()) {
+        if (auto onDiscard =
+                rules::ExplainWin({winner.concealedTiles, melds, wild, false}, winningTile))
+            return onDiscard;
+    }
+    return rules::ExplainWin({full, melds, wild, false}, winningTile);
+}
+
+}  // namespace
+
+std::vector<ArrangedGroup> ArrangeWinnerHand(const WinnerBlock& winner, std::uint8_t winningTile,
+                                             std::optional<std::uint8_t> wildTile) {
+    std::vector<ArrangedGroup> groups;
+    if (!wildTile) return groups;
+    const auto explanation = ExplainWinner(winner, winningTile, *wildTile);
+    if (!explanation) return groups;
+    for (const rules::ExplainedGroup& group : explanation->groups) {
+        ArrangedGroup arranged;
+        for (std::size_t i = 0; i < group.tiles.size(); ++i) {
+            const bool wild = group.tiles[i] == *wildTile;
+            arranged.push_back(
+                {group.tiles[i], wild ? "当" + TileName(group.standsFor[i]) : std::string()});
+        }
+        groups.push_back(std::move(arranged));
+    }
+    return groups;
 }
 
 std::string CloseButtonCaption(int secondsLeft) {

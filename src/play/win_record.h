@@ -58,6 +58,23 @@ inline constexpr std::array<const char*, 4> kWinResultColumns = {"用户名", "�
                                                                  "   番值   "};
 inline constexpr int kWinResultSeconds = 60;
 
+// A winner's tile in the hand grouped into its sets: the tile as held and, for
+// a wild tile, what it stood for in words ("当五萬"); empty for a natural tile.
+struct ArrangedTile {
+    std::uint8_t tile = 0;
+    std::string label;
+
+    bool operator==(const ArrangedTile&) const = default;
+};
+using ArrangedGroup = std::vector<ArrangedTile>;
+
+// The winner's concealed tiles and the winning tile grouped into sets and a
+// pair (or seven pairs), the melds left out; empty when the client's analysis
+// finds no arrangement (the server has the last word) or the wild tile is
+// not known.
+std::vector<ArrangedGroup> ArrangeWinnerHand(const WinnerBlock& winner, std::uint8_t winningTile,
+                                             std::optional<std::uint8_t> wildTile);
+
 // "关闭 " followed by the seconds left.
 std::string CloseButtonCaption(int secondsLeft);
 

@@ -160,3 +160,40 @@ TEST(WinHeader, CloseButtonCountsDown) {
 
 }  // namespace
 }  // namespace qira::play
+
+namespace qira::play {
+namespace {
+
+WinnerBlock ArrangedWinner(std::vector<std::uint8_t> concealed, std::uint8_t discarder) {
+    WinnerBlock winner;
+    winner.melds = {{2, 27}, {1, 0}};
+    winner.concealedTiles = std::move(concealed);
+    winner.items[1] = discarder;
+    return winner;
+}
+
+TEST(ArrangeWinnerHand, GroupsTheHandWithTheWinningDiscardAndNamesWhatTheWildTileStoodFor) {
+    const auto groups = ArrangeWinnerHand(ArrangedWinner({36, 9, 11, 18, 18, 18, 30}, 1), 30, 36);
+    EXPECT_EQ(groups, (std::vector<ArrangedGroup>{
+                          {{9, ""}, {36, "当二饼"}, {11, ""}},
+                          {{18, ""}, {18, ""}, {18, ""}},
+                          {{30, ""}, {30, ""}},
+                      }));
+}
+
+TEST(ArrangeWinnerHand, ASelfDrawnWinningTileIsPartOfTheHandAlready) {
+    // The drawn wild tile pairs with the held one, both used as themselves;
+    // they are marked all the same.
+    const auto groups = ArrangeWinnerHand(ArrangedWinner({38, 9, 10, 11, 18, 18, 18}, 4), 38, 38);
+    ASSERT_EQ(groups.size(), 3u);
+    EXPECT_EQ(groups[2], (ArrangedGroup{{38, "当白板"}, {38, "当白板"}}));
+}
+
+TEST(ArrangeWinnerHand, NothingWhenTheWildTileIsUnknownOrTheHandDoesNotWin) {
+    const auto winner = ArrangedWinner({36, 9, 11, 18, 18, 18, 30}, 1);
+    EXPECT_TRUE(ArrangeWinnerHand(winner, 30, std::nullopt).empty());
+    EXPECT_TRUE(ArrangeWinnerHand(winner, 29, 36).empty());
+}
+
+}  // namespace
+}  // namespace qira::play

@@ -26,6 +26,36 @@ TEST(AnalyzeLine, AFullHandWinsWithAnyTile) {
     EXPECT_NE(answer.find(R"("first":0)"), std::string::npos) << answer;
 }
 
+TEST(AnalyzeLine, ExplainGroupsTheWinningHandAndNamesWhatEachWildTileStoodFor) {
+    // Between turns with the winning discard: the held wild tile (36) fills
+    // the chow 1-2-3 of dots; the melds are not repeated.
+    EXPECT_EQ(AnalyzeLine("hand=36,9,11,18,18,18,30 wild=36 melds=2:27,1:0 tile=30 explain=1"),
+              R"({"win":[10,30,36],"ready":true,"first":10,"barred":false,)"
+              R"("chow":[],"pung":-1,"kong":-1,"groups":[)"
+              R"({"kind":"chow","tiles":[9,36,11],"as":[9,10,11]},)"
+              R"({"kind":"pung","tiles":[18,18,18],"as":[18,18,18]},)"
+              R"({"kind":"pair","tiles":[30,30],"as":[30,30]}]})");
+    // A full hand explains itself; seven pairs are pairs.
+    EXPECT_EQ(AnalyzeLine("hand=36,0,0,4,4,9,9,20,20,27,27,30,30,38 wild=36 explain=1")
+                  .ends_with(R"("groups":[{"kind":"pair","tiles":[0,0],"as":[0,0]},)"
+                             R"({"kind":"pair","tiles":[4,4],"as":[4,4]},)"
+                             R"({"kind":"pair","tiles":[9,9],"as":[9,9]},)"
+                             R"({"kind":"pair","tiles":[20,20],"as":[20,20]},)"
+                             R"({"kind":"pair","tiles":[27,27],"as":[27,27]},)"
+                             R"({"kind":"pair","tiles":[30,30],"as":[30,30]},)"
+                             R"({"kind":"pair","tiles":[38,36],"as":[38,38]}]})"),
+              true);
+}
+
+TEST(AnalyzeLine, ExplainGivesNullWithoutAWin) {
+    // Not winning with this discard, no discard named, or not asked for.
+    const std::string hand = "hand=36,9,11,18,18,18,30 wild=36 melds=2:27,1:0";
+    EXPECT_TRUE(AnalyzeLine(hand + " tile=29 explain=1").ends_with(R"("groups":null})"));
+    EXPECT_TRUE(AnalyzeLine(hand + " explain=1").ends_with(R"("groups":null})"));
+    EXPECT_EQ(AnalyzeLine(hand + " tile=30 explain=0").find("groups"), std::string::npos);
+    EXPECT_EQ(AnalyzeLine(hand + " explain=yes"), R"({"error":"explain: must be 0 or 1"})");
+}
+
 TEST(AnalyzeLine, MalformedLinesNameTheProblem) {
     EXPECT_EQ(AnalyzeLine(""), R"({"error":"empty line"})");
     EXPECT_EQ(AnalyzeLine("wild=22"), R"({"error":"hand= is missing"})");

@@ -7,6 +7,7 @@
 #include "rules/claim_options.h"
 #include "rules/hand_view.h"
 #include "rules/win_analysis.h"
+#include "rules/win_explanation.h"
 
 namespace qira::analyze {
 
@@ -31,6 +32,7 @@ struct Position {
     TileCode wild = 0;
     bool noWin = false;
     std::optional<TileCode> tile;
+    bool explain = false;
 };
 
 // A problem with the line, worded for the person who wrote it.
@@ -165,6 +167,9 @@ std::optional<Problem> Parse(std::string_view line, Position& position) {
         } else if (key == "nowin") {
             if (value != "0" && value != "1") problem = Problem{"nowin: must be 0 or 1"};
             position.noWin = value == "1";
+        } else if (key == "explain") {
+            if (value != "0" && value != "1") problem = Problem{"explain: must be 0 or 1"};
+            position.explain = value == "1";
         } else if (key == "tile") {
             TileCode tile = 0;
             problem = ParseTile("tile", value, tile);
@@ -189,6 +194,42 @@ void AppendList(std::string& out, const std::vector<TileCode>& tiles) {
     out += ']';
 }
 
+const char* KindName(rules::GroupKind kind) {
+    switch (kind) {
+        case rules::GroupKind::Chow:
+            return "chow";
+        case rules::GroupKind::Pung:
+            return "pung";
+        case rules::GroupKind::Kong:
+            return "kong";
+        case rules::GroupKind::Pair:
+            return "pair";
+    }
+    return "";
+}
+
+// The arrangement of a winning position, or null: a hand of 3k + 2 tiles
+// wins as it is; one of 3k + 1 tiles wins with the tile= discard.
+std::string Groups(const rules::HandView& view, std::optional<TileCode> tile) {
+    const bool complete = (view.hand.size() + 1) % 3 == 0;
+    if (!complete && !tile) return "null";
+    const auto explanation = rules::ExplainWin(view, tile.value_or(0));
+    if (!explanation) return "null";
+    std::string out = "[";
+    for (const rules::ExplainedGroup& group : explanation->groups) {
+        if (out.size() > 1) out += ',';
+        out += "{\"kind\":\"";
+        out += KindName(group.kind);
+        out += "\",\"tiles\":";
+        AppendList(out, group.tiles);
+        out += ",\"as\":";
+        AppendList(out, group.standsFor);
+        out += '}';
+    }
+    out += ']';
+    return out;
+}
+
 std::string Answer(const Position& position) {
     const rules::HandView view{position.hand, position.melds, position.wild, position.noWin};
     const std::vector<TileCode> winning = rules::WinningTiles(view);
@@ -207,6 +248,7 @@ std::string Answer(const Position& position) {
         out += ",\"kong\":" +
                OptionNumber(rules::KongOption(view, *position.tile, rules::Turn::Other));
     }
+    if (position.explain) out += ",\"groups\":" + Groups(view, position.tile);
     out += '}';
     return out;
 }

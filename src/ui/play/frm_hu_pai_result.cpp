@@ -14,6 +14,13 @@ namespace {
 constexpr int kMeldKindConcealedKong = 3;
 constexpr int kRowHeight = 78;
 constexpr int kTileGap = 6;
+constexpr int kNameWidth = 96;
+// The band under a winner's hand that shows it grouped into its sets.
+constexpr int kArrangedHeight = 66;
+constexpr int kArrangedTileHeight = 40;
+constexpr int kArrangedTileSpacing = 4;
+constexpr int kArrangedGroupGap = 12;
+constexpr int kLabelHeight = 15;
 
 QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
@@ -45,36 +52,51 @@ public:
     WinnerHandsView(QString sharedFolder, QWidget* parent)
         : QWidget(parent), sharedFolder_(std::move(sharedFolder)) {}
 
-    void SetRecord(const WinRecord& record, const std::array<std::string, 4>& names) {
+    void SetRecord(const WinRecord& record, const std::array<std::string, 4>& names,
+                   std::optional<std::uint8_t> wildTile) {
         record_ = record;
         names_ = names;
-        setMinimumSize(WidestRow(), static_cast<int>(record.winners.size()) * kRowHeight + 8);
+        arranged_.clear();
+        int height = 8;
+        for (const auto& winner : record.winners) {
+            arranged_.push_back(ArrangeWinnerHand(winner, record.winningTile, wildTile));
+            height += kRowHeight + (arranged_.back().empty() ? 0 : kArrangedHeight);
+        }
+        setMinimumSize(WidestRow(), height);
         updateGeometry();
         update();
     }
+
+    const std::vector<frmHuPaiResult::PaintedLabel>& PaintedLabels() const { return labels_; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         if (!record_) return;
         QPainter painter(this);
+        labels_.clear();
         int y = 4;
-        for (const auto& winner : record_->winners) {
+        for (std::size_t i = 0; i < record_->winners.size(); ++i) {
+            const auto& winner = record_->winners[i];
             painter.drawText(QRect(4, y, 90, kRowHeight - 8), Qt::AlignVCenter | Qt::AlignLeft,
                              FromUtf8(names_[winner.chair]));
-            int x = 96;
+            int x = kNameWidth;
             for (const auto& meld : winner.melds) x = DrawMeld(painter, meld, x, y) + kTileGap;
             for (const auto tile : winner.concealedTiles)
                 x = DrawScaled(painter, HandFace(sharedFolder_, tile), x, y);
             x += kTileGap;
             DrawScaled(painter, DiscardFace(sharedFolder_, record_->winningTile), x, y);
             y += kRowHeight;
+            if (arranged_[i].empty()) continue;
+            DrawArranged(painter, arranged_[i], y);
+            y += kArrangedHeight;
         }
     }
 
 private:
     static constexpr int kTileAdvanceEstimate = 40;
 
-    // Room for the longest row: name, melds, concealed tiles and the winning tile.
+    // Room for the longest row: name, melds, concealed tiles and the winning
+    // tile; the grouped hand under it is narrower.
     int WidestRow() const {
         int widest = 0;
         for (const auto& winner : record_->winners) {
@@ -82,9 +104,42 @@ private:
             for (const auto& meld : winner.melds)
                 tiles += meld.kind >= kMeldKindConcealedKong ? 4 : 3;
             const int gaps = static_cast<int>(winner.melds.size() + 1) * kTileGap;
-            widest = std::max(widest, 96 + tiles * kTileAdvanceEstimate + gaps + 12);
+            widest = std::max(widest, kNameWidth + tiles * kTileAdvanceEstimate + gaps + 12);
         }
         return widest;
+    }
+
+    // The hand grouped into its sets, smaller, with what each wild tile stood
+    // for written under it.
+    void DrawArranged(QPainter& painter, const std::vector<ArrangedGroup>& groups, int y) {
+        QFont labelFont = font();
+        labelFont.setPixelSize(11);
+        painter.save();
+        painter.setFont(labelFont);
+        painter.setPen(QColor(0xb0, 0x10, 0x10));
+        int x = kNameWidth;
+        for (const auto& group : groups) {
+            for (const auto& tile : group) {
+                const QImage face = HandFace(sharedFolder_, tile.tile);
+                const QImage scaled = face.isNull() ? QImage()
+                                                    : face.scaledToHeight(kArrangedTileHeight,
+                                                                          Qt::SmoothTransformation);
+                const int width = scaled.isNull() ? kArrangedTileHeight * 2 / 3 : scaled.width();
+                if (!scaled.isNull()) painter.drawImage(x, y + 2, scaled);
+                if (!tile.label.empty()) DrawLabel(painter, FromUtf8(tile.label), x, width, y);
+                x += width + kArrangedTileSpacing;
+            }
+            x += kArrangedGroupGap;
+        }
+        painter.restore();
+    }
+
+    void DrawLabel(QPainter& painter, const QString& text, int tileX, int tileWidth, int y) {
+        const int width = painter.fontMetrics().horizontalAdvance(text) + 2;
+        const QRect rect(tileX + (tileWidth - width) / 2, y + 4 + kArrangedTileHeight, width,
+                         kLabelHeight);
+        painter.drawText(rect, Qt::AlignCenter, text);
+        labels_.push_back({rect.translated(mapTo(window(), QPoint(0, 0))), text});
     }
 
     // Draws a picture scaled to the row's tile height; returns the next x.
@@ -111,6 +166,8 @@ private:
     QString sharedFolder_;
     std::optional<WinRecord> record_;
     std::array<std::string, 4> names_;
+    std::vector<std::vector<ArrangedGroup>> arranged_;  // one per winner, empty when unknown
+    std::vector<frmHuPaiResult::PaintedLabel> labels_;
 };
 
 frmHuPaiResult::frmHuPaiResult(QString sharedFolder, QWidget* owner)
@@ -163,7 +220,8 @@ frmHuPaiResult::~frmHuPaiResult() = default;
 
 bool frmHuPaiResult::ProcessHuResultData(std::span<const std::uint8_t> message,
                                          std::size_t lastIndex, const std::string& gameTitle,
-                                         const std::array<std::string, 4>& playerNames) {
+                                         const std::array<std::string, 4>& playerNames,
+                                         std::optional<std::uint8_t> wildTile) {
     const auto record = DecodeWinRecord(message.first(std::min(message.size(), lastIndex + 1)));
     if (!record) return false;
     const WinHeader header = BuildWinHeader(*record, gameTitle, playerNames);
@@ -179,11 +237,15 @@ bool frmHuPaiResult::ProcessHuResultData(std::span<const std::uint8_t> message,
                             new QTableWidgetItem(QString::number(record->dueScore[chair])));
         resultList_.setItem(chair, 3, new QTableWidgetItem(FromUtf8(items[chair])));
     }
-    hands_->SetRecord(*record, playerNames);
+    hands_->SetRecord(*record, playerNames, wildTile);
     adjustSize();
     secondsLeft_ = kWinResultSeconds;
     closeTimer_.start();
     return true;
+}
+
+std::vector<frmHuPaiResult::PaintedLabel> frmHuPaiResult::PaintedWildLabels() const {
+    return hands_->PaintedLabels();
 }
 
 void frmHuPaiResult::OnTimerTick() {

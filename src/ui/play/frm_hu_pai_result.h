@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "play/win_record.h"
 
@@ -25,10 +26,13 @@ public:
     ~frmHuPaiResult() override;
 
     // Fills the window from a whole message 23. Returns false, leaving the
-    // window empty, when the record is malformed.
+    // window empty, when the record is malformed. With the hand's wild tile
+    // each winner's hand is also shown grouped into its sets, every wild tile
+    // labelled with what it stood for.
     bool ProcessHuResultData(std::span<const std::uint8_t> message, std::size_t lastIndex,
                              const std::string& gameTitle,
-                             const std::array<std::string, 4>& playerNames);
+                             const std::array<std::string, 4>& playerNames,
+                             std::optional<std::uint8_t> wildTile = std::nullopt);
 
     // Advances the close countdown by one second, as the window's timer does.
     void OnTimerTick();
@@ -37,6 +41,13 @@ public:
     QString DiscarderLine() const { return discarderLine_.text(); }
     QString CloseCaption() const { return closeButton_.text(); }
     const QTableWidget& ResultList() const { return resultList_; }
+
+    // The wild-tile labels drawn by the last paint, in window coordinates.
+    struct PaintedLabel {
+        QRect rect;
+        QString text;
+    };
+    std::vector<PaintedLabel> PaintedWildLabels() const;
 
 private:
     QString sharedFolder_;

@@ -116,6 +116,73 @@ TEST(WinResult, FillsHeaderRowsAndCountsDownToClose) {
     EXPECT_FALSE(window.isVisible());
 }
 
+// Chair 2 draws 北风 and wins with two wild 红中 and a pung of 东风 laid down.
+std::vector<std::uint8_t> SelfDrawnWithWildsRecord() {
+    std::vector<std::uint8_t> m{23, 1, 2, 2, 2, 27};
+    const std::vector<std::uint8_t> concealed = {36, 36, 3, 5, 12, 12, 18, 19, 20, 30};
+    m.push_back(static_cast<std::uint8_t>(concealed.size()));
+    m.insert(m.end(), concealed.begin(), concealed.end());
+    std::array<std::uint8_t, 17> items{};
+    items[0] = 4;  // self-drawn
+    items[1] = 2;  // item 2: "自摸"
+    m.insert(m.end(), items.begin(), items.end());
+    auto put = [&m](std::int32_t v) {
+        for (int s = 24; s >= 0; s -= 8) m.push_back(static_cast<std::uint8_t>(v >> s));
+    };
+    for (int v : {-4, -4, 12, -4}) put(v);
+    for (int v : {-4, -4, 12, -4}) put(v);
+    put(0);
+    m.insert(m.end(), 8, 0);
+    m.push_back(30);
+    for (int chair = 0; chair < 4; ++chair) m.insert(m.end(), {1, 1, 1, 0, 0, 0});
+    return m;
+}
+
+// Pixels in the label colour (a dark red) inside `rect`.
+int LabelPixels(const QImage& picture, const QRect& rect) {
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor colour = picture.pixelColor(x, y);
+            if (colour.red() > 110 && colour.green() < 100 && colour.blue() < 100) ++count;
+        }
+    }
+    return count;
+}
+
+TEST(WinResult, GroupsTheWinnersHandAndLabelsWhatEachWildTileStoodFor) {
+    App();
+    frmHuPaiResult window(SharedFolder());
+    const auto message = SelfDrawnWithWildsRecord();
+    ASSERT_TRUE(window.ProcessHuResultData(message, message.size() - 1, "Qira麻将",
+                                           {"东家", "南家", "西家", "北家"}, 36));
+    EXPECT_EQ(window.WinnerLine(), QString::fromUtf8("西家  自摸胡牌"));
+    window.show();
+    const QImage picture = window.grab().toImage();
+    picture.save(QStringLiteral("win_result_wilds.png"));
+    test_support::ExpectMatchesGolden(picture, QStringLiteral(QIRA_GOLDEN_DIR),
+                                      QStringLiteral("win_result_wilds"));
+    // The wild tiles: the middle of 3-4-5萬, and the third 北风 beside the pair.
+    const auto labels = window.PaintedWildLabels();
+    ASSERT_EQ(labels.size(), 2u);
+    EXPECT_EQ(labels[0].text, QString::fromUtf8("当五萬"));
+    EXPECT_EQ(labels[1].text, QString::fromUtf8("当北风"));
+    for (const auto& label : labels) {
+        EXPECT_TRUE(picture.rect().contains(label.rect)) << label.text.toStdString();
+        EXPECT_GT(LabelPixels(picture, label.rect), 15) << label.text.toStdString();
+    }
+}
+
+TEST(WinResult, WithoutTheWildTileNoHandIsGrouped) {
+    App();
+    frmHuPaiResult window(SharedFolder());
+    const auto message = SelfDrawnWithWildsRecord();
+    ASSERT_TRUE(window.ProcessHuResultData(message, message.size() - 1, "T", {}));
+    window.show();
+    window.grab();
+    EXPECT_TRUE(window.PaintedWildLabels().empty());
+}
+
 TEST(WinResult, MalformedRecordIsRefused) {
     App();
     frmHuPaiResult window(SharedFolder());
