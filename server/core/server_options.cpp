@@ -178,6 +178,9 @@ std::vector<OptionRow> GeneralRows() {
          StoreNumber<int>(&ServerOptions::soakTables)},
         {"soak-seconds", "SECONDS", "How long --soak runs (default 180).",
          StoreNumber<int>(&ServerOptions::soakSeconds)},
+        {"soak-think", "MS",
+         "With --soak: milliseconds the computer players think before each move (default 0).",
+         StoreNumber<int>(&ServerOptions::soakThinkMs)},
         {"soak-hostile", "SECONDS",
          "Run a chatting table with an onlooker that never reads and 100 idle connections a "
          "second for SECONDS, and report memory.",

@@ -29,6 +29,7 @@ struct ServerOptions {
     bool randomOpponents = false;
     std::optional<int> soakTables;
     int soakSeconds = 180;
+    int soakThinkMs = 0;
     std::optional<int> hostileSoakSeconds;
     Limits limits;
     bool printPort = false;

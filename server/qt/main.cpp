@@ -132,6 +132,8 @@ int main(int argc, char* argv[]) {
         return report.stuck || report.timeouts > 0 ? 1 : 0;
     }
     if (options.hostileSoakSeconds) return RunHostileSoak(*options.hostileSoakSeconds, seed);
-    if (options.soakTables) return RunSoak(*options.soakTables, options.soakSeconds, seed);
+    if (options.soakTables)
+        return RunSoak(*options.soakTables, options.soakSeconds, seed,
+                       Milliseconds{std::max(0, options.soakThinkMs)});
     return Serve(options, seed);
 }

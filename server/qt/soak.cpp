@@ -1,13 +1,16 @@
 #include "server/qt/soak.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "net/frame_codec.h"
@@ -30,16 +33,23 @@ long ResidentKilobytes() {
 // A computer player on its own TCP connection, as a human's client would be.
 class RemotePlayer {
 public:
-    RemotePlayer(Scheduler& scheduler, quint16 port, const std::string& name, std::uint32_t seed)
+    RemotePlayer(Scheduler& scheduler, quint16 port, const std::string& name, std::uint32_t seed,
+                 Milliseconds think = Milliseconds{0})
         : bot_(
               scheduler, [this](const net::Bytes& m) { Write(m); }, name, BotStyle::Smart, seed,
-              Milliseconds{0}) {
+              think) {
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         QObject::connect(&socket_, &QTcpSocket::connected, [this, name] {
+            connected_ = true;
             Write(*net::BuildHello(name));
             Write(*net::requests::Entry(true));
         });
         QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
+            if (waitingSince_) {
+                // The first bytes after a request: the server's answer.
+                turnarounds_.push_back(static_cast<double>(waitingSince_->nsecsElapsed()) / 1e6);
+                waitingSince_.reset();
+            }
             const QByteArray data = socket_.readAll();
             decoder_.Feed(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
                                     static_cast<std::size_t>(data.size())),
@@ -51,6 +61,9 @@ public:
         socket_.connectToHost(QHostAddress::LocalHost, port);
     }
     bool lost() const { return lost_; }
+    bool connected() const { return connected_; }
+    // Milliseconds from each request written to the next bytes read.
+    const std::vector<double>& turnarounds() const { return turnarounds_; }
     void Chat(const std::string& text) {
         if (const auto line = net::requests::Chat(std::vector<std::string>{
                 "所有人", "0", "talker", "所有人", "#000000", "宋体", "10", "0", "0", text}))
@@ -59,6 +72,7 @@ public:
 
 private:
     void Write(const net::Bytes& message) {
+        if (!waitingSince_) waitingSince_.emplace().start();
         const auto frame = net::FrameMessage(message);
         socket_.write(reinterpret_cast<const char*>(frame.data()),
                       static_cast<qint64>(frame.size()));
@@ -68,11 +82,22 @@ private:
     net::FrameDecoder decoder_;
     BotClient bot_;
     bool lost_ = false;
+    bool connected_ = false;
+    std::optional<QElapsedTimer> waitingSince_;
+    std::vector<double> turnarounds_;
 };
+
+double Percentile(std::vector<double> values, double fraction) {
+    if (values.empty()) return 0;
+    const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at),
+                     values.end());
+    return values[at];
+}
 
 }  // namespace
 
-int RunSoak(int tables, int seconds, std::uint32_t seed) {
+int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think) {
     QtScheduler scheduler;
     MemoryStatsStore stats;
     ServerConfig config;
@@ -87,9 +112,9 @@ int RunSoak(int tables, int seconds, std::uint32_t seed) {
     }
     std::vector<std::unique_ptr<RemotePlayer>> players;
     for (int i = 0; i < tables * 4; ++i)
-        players.push_back(std::make_unique<RemotePlayer>(scheduler, server.Port(),
-                                                         "soak" + std::to_string(i + 1),
-                                                         seed + static_cast<std::uint32_t>(i)));
+        players.push_back(
+            std::make_unique<RemotePlayer>(scheduler, server.Port(), "soak" + std::to_string(i + 1),
+                                           seed + static_cast<std::uint32_t>(i), think));
 
     QTimer report;
     int elapsed = 0;
@@ -121,7 +146,21 @@ int RunSoak(int tables, int seconds, std::uint32_t seed) {
               << " hands/s); resident memory " << startKb << " kB at start, " << at30Kb
               << " kB after 30 s, " << endKb << " kB at the end; refused " << t.refused
               << ", clocks run out " << t.timeouts << ", connections lost " << lost() << std::endl;
-    const bool clean = t.refused == 0 && t.timeouts == 0 && lost() == 0 &&
+    const auto connected =
+        std::count_if(players.begin(), players.end(), [](const auto& p) { return p->connected(); });
+    std::vector<double> turnarounds;
+    for (const auto& p : players)
+        turnarounds.insert(turnarounds.end(), p->turnarounds().begin(), p->turnarounds().end());
+    std::cout << "{\"tables\":" << tables << ",\"connected\":" << connected
+              << ",\"hands\":" << t.hands << ",\"seconds\":" << seconds
+              << ",\"hands_per_s\":" << static_cast<double>(t.hands) / std::max(1, seconds)
+              << ",\"turnaround_ms\":{\"p50\":" << Percentile(turnarounds, 0.5)
+              << ",\"p99\":" << Percentile(turnarounds, 0.99)
+              << "},\"rss_kb\":{\"start\":" << startKb << ",\"end\":" << endKb
+              << "},\"refused\":" << t.refused << ",\"clocks_run_out\":" << t.timeouts
+              << ",\"lost\":" << lost() << "}" << std::endl;
+    const bool clean = connected == static_cast<long>(players.size()) && t.refused == 0 &&
+                       t.timeouts == 0 && lost() == 0 &&
                        lobby.TableCount() == static_cast<std::size_t>(tables);
     return clean ? 0 : 1;
 }

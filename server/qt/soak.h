@@ -2,13 +2,17 @@
 
 #include <cstdint>
 
+#include "server/core/scheduler.h"
+
 namespace qira::server {
 
 // Runs `tables` full tables for `seconds` seconds: a server on a loopback
-// port and four computer players per table, each on its own TCP connection
-// through the real framing. Prints figures every ten seconds; returns 0 when
-// no request was refused, no clock ran out and no connection was lost.
-int RunSoak(int tables, int seconds, std::uint32_t seed);
+// port and four computer players per table (thinking `think` before each
+// move), each on its own TCP connection through the real framing. Prints
+// figures every ten seconds and ends with one JSON line; returns 0 when every
+// player connected and no request was refused, no clock ran out and no
+// connection was lost.
+int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think = Milliseconds{0});
 
 // Runs `seconds` seconds of hostile load on a server on a loopback port: a
 // table where a player chats every second while an onlooker never reads (it

@@ -127,7 +127,12 @@ TcpServer::TcpServer(Lobby& lobby, QObject* parent) : QObject(parent), lobby_(lo
     if (maxConnections_ == 0) maxConnections_ = ConnectionsTheDescriptorsAllow();
 }
 
+constexpr int kListenBacklog = 4096;
+
 bool TcpServer::Listen(const QHostAddress& address, quint16 port) {
+    // Many tables' players may connect at once: the kernel's default queue
+    // of pending connections would drop most of them.
+    server_.setListenBacklogSize(kListenBacklog);
     return server_.listen(address, port);
 }
 
