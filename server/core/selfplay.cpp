@@ -9,15 +9,22 @@
 #include "server/core/room.h"
 
 namespace qira::server {
+namespace {
+
+ServerConfig SelfPlayConfig(std::uint32_t seed, ScoreMode mode) {
+    ServerConfig config;
+    config.seed = seed;
+    config.log = std::getenv("QIRA_SELFPLAY_LOG") != nullptr;
+    config.scoreMode = mode;
+    return config;
+}
+
+}  // namespace
 
 SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents opponents) {
     ManualScheduler scheduler;
     MemoryStatsStore stats;
-    ServerConfig config;
-    config.seed = seed;
-    config.log = std::getenv("QIRA_SELFPLAY_LOG") != nullptr;
-    config.scoreMode = ScoreMode::Experience;
-    Lobby lobby(scheduler, stats, config);
+    Lobby lobby(scheduler, stats, SelfPlayConfig(seed, ScoreMode::Experience));
     const BotStyle other =
         opponents == Opponents::Smart ? BotStyle::Smart : BotStyle::RandomDiscard;
     const std::array<BotStyle, 4> styles{BotStyle::Smart, other, other, other};
@@ -92,11 +99,7 @@ LevelMatchReport RunLevelMatch(std::uint64_t hands, std::uint32_t seed,
                                const std::array<int, 4>& levels) {
     ManualScheduler scheduler;
     MemoryStatsStore stats;
-    ServerConfig config;
-    config.seed = seed;
-    config.log = std::getenv("QIRA_SELFPLAY_LOG") != nullptr;
-    config.scoreMode = ScoreMode::Points;
-    Lobby lobby(scheduler, stats, config);
+    Lobby lobby(scheduler, stats, SelfPlayConfig(seed, ScoreMode::Points));
     std::array<BotStyle, 4> styles{};
     for (int slot = 0; slot < 4; ++slot)
         styles[slot] = bots::StyleOfLevel(levels[slot]).value_or(BotStyle::Smart);
