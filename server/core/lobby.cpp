@@ -172,6 +172,10 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     return user;
 }
 
+void Lobby::DetachPeer(User& user) {
+    if (user.peer) byPeer_.erase(user.peer);
+}
+
 void Lobby::ForgetUser(User& user) {
     if (user.peer) byPeer_.erase(user.peer);
     for (auto it = byPeer_.begin(); it != byPeer_.end();)

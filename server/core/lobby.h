@@ -86,6 +86,7 @@ public:
     // --- used by tables ---
     User& AddBot(Table& table, int chair, BotStyle style);
     void ForgetUser(User& user);  // the user has left its table
+    void DetachPeer(User& user);  // the user's link no longer speaks for it
     std::size_t UserCount() const { return users_.size(); }
     std::size_t TableCount() const { return tables_.size(); }
     void CloseTableIfEmpty(Table& table);

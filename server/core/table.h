@@ -53,6 +53,7 @@ public:
     void OnReconnected(User& user);
     // The user leaves the table for good.
     void RemoveUser(User& user, bool escaped);
+    void LeaveRunningHand(User& user, bool playSoon);
     void OnRequest(User& user, std::span<const std::uint8_t> message);
 
     // Computer players take every empty chair.

@@ -86,18 +86,8 @@ void Table::CountAutoPlay(int chair) {
     SendAll(net::server_messages::MustStop(static_cast<std::uint8_t>(chair),
                                            "超时次数过多，系统判定为逃跑"));
     Log(user.name + " reached the automatic-play limit; counted as escaped");
-    StatsChange change;
-    change.name = user.name;
-    change.result = HandResult::Loss;
-    change.escaped = true;
-    change.points = -settings_[3];
-    try {
-        const std::array<StatsChange, 1> one{change};
-        user.stats = lobby_.stats().Record(one)[user.name];
-    } catch (const std::exception& error) {
-        Log(std::string("statistics not saved: ") + error.what());
-    }
-    RemoveUser(user, true);
+    // The timer plays this turn itself, right after this call.
+    LeaveRunningHand(user, false);
 }
 
 void Table::PlayForAbsentSoon(int chair) {

@@ -77,7 +77,9 @@ void Table::OnRequest(User& user, std::span<const std::uint8_t> message) {
 void Table::HandleRoom(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m) {
     using enum net::Request;
     if (request.kind == HandStarted || request.kind == Entry) return;  // acknowledgements
-    if (request.kind == Leave) return RemoveUser(user, HandRunning());
+    if (request.kind == Leave && user.chair >= 0 && HandRunning())
+        return LeaveRunningHand(user, true);
+    if (request.kind == Leave) return RemoveUser(user, false);
     if (user.chair < 0) return Refuse(user, m, Refusal::OnlookersHaveNoSay);
     if (request.kind == ConfirmSettings)
         return OnSettingsConfirmed(user, std::span(request.fields).subspan(1));

@@ -53,6 +53,19 @@ void Table::OnReconnected(User& user) {
     SendWelcome(user);
 }
 
+// Every way out of a running hand ends like a connection that does not come
+// back: the server plays the chair to the end of the hand, the hand's payment
+// falls on the player, and the escape penalty and the escape are recorded
+// when the hand ends.
+void Table::LeaveRunningHand(User& user, bool playSoon) {
+    Peer* peer = user.peer;
+    lobby_.DetachPeer(user);
+    user.peer = nullptr;
+    if (peer) peer->Disconnect();
+    SendAll(net::server_messages::PlayerDropped(user.name));
+    if (playSoon) PlayForAbsentSoon(user.chair);
+}
+
 void Table::RemoveUser(User& user, bool /*escaped*/) {
     if (user.chair < 0) return RemoveOnlooker(user);
     RemovePlayer(user);
