@@ -210,3 +210,90 @@ TEST(TableFlow, APlayerWhoNeverActsIsPlayedForThenRemovedAsEscaped) {
 
 }  // namespace
 }  // namespace qira::server::testing
+
+namespace qira::server::testing {
+namespace {
+
+// Statistics that keep every change they were given.
+class KeptStats final : public StatsStore {
+public:
+    UserStats Load(const std::string& name) override { return inner_.Load(name); }
+    std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override {
+        kept.insert(kept.end(), changes.begin(), changes.end());
+        return inner_.Record(changes);
+    }
+    std::vector<StatsChange> kept;
+
+private:
+    MemoryStatsStore inner_;
+};
+
+constexpr std::int64_t kPenalty = 50;  // FastConfig's default escape penalty
+
+// Every way out of a running hand: the player pays the hand as if still
+// seated, plus the penalty, and the hand counts as an escape.
+void ExpectEscapeCosted(const KeptStats& stats) {
+    std::int64_t total = 0;
+    int aliceChanges = 0;
+    for (const StatsChange& change : stats.kept) {
+        total += change.points;
+        if (change.name != "alice") continue;
+        ++aliceChanges;
+        EXPECT_TRUE(change.escaped);
+        EXPECT_GE(change.experience, 1) << "the escapee's hand is counted";
+    }
+    EXPECT_EQ(aliceChanges, 1);
+    EXPECT_EQ(stats.kept.size(), 4u) << "one hand, four seated players";
+    EXPECT_EQ(total, -kPenalty) << "the hand's payments balance; only the penalty remains";
+}
+
+struct EscapeRoute : ::testing::Test {
+    KeptStats* stats = nullptr;
+    std::unique_ptr<VirtualServer> server;
+    void Start(ServerConfig config) {
+        auto store = std::make_unique<KeptStats>();
+        stats = store.get();
+        server = std::make_unique<VirtualServer>(config, std::move(store));
+    }
+    void RunToHandEnd() {
+        ASSERT_TRUE(server->RunUntil([&] { return server->Logged("hand ends"); }, 600s));
+    }
+};
+
+TEST_F(EscapeRoute, LeavingMidHandPaysTheHandAndThePenalty) {
+    Start(FastConfig());
+    ScriptedClient alice("alice");
+    ASSERT_TRUE(alice.Connect(*server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(17) == 1; }, 10s));
+    alice.Send(*net::requests::Leave("alice"));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Disconnected(); }, 5s));
+    RunToHandEnd();
+    ExpectEscapeCosted(*stats);
+}
+
+TEST_F(EscapeRoute, TheAutomaticPlayLimitPaysTheHandAndThePenalty) {
+    auto config = FastConfig();
+    config.turnTimeout = 300ms;
+    config.claimTimeout = 300ms;
+    config.autoPlayLimit = 2;
+    Start(config);
+    ScriptedClient alice("alice");
+    alice.pauseAfterBets = true;
+    ASSERT_TRUE(alice.Connect(*server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Disconnected(); }, 20s));
+    RunToHandEnd();
+    ExpectEscapeCosted(*stats);
+}
+
+TEST_F(EscapeRoute, AConnectionLostForGoodPaysTheHandAndThePenalty) {
+    Start(FastConfig());
+    ScriptedClient alice("alice");
+    ASSERT_TRUE(alice.Connect(*server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(17) == 1; }, 10s));
+    alice.Close();
+    RunToHandEnd();
+    ExpectEscapeCosted(*stats);
+}
+
+}  // namespace
+}  // namespace qira::server::testing
