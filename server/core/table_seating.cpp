@@ -61,6 +61,7 @@ void Table::LeaveRunningHand(User& user, bool playSoon) {
     Peer* peer = user.peer;
     lobby_.DetachPeer(user);
     user.peer = nullptr;
+    user.secret.clear();  // a player who chose to go does not get the chair back
     if (peer) peer->Disconnect();
     SendAll(net::server_messages::PlayerDropped(user.name));
     if (playSoon) PlayForAbsentSoon(user.chair);
