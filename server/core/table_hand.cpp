@@ -357,7 +357,10 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
         change.experience = won ? 3 : 1;
         if (!player->peer) {
             change.escaped = true;
-            change.points -= settings_[3];
+            // A player pays at most what it has, the penalty included.
+            const std::int64_t left = std::max<std::int64_t>(0, player->stats.points + actual[c]);
+            const bool capped = lobby_.config().scoreMode == ScoreMode::Points;
+            change.points -= capped ? std::min<std::int64_t>(settings_[3], left) : settings_[3];
             escaped.push_back(player);
         }
         changes.push_back(change);

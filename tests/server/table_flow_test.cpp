@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <optional>
 
 #include <QTemporaryDir>
 
@@ -217,12 +218,17 @@ namespace {
 // Statistics that keep every change they were given.
 class KeptStats final : public StatsStore {
 public:
-    UserStats Load(const std::string& name) override { return inner_.Load(name); }
+    UserStats Load(const std::string& name) override {
+        UserStats stats = inner_.Load(name);
+        if (name == "alice" && alicePoints) stats.points = *alicePoints;
+        return stats;
+    }
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override {
         kept.insert(kept.end(), changes.begin(), changes.end());
         return inner_.Record(changes);
     }
     std::vector<StatsChange> kept;
+    std::optional<std::int64_t> alicePoints;
 
 private:
     MemoryStatsStore inner_;
@@ -293,6 +299,30 @@ TEST_F(EscapeRoute, AConnectionLostForGoodPaysTheHandAndThePenalty) {
     alice.Close();
     RunToHandEnd();
     ExpectEscapeCosted(*stats);
+}
+
+}  // namespace
+}  // namespace qira::server::testing
+
+namespace qira::server::testing {
+namespace {
+
+TEST(ZeroBalance, AnEscapeePaysAtMostWhatItHasPenaltyIncluded) {
+    auto store = std::make_unique<KeptStats>();
+    KeptStats& stats = *store;
+    stats.alicePoints = 0;
+    VirtualServer server(FastConfig(), std::move(store));
+    ScriptedClient alice("alice");
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(17) == 1; }, 10s));
+    alice.Send(*net::requests::Leave("alice"));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Disconnected(); }, 5s));
+    ASSERT_TRUE(server.RunUntil([&] { return server.Logged("hand ends"); }, 600s));
+    for (const StatsChange& change : stats.kept)
+        if (change.name == "alice") {
+            EXPECT_TRUE(change.escaped);
+            EXPECT_GE(change.points, 0) << "a balance of zero pays nothing, the penalty included";
+        }
 }
 
 }  // namespace
