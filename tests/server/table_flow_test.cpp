@@ -327,3 +327,26 @@ TEST(ZeroBalance, AnEscapeePaysAtMostWhatItHasPenaltyIncluded) {
 
 }  // namespace
 }  // namespace qira::server::testing
+
+namespace qira::server::testing {
+namespace {
+
+TEST(EscapeRouteBack, APlayerWhoLeftMidHandDoesNotReclaimTheChair) {
+    VirtualServer server(FastConfig());
+    ScriptedClient alice("alice");
+    alice.secret = "5ecret0f4lice";
+    ASSERT_TRUE(alice.Connect(server));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Count(17) == 1; }, 10s));
+    alice.Send(*net::requests::Leave("alice"));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.Disconnected(); }, 5s));
+    ScriptedClient back("alice");
+    back.secret = "5ecret0f4lice";
+    back.autoPlay = false;
+    ASSERT_TRUE(back.Connect(server));
+    ASSERT_TRUE(back.PumpUntil([&] { return back.First(130, 3).has_value(); }, 1s));
+    EXPECT_EQ(FieldsOf(*back.First(130, 3))[0], "alice(2)") << "a new user";
+    EXPECT_FALSE(back.First(109).has_value()) << "no snapshot of the left hand";
+}
+
+}  // namespace
+}  // namespace qira::server::testing
