@@ -132,6 +132,15 @@ std::vector<OptionRow> GeneralRows() {
          ReadListen},
         {"db", "PATH", "SQLite file for the statistics (default under the XDG data folder).",
          [](ServerOptions& o, std::string_view v) { return !(o.database = v)->empty(); }},
+        {"export-hands", "", "Print the kept hands of --db as JSON lines, oldest first, and exit.",
+         StoreFlag(&ServerOptions::exportHands)},
+        {"hand", "ID", "With --export-hands: only the hand with this id.",
+         [](ServerOptions& o, std::string_view v) {
+             std::int64_t id = 0;
+             const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), id);
+             o.exportHand = id;
+             return error == std::errc() && end == v.data() + v.size() && id > 0;
+         }},
         {"items", "PATH", "Item catalogue file (default: items.txt beside the program).",
          [](ServerOptions& o, std::string_view v) { return !(o.itemsFile = v)->empty(); }},
         {"bot-wait", "SECONDS",

@@ -32,6 +32,8 @@ struct ServerOptions {
     int soakThinkMs = 0;
     std::optional<int> hostileSoakSeconds;
     Limits limits;
+    bool exportHands = false;
+    std::optional<std::int64_t> exportHand;
     bool printPort = false;
     bool quiet = false;
     bool help = false;

@@ -81,6 +81,7 @@ SqliteStatsStore::SqliteStatsStore(const std::string& path) {
         " losses INTEGER NOT NULL DEFAULT 0,"
         " draws INTEGER NOT NULL DEFAULT 0,"
         " escapes INTEGER NOT NULL DEFAULT 0)");
+    Execute("CREATE TABLE IF NOT EXISTS hands (id INTEGER PRIMARY KEY AUTOINCREMENT, log TEXT NOT NULL)");
 }
 
 SqliteStatsStore::~SqliteStatsStore() {
@@ -120,9 +121,21 @@ UserStats SqliteStatsStore::Load(const std::string& name) {
 }
 
 std::map<std::string, UserStats> SqliteStatsStore::Record(std::span<const StatsChange> changes) {
+    return Record(changes, std::string());
+}
+
+std::map<std::string, UserStats> SqliteStatsStore::Record(std::span<const StatsChange> changes,
+                                                          const std::string& handLog) {
     std::map<std::string, UserStats> out;
     Execute("BEGIN IMMEDIATE");
     try {
+        if (!handLog.empty()) {
+            Statement insert(db_, "INSERT INTO hands (log) VALUES (?)");
+            sqlite3_bind_text(insert.handle, 1, handLog.c_str(), static_cast<int>(handLog.size()),
+                              SQLITE_TRANSIENT);
+            if (sqlite3_step(insert.handle) != SQLITE_DONE)
+                throw std::runtime_error(sqlite3_errmsg(db_));
+        }
         for (const auto& change : changes) {
             UserStats stats = Load(change.name);
             ApplyChange(stats, change);
@@ -144,6 +157,32 @@ std::map<std::string, UserStats> SqliteStatsStore::Record(std::span<const StatsC
         throw;
     }
     return out;
+}
+
+std::vector<std::string> SqliteStatsStore::Hands(std::optional<std::int64_t> id) const {
+    Statement select(db_, id ? "SELECT id, log FROM hands WHERE id = ?"
+                             : "SELECT id, log FROM hands ORDER BY id");
+    if (id) sqlite3_bind_int64(select.handle, 1, *id);
+    std::vector<std::string> out;
+    while (sqlite3_step(select.handle) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select.handle, 1));
+        out.push_back(WithHandId(sqlite3_column_int64(select.handle, 0), text ? text : "{}"));
+    }
+    return out;
+}
+
+std::vector<std::string> MemoryStatsStore::Hands(std::optional<std::int64_t> id) const {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < hands_.size(); ++i) {
+        const auto number = static_cast<std::int64_t>(i + 1);
+        if (!id || *id == number) out.push_back(WithHandId(number, hands_[i]));
+    }
+    return out;
+}
+
+std::string WithHandId(std::int64_t id, const std::string& log) {
+    const std::string rest = log.size() > 2 ? "," + log.substr(1) : "}";
+    return "{\"id\":" + std::to_string(id) + rest;
 }
 
 std::string DefaultDatabasePath() {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -41,6 +42,18 @@ public:
     // Applies the changes of one hand, all or nothing, and returns the
     // numbers afterwards by name.
     virtual std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) = 0;
+    // Same, keeping `handLog` (one JSON object, without its "id") in the
+    // same transaction; empty keeps no log.
+    virtual std::map<std::string, UserStats> Record(std::span<const StatsChange> changes,
+                                                    const std::string& handLog) {
+        if (!handLog.empty()) KeepHand(handLog);
+        return Record(changes);
+    }
+    // The kept hands as JSON lines with their "id", oldest first; `id` picks one.
+    virtual std::vector<std::string> Hands(std::optional<std::int64_t> id) const = 0;
+
+protected:
+    virtual void KeepHand(const std::string&) {}
 };
 
 void ApplyChange(UserStats& stats, const StatsChange& change);
@@ -49,9 +62,13 @@ class MemoryStatsStore final : public StatsStore {
 public:
     UserStats Load(const std::string& name) override;
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override;
+    using StatsStore::Record;
+    std::vector<std::string> Hands(std::optional<std::int64_t> id) const override;
 
 private:
+    void KeepHand(const std::string& handLog) override { hands_.push_back(handLog); }
     std::map<std::string, UserStats> users_;
+    std::vector<std::string> hands_;
     std::int64_t lastId_ = 0;
 };
 
@@ -66,6 +83,9 @@ public:
 
     UserStats Load(const std::string& name) override;
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override;
+    std::map<std::string, UserStats> Record(std::span<const StatsChange> changes,
+                                            const std::string& handLog) override;
+    std::vector<std::string> Hands(std::optional<std::int64_t> id) const override;
 
 private:
     void Execute(const char* sql);
@@ -77,5 +97,8 @@ private:
 // The default database path: $XDG_DATA_HOME/qira/server.sqlite, or
 // ~/.local/share/qira/server.sqlite.
 std::string DefaultDatabasePath();
+
+// `log` (a JSON object) with "id" put first.
+std::string WithHandId(std::int64_t id, const std::string& log);
 
 }  // namespace qira::server

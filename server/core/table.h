@@ -143,6 +143,10 @@ private:
                     const std::array<std::int32_t, 4>& due) const;
     void FinishHand(const std::vector<std::uint8_t>& winners,
                     const std::array<std::int32_t, 4>& actual, const std::string& ending);
+    // The hand's record for the hand log; it holds every hidden tile, so it
+    // only goes to the statistics store, never to a client.
+    std::string HandLog(const std::vector<std::uint8_t>& winners,
+                        const std::array<std::int32_t, 4>& actual) const;
     void RecordStatistics(const std::vector<std::uint8_t>& winners,
                           const std::array<std::int32_t, 4>& actual, std::vector<User*>& escaped);
 

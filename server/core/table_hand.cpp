@@ -340,6 +340,45 @@ void Table::FinishHand(const std::vector<std::uint8_t>& winners,
     ArmTimer(lobby_.config().startTimeout);
 }
 
+namespace {
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+}  // namespace
+
+std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
+                           const std::array<std::int32_t, 4>& actual) const {
+    std::string players, points, won;
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        const User* player = seating_.players[c];
+        players += (c ? "," : "") + JsonString(player ? player->name : "");
+        points += (c ? "," : "") + std::to_string(actual[c]);
+    }
+    for (const auto w : winners) won += (won.empty() ? "" : ",") + std::to_string(w);
+    return "{\"table\":" + std::to_string(number_) + ",\"dealer\":" +
+           std::to_string(hand_.dealer) + ",\"players\":[" + players +
+           "],\"indicator\":" + std::to_string(hand_.indicator) +
+           ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
+           "],\"points\":[" + points + "]}}";
+}
+
 void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
                              const std::array<std::int32_t, 4>& actual,
                              std::vector<User*>& escaped) {
@@ -366,7 +405,7 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
         changes.push_back(change);
     }
     try {
-        const auto after = lobby_.stats().Record(changes);
+        const auto after = lobby_.stats().Record(changes, HandLog(winners, actual));
         for (User* player : seating_.players)
             if (player)
                 if (const auto it = after.find(player->name); it != after.end())

@@ -115,6 +115,12 @@ int main(int argc, char* argv[]) {
         std::cout << ServerHelpText();
         return 0;
     }
+    if (options.exportHands) {
+        const auto stats = OpenStatistics(options.database.value_or(DefaultDatabasePath()));
+        if (!stats) return 1;
+        for (const auto& line : stats->Hands(options.exportHand)) std::cout << line << '\n';
+        return 0;
+    }
     const bool selfPlay = options.selfPlayHands.has_value();
     const std::uint32_t seed =
         options.seed.value_or(selfPlay ? 1u : static_cast<std::uint32_t>(time(nullptr)));

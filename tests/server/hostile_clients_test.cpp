@@ -207,6 +207,10 @@ TEST(HostileClients, AnOnlookerWhoLeavesIsDisconnected) {
 class WatchedStats final : public StatsStore {
 public:
     UserStats Load(const std::string& name) override { return inner_.Load(name); }
+    using StatsStore::Record;
+    std::vector<std::string> Hands(std::optional<std::int64_t> id) const override {
+        return inner_.Hands(id);
+    }
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override {
         if (beforeRecord) beforeRecord();
         return inner_.Record(changes);

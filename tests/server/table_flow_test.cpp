@@ -223,6 +223,10 @@ public:
         if (name == "alice" && alicePoints) stats.points = *alicePoints;
         return stats;
     }
+    using StatsStore::Record;
+    std::vector<std::string> Hands(std::optional<std::int64_t> id) const override {
+        return inner_.Hands(id);
+    }
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override {
         kept.insert(kept.end(), changes.begin(), changes.end());
         return inner_.Record(changes);
