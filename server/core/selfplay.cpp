@@ -21,10 +21,11 @@ ServerConfig SelfPlayConfig(std::uint32_t seed, ScoreMode mode) {
 
 }  // namespace
 
-SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents opponents) {
+SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents opponents,
+                           StatsStore* store) {
     ManualScheduler scheduler;
-    MemoryStatsStore stats;
-    Lobby lobby(scheduler, stats, SelfPlayConfig(seed, ScoreMode::Experience));
+    MemoryStatsStore memory;
+    Lobby lobby(scheduler, store ? *store : memory, SelfPlayConfig(seed, ScoreMode::Experience));
     const BotStyle other =
         opponents == Opponents::Smart ? BotStyle::Smart : BotStyle::RandomDiscard;
     const std::array<BotStyle, 4> styles{BotStyle::Smart, other, other, other};

@@ -8,6 +8,8 @@
 
 namespace qira::server {
 
+class StatsStore;
+
 struct SelfPlayReport {
     std::uint64_t hands = 0;
     std::uint64_t drawn = 0;
@@ -24,8 +26,10 @@ enum class Opponents { Smart, RandomDiscard };
 
 // Plays `hands` hands at one table of four computer players through the
 // lobby, the tables and the players' own protocol handling, in virtual time.
-// The same seed gives the same hands.
-SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents opponents);
+// The same seed gives the same hands. With `store` the statistics and the
+// hand log go there, otherwise into memory.
+SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents opponents,
+                           StatsStore* store = nullptr);
 
 std::string FormatReport(const SelfPlayReport& report, Opponents opponents);
 

@@ -81,7 +81,9 @@ SqliteStatsStore::SqliteStatsStore(const std::string& path) {
         " losses INTEGER NOT NULL DEFAULT 0,"
         " draws INTEGER NOT NULL DEFAULT 0,"
         " escapes INTEGER NOT NULL DEFAULT 0)");
-    Execute("CREATE TABLE IF NOT EXISTS hands (id INTEGER PRIMARY KEY AUTOINCREMENT, log TEXT NOT NULL)");
+    Execute(
+        "CREATE TABLE IF NOT EXISTS hands (id INTEGER PRIMARY KEY AUTOINCREMENT, log TEXT NOT "
+        "NULL)");
 }
 
 SqliteStatsStore::~SqliteStatsStore() {

@@ -372,9 +372,8 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
         points += (c ? "," : "") + std::to_string(actual[c]);
     }
     for (const auto w : winners) won += (won.empty() ? "" : ",") + std::to_string(w);
-    return "{\"table\":" + std::to_string(number_) + ",\"dealer\":" +
-           std::to_string(hand_.dealer) + ",\"players\":[" + players +
-           "],\"indicator\":" + std::to_string(hand_.indicator) +
+    return "{\"table\":" + std::to_string(number_) + ",\"dealer\":" + std::to_string(hand_.dealer) +
+           ",\"players\":[" + players + "],\"indicator\":" + std::to_string(hand_.indicator) +
            ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
            "],\"points\":[" + points + "]}}";
 }

@@ -133,7 +133,9 @@ int main(int argc, char* argv[]) {
     if (selfPlay) {
         const auto opponents =
             options.randomOpponents ? Opponents::RandomDiscard : Opponents::Smart;
-        const auto report = RunSelfPlay(*options.selfPlayHands, seed, opponents);
+        std::unique_ptr<StatsStore> store;
+        if (options.database && !(store = OpenStatistics(*options.database))) return 1;
+        const auto report = RunSelfPlay(*options.selfPlayHands, seed, opponents, store.get());
         std::cout << FormatReport(report, opponents);
         return report.stuck || report.timeouts > 0 ? 1 : 0;
     }
