@@ -40,6 +40,7 @@ void HandState::Start(std::mt19937& random, std::span<const Tile> stacked) {
             seats[(dealer + i) % 4].hand.push_back(*wall.DrawFront());
     fresh = *wall.DrawFront();
     seats[dealer].hand.push_back(fresh);
+    for (int c = 0; c < rules::kChairCount; ++c) dealt[c] = seats[c].hand;
     discardCount = 0;
     discardAfterKong = false;
     stage = Stage::Bets;

@@ -56,6 +56,7 @@ struct HandState {
     Tile fresh = 0;
     int discardCount = 0;
     bool discardAfterKong = false;
+    std::array<std::vector<Tile>, rules::kChairCount> dealt{};  // for the hand log
 
     bool Running() const { return stage != Stage::Setup && stage != Stage::Idle; }
     HandInfo InfoOf(int chair) const;

@@ -361,6 +361,19 @@ std::string JsonString(const std::string& text) {
     return out + '"';
 }
 
+std::string TileList(std::span<const Tile> tiles) {
+    std::string out = "[";
+    for (const Tile tile : tiles) out += (out.size() > 1 ? "," : "") + std::to_string(tile);
+    return out + "]";
+}
+
+template <typename Each>
+std::string ChairLists(Each each) {
+    std::string out = "[";
+    for (int c = 0; c < rules::kChairCount; ++c) out += (c ? "," : "") + TileList(each(c));
+    return out + "]";
+}
+
 }  // namespace
 
 std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
@@ -375,7 +388,9 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
     return "{\"table\":" + std::to_string(number_) + ",\"dealer\":" + std::to_string(hand_.dealer) +
            ",\"players\":[" + players + "],\"indicator\":" + std::to_string(hand_.indicator) +
            ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
-           "],\"points\":[" + points + "]}}";
+           "],\"points\":[" + points + "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
+           ",\"deal\":" + ChairLists([&](int c) { return std::span(hand_.dealt[c]); }) +
+           ",\"final\":" + ChairLists([&](int c) { return std::span(hand_.seats[c].hand); }) + "}";
 }
 
 void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,

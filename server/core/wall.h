@@ -22,6 +22,10 @@ public:
     // Shuffles a full set, or lays out `stacked` (136 codes in draw order) as given.
     void Build(std::mt19937& random, std::uint8_t headChair, std::span<const Tile> stacked = {});
 
+    // All 136 tiles in the order ordinary draws take them; replacement draws
+    // and the indicator come from the end.
+    const std::array<Tile, rules::kTilesInSet>& DrawOrder() const { return ring_; }
+
     std::optional<Tile> DrawFront();
     std::optional<Tile> DrawBack();
     int Remaining() const { return back_ - front_ + 1; }

@@ -31,10 +31,14 @@ TEST(HandLog, SelfPlayKeepsEveryHandOldestFirstAndExportsOneById) {
         const auto& line = hands[i];
         EXPECT_EQ(line.rfind("{\"id\":" + std::to_string(i + 1) + ",", 0), 0u) << line;
         EXPECT_EQ(line.find('\n'), std::string::npos);
-        for (const char* key : {"\"table\":", "\"dealer\":", "\"players\":[", "\"indicator\":",
-                                "\"wild\":", "\"result\":{\"winners\":[", "\"points\":["})
+        for (const char* key : {"\"table\":", "\"dealer\":", "\"players\":[",
+                                "\"indicator\":", "\"wild\":", "\"result\":{\"winners\":[",
+                                "\"points\":[", "\"wall\":[", "\"deal\":[[", "\"final\":[["})
             EXPECT_EQ(Count(line, key), 1) << key << " in " << line;
     }
+    const auto wallAt = hands[0].find("\"wall\":[") + 8;
+    const auto wall = hands[0].substr(wallAt, hands[0].find(']', wallAt) - wallAt);
+    EXPECT_EQ(Count(wall, ","), 135) << "the whole wall of 136 tiles";
     const auto one = reopened.Hands(3);
     ASSERT_EQ(one.size(), 1u);
     EXPECT_EQ(one[0], hands[2]);
