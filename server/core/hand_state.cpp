@@ -41,6 +41,8 @@ void HandState::Start(std::mt19937& random, std::span<const Tile> stacked) {
     fresh = *wall.DrawFront();
     seats[dealer].hand.push_back(fresh);
     for (int c = 0; c < rules::kChairCount; ++c) dealt[c] = seats[c].hand;
+    winTile.reset();
+    winDiscarder.reset();
     discardCount = 0;
     discardAfterKong = false;
     stage = Stage::Bets;

@@ -57,6 +57,8 @@ struct HandState {
     int discardCount = 0;
     bool discardAfterKong = false;
     std::array<std::vector<Tile>, rules::kChairCount> dealt{};  // for the hand log
+    std::optional<Tile> winTile;                                // for the hand log
+    std::optional<int> winDiscarder;                            // for the hand log
 
     bool Running() const { return stage != Stage::Setup && stage != Stage::Idle; }
     HandInfo InfoOf(int chair) const;

@@ -292,6 +292,8 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     std::string text;
     for (const auto& n : names) text += " " + n;
     ReportHand(winners, discarder, outcome.due);
+    hand_.winTile = tile;
+    if (!selfDrawn) hand_.winDiscarder = static_cast<int>(discarder);
     FinishHand(winners, outcome.actual,
                "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
 }
@@ -385,10 +387,14 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
         points += (c ? "," : "") + std::to_string(actual[c]);
     }
     for (const auto w : winners) won += (won.empty() ? "" : ",") + std::to_string(w);
+    const auto orNull = [](const auto& value) {
+        return value ? std::to_string(*value) : std::string("null");
+    };
+    won += "],\"discarder\":" + orNull(hand_.winDiscarder) + ",\"tile\":" + orNull(hand_.winTile);
     return "{\"table\":" + std::to_string(number_) + ",\"dealer\":" + std::to_string(hand_.dealer) +
            ",\"players\":[" + players + "],\"indicator\":" + std::to_string(hand_.indicator) +
            ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
-           "],\"points\":[" + points + "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
+           ",\"points\":[" + points + "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
            ",\"deal\":" + ChairLists([&](int c) { return std::span(hand_.dealt[c]); }) +
            ",\"final\":" + ChairLists([&](int c) { return std::span(hand_.seats[c].hand); }) + "}";
 }
