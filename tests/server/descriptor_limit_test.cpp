@@ -1,0 +1,163 @@
+// The real server program under a small descriptor limit, flooded with
+// idle connections: it refuses or pauses instead of spinning, and serves a
+// new player once the flood is gone.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <chrono>
+#include <thread>
+
+#include "net/frame_codec.h"
+#include "net/requests.h"
+
+namespace qira {
+namespace {
+
+using namespace std::chrono_literals;
+
+QCoreApplication& App() {
+    static int argc = 1;
+    static char name[] = "server_process_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// A blocking loopback socket closed with its owner.
+class RawConnection {
+public:
+    explicit RawConnection(quint16 port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ =
+            fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+    ~RawConnection() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    bool connected() const { return connected_; }
+
+    bool Send(const net::Bytes& message) {
+        const auto frame = net::FrameMessage(message);
+        return ::send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(frame.size());
+    }
+
+    // True once any byte arrives within `wait`.
+    bool Answered(std::chrono::milliseconds wait) {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, static_cast<int>(wait.count())) != 1) return false;
+        std::uint8_t byte = 0;
+        return ::recv(fd_, &byte, 1, 0) == 1;
+    }
+
+private:
+    int fd_;
+    bool connected_ = false;
+};
+
+// The server program with at most `descriptors` open files.
+class LimitedServer {
+public:
+    LimitedServer(rlim_t descriptors, const QStringList& extraOptions) {
+        App();
+        process_.setChildProcessModifier([descriptors] {
+            const rlimit limit{descriptors, descriptors};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        });
+        QStringList options{"--listen",
+                            "127.0.0.1:0",
+                            "--print-port",
+                            "--db",
+                            directory_.filePath("stats.db"),
+                            "--hello-seconds",
+                            "2",
+                            "--per-address",
+                            "1000"};
+        options += extraOptions;
+        process_.setStandardErrorFile(directory_.filePath("server.log"));
+        process_.start(QStringLiteral(QIRA_SERVER_PATH), options);
+        if (process_.waitForStarted(10'000) && process_.waitForReadyRead(10'000))
+            port_ = static_cast<quint16>(process_.readLine().trimmed().toUInt());
+    }
+    ~LimitedServer() {
+        process_.kill();
+        process_.waitForFinished(5'000);
+    }
+
+    quint16 port() const { return port_; }
+    bool running() const { return process_.state() == QProcess::Running; }
+
+    // Log lines so far that contain `part`.
+    int LinesWith(const QString& part) const {
+        QFile log(directory_.filePath("server.log"));
+        if (!log.open(QIODevice::ReadOnly)) return 0;
+        return static_cast<int>(QString::fromUtf8(log.readAll()).count(part));
+    }
+
+private:
+    QTemporaryDir directory_;
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
+std::vector<std::unique_ptr<RawConnection>> Flood(quint16 port, int count) {
+    std::vector<std::unique_ptr<RawConnection>> idle;
+    for (int i = 0; i < count; ++i) idle.push_back(std::make_unique<RawConnection>(port));
+    return idle;
+}
+
+// A new player is answered after its hello within `wait`.
+bool ServesANewPlayer(quint16 port, std::chrono::milliseconds wait) {
+    RawConnection player(port);
+    return player.connected() && player.Send(*net::BuildHello("newcomer")) &&
+           player.Send(*net::requests::Entry(true)) && player.Answered(wait);
+}
+
+TEST(DescriptorLimit, ConnectionsBeyondWhatTheDescriptorsAllowAreRefusedWithAReason) {
+    LimitedServer server(128, {});
+    ASSERT_NE(server.port(), 0);
+    auto idle = Flood(server.port(), 120);
+    std::this_thread::sleep_for(1s);
+
+    EXPECT_GT(server.LinesWith("the server is full"), 0);
+    EXPECT_EQ(server.LinesWith("cannot accept"), 0);
+    idle.clear();
+    EXPECT_TRUE(ServesANewPlayer(server.port(), 10s));
+    EXPECT_TRUE(server.running());
+}
+
+TEST(DescriptorLimit, OutOfDescriptorsTheServerPausesInsteadOfSpinningAndRecovers) {
+    // Told to take more connections than it has descriptors for, the
+    // server runs out of them while accepting.
+    LimitedServer server(48, {"--max-connections", "1000"});
+    ASSERT_NE(server.port(), 0);
+    auto idle = Flood(server.port(), 100);
+    std::this_thread::sleep_for(3s);
+
+    // An accept loop that retried at once would log thousands of failures.
+    const int failures = server.LinesWith("cannot accept");
+    EXPECT_GT(failures, 0);
+    EXPECT_LE(failures, 8);
+    // The idle connections it holds run out of time and make room.
+    EXPECT_GT(server.LinesWith("no hello and entry in time"), 0);
+    idle.clear();
+    EXPECT_TRUE(ServesANewPlayer(server.port(), 10s));
+    EXPECT_TRUE(server.running());
+}
+
+}  // namespace
+}  // namespace qira
