@@ -35,6 +35,27 @@ private:
     QTcpSocket socket_;
 };
 
+// Alice alone at a table no computer player joins yet, and bob watching her.
+class QuietTableWithOnlooker : public ::testing::Test {
+protected:
+    static ServerConfig QuietConfig() {
+        auto config = FastConfig();
+        config.botWait = 600s;
+        return config;
+    }
+
+    void SetUp() override {
+        alice.autoPlay = bob.autoPlay = false;
+        ASSERT_TRUE(alice.Connect(server));
+        ASSERT_TRUE(bob.Connect(server, false, "alice"));
+        ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(130, 3) == 1; }, 1s));
+    }
+
+    VirtualServer server{QuietConfig()};
+    ScriptedClient alice{"alice"};
+    ScriptedClient bob{"bob"};
+};
+
 TEST(HostileClients, AClientThatNeverReadsIsCutOffAtTheOutputCapAndItsChairFreed) {
     auto config = FastConfig();
     config.botWait = 600s;
@@ -115,15 +136,7 @@ TEST(HostileClients, NamesWithControlCharactersAreRefusedAndLookAlikesRenamed) {
     EXPECT_EQ(alice.Count(130, 2), 1) << "alice's user list arrived once, unbroken";
 }
 
-TEST(HostileClients, ChatNeverRelaysControlCharacters) {
-    auto config = FastConfig();
-    config.botWait = 600s;
-    VirtualServer server(config);
-    ScriptedClient alice("alice"), bob("bob");
-    alice.autoPlay = bob.autoPlay = false;
-    ASSERT_TRUE(alice.Connect(server));
-    ASSERT_TRUE(bob.Connect(server, false, "alice"));
-    ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(130, 3) == 1; }, 1s));
+TEST_F(QuietTableWithOnlooker, ChatNeverRelaysControlCharacters) {
     auto line = ChatLine("line\none\x01two");
     line[5] = "宋\x7f体";
     alice.Send(*net::requests::Chat(line));
@@ -189,15 +202,7 @@ TEST(HostileClients, ADroppedChairGoesBackOnlyToTheSameSecret) {
     EXPECT_EQ(back.chair, alice.chair);
 }
 
-TEST(HostileClients, AnOnlookerWhoLeavesIsDisconnected) {
-    auto config = FastConfig();
-    config.botWait = 600s;
-    VirtualServer server(config);
-    ScriptedClient alice("alice"), bob("bob");
-    alice.autoPlay = bob.autoPlay = false;
-    ASSERT_TRUE(alice.Connect(server));
-    ASSERT_TRUE(bob.Connect(server, false, "alice"));
-    ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(130, 3) == 1; }, 1s));
+TEST_F(QuietTableWithOnlooker, AnOnlookerWhoLeavesIsDisconnected) {
     bob.Send(*net::requests::Leave("bob"));
     ASSERT_TRUE(bob.PumpUntil([&] { return bob.Disconnected(); }, 1s));
     EXPECT_EQ(alice.Count(108, 4), 1) << "the others see the onlooker go";
@@ -238,15 +243,7 @@ TEST(HostileClients, AHandIsLoggedAsEndedOnlyOnceItsStatisticsAreStored) {
     EXPECT_TRUE(server.Logged("hand ends"));
 }
 
-TEST(HostileClients, ChatHasTenFieldsAShortTextAndARate) {
-    auto config = FastConfig();
-    config.botWait = 600s;
-    VirtualServer server(config);
-    ScriptedClient alice("alice"), bob("bob");
-    alice.autoPlay = bob.autoPlay = false;
-    ASSERT_TRUE(alice.Connect(server));
-    ASSERT_TRUE(bob.Connect(server, false, "alice"));
-    ASSERT_TRUE(bob.PumpUntil([&] { return bob.Count(130, 3) == 1; }, 1s));
+TEST_F(QuietTableWithOnlooker, ChatHasTenFieldsAShortTextAndARate) {
     auto extra = ChatLine("eleven");
     extra.push_back("more");
     alice.Send(*net::requests::Chat(extra));
