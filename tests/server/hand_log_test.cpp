@@ -31,9 +31,10 @@ TEST(HandLog, SelfPlayKeepsEveryHandOldestFirstAndExportsOneById) {
         const auto& line = hands[i];
         EXPECT_EQ(line.rfind("{\"id\":" + std::to_string(i + 1) + ",", 0), 0u) << line;
         EXPECT_EQ(line.find('\n'), std::string::npos);
-        for (const char* key : {"\"table\":", "\"dealer\":", "\"players\":[",
-                                "\"indicator\":", "\"wild\":", "\"result\":{\"winners\":[",
-                                "\"points\":[", "\"wall\":[", "\"deal\":[[", "\"final\":[["})
+        for (const char* key :
+             {"\"table\":", "\"dealer\":", "\"players\":[",
+              "\"indicator\":", "\"wild\":", "\"result\":{\"winners\":[", "\"points\":[",
+              "\"wall\":[", "\"deal\":[[", "\"final\":[[", "\"seed\":", "\"events\":[{"})
             EXPECT_EQ(Count(line, key), 1) << key << " in " << line;
     }
     const auto wallAt = hands[0].find("\"wall\":[") + 8;
