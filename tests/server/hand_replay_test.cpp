@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "harness.h"
+#include "net/requests.h"
 #include "rules/win_analysis.h"
 #include "server/core/room.h"
 #include "server/core/selfplay.h"
@@ -26,6 +28,7 @@ namespace qira::server {
 namespace {
 
 using nlohmann::json;
+using namespace std::chrono_literals;
 using Tiles = std::vector<rules::TileCode>;
 
 constexpr int kWallSize = 136;
@@ -501,6 +504,110 @@ TEST(HandReplay, AnInconsistentLogIsCaught) {
     EXPECT_FALSE(faultsAfter([&](json& h) { h["events"].back()["act"] = "fly"; }).empty());
     EXPECT_FALSE(faultsAfter([&](json& h) { h.erase("wall"); }).empty());
     EXPECT_FALSE(ReplayAll({"{\"id\":"}, coverage).empty());
+}
+
+// Four scripted people at a stacked wall: chair 2 pungs the dealer's 5 of
+// characters (chair 3, waiting on it, passes the win) and later adds the
+// fourth to the pung, which chair 3 may rob.
+class RobbedKong : public ::testing::Test {
+protected:
+    RobbedKong() {
+        auto config = testing::FastConfig();
+        config.botWait = 60s;
+        config.firstDealer = 0;
+        config.log = false;
+        const std::array<std::vector<Tile>, 4> hands{{
+            {27, 27, 27, 28, 28, 28, 29, 29, 29, 30, 30, 30, 37},
+            {15, 15, 15, 16, 16, 16, 17, 17, 17, 0, 0, 0, 1},
+            {4, 4, 6, 6, 6, 7, 7, 7, 8, 8, 8, 26, 26},
+            {3, 5, 9, 10, 11, 12, 13, 14, 18, 19, 20, 22, 22},
+        }};
+        config.stackedWall = testing::StackWall(0, hands, 4, 1, {38, 38, 38, 4});
+        auto store = std::make_unique<MemoryStatsStore>();
+        store_ = store.get();
+        server_.emplace(config, std::move(store));
+        for (int i = 0; i < 4; ++i) {
+            clients_.push_back(std::make_unique<testing::ScriptedClient>("p" + std::to_string(i)));
+            auto& c = *clients_.back();
+            c.pauseAfterBets = true;
+            EXPECT_TRUE(c.Connect(*server_));
+            EXPECT_TRUE(c.PumpUntil([&] { return c.chair >= 0; }, 5s));
+            all_.push_back(&c);
+        }
+        EXPECT_TRUE(WaitFor(0, 28, 1));
+    }
+
+    bool WaitFor(int chair, int type, int count) {
+        auto& c = *clients_[chair];
+        return testing::PumpAll(
+            all_, [&] { return c.Count(type) >= count; }, 10s);
+    }
+    void Send(int chair, const net::Bytes& request) { clients_[chair]->Send(request); }
+
+    // Up to the fourth 5 of characters added to chair 2's pung; chair 3
+    // declares its hand ready on the way.
+    void PlayToTheKong() {
+        Send(0, net::requests::Discard(0, 4, 0, 0));
+        ASSERT_TRUE(WaitFor(3, 19, 1));
+        Send(3, net::requests::Pass(3));
+        Send(2, net::requests::Pung(2, 4));
+        ASSERT_TRUE(WaitFor(2, 21, 1));
+        Send(2, net::requests::Discard(2, 26, 0, 0));
+        ASSERT_TRUE(WaitFor(3, 19, 2));
+        Send(3, net::requests::Discard(3, 38, 1, 4));
+        ASSERT_TRUE(WaitFor(0, 19, 3));
+        Send(0, net::requests::Discard(0, 38, 0, 0));
+        ASSERT_TRUE(WaitFor(1, 19, 4));
+        Send(1, net::requests::Discard(1, 38, 0, 0));
+        ASSERT_TRUE(WaitFor(2, 19, 5));
+        Send(2, net::requests::Kong(2, 4, 4));
+        ASSERT_TRUE(WaitFor(3, 29, 1));
+    }
+
+    bool HandOver() {
+        return testing::PumpAll(
+            all_,
+            [&] {
+                return std::all_of(all_.begin(), all_.end(), [](auto* c) { return c->handOver; });
+            },
+            60s);
+    }
+
+    MemoryStatsStore* store_ = nullptr;
+    std::optional<testing::VirtualServer> server_;
+    std::vector<std::unique_ptr<testing::ScriptedClient>> clients_;
+    std::vector<testing::ScriptedClient*> all_;
+};
+
+TEST_F(RobbedKong, APassedWinAReadyHandAndTheRobbedKongRebuildFromTheLog) {
+    PlayToTheKong();
+    Send(3, net::requests::RobKongAnswer(3, true));
+    ASSERT_TRUE(HandOver());
+    Coverage coverage;
+    const auto faults = ReplayAll(store_->Hands(std::nullopt), coverage);
+    EXPECT_TRUE(faults.empty()) << FirstFaults(faults);
+    EXPECT_EQ(coverage.hands, 1);
+    EXPECT_EQ(coverage.passedWins, 2) << "chair 2 pungs the tile it could win with, chair 3 passes";
+    EXPECT_EQ(coverage.readyDeclarations, 1);
+    EXPECT_EQ(coverage.robbedWins, 1);
+    EXPECT_EQ(coverage.kongs, 0) << "a robbed kong never happened";
+}
+
+TEST_F(RobbedKong, ADeclinedRobAndTheAddedKongRebuildFromTheLog) {
+    PlayToTheKong();
+    Send(3, net::requests::RobKongAnswer(3, false));
+    ASSERT_TRUE(WaitFor(2, 22, 1));
+    // The others play on, passing every claim, to the end of the hand.
+    for (auto* c : all_) c->autoPlay = true;
+    const Tile replacement = (*clients_[2]->First(22))[4];
+    Send(2, net::requests::Discard(2, replacement, 0, 0));
+    ASSERT_TRUE(HandOver());
+    Coverage coverage;
+    const auto faults = ReplayAll(store_->Hands(std::nullopt), coverage);
+    EXPECT_TRUE(faults.empty()) << FirstFaults(faults);
+    EXPECT_EQ(coverage.hands, 1);
+    EXPECT_GE(coverage.passedWins, 3) << "two on the discard, one on the rob";
+    EXPECT_EQ(coverage.kongs, 1);
 }
 
 }  // namespace
