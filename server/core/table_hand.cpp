@@ -3,6 +3,7 @@
 
 #include "net/server_messages.h"
 #include "rules/claim_options.h"
+#include "rules/win_analysis.h"
 #include "server/core/lobby.h"
 #include "server/core/scoring.h"
 #include "server/core/table.h"
@@ -81,7 +82,9 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
     const SeatHand& seat = hand_.seats[chair];
     if (!seat.noWin && !seat.discardWinBarred) options.win = CanWinWith(hand_.InfoOf(chair), tile);
     const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
-    options.kong = rules::KongOption(view, tile, rules::Turn::Other) && hand_.wall.Remaining() > 0;
+    const auto kong = rules::KongOption(view, tile, rules::Turn::Other);
+    options.kong = kong && hand_.wall.Remaining() > 0 &&
+                   (!seat.ting || rules::KongKeepsReady(view, tile, *kong));
     if (seat.ting) return options;
     options.pung = rules::PungOption(view, tile).has_value();
     if (chair == (discarder + 1) % rules::kChairCount)
@@ -141,7 +144,8 @@ void Table::TryResolveClaims() {
 void Table::ResolveClaims() {
     CancelTimer();
     const ClaimWindow::Outcome outcome = claims_.Resolve();
-    for (const int chair : outcome.passedWins) hand_.seats[chair].discardWinBarred = true;
+    for (const int chair : outcome.passedWins)
+        if (PassBarsDiscardWins(chair)) hand_.seats[chair].discardWinBarred = true;
     const int discarder = claims_.discarder();
     switch (outcome.kind) {
         case ClaimKind::Win:
@@ -156,6 +160,12 @@ void Table::ResolveClaims() {
             hand_.seats[discarder].discards.push_back(claims_.tile());
             return DrawFor((discarder + 1) % rules::kChairCount);
     }
+}
+
+// A client offers a player who has not declared ready nothing on a discarded
+// wild tile and passes at once: that pass declines no win it was shown.
+bool Table::PassBarsDiscardWins(int chair) const {
+    return claims_.tile() != hand_.wild || hand_.seats[chair].ting;
 }
 
 void Table::DoChow(int chair, Tile lowest) {
@@ -246,8 +256,13 @@ void Table::OnThreeIndicators(int chair) {
 }
 
 void Table::OnSelfWin(int chair) {
-    RemoveOne(hand_.seats[chair].hand, hand_.fresh);
-    EndWithWin({static_cast<std::uint8_t>(chair)}, 4, hand_.fresh);
+    std::vector<Tile>& hand = hand_.seats[chair].hand;
+    // A drawn third indicator may have gone into the three-indicator kong: the
+    // hand then wins as it stands, and the tile it took in last is the one the
+    // record shows as the winning tile.
+    const Tile winning = Holds(hand, hand_.fresh) ? hand_.fresh : hand.back();
+    RemoveOne(hand, winning);
+    EndWithWin({static_cast<std::uint8_t>(chair)}, 4, winning);
 }
 
 namespace {
