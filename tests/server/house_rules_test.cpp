@@ -88,6 +88,9 @@ Record ReadRecord(const Bytes& m) {
     for (auto& items : record.payer)
         for (auto& item : items) item = m.at(at++);
     EXPECT_EQ(at, m.size()) << "the record has no bytes left over";
+    std::size_t blocks = 0;
+    for (const Winner& w : record.winners) blocks += 20 + 2 * w.melds.size() + w.concealed.size();
+    EXPECT_EQ(m.size(), 2 + blocks + 69);
     return record;
 }
 
@@ -279,6 +282,15 @@ TEST(HouseRules, AWildTileMayNotTurnAnotherPlayersDiscardIntoThePair) {
                 .draws = {kRed}});
     EXPECT_TRUE(NobodyMayClaim(p.Discard(0, kRed)));
     EXPECT_EQ(p.Win(1).winners.at(0).items[1], 4);
+}
+
+TEST(HouseRules, ADiscardedWildTileMayPairAHeldOneAsAnotherTile) {
+    Play p(Deal{.hands = {{{}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 27, 27, 27, kWild}, {}, {}}},
+                .dealerExtra = kWild});
+    EXPECT_FALSE(NobodyMayClaim(p.Discard(0, kWild)));
+    const Record record = p.Win(1);
+    ASSERT_EQ(record.winners.size(), 1u);
+    EXPECT_EQ(record.winningTile, kWild);
 }
 
 TEST(HouseRules, InSevenPairsAWildTileMayPairAnotherPlayersDiscard) {
