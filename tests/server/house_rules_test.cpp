@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "net/requests.h"
+#include "server/core/win_check.h"
 #include "stacked_table.h"
 
 namespace qira::server::testing {
@@ -385,6 +386,9 @@ TEST(HouseRules, AWinAfterLayingDownTheDrawnThirdIndicatorShowsTheHandAsItIs) {
     hand.push_back(record.winningTile);
     std::sort(hand.begin(), hand.end());
     EXPECT_EQ(hand, (std::vector<Tile>{0, 1, 2, 3, 4, 5, 6, 7, 8, kRed, kRed}));
+    // The client arranges the shown tiles for the win window: they must win.
+    const std::vector<Meld> melds{{MeldKind::Pung, kIndicator, 1}};
+    EXPECT_TRUE(CanWinWith(HandInfo{hand, melds, kWild, false}, record.winningTile));
 }
 
 TEST(HouseRules, ThreeIndicatorsLaidDownAfterTheFirstDiscardCountAsAnExposedKong) {
