@@ -556,11 +556,13 @@ bool Draws(const Bytes& m, int chair, Tile tile) {
 
 TEST(HouseRules, AKongOnAnEmptyWallEndsTheHandDrawnBeforeAnyoneMayRobIt) {
     // The dealer pungs the 5 of characters and draws the fourth as the last
-    // tile of the wall; chair 1 would win with it (4 and 6 held).
+    // tile of the wall; chair 1 would win with it (4 and 6 held). Chairs 2
+    // and 3 hold the wild tiles, so that chair 1 never discards one.
+    const std::vector<Tile> keepsWilds{9, 11, 12, 13, 15, 16, 17, 18, 20, 21, 22, kWild, kWild};
     Play p(Deal{.hands = {{{4, 4, 9, 11, 13, 15, 17, 18, 20, 22, 24, 26, 10},
                            {3, 5, 27, 27, 27, 28, 28, 28, 29, 29, 29, 30, 30},
-                           {},
-                           {}}},
+                           keepsWilds,
+                           keepsWilds}},
                 .dealerExtra = 19,
                 .draws = {kRed, 4},
                 .replacements = {4}});
@@ -575,6 +577,7 @@ TEST(HouseRules, AKongOnAnEmptyWallEndsTheHandDrawnBeforeAnyoneMayRobIt) {
     ASSERT_TRUE(p.t[0].PumpUntil([&] { return !p.t[0].autoPlay; }, 120s));
     p.t[0].Send(net::requests::Kong(0, 4, 4));
     ASSERT_TRUE(p.AllGot(27, 1));
+    ASSERT_TRUE(CanWinWith(HandInfo{p.t[1].hand, {}, kWild, false}, 4)) << "chair 1 could rob";
     EXPECT_EQ(p.t[1].Count(29), 0) << "nobody was asked to rob";
     EXPECT_EQ(p.t[0].Count(22), 0);
     EXPECT_EQ(p.t[0].Count(23), 0);
@@ -596,6 +599,36 @@ TEST(HouseRules, AKongClaimOnADiscardNeedsATileLeftAPungDoesNot) {
     ASSERT_TRUE(p.AllGot(21, 1));
     p.t[3].Send(net::requests::Discard(3, 0, 0, 0));
     EXPECT_TRUE(p.AllGot(27, 1)) << "no tile left to draw";
+}
+
+TEST(HouseRules, TheLastDiscardCanStillBeWon) {
+    // Chair 2 draws the last tile, a red dragon, and discards it; chair 3
+    // waits on it. The dealer keeps the other two red dragons, chairs 1 and 2
+    // the wild tiles (chair 3 would lose the right to win discarding one).
+    Play p(Deal{.hands = {{{9, 10, 11, 13, 14, 15, 17, 18, 19, 20, 22, kRed, kRed},
+                           {9, 10, 11, 13, 14, 15, 17, 18, 19, 20, 22, kWild, kWild},
+                           {9, 11, 12, 13, 15, 16, 17, 18, 20, 21, 22, kWild, kWild},
+                           {0, 1, 2, 3, 4, 5, 6, 7, 8, 27, 27, 27, kRed}}},
+                .replacements = {kRed}});
+    PlayToTheEnd(p, [](int chair, const Bytes& m) {
+        return chair == 3 && m[0] == 19 && m.size() > 6 && m[3] == kRed && m[6] > 3;
+    });
+    p.t[0].Send(net::requests::Discard(0, kFillerDiscard, 0, 0));
+    ASSERT_TRUE(p.t[3].PumpUntil([&] { return !p.t[3].autoPlay; }, 120s));
+    const Record record = p.Win(3);
+    ASSERT_EQ(record.winners.size(), 1u);
+    EXPECT_EQ(record.winners[0].items[1], 2) << "won on chair 2's discard";
+}
+
+TEST(HouseRules, NoKongRightAfterAChowOrPung) {
+    Play p(Deal{.hands = {{{}, {0, 0, 0, 0, 4, 5, 6, 8, 27, 28, 29, kRed, kRed}, {}, {}}},
+                .dealerExtra = kRed});
+    p.Discard(0, kRed);
+    p.t[1].Send(net::requests::Pung(1, kRed));
+    ASSERT_TRUE(p.AllGot(21, 1));
+    p.t[1].Send(net::requests::Kong(1, 3, 0));
+    EXPECT_EQ(p.Refused(Refusal::NoKongNow), 1u);
+    EXPECT_EQ(p.t[0].Count(22), 0);
 }
 
 TEST(HouseRules, TheDealerKeepsTheDealAfterADrawnGame) {
