@@ -153,7 +153,6 @@ void HandState::ThreeIndicators(int chair) {
 }
 
 void HandState::PassWin(int chair, Tile tile, int from, bool robbing) {
-    seats[chair].discardWinBarred = true;
     HandEvent& event = Note(chair, Act::PassWin, tile);
     event.from = from;
     event.robbed = robbing;

@@ -46,6 +46,7 @@ namespace qira::server {
     X(NoSuchKongNow, "no such kong now")                                             \
     X(NoKongNow, "no kong now")                                                      \
     X(NoSuchKongInHand, "no such kong in hand")                                      \
+    X(KongBreaksReadyHand, "a ready hand's kong must keep it ready")                 \
     X(NoWinOnThisDiscard, "no win on this discard")                                  \
     X(NoWinNow, "no win now")                                                        \
     X(HandDoesNotWin, "the hand does not win")                                       \

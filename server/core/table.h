@@ -128,6 +128,7 @@ private:
     void OnClaim(int chair, Claim claim);
     void TryResolveClaims();
     void ResolveClaims();
+    bool PassBarsDiscardWins(int chair) const;
     void DoChow(int chair, Tile lowest);
     void DoPung(int chair);
     void DoKong(int chair, MeldKind kind, Tile tile, int source);

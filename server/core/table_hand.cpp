@@ -3,6 +3,7 @@
 
 #include "net/server_messages.h"
 #include "rules/claim_options.h"
+#include "rules/win_analysis.h"
 #include "server/core/lobby.h"
 #include "server/core/scoring.h"
 #include "server/core/table.h"
@@ -81,7 +82,9 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
     const SeatHand& seat = hand_.seats[chair];
     if (!seat.noWin && !seat.discardWinBarred) options.win = CanWinWith(hand_.InfoOf(chair), tile);
     const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
-    options.kong = rules::KongOption(view, tile, rules::Turn::Other) && hand_.wall.Remaining() > 0;
+    const auto kong = rules::KongOption(view, tile, rules::Turn::Other);
+    options.kong = kong && hand_.wall.Remaining() > 0 &&
+                   (!seat.ting || rules::KongKeepsReady(view, tile, *kong));
     if (seat.ting) return options;
     options.pung = rules::PungOption(view, tile).has_value();
     if (chair == (discarder + 1) % rules::kChairCount)
@@ -142,8 +145,10 @@ void Table::ResolveClaims() {
     CancelTimer();
     const ClaimWindow::Outcome outcome = claims_.Resolve();
     const int discarder = claims_.discarder();
-    for (const int chair : outcome.passedWins)
+    for (const int chair : outcome.passedWins) {
+        if (PassBarsDiscardWins(chair)) hand_.seats[chair].discardWinBarred = true;
         hand_.PassWin(chair, claims_.tile(), discarder, false);
+    }
     switch (outcome.kind) {
         case ClaimKind::Win:
             hand_.Win(outcome.winners, claims_.tile(), discarder, false);
@@ -158,6 +163,12 @@ void Table::ResolveClaims() {
             hand_.seats[discarder].discards.push_back(claims_.tile());
             return DrawFor((discarder + 1) % rules::kChairCount);
     }
+}
+
+// A client offers a player who has not declared ready nothing on a discarded
+// wild tile and passes at once: that pass declines no win it was shown.
+bool Table::PassBarsDiscardWins(int chair) const {
+    return claims_.tile() != hand_.wild || hand_.seats[chair].ting;
 }
 
 void Table::DoChow(int chair, Tile lowest) {
@@ -227,7 +238,10 @@ void Table::OnRobAnswer(int chair, bool rob) {
 void Table::FinishRob() {
     CancelTimer();
     const int konger = rob_.konger();
-    for (const int chair : rob_.Decliners()) hand_.PassWin(chair, rob_.tile(), konger, true);
+    for (const int chair : rob_.Decliners()) {
+        hand_.seats[chair].discardWinBarred = true;
+        hand_.PassWin(chair, rob_.tile(), konger, true);
+    }
     const auto robbers = rob_.Robbers();
     if (!robbers.empty()) {
         hand_.Win(robbers, rob_.tile(), konger, true);
@@ -247,9 +261,14 @@ void Table::OnThreeIndicators(int chair) {
 }
 
 void Table::OnSelfWin(int chair) {
+    const std::vector<Tile>& hand = hand_.seats[chair].hand;
+    // A drawn third indicator may have gone into the three-indicator kong: the
+    // hand then wins as it stands, and the tile it took in last is the one the
+    // record shows as the winning tile.
+    const Tile winning = Holds(hand, hand_.fresh) ? hand_.fresh : hand.back();
     const std::vector<std::uint8_t> winner{static_cast<std::uint8_t>(chair)};
-    hand_.Win(winner, hand_.fresh, std::nullopt, false);
-    EndWithWin(winner, 4, hand_.fresh);
+    hand_.Win(winner, winning, std::nullopt, false);
+    EndWithWin(winner, 4, winning);
 }
 
 namespace {

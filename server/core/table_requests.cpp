@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "net/server_messages.h"
+#include "rules/win_analysis.h"
 #include "server/core/lobby.h"
 #include "server/core/table.h"
 #include "server/core/text_rules.h"
@@ -209,6 +210,8 @@ Table::Outcome Table::HandleKong(int chair, const ParsedRequest& request) {
                                 return m.bytKind == MeldKind::Pung && m.bytTile == tile;
                             });
     if (!concealed && !addsToPung) return Refusal::NoSuchKongInHand;
+    const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
+    if (seat.ting && !rules::KongKeepsReady(view, tile, kind)) return Refusal::KongBreaksReadyHand;
     OnOwnKong(chair, kind, tile);
     return {};
 }

@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include <gtest/gtest.h>
+
 #include <QHostAddress>
 #include <algorithm>
 #include <iostream>
@@ -244,6 +246,7 @@ std::vector<std::string> FieldsOf(const Bytes& message, std::size_t offset) {
 void ScriptedClient::OnMessage(const Bytes& m) {
     received_.push_back(m);
     if (m.empty()) return;
+    if (autoPlay && stopAt && stopAt(m)) autoPlay = false;
     const auto me = static_cast<std::uint8_t>(chair);
     const auto fields = FieldsOf(m);
     const auto seat = [&](const std::vector<std::string>& r) {
@@ -292,7 +295,7 @@ void ScriptedClient::OnMessage(const Bytes& m) {
             phase = net::phase::kSideBets;
             hand.clear();
             melds_.clear();
-            if (autoPlay && chair >= 0) Send(net::requests::SideBets(me, 0));
+            if (autoPlay && chair >= 0) Send(net::requests::SideBets(me, bets));
             if (pauseAfterBets) autoPlay = false;
             return;
         case Deal:
@@ -403,22 +406,25 @@ std::string FindLeak(const std::vector<Bytes>& received, int own, bool mayWatchO
 }
 
 std::vector<Tile> StackWall(int dealer, const std::array<std::vector<Tile>, 4>& hands,
-                            Tile dealerExtra, Tile indicator, const std::vector<Tile>& nextDraws) {
+                            Tile dealerExtra, Tile indicator, const std::vector<Tile>& nextDraws,
+                            const std::vector<Tile>& replacements) {
     std::array<int, 39> left{};
     for (int kind = 0; kind < rules::kDistinctTiles; ++kind) left[TileOfKind(kind)] = 4;
     std::vector<Tile> ring(rules::kTilesInSet, 255);
     const auto take = [&](Tile t) {
-        --left[t];
+        if (--left[t] < 0) ADD_FAILURE() << "the stacked wall uses tile " << int(t) << " too often";
         return t;
     };
     for (int r = 0; r < 13; ++r)
         for (int i = 0; i < 4; ++i) ring[4 * r + i] = take(hands[(dealer + i) % 4][r]);
     ring[52] = take(dealerExtra);
     ring[135] = take(indicator);
+    std::size_t back = 135;
+    for (Tile t : replacements) ring[--back] = take(t);
     std::size_t at = 53;
     for (Tile t : nextDraws) ring[at++] = take(t);
     for (int code = 0; code <= 38; ++code)
-        while (left[code] > 0 && at < 135) ring[at++] = take(static_cast<Tile>(code));
+        while (left[code] > 0 && at < back) ring[at++] = take(static_cast<Tile>(code));
     return ring;
 }
 

@@ -101,7 +101,10 @@ public:
     int chair = -1;
     bool autoPlay = true;         // answer the table as a client would
     bool pauseAfterBets = false;  // stop answering once the side bets are sent
-    bool handOver = false;        // a 23 or 27 arrived
+    std::uint8_t bets = 0;        // the side bets chosen for every hand
+    // Stops answering (autoPlay false) from the first message it holds for.
+    std::function<bool(const Bytes&)> stopAt;
+    bool handOver = false;  // a 23 or 27 arrived
     std::vector<Tile> hand;
     int dealer = -1;
     Tile wild = 0;
@@ -137,10 +140,13 @@ std::string FindLeak(const std::vector<Bytes>& received, int ownChair,
                      bool mayWatchOwnChair = true);
 
 // A wall in draw order: four 13-tile hands from the dealer on, the dealer's
-// fourteenth tile, then everything else, the indicator last.
+// fourteenth tile, then `nextDraws`, everything else in code order, the kong
+// replacements (`replacements`, first drawn first) and the indicator last. A
+// tile used more than four times is a failure of the calling test.
 std::vector<Tile> StackWall(int dealer, const std::array<std::vector<Tile>, 4>& hands,
                             Tile dealerExtra, Tile indicator,
-                            const std::vector<Tile>& nextDraws = {});
+                            const std::vector<Tile>& nextDraws = {},
+                            const std::vector<Tile>& replacements = {});
 
 // The fields of a text message from `offset`.
 std::vector<std::string> FieldsOf(const Bytes& message, std::size_t offset = 2);
