@@ -19,6 +19,8 @@ set(QIRA_PROGRAMS
 set(QIRA_APP_ID io.github.qiramahjong.Qira)
 set(QIRA_RELEASE_DATE 2026-12-08)
 set(QIRA_DATA_DIR ${CMAKE_INSTALL_DATADIR}/qira)
+# The documentation folder is named after the package, not the CMake project.
+set(QIRA_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/qira)
 set(QIRA_GAME_DIR ${CMAKE_BINARY_DIR}/game)
 set(QIRA_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_out ${CMAKE_BINARY_DIR}/packaging)
@@ -30,6 +32,10 @@ else()
 endif()
 set(QIRA_CONFIG_FILE ${CMAKE_INSTALL_FULL_SYSCONFDIR}/qira/server.conf)
 
+# Everything that is installed, so that a package build needs no other target
+# (scripts/package builds only this one).
+add_custom_target(qira-install-files)
+
 find_program(QIRA_HELP2MAN help2man)
 find_program(QIRA_GZIP gzip)
 
@@ -39,6 +45,7 @@ function(qira_install_program name description)
     return()
   endif()
   install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  add_dependencies(qira-install-files ${name})
   if(NOT QIRA_HELP2MAN OR NOT QIRA_GZIP)
     message(STATUS "help2man or gzip missing: no manual page for ${name}")
     return()
@@ -55,6 +62,7 @@ function(qira_install_program name description)
     COMMENT "Writing the manual page of ${name}"
     VERBATIM)
   add_custom_target(${name}-man ALL DEPENDS ${page}.gz)
+  add_dependencies(qira-install-files ${name}-man)
   install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
 
@@ -79,7 +87,7 @@ install(FILES ${QIRA_PACKAGING_DIR}/screenshots/main-window.png
 
 install(FILES README.md docs/protocol.md docs/rules.md docs/hand-log.md docs/help.html
               ${QIRA_PACKAGING_DIR}/copyright
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${QIRA_DOC_DIR})
 
 # The desktop entry, the AppStream description and the icons.
 configure_file(${QIRA_PACKAGING_DIR}/qira.desktop.in ${packaging_out}/${QIRA_APP_ID}.desktop @ONLY)
@@ -101,6 +109,7 @@ if(TARGET qira-artgen)
     COMMENT "Drawing the desktop icons"
     VERBATIM)
   add_custom_target(qira-icons ALL DEPENDS ${icon_stamp})
+  add_dependencies(qira-install-files qira-icons)
   install(DIRECTORY ${packaging_out}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 endif()
 

@@ -2,7 +2,6 @@
 add_library(qira_options INTERFACE)
 # The version, set once in project(), and the installed data folder reach
 # every program through one generated header.
-set(CMAKE_INSTALL_DOCDIR share/doc/qira CACHE PATH "Documentation (DOCDIR)")
 include(GNUInstallDirs)
 file(RELATIVE_PATH QIRA_DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATADIR}/qira)

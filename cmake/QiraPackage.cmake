@@ -12,7 +12,8 @@ add_custom_command(
   DEPENDS ${packaging_out}/changelog.Debian
   VERBATIM)
 add_custom_target(qira-changelog ALL DEPENDS ${packaging_out}/changelog.Debian.gz)
-install(FILES ${packaging_out}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+add_dependencies(qira-install-files qira-changelog)
+install(FILES ${packaging_out}/changelog.Debian.gz DESTINATION ${QIRA_DOC_DIR})
 
 # Files below /etc are the administrator's: upgrades keep their changes.
 file(WRITE ${packaging_out}/conffiles "${QIRA_CONFIG_FILE}\n")
@@ -26,6 +27,7 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qira)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGE_VENDOR "The Qira Mahjong developers")
 set(CPACK_PACKAGE_CONTACT "${QIRA_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "networked four-player mahjong with computer players")

@@ -148,7 +148,8 @@ std::vector<OptionRow> GeneralRows() {
              o.exportHand = id;
              return error == std::errc() && end == v.data() + v.size() && id > 0;
          }},
-        {"items", "PATH", "Item catalogue file (default: items.txt beside the program).",
+        {"items", "PATH",
+         "Item catalogue file (default: items.txt beside the program or in its data folder).",
          [](ServerOptions& o, std::string_view v) { return !(o.itemsFile = v)->empty(); }},
         {"bot-wait", "SECONDS",
          "Seconds a table with a human waits before computer players fill it (default 0).",
