@@ -15,6 +15,9 @@ add_custom_target(qira-changelog ALL DEPENDS ${packaging_out}/changelog.Debian.g
 add_dependencies(qira-install-files qira-changelog)
 install(FILES ${packaging_out}/changelog.Debian.gz DESTINATION ${QIRA_DOC_DIR})
 
+install(FILES ${QIRA_PACKAGING_DIR}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qira)
+
 # Files below /etc are the administrator's: upgrades keep their changes.
 file(WRITE ${packaging_out}/conffiles "${QIRA_CONFIG_FILE}\n")
 
@@ -36,18 +39,19 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME qira-${PROJECT_VERSION}-${QIRA_DEB_ARCH}.deb)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${QIRA_DEB_ARCH})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QIRA_MAINTAINER}")
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# The section "games" is for programs in /usr/games; these are in /usr/bin.
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://qiramahjong.github.io/)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "networked four-player mahjong with computer players
- Qira Mahjong is a four-player mahjong table for the Linux desktop:
- qira-launch starts a local room server and seats the player with three
- computer players; qira-client joins a room server on the network.
- .
- qira-server is the room server: many tables, computer players of three
- strengths for empty chairs, statistics in SQLite. It can run as the
- system service qira-server.")
+# CPack puts the summary first and turns the blank line into " .".
+set(CPACK_PACKAGE_DESCRIPTION
+    "Qira Mahjong is a four-player mahjong table for the Linux desktop:
+qira-launch starts a local room server and seats the player with three
+computer players; qira-client joins a room server on the network.
+
+qira-server is the room server: many tables, computer players of three
+strengths for empty chairs, statistics in SQLite. It can run as the
+system service qira-server.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
