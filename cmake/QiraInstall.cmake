@@ -45,6 +45,8 @@ function(qira_install_program name description)
     return()
   endif()
   install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Resolve every symbol at start so the relocation table can be read-only.
+  target_link_options(${name} PRIVATE -Wl,-z,relro,-z,now)
   add_dependencies(qira-install-files ${name})
   if(NOT QIRA_HELP2MAN OR NOT QIRA_GZIP)
     message(STATUS "help2man or gzip missing: no manual page for ${name}")
