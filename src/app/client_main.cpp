@@ -38,12 +38,12 @@ constexpr std::string_view kHelpText =
     "  USER      The user's name.\n"
     "  MODE      The scoring mode: 0 experience, 1 to 255 points.\n"
     "\n"
-    "Options:\n"
-    "  --help    Show this help and exit.\n"
-    "  --version Show the version and exit.\n"
+    "The exit status is 1 for a wrong number of values or a bad scoring mode, 2 for a\n"
+    "wrong launch token.\n"
     "\n"
-    "Exit status: 1 for a wrong number of values or a bad scoring mode, 2 for a wrong\n"
-    "launch token.\n";
+    "Options:\n"
+    "  --help     Show this help and exit.\n"
+    "  --version  Show the version and exit.\n";
 
 // "--help" and "--version" alone on the command line; answered before any window opens.
 std::optional<int> AnswerInformationRequest(int argc, char** argv) {
