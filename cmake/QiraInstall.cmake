@@ -8,6 +8,11 @@
 #   share/applications, share/metainfo, share/icons/hicolor
 #   lib/systemd/system/qira-server.service, etc/qira/server.conf
 
+# Instrumented fuzzing builds are never installed.
+if(QIRA_BUILD_FUZZ)
+  return()
+endif()
+
 # The programs that are installed, each with a manual page made from its
 # --help and --version; one more program is one more line.
 set(QIRA_PROGRAMS
