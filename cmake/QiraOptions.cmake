@@ -1,5 +1,13 @@
 # Compiler settings shared by every target of the project.
 add_library(qira_options INTERFACE)
+# The version, set once in project(), and the installed data folder reach
+# every program through one generated header.
+include(GNUInstallDirs)
+file(RELATIVE_PATH QIRA_DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_DATADIR}/qira)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/qira_build.h.in
+               ${CMAKE_BINARY_DIR}/generated/qira_build.h @ONLY)
+target_include_directories(qira_options INTERFACE ${CMAKE_BINARY_DIR}/generated)
 target_compile_options(qira_options INTERFACE -Wall -Wextra -Wpedantic)
 if(QIRA_WARNINGS_AS_ERRORS)
   target_compile_options(qira_options INTERFACE -Werror)

@@ -2,6 +2,7 @@
 
 #include "server/core/selfplay.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <sstream>
@@ -118,7 +119,9 @@ const std::vector<OptionRow>& Rows() {
     static const std::vector<OptionRow> rows = [] {
         std::vector<OptionRow> all = GeneralRows();
         const auto limits = LimitRows();
-        all.insert(all.end() - 3, limits.begin(), limits.end());
+        const auto printPort = std::find_if(
+            all.begin(), all.end(), [](const OptionRow& row) { return row.name == "print-port"; });
+        all.insert(printPort, limits.begin(), limits.end());
         return all;
     }();
     return rows;
@@ -130,6 +133,10 @@ std::vector<OptionRow> GeneralRows() {
          "Address and port to listen on (default 127.0.0.1:5870; port 0 picks a free one; "
          "0.0.0.0:PORT for a LAN).",
          ReadListen},
+        {"config", "FILE",
+         "Read options from FILE, \"key = value\" lines named like the long options "
+         "(default " QIRA_CONFIG_FILE " when it exists); the command line wins.",
+         [](ServerOptions& o, std::string_view v) { return !(o.configFile = v)->empty(); }},
         {"db", "PATH",
          "SQLite file for the statistics and the hand log (default under the XDG data folder; "
          "with --selfplay: kept only when given).",
@@ -143,7 +150,8 @@ std::vector<OptionRow> GeneralRows() {
              o.exportHand = id;
              return error == std::errc() && end == v.data() + v.size() && id > 0;
          }},
-        {"items", "PATH", "Item catalogue file (default: items.txt beside the program).",
+        {"items", "PATH",
+         "Item catalogue file (default: items.txt beside the program or in its data folder).",
          [](ServerOptions& o, std::string_view v) { return !(o.itemsFile = v)->empty(); }},
         {"bot-wait", "SECONDS",
          "Seconds a table with a human waits before computer players fill it (default 0).",
@@ -200,6 +208,7 @@ std::vector<OptionRow> GeneralRows() {
          StoreFlag(&ServerOptions::printPort)},
         {"quiet", "", "No log lines.", StoreFlag(&ServerOptions::quiet)},
         {"help", "", "Show this help and exit.", StoreFlag(&ServerOptions::help)},
+        {"version", "", "Show the version and exit.", StoreFlag(&ServerOptions::version)},
     };
 }
 
@@ -209,10 +218,8 @@ const OptionRow* FindRow(std::string_view name) {
     return nullptr;
 }
 
-}  // namespace
-
-ParsedOptions ParseServerOptions(std::span<const std::string_view> arguments) {
-    ParsedOptions parsed;
+ParsedOptions ParseOnto(ServerOptions base, std::span<const std::string_view> arguments) {
+    ParsedOptions parsed{std::move(base), {}};
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view argument = arguments[i];
         if (argument == "-h") argument = "--help";
@@ -237,6 +244,83 @@ ParsedOptions ParseServerOptions(std::span<const std::string_view> arguments) {
             return {{}, "--" + std::string(argument) + " does not take " + std::string(*value)};
     }
     return parsed;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+std::optional<bool> ReadSwitch(std::string_view text) {
+    if (text == "true" || text == "yes" || text == "on" || text == "1") return true;
+    if (text == "false" || text == "no" || text == "off" || text == "0") return false;
+    return std::nullopt;
+}
+
+// Options that only make sense typed: asking for help, or naming the file itself.
+bool CommandLineOnly(std::string_view name) {
+    return name == "config" || name == "help" || name == "version";
+}
+
+// One "key = value" line of a configuration file; the error, or empty.
+std::string ApplyConfigLine(ServerOptions& options, std::string_view line) {
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return "expected \"key = value\", found \"" + std::string(line) + "\"";
+    const std::string_view key = Trimmed(line.substr(0, equals));
+    const std::string_view value = Trimmed(line.substr(equals + 1));
+    const OptionRow* row = FindRow(key);
+    if (!row || CommandLineOnly(key)) return "unknown key \"" + std::string(key) + "\"";
+    if (row->valueName.empty()) {
+        const auto on = ReadSwitch(value);
+        if (!on) return "\"" + std::string(key) + "\" takes true or false";
+        if (*on) row->store(options, value);
+        return {};
+    }
+    if (!row->store(options, value))
+        return "\"" + std::string(key) + "\" does not take \"" + std::string(value) + "\"";
+    return {};
+}
+
+}  // namespace
+
+ParsedOptions ParseServerOptions(std::span<const std::string_view> arguments) {
+    return ParseOnto(ServerOptions{}, arguments);
+}
+
+ParsedOptions ApplyServerConfig(ServerOptions base, std::string_view text,
+                                std::string_view source) {
+    ParsedOptions parsed{std::move(base), {}};
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const auto newline = text.find('\n');
+        const std::string_view line = Trimmed(text.substr(0, newline));
+        text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
+        ++lineNumber;
+        if (line.empty() || line.front() == '#') continue;
+        if (auto error = ApplyConfigLine(parsed.options, line); !error.empty())
+            return {{}, std::string(source) + ":" + std::to_string(lineNumber) + ": " + error};
+    }
+    return parsed;
+}
+
+ParsedOptions ResolveServerOptions(
+    std::span<const std::string_view> arguments,
+    const std::function<std::optional<std::string>(const std::string&)>& readFile) {
+    ParsedOptions commandLine = ParseServerOptions(arguments);
+    const ServerOptions& asked = commandLine.options;
+    if (!commandLine.error.empty() || asked.help || asked.version) return commandLine;
+    const std::string path = asked.configFile.value_or(std::string(kDefaultConfigFile));
+    const auto text = readFile(path);
+    if (!text) {
+        if (asked.configFile) return {{}, "cannot read the configuration file " + path};
+        return commandLine;
+    }
+    ParsedOptions fromFile = ApplyServerConfig(ServerOptions{}, *text, path);
+    if (!fromFile.error.empty()) return fromFile;
+    return ParseOnto(std::move(fromFile.options), arguments);
 }
 
 std::string ServerHelpText() {

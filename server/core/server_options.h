@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "qira_build.h"
 #include "server/core/server_config.h"
 
 namespace qira::server {
@@ -37,6 +39,8 @@ struct ServerOptions {
     bool printPort = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
+    std::optional<std::string> configFile;  // --config: a file that must exist
 };
 
 struct ParsedOptions {
@@ -50,5 +54,23 @@ ParsedOptions ParseServerOptions(std::span<const std::string_view> arguments);
 
 // The usage text, made from the same table as the parser.
 std::string ServerHelpText();
+
+// The configuration file read when --config names none (/etc/qira/server.conf
+// in an installed server).
+inline constexpr std::string_view kDefaultConfigFile = QIRA_CONFIG_FILE;
+
+// Applies a configuration file to `base`: "key = value" lines whose keys are
+// the long options' names ("listen = 0.0.0.0:5870"), a flag taking true/yes/1
+// or false/no/0; blank lines and lines starting with "#" are skipped. An
+// error names `source` and the line.
+ParsedOptions ApplyServerConfig(ServerOptions base, std::string_view text, std::string_view source);
+
+// The options in force: the defaults, then the configuration file, then the
+// command line. `readFile` returns a file's text, or nothing when it cannot be
+// read; only a file named by --config must exist. --help and --version read no
+// file.
+ParsedOptions ResolveServerOptions(
+    std::span<const std::string_view> arguments,
+    const std::function<std::optional<std::string>(const std::string&)>& readFile);
 
 }  // namespace qira::server

@@ -1,6 +1,8 @@
 // qira-server: the room server with computer players.
 #include <unistd.h>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <csignal>
@@ -8,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "qira_build.h"
 #include "rules/win_analysis.h"
 #include "server/core/lobby.h"
 #include "server/core/selfplay.h"
@@ -52,9 +55,15 @@ std::unique_ptr<StatsStore> OpenStatistics(const std::string& path) {
     }
 }
 
+// items.txt beside the program in a build tree, else in the installed data folder.
+std::string DefaultItemsPath() {
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    if (programFolder.exists("items.txt")) return programFolder.filePath("items.txt").toStdString();
+    return QDir::cleanPath(programFolder.filePath(QIRA_DATA_FROM_BIN "/items.txt")).toStdString();
+}
+
 ItemsData LoadItems(const ServerOptions& options) {
-    const std::string path = options.itemsFile.value_or(
-        QCoreApplication::applicationDirPath().toStdString() + "/items.txt");
+    const std::string path = options.itemsFile.value_or(DefaultItemsPath());
     if (auto items = LoadItemsFile(path)) return *items;
     std::cerr << "qira-server: no item catalogue at " << path << "; sending an empty one\n";
     return *ParseItems("");
@@ -99,13 +108,25 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     return status;
 }
 
+// A configuration file's text, or nothing when there is none to read.
+std::optional<std::string> ReadConfigFile(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.exists()) return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::cerr << "qira-server: cannot read " << path << ": " << file.errorString().toStdString()
+                  << '\n';
+        return std::nullopt;
+    }
+    return file.readAll().toStdString();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("qira-server");
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    const auto parsed = ParseServerOptions(arguments);
+    const auto parsed = ResolveServerOptions(arguments, ReadConfigFile);
     if (!parsed.error.empty()) {
         std::cerr << "qira-server: " << parsed.error << " (see --help)\n";
         return 2;
@@ -113,6 +134,10 @@ int main(int argc, char* argv[]) {
     const ServerOptions& options = parsed.options;
     if (options.help) {
         std::cout << ServerHelpText();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "qira-server " << QIRA_VERSION << '\n';
         return 0;
     }
     if (options.exportHands) {

@@ -5,17 +5,70 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string_view>
 
 #include "app/desktop_client.h"
 #include "launch/client_exit.h"
 #include "launch/command_line.h"
+#include "launch/data_folders.h"
 #include "launch/globals.h"
+#include "qira_build.h"
 #include "ui/platform/fonts.h"
 #include "ui/platform/socket_client.h"
 
 namespace {
 
 using namespace qira;
+
+constexpr std::string_view kHelpText =
+    "Usage: qira-client TOKEN HOST PORT TITLE LEVELS EXTRA1 EXTRA2 USER MODE\n"
+    "The Qira Mahjong table client. A lobby, or qira-launch on one machine, starts it with\n"
+    "nine blank-separated values; it connects to the room server at HOST:PORT.\n"
+    "\n"
+    "Arguments:\n"
+    "  TOKEN     The launch token shared by the lobby and the client.\n"
+    "  HOST      The room server's address.\n"
+    "  PORT      The room server's port.\n"
+    "  TITLE     The game's title.\n"
+    "  LEVELS    The level table: title_threshold entries joined by a backquote.\n"
+    "  EXTRA1    Reserved; any value without blanks.\n"
+    "  EXTRA2    Reserved; any value without blanks.\n"
+    "  USER      The user's name.\n"
+    "  MODE      The scoring mode: 0 experience, 1 to 255 points.\n"
+    "\n"
+    "The exit status is 1 for a wrong number of values or a bad scoring mode, 2 for a\n"
+    "wrong launch token.\n"
+    "\n"
+    "Options:\n"
+    "  --help     Show this help and exit.\n"
+    "  --version  Show the version and exit.\n";
+
+// "--help" and "--version" alone on the command line; answered before any window opens.
+std::optional<int> AnswerInformationRequest(int argc, char** argv) {
+    if (argc != 2) return std::nullopt;
+    const std::string_view request(argv[1]);
+    if (request == "--help") {
+        std::fwrite(kHelpText.data(), 1, kHelpText.size(), stdout);
+        return 0;
+    }
+    if (request == "--version") {
+        std::printf("qira-client %s\n", QIRA_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+// The data folder, and where the preferences go (created when it is the
+// user's configuration folder, which may not exist yet).
+launch::ClientFolders ClientFolders() {
+    auto folders = launch::FindClientFolders(
+        launch::ExecutableFolder(), QIRA_DATA_FROM_BIN "/client", launch::UserConfigHome());
+    std::error_code ignored;
+    std::filesystem::create_directories(folders.settings, ignored);
+    return folders;
+}
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     std::vector<std::string> arguments;
@@ -39,6 +92,7 @@ int RefuseLaunch(launch::LaunchError error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = AnswerInformationRequest(argc, argv)) return *status;
     QApplication app(argc, argv);
     platform::InstallFontSubstitutions();
     QApplication::setFont(QFont(QStringLiteral("宋体"), 9));
@@ -48,13 +102,15 @@ int main(int argc, char** argv) {
 
     launch::ClientGlobals globals;
     globals.launch = *result.data;
-    globals.ResetGlobals(launch::ExecutableFolder());
+    const auto folders = ClientFolders();
+    globals.ResetGlobals(folders.data);
 
     platform::SocketClient socket;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     app::DesktopClient::Options options;
     options.screenSize = screen.size();
     options.send = [&socket](std::span<const std::uint8_t> message) { socket.Send(message); };
+    options.settingsFolder = folders.settings;
     app::DesktopClient client(globals, std::move(options));
     auto& window = client.window();
     auto& session = client.session();

@@ -263,7 +263,8 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
     : appPath_(globals.strAppPath),
       parentPath_(globals.strParentPath),
       options_(std::move(options)),
-      preferences_(dialogs::LoadUserSet(appPath_)),
+      settingsPath_(options_.settingsFolder.empty() ? appPath_ : options_.settingsFolder),
+      preferences_(dialogs::LoadUserSet(settingsPath_)),
       window_(globals, options_.screenSize) {
     msgService_ = std::make_unique<dialogs::MsgService>(msgRegistry_, &window_);
     msgRegistry_.InitGlobalMsgObject(parentPath_);
@@ -347,7 +348,7 @@ void DesktopClient::OpenPreferences() {
     // One preferences window at a time: a second click brings it forward.
     if (!preferencesWindow_) {
         preferencesWindow_ = new dialogs::frmUserSet(
-            preferences_, appPath_, session_->globals().strUserName(),
+            preferences_, settingsPath_, session_->globals().strUserName(),
             [this](std::span<const std::uint8_t> request) { views_->SendRequest(request); },
             &window_);
     }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "app/frm_game_main.h"
 #include "dialogs/msg_registry.h"
@@ -43,6 +44,8 @@ public:
         RequestSink send;
         // How the dice and discard animations wait; empty for the real clock.
         std::function<void(int milliseconds)> wait;
+        // Where the preferences are kept; empty for the program folder.
+        std::string settingsFolder;
     };
 
     // The session keeps `globals`: it is their only owner, since the seat view
@@ -69,6 +72,7 @@ private:
     const std::string appPath_;     // the program's folder, ending in "/"
     const std::string parentPath_;  // its parent, ending in "/"
     Options options_;
+    const std::string settingsPath_;  // where the preferences are kept, ending in "/"
     dialogs::UserSet preferences_;
     FrmGameMain window_;
     render::TableCanvas canvas_;

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <cstring>
 #include <iostream>
 
 #include <signal.h>
@@ -18,6 +19,7 @@
 
 #include "launch/launch_token.h"
 #include "launch/play_again.h"
+#include "qira_build.h"
 
 namespace {
 
@@ -25,6 +27,31 @@ constexpr const char* kGameTitle = "Qira麻将";
 constexpr const char* kLevelTable =
     "长工_100`短工_200`佃农_300`贫农_400`中农_500`富农_600`地主_700`恶霸_800";
 constexpr const char* kPointsMode = "1";
+
+constexpr const char* kHelpText =
+    "Usage: qira-launch [HOST PORT]\n"
+    "Starts a game of Qira Mahjong. Without arguments it starts a local qira-server with\n"
+    "computer players on a free loopback port and then the client; closing the client\n"
+    "stops the server. With HOST and PORT it joins a server elsewhere, for example on a LAN.\n"
+    "The user name is $QIRA_USER, else $USER.\n"
+    "\n"
+    "Options:\n"
+    "  --help     Show this help and exit.\n"
+    "  --version  Show the version and exit.\n";
+
+// "--help" and "--version"; answered before any window opens.
+std::optional<int> AnswerInformationRequest(int argc, char** argv) {
+    if (argc != 2) return std::nullopt;
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::cout << kHelpText;
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "qira-launch " << QIRA_VERSION << '\n';
+        return 0;
+    }
+    return std::nullopt;
+}
 
 // The programs the launcher starts end with it, however it ends (even
 // killed), so that no server is left running behind a closed game.
@@ -78,6 +105,7 @@ int PlayAt(const QString& dir, const QString& host, const QString& port) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (const auto status = AnswerInformationRequest(argc, argv)) return *status;
     QApplication app(argc, argv);
     const QString dir = QApplication::applicationDirPath();
     const QStringList args = app.arguments().mid(1);

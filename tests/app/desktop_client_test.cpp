@@ -10,6 +10,9 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
+#include <filesystem>
+
+#include <unistd.h>
 
 #include "app/desktop_client.h"
 #include "net/packet.h"
@@ -271,6 +274,24 @@ TEST_F(DesktopClientTest, SettingsButtonOpensOnePreferencesWindowAtATime) {
     QTest::mouseClick(&client.window(), Qt::LeftButton, {}, at);
     EXPECT_EQ(CountWindows<dialogs::frmUserSet>(), 1);
     OpenWindow<dialogs::frmUserSet>()->close();
+}
+
+TEST_F(DesktopClientTest, PreferencesComeFromTheSettingsFolderWhenOneIsGiven) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("qira-settings-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    dialogs::UserSet saved;
+    saved.bytSoundOn = 0;
+    saved.bytQuitPrompt = 0;
+    ASSERT_TRUE(dialogs::SaveUserSet(saved, folder.string() + "/"));
+
+    std::vector<Bytes> otherSent;
+    auto options = Options(otherSent);
+    options.settingsFolder = folder.string() + "/";
+    DesktopClient installed(Globals(), std::move(options));
+    EXPECT_EQ(installed.preferences(), saved);
+    installed.window().UnloadMainWindow();
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(DesktopClientTest, DiscardAnimationClosesAnOpenChowChooser) {
