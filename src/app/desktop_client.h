@@ -43,6 +43,10 @@ public:
         RequestSink send;
         // How the dice and discard animations wait; empty for the real clock.
         std::function<void(int milliseconds)> wait;
+        // While it answers true the client shows the session's moves without
+        // the animations, sounds and message boxes (the boxes take their
+        // default answer): a replay rebuilding a position.
+        std::function<bool()> quiet;
     };
 
     // The session keeps `globals`: it is their only owner, since the seat view
@@ -63,6 +67,7 @@ private:
     class LockingDisplay;
 
     void ConnectWindowEvents();
+    bool Quiet() const { return options_.quiet && options_.quiet(); }
     void OpenPreferences();
     void PopUpUserMenu(const QString& record);
 
