@@ -13,6 +13,14 @@ void RemoveOne(std::vector<Tile>& tiles, Tile tile) {
     if (it != tiles.end()) tiles.erase(it);
 }
 
+HandEvent& HandState::Note(int chair, Act act, Tile tile) {
+    HandEvent& event = events.emplace_back();
+    event.chair = chair;
+    event.act = act;
+    event.tile = tile;
+    return event;
+}
+
 HandInfo HandState::InfoOf(int chair) const {
     const SeatHand& seat = seats[chair];
     return HandInfo{seat.hand, seat.melds, wild, seat.noWin};
@@ -30,9 +38,11 @@ bool HandState::AllBetsChosen() const {
 
 void HandState::Start(std::mt19937& random, std::span<const Tile> stacked) {
     seats = {};
+    events.clear();
+    seed = (std::uint64_t{random()} << 32) | random();
     dice = static_cast<std::uint8_t>(random() % 6 + 1);
     const auto head = static_cast<std::uint8_t>((dealer + dice - 1) % 4);
-    wall.Build(random, head, stacked);
+    wall.Build(seed, head, stacked);
     indicator = *wall.DrawBack();
     wild = WildAfterIndicator(indicator);
     for (int round = 0; round < 13; ++round)
@@ -63,18 +73,21 @@ std::optional<Tile> HandState::DrawInto(int chair) {
     if (!tile) return std::nullopt;
     seats[chair].hand.push_back(*tile);
     seats[chair].discardWinBarred = false;
+    Note(chair, Act::Draw, *tile).end = WallEnd::Head;
     return tile;
 }
 
 bool HandState::Discard(int chair, Tile tile, bool declaresReady) {
     SeatHand& seat = seats[chair];
     RemoveOne(seat.hand, tile);
+    Note(chair, Act::Discard, tile);
     seat.hasDiscarded = true;
     if (tile == wild) seat.noWin = true;
     bool nowReady = false;
     if (declaresReady && !seat.ting && FirstWinningTile(InfoOf(chair))) {
         seat.ting = true;
         nowReady = true;
+        Note(chair, Act::Ting, tile);
     }
     ++discardCount;
     discardAfterKong = turnKind == TurnKind::Replacement;
@@ -86,6 +99,9 @@ void HandState::Chow(int chair, Tile lowest, Tile discard, int discarder) {
     for (int t = lowest; t < lowest + 3; ++t)
         if (t != discard) RemoveOne(seat.hand, static_cast<Tile>(t));
     seat.melds.push_back({MeldKind::Chow, lowest, static_cast<std::uint8_t>(discarder)});
+    HandEvent& event = Note(chair, Act::Chow, discard);
+    event.from = discarder;
+    event.meld = {lowest, static_cast<Tile>(lowest + 1), static_cast<Tile>(lowest + 2)};
 }
 
 void HandState::Pung(int chair, Tile tile, int discarder) {
@@ -93,6 +109,9 @@ void HandState::Pung(int chair, Tile tile, int discarder) {
     RemoveOne(seat.hand, tile);
     RemoveOne(seat.hand, tile);
     seat.melds.push_back({MeldKind::Pung, tile, static_cast<std::uint8_t>(discarder)});
+    HandEvent& event = Note(chair, Act::Pung, tile);
+    event.from = discarder;
+    event.meld.assign(3, tile);
 }
 
 std::optional<Tile> HandState::Kong(int chair, MeldKind kind, Tile tile, int source, bool upgrade) {
@@ -110,10 +129,18 @@ std::optional<Tile> HandState::Kong(int chair, MeldKind kind, Tile tile, int sou
         ++seat.concealedKongs;
     else
         ++seat.exposedKongs;
+    const KongKind logged = upgrade                           ? KongKind::Added
+                            : kind == MeldKind::ConcealedKong ? KongKind::Concealed
+                                                              : KongKind::Exposed;
+    HandEvent& event = Note(chair, Act::Kong, tile);
+    if (logged == KongKind::Exposed) event.from = source;
+    event.meld.assign(4, tile);
+    event.kind = logged;
     const auto replacement = wall.DrawBack();
     if (!replacement) return std::nullopt;
     seat.hand.push_back(*replacement);
     seat.discardWinBarred = false;
+    Note(chair, Act::Draw, *replacement).end = WallEnd::Tail;
     return replacement;
 }
 
@@ -122,6 +149,30 @@ void HandState::ThreeIndicators(int chair) {
     for (int i = 0; i < 3; ++i) RemoveOne(seat.hand, indicator);
     seat.melds.push_back({MeldKind::Pung, indicator, static_cast<std::uint8_t>(chair)});
     seat.indicatorKong = seat.hasDiscarded ? 1 : 2;
+    Note(chair, Act::IndicatorKong, indicator).meld.assign(3, indicator);
+}
+
+void HandState::PassWin(int chair, Tile tile, int from, bool robbing) {
+    seats[chair].discardWinBarred = true;
+    HandEvent& event = Note(chair, Act::PassWin, tile);
+    event.from = from;
+    event.robbed = robbing;
+}
+
+void HandState::Win(std::span<const std::uint8_t> winners, Tile tile, std::optional<int> from,
+                    bool robbed) {
+    if (!from && !winners.empty()) RemoveOne(seats[winners.front()].hand, tile);
+    if (robbed && from) {
+        RemoveOne(seats[*from].hand, tile);
+        discardAfterKong = true;
+    }
+    for (const std::uint8_t chair : winners) {
+        HandEvent& event = Note(chair, Act::Win, tile);
+        event.from = from;
+        event.robbed = robbed;
+    }
+    winTile = tile;
+    winDiscarder = from;
 }
 
 }  // namespace qira::server

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "net/protocol.h"
+#include "server/core/hand_events.h"
 #include "server/core/tiles.h"
 #include "server/core/wall.h"
 #include "server/core/win_check.h"
@@ -47,6 +48,7 @@ struct HandState {
     Wall wall;
     std::uint8_t dealer = 0;
     std::uint8_t dice = 1;
+    std::uint64_t seed = 0;  // the wall was shuffled with it
     Tile indicator = 0;
     Tile wild = 0;
     int turn = 0;
@@ -59,14 +61,15 @@ struct HandState {
     std::array<std::vector<Tile>, rules::kChairCount> dealt{};  // for the hand log
     std::optional<Tile> winTile;                                // for the hand log
     std::optional<int> winDiscarder;                            // for the hand log
+    std::vector<HandEvent> events;                              // for the hand log
 
     bool Running() const { return stage != Stage::Setup && stage != Stage::Idle; }
     HandInfo InfoOf(int chair) const;
     std::vector<Tile> HandAsSeenBy(int chair, bool visible) const;
     bool AllBetsChosen() const;
 
-    // Shuffles (or lays out `stacked`), rolls the dice and deals; the dealer
-    // holds 14 tiles and the side bets come first.
+    // Draws the hand's wall seed, shuffles (or lays out `stacked`), rolls the
+    // dice and deals; the dealer holds 14 tiles and the side bets come first.
     void Start(std::mt19937& random, std::span<const Tile> stacked);
     void BeginTurn(int chair, TurnKind kind, std::uint8_t turnPhase, Tile current, Tile freshTile);
     // The next tile from the wall's front into the chair's hand; nullopt when
@@ -81,6 +84,18 @@ struct HandState {
     // replacement from the back of the wall; nullopt when the wall is used up.
     std::optional<Tile> Kong(int chair, MeldKind kind, Tile tile, int source, bool upgrade);
     void ThreeIndicators(int chair);
+    // The chair could have won with `tile` from `from` and let it go (a kong
+    // not robbed when `robbing`): no win on a discard until its next draw.
+    void PassWin(int chair, Tile tile, int from, bool robbing);
+    // The winners take `tile`: the turn player's own draw when `from` is
+    // empty, otherwise the discard of `from`, or the tile `from` added to a
+    // pung when `robbed` (it leaves that player's hand).
+    void Win(std::span<const std::uint8_t> winners, Tile tile, std::optional<int> from,
+             bool robbed);
+
+private:
+    // Appends the event to the hand's record; the caller fills in the rest.
+    HandEvent& Note(int chair, Act act, Tile tile);
 };
 
 }  // namespace qira::server

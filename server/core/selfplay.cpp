@@ -97,10 +97,10 @@ std::optional<std::array<int, 4>> ParseBotLevels(std::string_view text) {
 }
 
 LevelMatchReport RunLevelMatch(std::uint64_t hands, std::uint32_t seed,
-                               const std::array<int, 4>& levels) {
+                               const std::array<int, 4>& levels, StatsStore* store) {
     ManualScheduler scheduler;
-    MemoryStatsStore stats;
-    Lobby lobby(scheduler, stats, SelfPlayConfig(seed, ScoreMode::Points));
+    MemoryStatsStore memory;
+    Lobby lobby(scheduler, store ? *store : memory, SelfPlayConfig(seed, ScoreMode::Points));
     std::array<BotStyle, 4> styles{};
     for (int slot = 0; slot < 4; ++slot)
         styles[slot] = bots::StyleOfLevel(levels[slot]).value_or(BotStyle::Smart);

@@ -55,8 +55,9 @@ struct LevelMatchReport {
 // "3,2,2,2": four levels from 1 to 3; nothing for anything else.
 std::optional<std::array<int, 4>> ParseBotLevels(std::string_view text);
 
+// With `store` the statistics and the hand log go there, otherwise into memory.
 LevelMatchReport RunLevelMatch(std::uint64_t hands, std::uint32_t seed,
-                               const std::array<int, 4>& levels);
+                               const std::array<int, 4>& levels, StatsStore* store = nullptr);
 
 // One JSON line: hands, levels, points, wins, dealt_in, draws, and the mean
 // points per hand with their 95 % intervals.

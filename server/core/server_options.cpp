@@ -130,7 +130,9 @@ std::vector<OptionRow> GeneralRows() {
          "Address and port to listen on (default 127.0.0.1:5870; port 0 picks a free one; "
          "0.0.0.0:PORT for a LAN).",
          ReadListen},
-        {"db", "PATH", "SQLite file for the statistics (default under the XDG data folder).",
+        {"db", "PATH",
+         "SQLite file for the statistics and the hand log (default under the XDG data folder; "
+         "with --selfplay: kept only when given).",
          [](ServerOptions& o, std::string_view v) { return !(o.database = v)->empty(); }},
         {"export-hands", "", "Print the kept hands of --db as JSON lines, oldest first, and exit.",
          StoreFlag(&ServerOptions::exportHands)},

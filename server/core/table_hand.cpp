@@ -141,10 +141,12 @@ void Table::TryResolveClaims() {
 void Table::ResolveClaims() {
     CancelTimer();
     const ClaimWindow::Outcome outcome = claims_.Resolve();
-    for (const int chair : outcome.passedWins) hand_.seats[chair].discardWinBarred = true;
     const int discarder = claims_.discarder();
+    for (const int chair : outcome.passedWins)
+        hand_.PassWin(chair, claims_.tile(), discarder, false);
     switch (outcome.kind) {
         case ClaimKind::Win:
+            hand_.Win(outcome.winners, claims_.tile(), discarder, false);
             return EndWithWin(outcome.winners, discarder, claims_.tile());
         case ClaimKind::Kong:
             return DoKong(outcome.chair, MeldKind::ExposedKong, claims_.tile(), discarder);
@@ -224,12 +226,11 @@ void Table::OnRobAnswer(int chair, bool rob) {
 
 void Table::FinishRob() {
     CancelTimer();
-    for (const int chair : rob_.Decliners()) hand_.seats[chair].discardWinBarred = true;
-    const auto robbers = rob_.Robbers();
     const int konger = rob_.konger();
+    for (const int chair : rob_.Decliners()) hand_.PassWin(chair, rob_.tile(), konger, true);
+    const auto robbers = rob_.Robbers();
     if (!robbers.empty()) {
-        RemoveOne(hand_.seats[konger].hand, rob_.tile());
-        hand_.discardAfterKong = true;
+        hand_.Win(robbers, rob_.tile(), konger, true);
         return EndWithWin(robbers, konger, rob_.tile());
     }
     hand_.stage = Stage::Turn;
@@ -246,8 +247,9 @@ void Table::OnThreeIndicators(int chair) {
 }
 
 void Table::OnSelfWin(int chair) {
-    RemoveOne(hand_.seats[chair].hand, hand_.fresh);
-    EndWithWin({static_cast<std::uint8_t>(chair)}, 4, hand_.fresh);
+    const std::vector<std::uint8_t> winner{static_cast<std::uint8_t>(chair)};
+    hand_.Win(winner, hand_.fresh, std::nullopt, false);
+    EndWithWin(winner, 4, hand_.fresh);
 }
 
 namespace {
@@ -292,8 +294,6 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     std::string text;
     for (const auto& n : names) text += " " + n;
     ReportHand(winners, discarder, outcome.due);
-    hand_.winTile = tile;
-    if (!selfDrawn) hand_.winDiscarder = static_cast<int>(discarder);
     FinishHand(winners, outcome.actual,
                "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
 }
@@ -325,12 +325,13 @@ void Table::FinishHand(const std::vector<std::uint8_t>& winners,
     ++handsPlayed_;
     ++epoch_;
     hand_.stage = Stage::Idle;
-    const std::uint8_t dealer = hand_.dealer;
-    const bool dealerWon = std::find(winners.begin(), winners.end(), dealer) != winners.end();
-    if (!winners.empty() && !dealerWon) hand_.dealer = static_cast<std::uint8_t>((dealer + 1) % 4);
     seating_.ready = {};
     std::vector<User*> escaped;
     RecordStatistics(winners, actual, escaped);
+    // The log above names this hand's dealer; the next hand's may differ.
+    const std::uint8_t dealer = hand_.dealer;
+    const bool dealerWon = std::find(winners.begin(), winners.end(), dealer) != winners.end();
+    if (!winners.empty() && !dealerWon) hand_.dealer = static_cast<std::uint8_t>((dealer + 1) % 4);
     Log(ending);
     for (const User* player : seating_.players)
         if (player) SendAll(net::server_messages::RefreshUser(RecordOf(*player)));
@@ -391,11 +392,13 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
         return value ? std::to_string(*value) : std::string("null");
     };
     won += "],\"discarder\":" + orNull(hand_.winDiscarder) + ",\"tile\":" + orNull(hand_.winTile);
-    return "{\"table\":" + std::to_string(number_) + ",\"dealer\":" + std::to_string(hand_.dealer) +
-           ",\"players\":[" + players + "],\"indicator\":" + std::to_string(hand_.indicator) +
+    return "{\"table\":" + std::to_string(number_) + ",\"seed\":" + std::to_string(hand_.seed) +
+           ",\"dealer\":" + std::to_string(hand_.dealer) + ",\"players\":[" + players +
+           "],\"indicator\":" + std::to_string(hand_.indicator) +
            ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
            ",\"points\":[" + points + "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
            ",\"deal\":" + ChairLists([&](int c) { return std::span(hand_.dealt[c]); }) +
+           ",\"events\":" + EventsJson(hand_.events) +
            ",\"final\":" + ChairLists([&](int c) { return std::span(hand_.seats[c].hand); }) + "}";
 }
 

@@ -1,17 +1,19 @@
 #include "server/core/wall.h"
 
 #include <algorithm>
+#include <random>
 
 namespace qira::server {
 
-void Wall::Build(std::mt19937& random, std::uint8_t headChair, std::span<const Tile> stacked) {
+void Wall::Build(std::uint64_t seed, std::uint8_t headChair, std::span<const Tile> stacked) {
+    std::mt19937_64 random(seed);
     int i = 0;
     for (int kind = 0; kind < rules::kDistinctTiles; ++kind)
         for (int copy = 0; copy < 4; ++copy) ring_[i++] = TileOfKind(kind);
     // A Fisher-Yates shuffle of our own: std::shuffle's draws differ between
     // standard libraries, and the same seed must give the same hands.
     for (int j = rules::kTilesInSet - 1; j > 0; --j) {
-        const auto k = static_cast<int>(random() % static_cast<unsigned>(j + 1));
+        const auto k = static_cast<int>(random() % static_cast<std::uint64_t>(j + 1));
         std::swap(ring_[j], ring_[k]);
     }
     if (stacked.size() == ring_.size()) std::copy(stacked.begin(), stacked.end(), ring_.begin());

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <random>
 #include <span>
 
 #include "server/core/tiles.h"
@@ -19,8 +18,10 @@ class Wall {
 public:
     static constexpr int kSegmentLength = 34;
 
-    // Shuffles a full set, or lays out `stacked` (136 codes in draw order) as given.
-    void Build(std::mt19937& random, std::uint8_t headChair, std::span<const Tile> stacked = {});
+    // Shuffles a full set with a generator seeded by `seed` (the same seed
+    // gives the same wall), or lays out `stacked` (136 codes in draw order) as
+    // given.
+    void Build(std::uint64_t seed, std::uint8_t headChair, std::span<const Tile> stacked = {});
 
     // All 136 tiles in the order ordinary draws take them; replacement draws
     // and the indicator come from the end.

@@ -124,17 +124,18 @@ int main(int argc, char* argv[]) {
     const bool selfPlay = options.selfPlayHands.has_value();
     const std::uint32_t seed =
         options.seed.value_or(selfPlay ? 1u : static_cast<std::uint32_t>(time(nullptr)));
+    std::unique_ptr<StatsStore> store;
+    if (selfPlay && options.database && !(store = OpenStatistics(*options.database))) return 1;
     if (selfPlay && options.selfPlayLevels) {
         qira::rules::PrepareWinAnalysis();
-        const auto report = RunLevelMatch(*options.selfPlayHands, seed, *options.selfPlayLevels);
+        const auto report =
+            RunLevelMatch(*options.selfPlayHands, seed, *options.selfPlayLevels, store.get());
         std::cout << FormatJson(report) << std::endl;
         return report.stuck ? 1 : 0;
     }
     if (selfPlay) {
         const auto opponents =
             options.randomOpponents ? Opponents::RandomDiscard : Opponents::Smart;
-        std::unique_ptr<StatsStore> store;
-        if (options.database && !(store = OpenStatistics(*options.database))) return 1;
         const auto report = RunSelfPlay(*options.selfPlayHands, seed, opponents, store.get());
         std::cout << FormatReport(report, opponents);
         return report.stuck || report.timeouts > 0 ? 1 : 0;

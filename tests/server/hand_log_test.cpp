@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <nlohmann/json.hpp>
 
 #include "server/core/selfplay.h"
 #include "server/core/stats_store.h"
+#include "server/core/wall.h"
 
 namespace qira::server {
 namespace {
@@ -31,9 +33,10 @@ TEST(HandLog, SelfPlayKeepsEveryHandOldestFirstAndExportsOneById) {
         const auto& line = hands[i];
         EXPECT_EQ(line.rfind("{\"id\":" + std::to_string(i + 1) + ",", 0), 0u) << line;
         EXPECT_EQ(line.find('\n'), std::string::npos);
-        for (const char* key : {"\"table\":", "\"dealer\":", "\"players\":[",
-                                "\"indicator\":", "\"wild\":", "\"result\":{\"winners\":[",
-                                "\"points\":[", "\"wall\":[", "\"deal\":[[", "\"final\":[["})
+        for (const char* key :
+             {"\"table\":", "\"dealer\":", "\"players\":[",
+              "\"indicator\":", "\"wild\":", "\"result\":{\"winners\":[", "\"points\":[",
+              "\"wall\":[", "\"deal\":[[", "\"final\":[[", "\"seed\":", "\"events\":[{"})
             EXPECT_EQ(Count(line, key), 1) << key << " in " << line;
     }
     const auto wallAt = hands[0].find("\"wall\":[") + 8;
@@ -52,6 +55,26 @@ TEST(HandLog, TheMemoryStoreKeepsHandsLikeTheDatabase) {
     ASSERT_EQ(hands.size(), 2u);
     EXPECT_EQ(hands[1].rfind("{\"id\":2,\"table\":", 0), 0u) << hands[1];
     EXPECT_EQ(store.Hands(1), std::vector<std::string>{hands[0]});
+}
+
+TEST(HandLog, EachHandsSeedGivesBackItsWall) {
+    MemoryStatsStore store;
+    RunSelfPlay(3, 8, Opponents::Smart, &store);
+    const auto hands = store.Hands(std::nullopt);
+    ASSERT_EQ(hands.size(), 3u);
+    std::vector<std::uint64_t> seeds;
+    for (const auto& line : hands) {
+        const auto hand = nlohmann::json::parse(line);
+        const auto seed = hand.at("seed").get<std::uint64_t>();
+        seeds.push_back(seed);
+        Wall wall;
+        wall.Build(seed, 0);
+        const auto order = wall.DrawOrder();
+        EXPECT_EQ(hand.at("wall").get<std::vector<int>>(),
+                  std::vector<int>(order.begin(), order.end()));
+    }
+    EXPECT_NE(seeds[0], seeds[1]) << "every hand draws its own seed";
+    EXPECT_NE(seeds[1], seeds[2]);
 }
 
 TEST(HandLog, AnIdGoesFirstWhateverTheLogHolds) {

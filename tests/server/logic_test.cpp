@@ -11,9 +11,8 @@ namespace qira::server {
 namespace {
 
 TEST(Wall, SegmentsFollowTheClientsBookkeeping) {
-    std::mt19937 random(3);
     Wall wall;
-    wall.Build(random, 2);
+    wall.Build(3, 2);
     EXPECT_EQ(wall.HeadChair(), 2);
     EXPECT_EQ(wall.TailChair(), 3) << "replacement draws come from the segment after the head";
     for (int i = 0; i < 53; ++i) wall.DrawFront();
@@ -33,10 +32,15 @@ TEST(Wall, SegmentsFollowTheClientsBookkeeping) {
 }
 
 TEST(Wall, TheSameSeedGivesTheSameWall) {
-    std::mt19937 a(9), b(9);
-    Wall x, y;
-    x.Build(a, 0);
-    y.Build(b, 0);
+    Wall x, y, other;
+    x.Build(9, 0);
+    y.Build(9, 3);
+    other.Build(10, 0);
+    EXPECT_EQ(x.DrawOrder(), y.DrawOrder()) << "the head chair does not change the order";
+    EXPECT_NE(x.DrawOrder(), other.DrawOrder());
+    x.Build(0xFEDCBA9876543210u, 0);
+    y.Build(0xFEDCBA9876543210u, 1);
+    EXPECT_EQ(x.DrawOrder(), y.DrawOrder()) << "all 64 bits of the seed count";
     for (int i = 0; i < 136; ++i) EXPECT_EQ(x.DrawFront(), y.DrawFront());
 }
 
