@@ -101,6 +101,11 @@ LogEvent EventOf(const JsonValue& value, std::size_t index) {
     } else if (from && !from->IsNull()) {
         event.from = ChairOf(*from, where + "\"from\"");
     }
+    if (const JsonValue* robbed = value.Find("robbed"); robbed && !robbed->IsNull()) {
+        const auto flag = robbed->Bool();
+        if (!flag) Refuse(where + "\"robbed\" is not true or false");
+        event.robbed = *flag;
+    }
     if (event.act == Act::Kong) {
         const std::string* kind = Member(value, "kind", where).String();
         if (kind && *kind == "concealed")

@@ -37,6 +37,7 @@ struct LogEvent {
     std::optional<Chair> from;  // a claim or a discard win: the discarding chair
     std::vector<Tile> meld;     // a chow's three tiles (a pung's or kong's too, when given)
     KongKind kongKind = KongKind::Concealed;
+    bool robbed = false;  // a win or passed win on the tile another chair added to its pung
 };
 
 struct HandResult {

@@ -265,6 +265,7 @@ private:
     std::vector<net::Bytes> Win(std::size_t index, const LogEvent& e) {
         winners_.push_back(e.chair);
         winningTile_ = *e.tile;
+        if (e.robbed) RobKongTile(index, e);
         const auto& events = hand_.events;
         for (std::size_t i = index + 1; i < events.size(); ++i)
             if (events[i].act == Act::Win) return {};  // the record comes with the last winner
@@ -285,6 +286,17 @@ private:
         return {BuildWinRecord(facts)};
     }
 
+    // The tile a chair was adding to its pung leaves its hand for the robber
+    // (once, however many rob it); the kong itself was never laid.
+    void RobKongTile(std::size_t index, const LogEvent& e) {
+        if (!e.from) Refuse(index, "a robbed kong names no konger");
+        if (kongRobbed_) return;
+        if (!RemoveOne(hands_[*e.from], *e.tile))
+            Refuse(index, "the konger does not hold the robbed tile");
+        kongRobbed_ = true;
+        afterKong_ = true;
+    }
+
     void Sort(Chair c) { SortWildFirst(hands_[c], hand_.wild); }
 
     const HandLog& hand_;
@@ -297,6 +309,7 @@ private:
     std::array<bool, 4> discardedBefore_{};
     std::array<std::uint8_t, 4> indicatorKong_{};
     bool afterKong_ = false;
+    bool kongRobbed_ = false;
     std::optional<std::size_t> replacementTaken_;
     std::vector<Chair> winners_;
     Tile winningTile_ = 0;
@@ -408,7 +421,7 @@ std::string HandReplay::Describe(std::size_t n) const {
             what = " 放弃胡 " + tile;
             break;
         case Act::Win:
-            what = " 胡 " + tile;
+            what = (e.robbed ? " 抢杠胡 " : " 胡 ") + tile;
             break;
     }
     std::string line = count + "：" + who + what;

@@ -35,6 +35,10 @@ public:
     // The value as a whole number, or nothing when it is not one.
     std::optional<std::int64_t> Integer() const;
     const std::string* String() const { return std::get_if<std::string>(&value_); }
+    std::optional<bool> Bool() const {
+        if (const bool* value = std::get_if<bool>(&value_)) return *value;
+        return std::nullopt;
+    }
     const Array* AsArray() const;
     const Object* AsObject() const;
     // The member `key` of an object, or nullptr (also when this is no object).

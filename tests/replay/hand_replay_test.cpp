@@ -173,6 +173,37 @@ TEST(HandReplay, ADiscardWinOnAKongReplacementsDiscardNamesTheDiscarder) {
     EXPECT_EQ(replay.Describe(5), "第 5 / 8 步：北北 明杠 三条");
 }
 
+TEST(HandReplay, ARobbedKongsTileLeavesTheKongersHandForTheRobber) {
+    ScriptedHand script = KongAndSelfDrawnWin();
+    script.draws = {20, 6, 27};
+    script.events.resize(5);  // up to chair 2's discard
+    for (const char* event : {
+             R"({"chair":3,"act":"draw","tile":20,"from":"head"})",
+             R"({"chair":3,"act":"discard","tile":20})",
+             R"({"chair":0,"act":"draw","tile":6,"from":"head"})",
+             R"({"chair":0,"act":"discard","tile":6})",
+             R"({"chair":1,"act":"draw","tile":27,"from":"head"})",
+             R"({"chair":3,"act":"pass_win","tile":27,"from":1,"robbed":true})",
+             R"({"chair":2,"act":"win","tile":27,"from":1,"robbed":true})",
+         })
+        script.events.push_back(event);
+    script.result = R"({"winners":[2],"discarder":1,"tile":27,"points":[0,-6,6,0]})";
+    const HandLog hand = Parse(script);
+    EXPECT_TRUE(hand.events[10].robbed);
+    EXPECT_FALSE(hand.events[9].robbed);
+    const HandReplay replay = BuildOrFail(hand, 2);
+    EXPECT_EQ(std::count(replay.Step(10).hands[1].begin(), replay.Step(10).hands[1].end(), 27), 1);
+    EXPECT_EQ(std::count(replay.Step(12).hands[1].begin(), replay.Step(12).hands[1].end(), 27), 0);
+    const auto record = play::DecodeWinRecord(replay.Step(12).messages.at(0));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->winners[0].items[1], 1);  // the konger pays as the discarder
+    EXPECT_EQ(record->winners[0].items[7], 2);  // robbing a kong counts as after a kong
+    EXPECT_EQ(replay.Describe(12), "第 12 / 12 步：西西 抢杠胡 东风");
+
+    script.events.back() = R"({"chair":2,"act":"win","tile":27,"from":1,"robbed":1})";
+    EXPECT_NE(ParseHandLine(script.Line()).error.find("\"robbed\""), std::string::npos);
+}
+
 TEST(HandReplay, ADrawnHandUsesTheWholeWallAndEndsWithTheDrawnGame) {
     const HandLog hand = Parse(DrawnToTheEnd());
     const HandReplay replay = BuildOrFail(hand, 1);
