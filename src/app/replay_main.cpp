@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
     if (args->snapshot) {
         window.setGeometry(0, 0, 1024, 720);
         window.show();
-        viewer.GoTo(args->step);
+        viewer.ShowRebuilt(args->step);
         QApplication::processEvents();
         if (!viewer.Snapshot().save(QString::fromStdString(*args->snapshot), "PNG"))
             return Fail("无法写入图片 " + *args->snapshot);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "net/server_messages.h"
 #include "ui/play/frm_hu_pai_result.h"
@@ -79,6 +80,11 @@ void ReplayViewer::GoTo(std::size_t n) {
         else if (next != step_)
             Rebuild(next);
     }
+}
+
+void ReplayViewer::ShowRebuilt(std::size_t n) {
+    if (busy_) return;  // only ever asked for between steps
+    Rebuild(std::min(n, replay_.StepCount()));
 }
 
 void ReplayViewer::StepForward() {
@@ -177,11 +183,15 @@ QImage ReplayViewer::Snapshot() {
     for (auto* result : window().findChildren<play::frmHuPaiResult*>()) {
         if (!result->isVisible()) continue;
         const QImage shown = result->grab().toImage();
-        const QRect table = window().picGameBack().geometry();
-        const QPoint centre =
-            window().picGameBack().mapTo(&window(), table.center() - table.topLeft());
+        // Over the middle of the table, inside the picture.
+        const QWidget& table = window().picGameBack();
+        const QPoint centre = table.mapTo(&window(), table.rect().center());
+        const int x = std::clamp(centre.x() - shown.width() / 2, 0,
+                                 std::max(0, picture.width() - shown.width()));
+        const int y = std::clamp(centre.y() - shown.height() / 2, 0,
+                                 std::max(0, picture.height() - shown.height()));
         QPainter painter(&picture);
-        painter.drawImage(centre - QPoint(shown.width() / 2, shown.height() / 2), shown);
+        painter.drawImage(QPoint(x, y), shown);
     }
     return picture;
 }

@@ -39,6 +39,9 @@ public:
     // Shows step n (clamped to the last); one step forward plays, any other
     // move is rebuilt quietly.
     void GoTo(std::size_t n);
+    // Shows step n (clamped) rebuilt from the opening without animation,
+    // sounds or message boxes; a picture of a position starts here.
+    void ShowRebuilt(std::size_t n);
     void StepForward();
     void StepBack();
     void GoToStart() { GoTo(0); }
