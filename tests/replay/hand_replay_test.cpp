@@ -204,6 +204,27 @@ TEST(HandReplay, ARobbedKongsTileLeavesTheKongersHandForTheRobber) {
     EXPECT_NE(ParseHandLine(script.Line()).error.find("\"robbed\""), std::string::npos);
 }
 
+TEST(HandReplay, TwoWinnersOnOneDiscardShareOneWinRecord) {
+    ScriptedHand script = KongAndSelfDrawnWin();
+    script.events = {
+        R"({"chair":0,"act":"discard","tile":27})",
+        R"({"chair":1,"act":"win","tile":27,"from":0})",
+        R"({"chair":3,"act":"win","tile":27,"from":0})",
+    };
+    script.result = R"({"winners":[1,3],"discarder":0,"tile":27,"points":[-20,10,0,10]})";
+    const HandReplay replay = BuildOrFail(Parse(script));
+    EXPECT_TRUE(replay.Step(2).messages.empty());
+    const auto record = play::DecodeWinRecord(replay.Step(3).messages.at(0));
+    ASSERT_TRUE(record);
+    ASSERT_EQ(record->winners.size(), 2u);
+    EXPECT_EQ(record->winners[0].chair, 1);
+    EXPECT_EQ(record->winners[1].chair, 3);
+    EXPECT_EQ(record->winners[1].concealedTiles.size(), 13u);
+    EXPECT_EQ(record->actualScore, (std::array<std::int32_t, 4>{-20, 10, 0, 10}));
+    const auto texts = play::BuildItemTexts(*record);
+    EXPECT_NE(texts[0].find("点炮"), std::string::npos) << texts[0];
+}
+
 TEST(HandReplay, ADrawnHandUsesTheWholeWallAndEndsWithTheDrawnGame) {
     const HandLog hand = Parse(DrawnToTheEnd());
     const HandReplay replay = BuildOrFail(hand, 1);
