@@ -423,7 +423,7 @@ std::vector<Tile> WallWithIndicatorsForTheDealer(Tile indicator) {
     return ring;
 }
 
-// Four computer players of `styles` play `hands` hands on the given wall.
+// Computer players of levels 1 to 3 play `hands` hands, each on the given wall.
 std::vector<std::string> PlayStacked(std::vector<Tile> wall, std::uint64_t hands) {
     ManualScheduler scheduler;
     MemoryStatsStore store;
