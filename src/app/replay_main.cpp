@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "app/replay_viewer.h"
 #include "replay/hand_log.h"
 #include "ui/platform/fonts.h"
@@ -147,6 +149,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Nothing piped in and no file named: say how to use it rather than wait.
+    if (args->file == "-" && isatty(STDIN_FILENO)) {
+        std::cerr << kUsage;
+        return 2;
+    }
     const auto text = ReadLog(args->file);
     if (!text) return Fail("无法读取文件 " + args->file);
     const auto log = replay::ParseHandLog(*text);
