@@ -87,12 +87,17 @@ void ReplayViewer::ShowRebuilt(std::size_t n) {
     Rebuild(std::min(n, replay_.StepCount()));
 }
 
+// Keys pressed while a step is shown count from where they will have led.
+std::size_t ReplayViewer::Target() const {
+    return pending_.value_or(step_);
+}
+
 void ReplayViewer::StepForward() {
-    if (step_ < replay_.StepCount()) GoTo(step_ + 1);
+    if (Target() < replay_.StepCount()) GoTo(Target() + 1);
 }
 
 void ReplayViewer::StepBack() {
-    if (step_ > 0) GoTo(step_ - 1);
+    if (Target() > 0) GoTo(Target() - 1);
 }
 
 void ReplayViewer::GoToEnd() {

@@ -58,6 +58,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::size_t Target() const;
     void Feed(const replay::ReplayStep& step);
     void Rebuild(std::size_t n);
     void PlayNext(std::size_t n);

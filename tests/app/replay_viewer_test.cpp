@@ -114,6 +114,21 @@ TEST(ReplayViewer, KeysStepJumpAndPlay) {
     EXPECT_FALSE(viewer.playing());
 }
 
+TEST(ReplayViewer, KeysPressedWhileAStepPlaysCountFromWhereTheyLead) {
+    ReplayViewer viewer(ScriptedReplay(), NoWaiting());
+    // Delivered while the dealer's discard grows on the table.
+    for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left})
+        QCoreApplication::postEvent(&viewer.window().picGameBack(),
+                                    new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+    viewer.StepForward();
+    EXPECT_EQ(viewer.step(), 2u);
+
+    ReplayViewer stepped(ScriptedReplay(), NoWaiting());
+    stepped.GoTo(1);
+    stepped.GoTo(2);
+    EXPECT_EQ(FactsOf(viewer), FactsOf(stepped));
+}
+
 // All four hands face up: with the replay's hands each other chair's hand
 // looks different from the backs a game shows, while the bottom hand is the
 // session's own either way. The picture is kept for looking at.
