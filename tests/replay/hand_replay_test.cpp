@@ -204,6 +204,33 @@ TEST(HandReplay, ARobbedKongsTileLeavesTheKongersHandForTheRobber) {
     EXPECT_NE(ParseHandLine(script.Line()).error.find("\"robbed\""), std::string::npos);
 }
 
+TEST(HandReplay, AnIndicatorKongLaysThreeIndicatorsAndCountsInTheWin) {
+    ScriptedHand script = KongAndSelfDrawnWin();
+    script.hands[1] = {27, 27, 10, 36, 36, 36, 16, 16, 16, 7, 8, 29, 29};
+    script.draws = {20};
+    script.events = {
+        R"({"chair":0,"act":"discard","tile":27})",
+        R"({"chair":1,"act":"draw","tile":20,"from":"head"})",
+        R"({"chair":1,"act":"indicator_kong","tile":36,"meld":[36,36,36]})",
+        R"({"chair":1,"act":"win","tile":20})",
+    };
+    script.result = R"({"winners":[1],"discarder":null,"tile":20,"points":[-9,27,-9,-9]})";
+    const HandReplay replay = BuildOrFail(Parse(script), 1);
+    EXPECT_EQ(replay.Step(3).melds[1], (std::vector<MeldRecord>{{MeldKind::Pung, 36, 1}}));
+    EXPECT_EQ(replay.Step(3).hands[1].size(), 11u);
+    EXPECT_EQ(replay.Describe(3), "第 3 / 4 步：南南 混皮子杠");
+
+    Viewer viewer;
+    for (std::size_t n = 0; n <= 3; ++n) viewer.Feed(replay.Step(n));
+    EXPECT_EQ(viewer.table().Seats[1].Melds, replay.Step(3).melds[1]);
+    EXPECT_EQ(Sorted(viewer.table().bytMyHand), Sorted(replay.Step(3).hands[1]));
+
+    const auto record = play::DecodeWinRecord(replay.Step(4).messages.at(0));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->winners[0].items[16], 2);  // laid before the chair's first discard
+    EXPECT_NE(play::BuildItemTexts(*record)[1].find("混皮子暗杠"), std::string::npos);
+}
+
 TEST(HandReplay, TwoWinnersOnOneDiscardShareOneWinRecord) {
     ScriptedHand script = KongAndSelfDrawnWin();
     script.events = {
