@@ -19,7 +19,8 @@ set(QIRA_PROGRAMS
   "qira-client|the Qira Mahjong table client"
   "qira-launch|start a game of Qira Mahjong"
   "qira-server|the Qira Mahjong room server with computer players"
-  "qira-analyze|win, ready and claim analysis of mahjong positions")
+  "qira-analyze|win, ready and claim analysis of mahjong positions"
+  "qira-replay|step through a logged hand of Qira Mahjong on the table")
 
 set(QIRA_APP_ID io.github.qiramahjong.Qira)
 set(QIRA_RELEASE_DATE 2026-12-08)

@@ -16,16 +16,17 @@ set(layers
   "src/items|src/net"
   "src/dialogs|src/net src/rules src/launch src/play src/players"
   "src/render|src/net src/rules src/launch src/play"
+  "src/replay|src/net src/rules src/bots src/launch src/play"
   "src/ui/platform|src/net src/rules src/launch src/play src/players"
   "src/ui/dialogs|src/net src/rules src/launch src/play src/players src/dialogs src/ui/platform"
   "src/ui/play|src/net src/rules src/launch src/play src/render src/ui/platform"
   "src/ui/render|src/net src/rules src/launch src/play src/render src/ui/platform"
-  "src/app|src/net src/rules src/launch src/play src/players src/items src/dialogs src/render src/ui/platform src/ui/dialogs src/ui/play src/ui/render"
+  "src/app|src/net src/rules src/launch src/play src/players src/items src/dialogs src/render src/replay src/ui/platform src/ui/dialogs src/ui/play src/ui/render"
   "server/core|src/net src/rules src/bots"
   "server/qt|src/net src/rules src/bots server/core")
 # Folders whose code must build without Qt.
 set(qt_free src/net src/rules src/bots src/launch src/play src/players src/items src/dialogs src/render
-            server/core)
+            src/replay server/core)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers: pass -DSOURCE_DIR=<repository>")

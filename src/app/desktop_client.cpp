@@ -85,6 +85,9 @@ public:
 
     // --- MessageBoxService ---
     bool ShowGlobalMsg(const play::GlobalMsg& message) override {
+        if (client_.Quiet())
+            return message.type != play::MsgType::Notice &&
+                   (message.type == play::MsgType::OneButton || message.yesDefault);
         dialogs::MsgInfo info;
         info.bteMsgType = message.type;
         info.strNote = message.note;
@@ -273,7 +276,7 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
 
     render::GameSoundPlayer::Hooks soundHooks;
     soundHooks.windowVisible = [this] { return window_.isVisible(); };
-    soundHooks.soundOn = [this] { return preferences_.bytSoundOn != 0; };
+    soundHooks.soundOn = [this] { return preferences_.bytSoundOn != 0 && !Quiet(); };
     soundHooks.playWave = [this](const std::string& file) {
         window_.wavePlayer().PlayWave(QString::fromStdString(file));
     };
@@ -284,6 +287,7 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
     displayHooks.quitting = [this] { return session_ && session_->ended(); };
     displayHooks.exitStatus = [this] { return session_ ? launch::StatusOf(session_->exit()) : 0; };
     displayHooks.closeChowChooser = [this] { views_->CloseChowChooser(); };
+    displayHooks.instant = [this] { return Quiet(); };
     display_ = std::make_unique<render::TableDisplay>(canvas_, appPath_, parentPath_,
                                                       std::move(displayHooks));
 

@@ -46,6 +46,10 @@ public:
         std::function<void(int milliseconds)> wait;
         // Where the preferences are kept; empty for the program folder.
         std::string settingsFolder;
+        // While it answers true the client shows the session's moves without
+        // the animations, sounds and message boxes (the boxes take their
+        // default answer): a replay rebuilding a position.
+        std::function<bool()> quiet;
     };
 
     // The session keeps `globals`: it is their only owner, since the seat view
@@ -66,6 +70,7 @@ private:
     class LockingDisplay;
 
     void ConnectWindowEvents();
+    bool Quiet() const { return options_.quiet && options_.quiet(); }
     void OpenPreferences();
     void PopUpUserMenu(const QString& record);
 

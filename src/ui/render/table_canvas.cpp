@@ -446,7 +446,9 @@ void TableCanvas::PaintHands(play::Chair chair) {
     }
     const std::string back = TileBackPath(BackKind::Hand, s);
     const auto backs = HandBackPlaces(layout_, s, n);
+    const auto* open = OpenHandOf(chair);
     auto drawBacks = [&] {
+        if (open) return DrawOpenHand(s, *open, n);
         const QImage picture = LoadPicture(ResourceRoot::Shared, back);
         if (picture.isNull()) return;
         QPainter painter(&canvas_);
@@ -574,8 +576,60 @@ void TableCanvas::LowerTile() {
     Changed();
 }
 
+// --- hands shown face up (a replay) ----------------------------------------------
+
+const std::vector<std::uint8_t>* TableCanvas::OpenHandOf(play::Chair chair) const {
+    if (!sources_.openHands || !IsChair(chair)) return nullptr;
+    if (SeatPosition(chair) == kDown) return nullptr;  // the local hand is the session's
+    return &(*sources_.openHands)[chair];
+}
+
+namespace {
+// Where a face-up tile lies in the place of a standing back: the side faces
+// are wider and lower than the backs, so they keep the back's top left; the
+// face seen from across the table sits at the bottom of the back's place.
+Point OpenTilePlace(int position, Point back) {
+    if (position == kUp)
+        return {back.x + (szShouPai[kUp].width - szLiangPai[kUp].width) / 2,
+                back.y + szShouPai[kUp].height - szLiangPai[kUp].height};
+    return back;
+}
+}  // namespace
+
+void TableCanvas::DrawOpenHand(int position, const std::vector<std::uint8_t>& tiles,
+                               int meldCount) {
+    const auto places = HandBackPlaces(layout_, position, meldCount);
+    for (std::size_t i = 0; i < tiles.size() && i < places.size(); ++i)
+        PaintTileFace(tiles[i], OpenTilePlace(position, places[i]), position);
+    if (tiles.size() > places.size())
+        PaintTileFace(tiles.back(),
+                      OpenTilePlace(position, layout_.ptMoPai[static_cast<std::size_t>(position)]),
+                      position);
+}
+
+// The drawn-tile places of the other chairs, each erased and, where the
+// chair holds a tile beyond its hand's places, painted face up.
+void TableCanvas::PaintOpenDrawnTiles() {
+    for (play::Chair chair = 0; chair < rules::kChairCount; ++chair) {
+        const auto* open = OpenHandOf(chair);
+        if (!open) continue;
+        const int s = SeatPosition(chair);
+        const Point at = layout_.ptMoPai[static_cast<std::size_t>(s)];
+        const Size size = {std::max(szShouPai[static_cast<std::size_t>(s)].width,
+                                    szLiangPai[static_cast<std::size_t>(s)].width),
+                           std::max(szShouPai[static_cast<std::size_t>(s)].height,
+                                    szLiangPai[static_cast<std::size_t>(s)].height)};
+        if (blnPartialPaint_) EraseRect(at.x, at.y, size.width, size.height);
+        const int melds = static_cast<int>(sources_.table->Seats[chair].Melds.size());
+        const std::size_t places = HandBackPlaces(layout_, s, melds).size();
+        if (open->size() > places) PaintTileFace(open->back(), OpenTilePlace(s, at), s);
+    }
+    Changed();
+}
+
 void TableCanvas::PaintMoPai() {
     if (!Ready()) return;
+    if (sources_.openHands) return PaintOpenDrawnTiles();
     const play::Chair drawer = sources_.turn->bytDrawnTileSeat;
     if (IsChair(drawer)) {
         const int s = SeatPosition(drawer);

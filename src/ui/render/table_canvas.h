@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "launch/globals.h"
 #include "play/client_session.h"
@@ -32,6 +33,10 @@ struct TableSources {
     const launch::ClientGlobals* globals = nullptr;
     const play::TurnData* turn = nullptr;
     const play::OfferData* offer = nullptr;
+    // Every chair's concealed tiles, shown face up in place of the other
+    // chairs' backs (a replay); a chair's tile beyond 13 - 3 x melds stands
+    // where a drawn tile does. Null in a game.
+    const std::array<std::vector<std::uint8_t>, 4>* openHands = nullptr;
 };
 
 inline const QColor kTableBackColour(33, 89, 173);
@@ -158,6 +163,9 @@ private:
                     Point at);
     QImage LoadPicture(ResourceRoot root, std::string_view path) const;
     void DrawLocalHandTile(int index, Point at);
+    const std::vector<std::uint8_t>* OpenHandOf(play::Chair chair) const;
+    void DrawOpenHand(int position, const std::vector<std::uint8_t>& tiles, int meldCount);
+    void PaintOpenDrawnTiles();
     int HintedHandIndex() const;  // 1-based; -1 without a hinted discard
     void DrawHintMark(Point at);
     void DrawName(int position, const QString& name, const QColor& colour);

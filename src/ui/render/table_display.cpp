@@ -56,8 +56,12 @@ bool TableDisplay::ShowDieFace(const std::string& path) {
     return true;
 }
 
+bool TableDisplay::Instant() const {
+    return hooks_.instant && hooks_.instant();
+}
+
 void TableDisplay::RollDice(std::uint8_t value) {
-    if (value < 1 || value > 6) return;
+    if (value < 1 || value > 6 || Instant()) return;
     auto random = hooks_.random;
     if (!random) {
         random = [](int low, int high) {
@@ -79,7 +83,7 @@ void TableDisplay::RollDice(std::uint8_t value) {
 
 void TableDisplay::PlayDiscardAnimation(std::uint8_t position, play::ActionCode code,
                                         play::Tile tile) {
-    if (position > 3) return;
+    if (position > 3 || Instant()) return;
     if (!player_) {
         DiscardAnimationPlayer::Hooks hooks;
         hooks.repaint = [this](const QRect&) { canvas_.NotifyChanged(); };

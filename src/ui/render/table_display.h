@@ -25,6 +25,9 @@ public:
         // The program's exit status when a wait ends it (0 without the hook).
         std::function<int()> exitStatus;
         std::function<void()> closeChowChooser;
+        // True while nothing is to be shown growing or rolling: both displays
+        // then return at once (a replay rebuilding a position).
+        std::function<bool()> instant;
     };
 
     // The folders are the program's and its parent, each ending in "/".
@@ -40,6 +43,7 @@ public:
 private:
     bool ShowDieFace(const std::string& path);
     void Wait(int milliseconds);
+    bool Instant() const;
 
     TableCanvas& canvas_;
     std::string appPath_;

@@ -1,0 +1,198 @@
+// qira-replay: a logged hand on the table, all four hands face up, stepped
+// through with the keys; or one step painted to a picture.
+#include <QApplication>
+#include <QImage>
+#include <QScreen>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "app/replay_viewer.h"
+#include "qira_build.h"
+#include "replay/hand_log.h"
+#include "ui/platform/fonts.h"
+
+namespace {
+
+using namespace qira;
+
+constexpr const char* kUsage =
+    "用法：qira-replay [文件|-] [--hand 编号] [--seat 座位] [--step N] [--snapshot 图片.png]\n"
+    "\n"
+    "在牌桌上回放服务器记下的一局（qira-server --db 文件 --export-hands 导出的 JSON 行），\n"
+    "四家的牌全部明摆。文件为 - 或省略时从标准输入读。\n"
+    "\n"
+    "  --hand 编号        回放这一局（默认：记录里的第一局）\n"
+    "  --seat 座位        坐在下方的座位 0-3（默认：第一个胡牌的人，荒牌时为庄家）\n"
+    "  --step N           从第 N 步开始（0 为刚发完牌）\n"
+    "  --snapshot 图片    不开窗口，把第 N 步画成 PNG 图片后退出\n"
+    "  --help             显示本说明\n"
+    "  --version          显示版本\n"
+    "\n"
+    "按键：→ 下一步，← 上一步，Home 回到开头，End 跳到结尾，空格 自动播放/暂停。\n";
+
+struct Arguments {
+    std::string file = "-";
+    std::optional<std::int64_t> hand;
+    std::optional<int> seat;
+    std::size_t step = 0;
+    std::optional<std::string> snapshot;
+    bool help = false;
+    bool version = false;
+};
+
+std::optional<std::int64_t> WholeNumber(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    std::size_t used = 0;
+    try {
+        const long long value = std::stoll(text, &used);
+        if (used != text.size()) return std::nullopt;
+        return value;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// Nothing, with the reason on standard error, when the command line is wrong.
+std::optional<Arguments> ParseArguments(int argc, char** argv) {
+    Arguments args;
+    bool fileSeen = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) return std::nullopt;
+            return std::string(argv[++i]);
+        };
+        auto number = [&](std::int64_t low, std::int64_t high) -> std::optional<std::int64_t> {
+            const auto text = value();
+            const auto n = text ? WholeNumber(*text) : std::nullopt;
+            if (!n || *n < low || *n > high) {
+                std::cerr << "qira-replay: " << arg << " 需要一个 " << low << " 到 " << high
+                          << " 之间的整数\n";
+                return std::nullopt;
+            }
+            return n;
+        };
+        if (arg == "--help" || arg == "-h") {
+            args.help = true;
+        } else if (arg == "--version") {
+            args.version = true;
+        } else if (arg == "--hand") {
+            args.hand = number(INT64_MIN / 2, INT64_MAX / 2);
+            if (!args.hand) return std::nullopt;
+        } else if (arg == "--seat") {
+            const auto seat = number(0, 3);
+            if (!seat) return std::nullopt;
+            args.seat = static_cast<int>(*seat);
+        } else if (arg == "--step") {
+            const auto step = number(0, 1000000);
+            if (!step) return std::nullopt;
+            args.step = static_cast<std::size_t>(*step);
+        } else if (arg == "--snapshot") {
+            args.snapshot = value();
+            if (!args.snapshot || args.snapshot->empty()) {
+                std::cerr << "qira-replay: --snapshot 需要一个图片文件名\n";
+                return std::nullopt;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::cerr << "qira-replay: 不认识的选项 " << arg << "\n" << kUsage;
+            return std::nullopt;
+        } else if (!fileSeen) {
+            args.file = arg;
+            fileSeen = true;
+        } else {
+            std::cerr << "qira-replay: 只能给一个文件\n";
+            return std::nullopt;
+        }
+    }
+    return args;
+}
+
+std::optional<std::string> ReadLog(const std::string& file) {
+    if (file == "-")
+        return std::string(std::istreambuf_iterator<char>(std::cin),
+                           std::istreambuf_iterator<char>());
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+replay::Chair DefaultSeat(const replay::HandLog& hand) {
+    return hand.result.winners.empty() ? hand.dealer : hand.result.winners.front();
+}
+
+int Fail(const std::string& text) {
+    std::cerr << "qira-replay: " << text << "\n";
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto args = ParseArguments(argc, argv);
+    if (!args) return 2;
+    if (args->help) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (args->version) {
+        std::cout << "qira-replay " << QIRA_VERSION << "\n";
+        return 0;
+    }
+
+    // Nothing piped in and no file named: say how to use it rather than wait.
+    if (args->file == "-" && isatty(STDIN_FILENO)) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const auto text = ReadLog(args->file);
+    if (!text) return Fail("无法读取文件 " + args->file);
+    const auto log = replay::ParseHandLog(*text);
+    for (const auto& error : log.errors) std::cerr << "qira-replay: 跳过 " << error << "\n";
+    if (log.hands.empty()) return Fail("记录里没有可以回放的牌局");
+    const replay::HandLog* hand = &log.hands.front();
+    if (args->hand) {
+        hand = replay::FindHand(log.hands, *args->hand);
+        if (!hand) return Fail("记录里没有第 " + std::to_string(*args->hand) + " 局");
+    }
+    const auto seat = static_cast<replay::Chair>(args->seat.value_or(DefaultSeat(*hand)));
+    std::string error;
+    auto replay = replay::HandReplay::Build(*hand, seat, &error);
+    if (!replay) return Fail("第 " + std::to_string(hand->id) + " 局的记录不对：" + error);
+    if (args->step > replay->StepCount())
+        return Fail("第 " + std::to_string(hand->id) + " 局只有 " +
+                    std::to_string(replay->StepCount()) + " 步");
+
+    // A picture needs no screen.
+    if (args->snapshot) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    platform::InstallFontSubstitutions();
+    QApplication::setFont(QFont(QStringLiteral("宋体"), 9));
+
+    app::ReplayViewer::Options options;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    options.screenSize = screen.size();
+    app::ReplayViewer viewer(std::move(*replay), options);
+    auto& window = viewer.window();
+    QObject::connect(&window, &app::FrmGameMain::Unloaded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    if (args->snapshot) {
+        window.setGeometry(0, 0, 1024, 720);
+        window.show();
+        viewer.ShowRebuilt(args->step);
+        QApplication::processEvents();
+        if (!viewer.Snapshot().save(QString::fromStdString(*args->snapshot), "PNG"))
+            return Fail("无法写入图片 " + *args->snapshot);
+        return 0;
+    }
+    window.setGeometry(0, 0, screen.width(), screen.height() - 32);
+    window.show();
+    viewer.GoTo(args->step);
+    return app.exec();
+}

@@ -1,0 +1,138 @@
+// Runs the real qira-replay program on hand logs written by the tests.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include "replay/scripted_hand.h"
+
+namespace qira {
+namespace {
+
+QCoreApplication& App() {
+    static int argc = 1;
+    static char name[] = "replay_process_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+struct Finished {
+    int exitCode = -1;
+    QString standardOutput;
+    QString standardError;
+};
+
+Finished RunReplay(const QStringList& arguments, const QByteArray& input = {}) {
+    App();
+    QProcess process;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(QIRA_REPLAY_PATH), arguments);
+    EXPECT_TRUE(process.waitForStarted(10000));
+    process.write(input);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(60000)) << "qira-replay did not end";
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+class ReplayProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        auto second = replay::testing::KongAndSelfDrawnWin();
+        second.id = 42;
+        second.dealer = 0;
+        const std::string text =
+            replay::testing::DrawnToTheEnd().Line() + "\n" + second.Line() + "\n";
+        log_ = QByteArray::fromStdString(text);
+        QFile file(LogPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(log_);
+    }
+    QString LogPath() const { return dir_.filePath(QStringLiteral("hands.jsonl")); }
+    QString Picture(const QString& name) const { return dir_.filePath(name); }
+
+    QTemporaryDir dir_;
+    QByteArray log_;
+};
+
+int DistinctColours(const QImage& image) {
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+    return static_cast<int>(colours.size());
+}
+
+TEST_F(ReplayProgram, PaintsAStepOfAHandToAPicture) {
+    const auto run = RunReplay({LogPath(), QStringLiteral("--hand"), QStringLiteral("42"),
+                                QStringLiteral("--step"), QStringLiteral("7"),
+                                QStringLiteral("--snapshot"), Picture("step7.png")});
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    const QImage picture(Picture("step7.png"));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_GE(picture.width(), 800);
+    EXPECT_GT(DistinctColours(picture), 200);  // tiles, names and the counter, not a blank table
+}
+
+TEST_F(ReplayProgram, ReadsTheLogFromStandardInputAndShowsTheWinAtTheEnd) {
+    const auto run = RunReplay({QStringLiteral("-"), QStringLiteral("--hand"), QStringLiteral("42"),
+                                QStringLiteral("--step"), QStringLiteral("12"),
+                                QStringLiteral("--snapshot"), Picture("end.png")},
+                               log_);
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_FALSE(QImage(Picture("end.png")).isNull());
+}
+
+TEST_F(ReplayProgram, TheFirstHandIsTheDefaultAndItsLastStepIsTheDrawnGame) {
+    const auto run = RunReplay({LogPath(), QStringLiteral("--step"), QStringLiteral("165"),
+                                QStringLiteral("--snapshot"), Picture("drawn.png")});
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_FALSE(QImage(Picture("drawn.png")).isNull());
+}
+
+TEST_F(ReplayProgram, HelpAndVersion) {
+    const auto help = RunReplay({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.standardOutput.contains(QStringLiteral("--snapshot")));
+    EXPECT_TRUE(help.standardOutput.contains(QStringLiteral("空格")));
+    const auto version = RunReplay({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.standardOutput.startsWith(QStringLiteral("qira-replay ")));
+}
+
+TEST_F(ReplayProgram, RefusesWhatItCannotReplayAndSaysWhy) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        QString says;
+    };
+    const std::vector<Case> cases = {
+        {{LogPath(), "--hand", "9"}, 1, QStringLiteral("没有第 9 局")},
+        {{LogPath(), "--hand", "42", "--step", "13", "--snapshot", Picture("x.png")},
+         1,
+         QStringLiteral("只有 12 步")},
+        {{Picture("missing.jsonl")}, 1, QStringLiteral("无法读取")},
+        {{LogPath(), "--seat", "4"}, 2, QStringLiteral("--seat")},
+        {{LogPath(), "--step"}, 2, QStringLiteral("--step")},
+        {{LogPath(), "--bogus"}, 2, QStringLiteral("--bogus")},
+        {{LogPath(), LogPath()}, 2, QStringLiteral("只能给一个文件")},
+    };
+    for (const auto& c : cases) {
+        const auto run = RunReplay(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.standardError.contains(c.says)) << run.standardError.toStdString();
+    }
+    const auto empty = RunReplay({QStringLiteral("-")}, "not json\n");
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_TRUE(empty.standardError.contains(QStringLiteral("line 1")));
+    EXPECT_TRUE(empty.standardError.contains(QStringLiteral("没有可以回放的牌局")));
+}
+
+}  // namespace
+}  // namespace qira
