@@ -22,20 +22,25 @@ namespace {
 
 using namespace qira;
 
+// In English like every program's command-line help: the manual pages are
+// made from it.
 constexpr const char* kUsage =
-    "用法：qira-replay [文件|-] [--hand 编号] [--seat 座位] [--step N] [--snapshot 图片.png]\n"
+    "Usage: qira-replay [FILE|-] [--hand ID] [--seat CHAIR] [--step N] [--snapshot OUT.png]\n"
+    "Steps through a hand the server logged (the JSON lines of qira-server --db FILE\n"
+    "--export-hands) on the table, all four hands face up. With no FILE or -, reads\n"
+    "standard input.\n"
     "\n"
-    "在牌桌上回放服务器记下的一局（qira-server --db 文件 --export-hands 导出的 JSON 行），\n"
-    "四家的牌全部明摆。文件为 - 或省略时从标准输入读。\n"
+    "Options:\n"
+    "  --hand ID           Replay this hand (default: the first hand of the log).\n"
+    "  --seat CHAIR        The chair 0-3 at the bottom (default: the first winner, or\n"
+    "                      the dealer when the hand was drawn).\n"
+    "  --step N            Start at step N (0 is the position right after the deal).\n"
+    "  --snapshot OUT.png  Paint step N to a PNG picture without a window and exit.\n"
+    "  --help              Show this help and exit.\n"
+    "  --version           Show the version and exit.\n"
     "\n"
-    "  --hand 编号        回放这一局（默认：记录里的第一局）\n"
-    "  --seat 座位        坐在下方的座位 0-3（默认：第一个胡牌的人，荒牌时为庄家）\n"
-    "  --step N           从第 N 步开始（0 为刚发完牌）\n"
-    "  --snapshot 图片    不开窗口，把第 N 步画成 PNG 图片后退出\n"
-    "  --help             显示本说明\n"
-    "  --version          显示版本\n"
-    "\n"
-    "按键：→ 下一步，← 上一步，Home 回到开头，End 跳到结尾，空格 自动播放/暂停。\n";
+    "Keys: Right next step, Left step back, Home the start, End the end,\n"
+    "Space play or pause.\n";
 
 struct Arguments {
     std::string file = "-";

@@ -100,7 +100,7 @@ TEST_F(ReplayProgram, HelpAndVersion) {
     const auto help = RunReplay({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.standardOutput.contains(QStringLiteral("--snapshot")));
-    EXPECT_TRUE(help.standardOutput.contains(QStringLiteral("空格")));
+    EXPECT_TRUE(help.standardOutput.contains(QStringLiteral("Space play or pause")));
     const auto version = RunReplay({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.standardOutput.startsWith(QStringLiteral("qira-replay ")));
