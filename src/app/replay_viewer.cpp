@@ -176,10 +176,12 @@ void ReplayViewer::UpdateCounter() {
     counter_->raise();
 }
 
-// The top right corner of the table is free in every layout.
+// Left, just above the bottom hand: the top player's name and the corners
+// hold things a reader of the replay wants to see.
 void ReplayViewer::PlaceCounter() {
+    constexpr int kBottomHandHeight = 142;
     const QWidget* area = counter_->parentWidget();
-    counter_->move(std::max(0, area->width() - counter_->width() - 6), 6);
+    counter_->move(6, std::max(0, area->height() - kBottomHandHeight - counter_->height() - 10));
 }
 
 QImage ReplayViewer::Snapshot() {
