@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ public:
     void Deliver(const net::Bytes& message) override;
     void Disconnect() override { gone_ = true; }
     void SetStyle(BotStyle style) { brain_.set_style(style); }
+    // Each wait lasts think × (1 ± spread), uniformly drawn, instead of the
+    // same time every move: many players that started together stop acting
+    // in step, as people do. 0 (the default) keeps every wait equal.
+    void SetThinkSpread(double spread);
     std::string Describe() const override { return "computer player"; }
 
 private:
@@ -55,6 +60,7 @@ private:
     void Send(net::Bytes request);
     void SendLater(net::Bytes request);
     void ActSoon();
+    void AfterThinking(Scheduler::Task task);
     void Act();
     void ActOnOwnTurn();
     net::Bytes AnswerToDiscard();
@@ -69,6 +75,8 @@ private:
     BotBrain brain_;
     std::uint32_t seed_;
     Milliseconds think_;
+    double thinkSpread_ = 0;
+    std::mt19937 thinkRandom_;
     bool gone_ = false;
     int chair_ = -1;
     std::uint8_t dealer_ = 0;

@@ -102,6 +102,10 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt's own poll loop instead of GLib's: with thousands of sockets GLib's
+    // bookkeeping of its sources costs more than the tables themselves (see
+    // docs/scaling.md). An empty QT_NO_GLIB in the environment brings GLib back.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("qira-server");
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);

@@ -3,6 +3,8 @@
 // real tiles, it makes exactly the same requests.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "in_process_player.h"
 #include "net/protocol.h"
 #include "server/core/bot_client.h"
@@ -70,6 +72,64 @@ TEST(BotKnowledge, OtherSeatsHiddenTilesNeverChangeADecision) {
         EXPECT_GE(requests.size(), 10u) << "the seat played two hands";
         EXPECT_EQ(RequestsOf(revealed, style), requests) << "level " << bots::LevelOf(style);
     }
+}
+
+// Runs everything in virtual time and notes every timer's delay.
+class DelayRecorder final : public Scheduler {
+public:
+    void Post(Task task) override { inner_.Post(std::move(task)); }
+    TimerId StartTimer(Milliseconds delay, Task task) override {
+        delays.push_back(delay);
+        return inner_.StartTimer(delay, std::move(task));
+    }
+    void CancelTimer(TimerId id) override { inner_.CancelTimer(id); }
+    Milliseconds Now() const override { return inner_.Now(); }
+    void RunAll() {
+        inner_.RunUntil([] { return false; });
+    }
+
+    std::vector<Milliseconds> delays;
+
+private:
+    ManualScheduler inner_;
+};
+
+struct ThinkingRun {
+    std::vector<net::Bytes> requests;
+    std::vector<Milliseconds> delays;
+};
+
+ThinkingRun PlayWithThinking(const std::vector<net::Bytes>& messages, double spread) {
+    DelayRecorder scheduler;
+    ThinkingRun run;
+    BotClient player(
+        scheduler, [&](const net::Bytes& m) { run.requests.push_back(m); }, "seat", BotStyle::Smart,
+        11, Milliseconds{1'000});
+    player.SetThinkSpread(spread);
+    for (const auto& m : messages) {
+        player.Deliver(m);
+        scheduler.RunAll();
+    }
+    run.delays = std::move(scheduler.delays);
+    return run;
+}
+
+TEST(BotThinking, SpreadVariesTheWaitsAroundTheThinkingTimeAndNotTheMoves) {
+    const auto messages = RecordASeat(BotStyle::Smart);
+    const auto steady = PlayWithThinking(messages, 0);
+    const auto spread = PlayWithThinking(messages, 0.5);
+    ASSERT_GE(steady.delays.size(), 20u);
+    for (Milliseconds d : steady.delays) EXPECT_EQ(d, Milliseconds{1'000});
+    std::set<Milliseconds::rep> distinct;
+    for (Milliseconds d : spread.delays) {
+        EXPECT_GE(d, Milliseconds{500});
+        EXPECT_LE(d, Milliseconds{1'500});
+        distinct.insert(d.count());
+    }
+    EXPECT_GT(distinct.size(), spread.delays.size() / 2) << "each wait is drawn anew";
+    EXPECT_EQ(spread.requests, steady.requests);
+    EXPECT_EQ(spread.requests, RequestsOf(messages, BotStyle::Smart))
+        << "thinking time changes when, not what";
 }
 
 }  // namespace
