@@ -251,9 +251,20 @@ void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
     turnChair_ = chair;
     curTile_ = tile;
     phase_ = net::phase::kDiscarded;
+    ++claimWindow_;
     // Like a human's client, the player answers every claim window exactly
     // once, deciding on what it knows right now.
-    if (chair != chair_ && chair_ >= 0) SendLater(AnswerToDiscard());
+    if (chair != chair_ && chair_ >= 0) AnswerClaimWindowLater(AnswerToDiscard());
+}
+
+// A discard made while the player was thinking (its claim was beaten and
+// the winner has thrown since) shows that the window is over: as on a
+// person's screen, the claim is no longer offered, and the answer is dropped.
+void BotClient::AnswerClaimWindowLater(net::Bytes answer) {
+    AfterThinking([this, alive = std::weak_ptr<int>(alive_), window = claimWindow_,
+                   answer = std::move(answer)] {
+        if (!alive.expired() && window == claimWindow_) Send(answer);
+    });
 }
 
 void BotClient::OnMeld(std::span<const std::uint8_t> m, bool chow) {

@@ -59,6 +59,7 @@ private:
     void ReadSnapshotSeats(net::ByteReader& r);
     void Send(net::Bytes request);
     void SendLater(net::Bytes request);
+    void AnswerClaimWindowLater(net::Bytes answer);
     void ActSoon();
     void AfterThinking(Scheduler::Task task);
     void Act();
@@ -101,7 +102,8 @@ private:
     Tile curTile_ = 0;
     Tile fresh_ = 0;
     bool handRunning_ = false;
-    std::uint64_t version_ = 0;  // grows with every game message; a stale plan is dropped
+    std::uint64_t claimWindow_ = 0;  // grows with every discard
+    std::uint64_t version_ = 0;      // grows with every game message; a stale plan is dropped
 };
 
 }  // namespace qira::server
