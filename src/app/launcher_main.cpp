@@ -78,6 +78,10 @@ int PlayAt(const QString& dir, const QString& host, const QString& port) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A launcher started in the background inherits an ignored SIGINT (and a
+    // desktop may have SIGHUP ignored): each of these ends it, and with it the
+    // server and the client, as SIGTERM does.
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) ::signal(signalNumber, SIG_DFL);
     QApplication app(argc, argv);
     const QString dir = QApplication::applicationDirPath();
     const QStringList args = app.arguments().mid(1);
