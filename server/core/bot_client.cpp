@@ -259,11 +259,13 @@ void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
 
 // A discard made while the player was thinking (its claim was beaten and
 // the winner has thrown since) shows that the window is over: as on a
-// person's screen, the claim is no longer offered, and the answer is dropped.
+// person's screen, the claim is no longer offered, and the player passes.
 void BotClient::AnswerClaimWindowLater(net::Bytes answer) {
     AfterThinking([this, alive = std::weak_ptr<int>(alive_), window = claimWindow_,
                    answer = std::move(answer)] {
-        if (!alive.expired() && window == claimWindow_) Send(answer);
+        if (alive.expired()) return;
+        Send(window == claimWindow_ ? answer
+                                    : net::requests::Pass(static_cast<std::uint8_t>(chair_)));
     });
 }
 
