@@ -257,15 +257,16 @@ void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
     if (chair != chair_ && chair_ >= 0) AnswerClaimWindowLater(AnswerToDiscard());
 }
 
-// A discard made while the player was thinking (its claim was beaten and
-// the winner has thrown since) shows that the window is over: as on a
-// person's screen, the claim is no longer offered, and the player passes.
+// A meld or a discard announced while the player was thinking (another
+// claim won) closed the window: as on a person's screen, the claim is no
+// longer offered, and the player passes (the server still counts on one
+// answer per window).
 void BotClient::AnswerClaimWindowLater(net::Bytes answer) {
     AfterThinking([this, alive = std::weak_ptr<int>(alive_), window = claimWindow_,
                    answer = std::move(answer)] {
         if (alive.expired()) return;
-        Send(window == claimWindow_ ? answer
-                                    : net::requests::Pass(static_cast<std::uint8_t>(chair_)));
+        const bool open = window == claimWindow_ && phase_ == net::phase::kDiscarded;
+        Send(open ? answer : net::requests::Pass(static_cast<std::uint8_t>(chair_)));
     });
 }
 
