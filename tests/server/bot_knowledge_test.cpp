@@ -3,10 +3,14 @@
 // real tiles, it makes exactly the same requests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <set>
 
 #include "in_process_player.h"
+#include "net/game_messages.h"
 #include "net/protocol.h"
+#include "net/requests.h"
 #include "server/core/bot_client.h"
 #include "server/core/room.h"
 
@@ -130,6 +134,57 @@ TEST(BotThinking, SpreadVariesTheWaitsAroundTheThinkingTimeAndNotTheMoves) {
     EXPECT_EQ(spread.requests, steady.requests);
     EXPECT_EQ(spread.requests, RequestsOf(messages, BotStyle::Smart))
         << "thinking time changes when, not what";
+}
+
+bool IsClaim(const net::Bytes& request) {
+    return !request.empty() && (request[0] == net::MainOf(net::Request::Chow) ||
+                                request[0] == net::MainOf(net::Request::Pung));
+}
+
+TEST(BotThinking, AClaimThatAnotherClaimBeatWhileThinkingBecomesAPass) {
+    const auto messages = RecordASeat(BotStyle::Smart);
+    // Without thinking time: the first discard the seat claims.
+    ManualScheduler quick;
+    std::vector<net::Bytes> sent;
+    BotClient probe(
+        quick, [&](const net::Bytes& m) { sent.push_back(m); }, "seat", BotStyle::Smart, 11,
+        Milliseconds{0});
+    std::optional<std::size_t> claimed;
+    std::uint8_t seat = 0;
+    for (std::size_t i = 0; i < messages.size() && !claimed; ++i) {
+        const std::size_t before = sent.size();
+        probe.Deliver(messages[i]);
+        quick.RunUntil([] { return false; });
+        for (std::size_t r = before; r < sent.size(); ++r)
+            if (IsClaim(sent[r]) && net::DecodeDiscard(messages[i])) {
+                claimed = i;
+                seat = sent[r][2];
+            }
+    }
+    ASSERT_TRUE(claimed) << "the seat claims a discard in two hands";
+    const auto discard = net::DecodeDiscard(messages[*claimed]);
+    ASSERT_TRUE(discard);
+
+    // Thinking, it hears of a third chair's pung of that tile before it answers.
+    DelayRecorder thinking;
+    std::vector<net::Bytes> requests;
+    BotClient player(
+        thinking, [&](const net::Bytes& m) { requests.push_back(m); }, "seat", BotStyle::Smart, 11,
+        Milliseconds{1'000});
+    for (std::size_t i = 0; i < *claimed; ++i) {
+        player.Deliver(messages[i]);
+        thinking.RunAll();
+    }
+    std::uint8_t other = 0;
+    while (other == seat || other == discard->chair) ++other;
+    requests.clear();
+    player.Deliver(messages[*claimed]);
+    player.Deliver(net::Bytes{net::MainOf(net::ServerMessage::Punged), 2, other, discard->tile});
+    thinking.RunAll();
+    EXPECT_TRUE(std::none_of(requests.begin(), requests.end(), IsClaim));
+    EXPECT_NE(std::find(requests.begin(), requests.end(), net::requests::Pass(seat)),
+              requests.end())
+        << "the window still gets its one answer";
 }
 
 }  // namespace
