@@ -258,7 +258,8 @@ public:
         for (int suit = 0; suit < kSuits; ++suit) {
             index_[suit] = SuitIndex(suits[suit]);
             counts_[suit] = suits[suit];
-            state_[suit] = AnyAboveFour(suits[suit]) ? kFails : StateOf(index_[suit]);
+            aboveFour_[suit] = AnyAboveFour(suits[suit]);
+            state_[suit] = aboveFour_[suit] ? kFails : StateOf(index_[suit]);
             Count(state_[suit], suit);
         }
         for (int code = 27; code <= kLastTileCode; ++code) Count(HonourState(honours_[code]), code);
@@ -285,7 +286,8 @@ public:
         if (IsNumbered(tile)) {
             const int suit = SuitOf(tile);
             before = state_[suit];
-            after = counts_[suit][tile % 9] >= 4
+            // A suit already over four of a rank never splits (nor has an index).
+            after = aboveFour_[suit] || counts_[suit][tile % 9] >= 4
                         ? kFails
                         : StateOf(index_[suit] + detail::kRankWeight[tile % 9]);
         } else {
@@ -332,6 +334,7 @@ private:
     std::array<std::uint32_t, kSuits> index_{};
     std::array<std::array<std::uint8_t, kRanks>, kSuits> counts_{};
     std::array<int, kSuits> state_{};
+    std::array<bool, kSuits> aboveFour_{};
     std::array<std::uint8_t, kLastTileCode + 1> honours_{};
     int fails_ = 0;     // groups (suits, honour codes) that do not split
     int pairs_ = 0;     // groups that split into sets and a pair
