@@ -24,7 +24,23 @@ BotClient::BotClient(Scheduler& scheduler, RequestSink sink, std::string name, B
       name_(std::move(name)),
       brain_(style, seed),
       seed_(seed),
-      think_(think) {}
+      think_(think),
+      thinkRandom_(seed) {}
+
+void BotClient::SetThinkSpread(double spread) {
+    thinkSpread_ = std::clamp(spread, 0.0, 1.0);
+}
+
+void BotClient::AfterThinking(Scheduler::Task task) {
+    if (think_.count() == 0) return scheduler_.Post(std::move(task));
+    Milliseconds wait = think_;
+    if (thinkSpread_ > 0) {
+        const double base = static_cast<double>(think_.count());
+        std::uniform_real_distribution<double> factor(1 - thinkSpread_, 1 + thinkSpread_);
+        wait = Milliseconds{static_cast<Milliseconds::rep>(base * factor(thinkRandom_))};
+    }
+    scheduler_.StartTimer(wait, std::move(task));
+}
 
 void BotClient::Deliver(const net::Bytes& message) {
     if (gone_ || message.empty()) return;
@@ -46,24 +62,16 @@ void BotClient::Send(net::Bytes request) {
 }
 
 void BotClient::SendLater(net::Bytes request) {
-    auto task = [this, alive = std::weak_ptr<int>(alive_), request = std::move(request)]() mutable {
-        if (!alive.expired()) Send(std::move(request));
-    };
-    if (think_.count() == 0)
-        scheduler_.Post(std::move(task));
-    else
-        scheduler_.StartTimer(think_, std::move(task));
+    AfterThinking([this, alive = std::weak_ptr<int>(alive_), request = std::move(request)] {
+        if (!alive.expired()) Send(request);
+    });
 }
 
 void BotClient::ActSoon() {
     const std::uint64_t version = version_;
-    auto task = [this, alive = std::weak_ptr<int>(alive_), version] {
+    AfterThinking([this, alive = std::weak_ptr<int>(alive_), version] {
         if (!alive.expired() && version == version_ && !gone_) Act();
-    };
-    if (think_.count() == 0)
-        scheduler_.Post(std::move(task));
-    else
-        scheduler_.StartTimer(think_, std::move(task));
+    });
 }
 
 void BotClient::OnRoom(std::span<const std::uint8_t> m) {
@@ -243,9 +251,23 @@ void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
     turnChair_ = chair;
     curTile_ = tile;
     phase_ = net::phase::kDiscarded;
+    ++claimWindow_;
     // Like a human's client, the player answers every claim window exactly
     // once, deciding on what it knows right now.
-    if (chair != chair_ && chair_ >= 0) SendLater(AnswerToDiscard());
+    if (chair != chair_ && chair_ >= 0) AnswerClaimWindowLater(AnswerToDiscard());
+}
+
+// A meld or a discard announced while the player was thinking (another
+// claim won) closed the window: as on a person's screen, the claim is no
+// longer offered, and the player passes (the server still counts on one
+// answer per window).
+void BotClient::AnswerClaimWindowLater(net::Bytes answer) {
+    AfterThinking([this, alive = std::weak_ptr<int>(alive_), window = claimWindow_,
+                   answer = std::move(answer)] {
+        if (alive.expired()) return;
+        const bool open = window == claimWindow_ && phase_ == net::phase::kDiscarded;
+        Send(open ? answer : net::requests::Pass(static_cast<std::uint8_t>(chair_)));
+    });
 }
 
 void BotClient::OnMeld(std::span<const std::uint8_t> m, bool chow) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ public:
     void Deliver(const net::Bytes& message) override;
     void Disconnect() override { gone_ = true; }
     void SetStyle(BotStyle style) { brain_.set_style(style); }
+    // Each wait lasts think × (1 ± spread), uniformly drawn, instead of the
+    // same time every move: many players that started together stop acting
+    // in step, as people do. 0 (the default) keeps every wait equal.
+    void SetThinkSpread(double spread);
     std::string Describe() const override { return "computer player"; }
 
 private:
@@ -54,7 +59,9 @@ private:
     void ReadSnapshotSeats(net::ByteReader& r);
     void Send(net::Bytes request);
     void SendLater(net::Bytes request);
+    void AnswerClaimWindowLater(net::Bytes answer);
     void ActSoon();
+    void AfterThinking(Scheduler::Task task);
     void Act();
     void ActOnOwnTurn();
     net::Bytes AnswerToDiscard();
@@ -69,6 +76,8 @@ private:
     BotBrain brain_;
     std::uint32_t seed_;
     Milliseconds think_;
+    double thinkSpread_ = 0;
+    std::mt19937 thinkRandom_;
     bool gone_ = false;
     int chair_ = -1;
     std::uint8_t dealer_ = 0;
@@ -93,7 +102,8 @@ private:
     Tile curTile_ = 0;
     Tile fresh_ = 0;
     bool handRunning_ = false;
-    std::uint64_t version_ = 0;  // grows with every game message; a stale plan is dropped
+    std::uint64_t claimWindow_ = 0;  // grows with every discard
+    std::uint64_t version_ = 0;      // grows with every game message; a stale plan is dropped
 };
 
 }  // namespace qira::server

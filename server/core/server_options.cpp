@@ -198,7 +198,8 @@ std::vector<OptionRow> GeneralRows() {
         {"soak-seconds", "SECONDS", "How long --soak runs (default 180).",
          StoreNumber<int>(&ServerOptions::soakSeconds)},
         {"soak-think", "MS",
-         "With --soak: milliseconds the computer players think before each move (default 0).",
+         "With --soak: milliseconds the computer players think before each move, give or take "
+         "half (default 0).",
          StoreNumber<int>(&ServerOptions::soakThinkMs)},
         {"soak-hostile", "SECONDS",
          "Run a chatting table with an onlooker that never reads and 100 idle connections a "

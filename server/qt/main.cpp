@@ -15,6 +15,7 @@
 #include "server/core/lobby.h"
 #include "server/core/selfplay.h"
 #include "server/core/server_options.h"
+#include "server/qt/epoll_dispatcher.h"
 #include "server/qt/qt_scheduler.h"
 #include "server/qt/soak.h"
 #include "server/qt/tcp_server.h"
@@ -120,9 +121,25 @@ std::optional<std::string> ReadConfigFile(const std::string& path) {
     return file.readAll().toStdString();
 }
 
+// The event loop on epoll: with thousands of sockets, GLib's loop (Qt's
+// default) and Qt's own poll() loop spend more time walking the sockets on
+// every turn than the tables cost (docs/scaling.md). QIRA_EVENT_LOOP=glib or
+// =poll picks one of those instead, for comparisons.
+void InstallEventLoop() {
+    const QByteArray choice = qgetenv("QIRA_EVENT_LOOP");
+    if (choice == "glib") return;
+    if (choice == "poll") {
+        qputenv("QT_NO_GLIB", "1");
+        return;
+    }
+    // Qt takes the dispatcher over and deletes it with the application.
+    QCoreApplication::setEventDispatcher(std::make_unique<EpollDispatcher>().release());
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    InstallEventLoop();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("qira-server");
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);

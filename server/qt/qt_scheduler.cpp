@@ -1,6 +1,18 @@
 #include "server/qt/qt_scheduler.h"
 
+#include <algorithm>
+
 namespace qira::server {
+
+QtScheduler::QtScheduler(QObject* parent) : QObject(parent) {
+    wake_.setSingleShot(true);
+    // Precise: a coarse timer may fire early, before anything is due.
+    wake_.setTimerType(Qt::PreciseTimer);
+    connect(&wake_, &QTimer::timeout, this, [this] {
+        armedFor_ = Milliseconds::max();
+        RunDueTimers();
+    });
+}
 
 QtScheduler::~QtScheduler() = default;
 
@@ -11,26 +23,46 @@ void QtScheduler::Post(Task task) {
 
 Scheduler::TimerId QtScheduler::StartTimer(Milliseconds delay, Task task) {
     const TimerId id = ++lastId_;
-    auto timer = std::make_unique<QTimer>();
-    timer->setSingleShot(true);
-    timer->setTimerType(Qt::CoarseTimer);
-    connect(timer.get(), &QTimer::timeout, this, [this, id, task = std::move(task)] {
-        // The timer leaves the table before the task runs (the task may start
-        // or cancel timers) and is deleted once its signal has returned.
-        auto node = timers_.extract(id);
-        if (node) node.mapped().release()->deleteLater();
-        task();
-    });
-    timer->start(static_cast<int>(delay.count()));
-    timers_.emplace(id, std::move(timer));
+    const Milliseconds deadline = Now() + std::max(delay, Milliseconds{0});
+    timers_.emplace(Key{deadline, id}, std::move(task));
+    deadlines_.emplace(id, deadline);
+    if (deadline < armedFor_) Rearm();
     return id;
 }
 
 void QtScheduler::CancelTimer(TimerId id) {
-    const auto it = timers_.find(id);
-    if (it == timers_.end()) return;
-    it->second->stop();
-    timers_.erase(it);
+    const auto it = deadlines_.find(id);
+    if (it == deadlines_.end()) return;
+    timers_.erase(Key{it->second, id});
+    deadlines_.erase(it);
+    // The wake-up stays armed; finding nothing due, it arms for the next.
+}
+
+// Each due timer leaves the table before its task runs (the task may start
+// or cancel timers). Timers the tasks start wait for the next turn of the
+// loop, so that sockets are served in between.
+void QtScheduler::RunDueTimers() {
+    const Milliseconds now = Now();
+    const TimerId newest = lastId_;
+    while (!timers_.empty() && timers_.begin()->first.first <= now &&
+           timers_.begin()->first.second <= newest) {
+        auto node = timers_.extract(timers_.begin());
+        deadlines_.erase(node.key().second);
+        node.mapped()();
+    }
+    Rearm();
+}
+
+void QtScheduler::Rearm() {
+    if (timers_.empty()) {
+        wake_.stop();
+        armedFor_ = Milliseconds::max();
+        return;
+    }
+    const Milliseconds next = timers_.begin()->first.first;
+    if (next == armedFor_ && wake_.isActive()) return;
+    armedFor_ = next;
+    wake_.start(static_cast<int>(std::max(Milliseconds{0}, next - Now()).count()));
 }
 
 }  // namespace qira::server

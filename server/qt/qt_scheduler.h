@@ -3,18 +3,20 @@
 #include <QObject>
 #include <QTimer>
 #include <map>
-#include <memory>
+#include <unordered_map>
 
 #include "server/core/scheduler.h"
 
 namespace qira::server {
 
-// The scheduler on Qt's event loop: posted tasks are queued calls, timers
-// are single-shot QTimers.
+// The scheduler on Qt's event loop: posted tasks are queued calls; timers
+// wait in one table ordered by deadline behind a single QTimer set to the
+// earliest, so starting or cancelling one of thousands costs a tree
+// operation, not a walk over Qt's list of timers.
 class QtScheduler final : public QObject, public Scheduler {
     Q_OBJECT
 public:
-    explicit QtScheduler(QObject* parent = nullptr) : QObject(parent) {}
+    explicit QtScheduler(QObject* parent = nullptr);
     ~QtScheduler() override;
 
     void Post(Task task) override;
@@ -27,7 +29,15 @@ public:
     std::size_t PendingTimers() const { return timers_.size(); }
 
 private:
-    std::map<TimerId, std::unique_ptr<QTimer>> timers_;
+    using Key = std::pair<Milliseconds, TimerId>;  // deadline, then order of starting
+
+    void RunDueTimers();
+    void Rearm();
+
+    std::map<Key, Task> timers_;
+    std::unordered_map<TimerId, Milliseconds> deadlines_;
+    QTimer wake_;
+    Milliseconds armedFor_ = Milliseconds::max();
     TimerId lastId_ = 0;
 };
 

@@ -1,5 +1,8 @@
 #include "server/qt/soak.h"
 
+#include <sys/resource.h>
+
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "net/frame_codec.h"
+#include "net/protocol.h"
 #include "net/requests.h"
 #include "server/core/bot_client.h"
 #include "server/core/room.h"
@@ -38,6 +42,8 @@ public:
         : bot_(
               scheduler, [this](const net::Bytes& m) { Write(m); }, name, BotStyle::Smart, seed,
               think) {
+        // People do not all take the same time for every move.
+        bot_.SetThinkSpread(0.5);
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         QObject::connect(&socket_, &QTcpSocket::connected, [this, name] {
             connected_ = true;
@@ -47,8 +53,11 @@ public:
         QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
             if (waitingSince_) {
                 // The first bytes after a request: the server's answer.
-                turnarounds_.push_back(static_cast<double>(waitingSince_->nsecsElapsed()) / 1e6);
+                const double ms = static_cast<double>(waitingSince_->nsecsElapsed()) / 1e6;
+                turnarounds_.push_back(ms);
+                if (discardPending_) discardEchoes_.push_back(ms);
                 waitingSince_.reset();
+                discardPending_ = false;
             }
             const QByteArray data = socket_.readAll();
             decoder_.Feed(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
@@ -64,6 +73,10 @@ public:
     bool connected() const { return connected_; }
     // Milliseconds from each request written to the next bytes read.
     const std::vector<double>& turnarounds() const { return turnarounds_; }
+    // The same for discards alone: nothing else happens at the table while a
+    // chair's discard is due, so the next bytes are the server announcing
+    // it, whatever the other players' thinking time.
+    const std::vector<double>& discardEchoes() const { return discardEchoes_; }
     void Chat(const std::string& text) {
         if (const auto line = net::requests::Chat(std::vector<std::string>{
                 "所有人", "0", "talker", "所有人", "#000000", "宋体", "10", "0", "0", text}))
@@ -72,7 +85,10 @@ public:
 
 private:
     void Write(const net::Bytes& message) {
-        if (!waitingSince_) waitingSince_.emplace().start();
+        if (!waitingSince_) {
+            waitingSince_.emplace().start();
+            discardPending_ = IsDiscard(message);
+        }
         const auto frame = net::FrameMessage(message);
         socket_.write(reinterpret_cast<const char*>(frame.data()),
                       static_cast<qint64>(frame.size()));
@@ -84,7 +100,14 @@ private:
     bool lost_ = false;
     bool connected_ = false;
     std::optional<QElapsedTimer> waitingSince_;
+    bool discardPending_ = false;
     std::vector<double> turnarounds_;
+    std::vector<double> discardEchoes_;
+
+    static bool IsDiscard(const net::Bytes& message) {
+        constexpr auto id = net::IdOf(net::Request::Discard);
+        return message.size() >= 2 && message[0] == id.main && message[1] == id.sub;
+    }
 };
 
 double Percentile(std::vector<double> values, double fraction) {
@@ -93,6 +116,16 @@ double Percentile(std::vector<double> values, double fraction) {
     std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at),
                      values.end());
     return values[at];
+}
+
+// User and system time of this process so far.
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 }  // namespace
@@ -104,6 +137,8 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think) {
     config.seed = seed;
     config.log = std::getenv("QIRA_SOAK_LOG") != nullptr;
     config.botWait = Milliseconds{3'600'000};  // the players come over TCP
+    // Every player comes from the loopback address.
+    config.limits.connectionsPerAddress = static_cast<std::size_t>(tables) * 4 + 16;
     Lobby lobby(scheduler, stats, config);
     TcpServer server(lobby);
     if (!server.Listen(QHostAddress::LocalHost, 0)) {
@@ -121,6 +156,10 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think) {
     std::uint64_t lastHands = 0;
     const long startKb = ResidentKilobytes();
     long at30Kb = 0;
+    // CPU time and hands at half time: the second half, when the tables are
+    // past their first hand, gives the CPU time a hand costs.
+    double halfCpu = 0;
+    std::uint64_t halfHands = 0;
     const auto lost = [&] {
         return std::count_if(players.begin(), players.end(),
                              [](const auto& p) { return p->lost(); });
@@ -130,6 +169,10 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think) {
         const auto& t = lobby.tally();
         const long kb = ResidentKilobytes();
         if (elapsed == 30) at30Kb = kb;
+        if (elapsed == (seconds / 2 + 9) / 10 * 10) {
+            halfCpu = CpuSeconds();
+            halfHands = t.hands;
+        }
         std::cout << elapsed << " s: " << t.hands << " hands (" << (t.hands - lastHands) / 10.0
                   << " hands/s), tables " << lobby.TableCount() << ", connections "
                   << server.ConnectionCount() << ", refused " << t.refused << ", clocks run out "
@@ -148,15 +191,29 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think) {
               << ", clocks run out " << t.timeouts << ", connections lost " << lost() << std::endl;
     const auto connected =
         std::count_if(players.begin(), players.end(), [](const auto& p) { return p->connected(); });
-    std::vector<double> turnarounds;
-    for (const auto& p : players)
+    std::vector<double> turnarounds, discardEchoes;
+    for (const auto& p : players) {
         turnarounds.insert(turnarounds.end(), p->turnarounds().begin(), p->turnarounds().end());
+        discardEchoes.insert(discardEchoes.end(), p->discardEchoes().begin(),
+                             p->discardEchoes().end());
+    }
+    const char* dispatcher = QAbstractEventDispatcher::instance()->metaObject()->className();
     std::cout << "{\"tables\":" << tables << ",\"connected\":" << connected
               << ",\"hands\":" << t.hands << ",\"seconds\":" << seconds
               << ",\"hands_per_s\":" << static_cast<double>(t.hands) / std::max(1, seconds)
               << ",\"turnaround_ms\":{\"p50\":" << Percentile(turnarounds, 0.5)
               << ",\"p99\":" << Percentile(turnarounds, 0.99)
-              << "},\"rss_kb\":{\"start\":" << startKb << ",\"end\":" << endKb
+              << "},\"discard_echo_ms\":{\"p50\":" << Percentile(discardEchoes, 0.5)
+              << ",\"p99\":" << Percentile(discardEchoes, 0.99) << ",\"max\":"
+              << (discardEchoes.empty()
+                      ? 0.0
+                      : *std::max_element(discardEchoes.begin(), discardEchoes.end()))
+              << "},\"cpu_s\":" << CpuSeconds() << ",\"cpu_ms_per_hand\":"
+              << (t.hands > halfHands
+                      ? (CpuSeconds() - halfCpu) * 1e3 / static_cast<double>(t.hands - halfHands)
+                      : 0.0)
+              << ",\"dispatcher\":\"" << dispatcher << "\""
+              << ",\"rss_kb\":{\"start\":" << startKb << ",\"end\":" << endKb
               << "},\"refused\":" << t.refused << ",\"clocks_run_out\":" << t.timeouts
               << ",\"lost\":" << lost() << "}" << std::endl;
     const bool clean = connected == static_cast<long>(players.size()) && t.refused == 0 &&

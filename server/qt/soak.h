@@ -7,8 +7,9 @@
 namespace qira::server {
 
 // Runs `tables` full tables for `seconds` seconds: a server on a loopback
-// port and four computer players per table (thinking `think` before each
-// move), each on its own TCP connection through the real framing. Prints
+// port and four computer players per table (thinking `think` ± 50 %, drawn
+// anew for every move), each on its own TCP connection through the real
+// framing. Prints
 // figures every ten seconds and ends with one JSON line; returns 0 when every
 // player connected and no request was refused, no clock ran out and no
 // connection was lost.

@@ -106,6 +106,10 @@ int PlayAt(const QString& dir, const QString& host, const QString& port) {
 
 int main(int argc, char* argv[]) {
     if (const auto status = AnswerInformationRequest(argc, argv)) return *status;
+    // A launcher started in the background inherits an ignored SIGINT (and a
+    // desktop may have SIGHUP ignored): each of these ends it, and with it the
+    // server and the client, as SIGTERM does.
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) ::signal(signalNumber, SIG_DFL);
     QApplication app(argc, argv);
     const QString dir = QApplication::applicationDirPath();
     const QStringList args = app.arguments().mid(1);

@@ -3,8 +3,10 @@
 #include "rules/win_analysis.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <unordered_map>
 
 namespace qira::bots {
 namespace {
@@ -109,16 +111,175 @@ std::vector<Tile> DiscardCandidates(const BotView& view) {
 
 namespace {
 
-// The distance of a hand given as counts of its ordinary tiles and its number
-// of wild tiles.
-int DistanceOf(const KindCounts& counts, int wilds, std::size_t meldCount) {
+// The distance by the block search over the whole hand.
+int SearchedDistance(const KindCounts& counts, int setsNeeded) {
     Search search;
     search.counts = counts;
     for (int c : counts) search.left += c;
-    search.setsNeeded = 4 - static_cast<int>(std::min<std::size_t>(meldCount, 4));
-    search.best = 2 * search.setsNeeded;
+    search.setsNeeded = setsNeeded;
+    search.best = 2 * setsNeeded;
     search.Run(0, 0, 0, 0);
-    int shanten = search.best;
+    return search.best;
+}
+
+// The same distance from the shapes of each suit and honour on its own.
+//
+// Blocks never cross a suit, so a hand's block collections are the products
+// of its groups' (the three suits', each honour's) collections. A group's
+// collections matter only by their numbers of sets s, partial sets p and the
+// pair q (0 or 1): Shapes keeps which (s, p) occur, one bit 6 * s + p per q.
+// The distance is the least 2 (S - s) - min(p, S - s) - q over the hand's
+// collections with s + p <= S + 1 (S: sets still needed); a collection with
+// more blocks is never better than the same one without its surplus partial
+// sets, which is why the search may cut it off. Every group's shapes are
+// worked out once.
+constexpr int kShapeRow = 6;
+constexpr int kMostBlocks = 5;  // S + 1 with no meld down
+
+struct Shapes {
+    std::array<std::uint64_t, 2> byPair{};
+};
+
+constexpr int ShapeBit(int sets, int partials) {
+    return kShapeRow * sets + partials;
+}
+
+// Bits of the shapes with at most `partials` partial sets / at most
+// `blocks` blocks.
+constexpr std::array<std::uint64_t, kShapeRow> kPartialsAtMost = [] {
+    std::array<std::uint64_t, kShapeRow> masks{};
+    for (int most = 0; most < kShapeRow; ++most)
+        for (int s = 0; s < kShapeRow; ++s)
+            for (int p = 0; p <= most; ++p) masks[most] |= std::uint64_t{1} << ShapeBit(s, p);
+    return masks;
+}();
+constexpr std::array<std::uint64_t, kShapeRow> kBlocksAtMost = [] {
+    std::array<std::uint64_t, kShapeRow> masks{};
+    for (int most = 0; most < kShapeRow; ++most)
+        for (int s = 0; s <= most; ++s)
+            for (int p = 0; s + p <= most; ++p) masks[most] |= std::uint64_t{1} << ShapeBit(s, p);
+    return masks;
+}();
+
+// Every block collection of `n` kinds in a row (a suit, or one honour),
+// branching as the search does.
+void CollectShapes(std::array<int, 9>& c, int n, bool numbered, int index, int sets, int partials,
+                   int pair, Shapes& out) {
+    while (index < n && c[index] == 0) ++index;
+    if (sets + partials > kMostBlocks) return;
+    if (index == n) {
+        out.byPair[pair] |= std::uint64_t{1} << ShapeBit(sets, partials);
+        return;
+    }
+    const auto again = [&](int s, int p, int q) {
+        CollectShapes(c, n, numbered, index, s, p, q, out);
+    };
+    int& here = c[index];
+    if (here >= 3) {
+        here -= 3;
+        again(sets + 1, partials, pair);
+        here += 3;
+    }
+    if (numbered && index <= 6 && c[index + 1] > 0 && c[index + 2] > 0) {
+        --here, --c[index + 1], --c[index + 2];
+        again(sets + 1, partials, pair);
+        ++here, ++c[index + 1], ++c[index + 2];
+    }
+    if (here >= 2) {
+        here -= 2;
+        if (pair == 0) again(sets, partials, 1);
+        again(sets, partials + 1, pair);
+        here += 2;
+    }
+    if (numbered && index <= 7 && c[index + 1] > 0) {
+        --here, --c[index + 1];
+        again(sets, partials + 1, pair);
+        ++here, ++c[index + 1];
+    }
+    if (numbered && index <= 6 && c[index + 2] > 0) {
+        --here, --c[index + 2];
+        again(sets, partials + 1, pair);
+        ++here, ++c[index + 2];
+    }
+    const int saved = here;
+    here = 0;
+    CollectShapes(c, n, numbered, index + 1, sets, partials, pair, out);
+    here = saved;
+}
+
+Shapes SuitShapes(const KindCounts& counts, int first) {
+    std::uint32_t key = 0;
+    for (int rank = 8; rank >= 0; --rank)
+        key = key * 5 + static_cast<std::uint32_t>(counts[first + rank]);
+    // One table per thread: a few thousand suits occur in practice.
+    thread_local std::unordered_map<std::uint32_t, Shapes> known;
+    const auto [it, added] = known.try_emplace(key);
+    if (added) {
+        std::array<int, 9> c{};
+        std::copy_n(counts.begin() + first, 9, c.begin());
+        CollectShapes(c, 9, true, 0, 0, 0, 0, it->second);
+    }
+    return it->second;
+}
+
+const Shapes& HonourShapes(int count) {
+    static const std::array<Shapes, 5> shapes = [] {
+        std::array<Shapes, 5> all{};
+        for (int n = 0; n <= 4; ++n) {
+            std::array<int, 9> c{n};
+            CollectShapes(c, 1, false, 0, 0, 0, 0, all[n]);
+        }
+        return all;
+    }();
+    return shapes[count];
+}
+
+Shapes Combine(const Shapes& a, const Shapes& b) {
+    Shapes out;
+    for (int qa = 0; qa < 2; ++qa)
+        for (std::uint64_t m = a.byPair[qa]; m != 0; m &= m - 1) {
+            const int bit = std::countr_zero(m);
+            const int partials = bit % kShapeRow;
+            for (int qb = 0; qa + qb < 2; ++qb)
+                out.byPair[qa + qb] |= (b.byPair[qb] & kPartialsAtMost[kMostBlocks - partials])
+                                       << bit;
+        }
+    for (auto& bits : out.byPair) bits &= kBlocksAtMost[kMostBlocks];
+    return out;
+}
+
+int ShapedDistance(const KindCounts& counts, int setsNeeded) {
+    Shapes hand;
+    hand.byPair[0] = 1;  // nothing yet: no set, no partial, no pair
+    for (int suit = 0; suit < 3; ++suit) hand = Combine(hand, SuitShapes(counts, 9 * suit));
+    for (int kind = 27; kind < rules::kDistinctTiles; ++kind)
+        if (counts[kind] != 0) hand = Combine(hand, HonourShapes(counts[kind]));
+    int best = 2 * setsNeeded;
+    for (int q = 0; q < 2; ++q)
+        for (std::uint64_t m = hand.byPair[q] & kBlocksAtMost[setsNeeded + 1]; m != 0; m &= m - 1) {
+            const int bit = std::countr_zero(m);
+            const int sets = bit / kShapeRow;
+            const int partials = bit % kShapeRow;
+            best =
+                std::min(best, 2 * (setsNeeded - sets) - std::min(partials, setsNeeded - sets) - q);
+        }
+    return best;
+}
+
+// The distance of a hand given as counts of its ordinary tiles and its number
+// of wild tiles.
+int DistanceOf(const KindCounts& counts, int wilds, std::size_t meldCount) {
+    const int setsNeeded = 4 - static_cast<int>(std::min<std::size_t>(meldCount, 4));
+    int tiles = 0;
+    bool fourAtMost = true;
+    for (int c : counts) {
+        tiles += c;
+        fourAtMost = fourAtMost && c >= 0 && c <= 4;
+    }
+    // The shapes hold for hands that cannot complete more sets than needed;
+    // anything else (a view from the network may be odd) is searched.
+    int shanten = fourAtMost && tiles <= 3 * setsNeeded + 2 ? ShapedDistance(counts, setsNeeded)
+                                                            : SearchedDistance(counts, setsNeeded);
     if (meldCount == 0) {
         int pairs = 0;
         for (int c : counts) pairs += c / 2;

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <bit>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace qira::rules::detail {
@@ -174,11 +173,9 @@ private:
     std::vector<std::atomic<std::uint32_t>> answers_;
 };
 
-std::once_flag tableBuilt;
-std::unique_ptr<SuitTable> table;
-
+// Built by the first caller; later calls only check the static's guard.
 SuitTable& Table() {
-    std::call_once(tableBuilt, [] { table = std::make_unique<SuitTable>(); });
+    static const std::unique_ptr<SuitTable> table = std::make_unique<SuitTable>();
     return *table;
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "rules/suit_table.h"
@@ -171,6 +173,15 @@ bool SevenPairs(const WorkTiles& work, TileCode wild) {
     return needed <= w && (w - needed) % 2 == 0;
 }
 
+// How many ranks a 9-bit rank mask holds (a table: without the POPCNT
+// instruction std::popcount is a library call).
+constexpr std::array<std::uint8_t, 512> kRankCount = [] {
+    std::array<std::uint8_t, 512> counts{};
+    for (int mask = 0; mask < 512; ++mask)
+        counts[mask] = static_cast<std::uint8_t>(std::popcount(static_cast<unsigned>(mask)));
+    return counts;
+}();
+
 // The wild search: some filling of the wild positions with candidate codes
 // splits the list into sets and a pair, and is not refused (a discard
 // completed into the pair by a wild tile, when `outside`).
@@ -178,7 +189,7 @@ bool SplitsWithWilds(const WorkTiles& work, TileCode tile, TileCode wild, bool o
     const int w = work.wildPositions;
     if (w == 0) return false;
     int candidates = 0;
-    for (std::uint32_t marks : work.suitMarks) candidates += std::popcount(NeighbourRanks(marks));
+    for (std::uint32_t marks : work.suitMarks) candidates += kRankCount[NeighbourRanks(marks)];
     for (int i = 0; i < work.honourCount; ++i) candidates += work.honours[i].marks ? 1 : 0;
     if (w > candidates) return true;
 
@@ -221,6 +232,121 @@ bool SplitsWithWilds(const WorkTiles& work, TileCode tile, TileCode wild, bool o
         if (combiner.Dead()) return false;
     }
     return combiner.Splits();
+}
+
+// A hand of 3k + 1 real tiles without a wild tile, tested against many
+// tiles: a tested tile changes one suit or one honour, so everything else is
+// looked up once. Without a wild tile in the list the wild search has
+// nothing to fill, so a tile wins exactly when the list with it is seven
+// pairs or splits into sets and one pair at face value; and only a tile that
+// pairs with or lies within two ranks of a held one can be part of either.
+class PlainHand {
+public:
+    PlainHand(std::span<const TileCode> hand, bool sevenPairsAllowed)
+        : size_(static_cast<int>(hand.size())), sevenPairsAllowed_(sevenPairsAllowed) {
+        std::array<std::array<std::uint8_t, kRanks>, kSuits> suits{};
+        for (TileCode tile : hand) {
+            oddCodes_ ^= std::uint64_t{1} << tile;
+            if (IsNumbered(tile)) {
+                ++suits[SuitOf(tile)][tile % 9];
+                near_ |= (std::uint64_t{0x1F} << tile >> 2) & SuitBits(SuitOf(tile));
+            } else {
+                ++honours_[tile];
+                near_ |= std::uint64_t{1} << tile;
+            }
+        }
+        for (int suit = 0; suit < kSuits; ++suit) {
+            index_[suit] = SuitIndex(suits[suit]);
+            counts_[suit] = suits[suit];
+            aboveFour_[suit] = AnyAboveFour(suits[suit]);
+            state_[suit] = aboveFour_[suit] ? kFails : StateOf(index_[suit]);
+            Count(state_[suit], suit);
+        }
+        for (int code = 27; code <= kLastTileCode; ++code) Count(HonourState(honours_[code]), code);
+    }
+
+    // Only tiles in `near` can win (the wild tile code aside, which the
+    // general analysis answers).
+    bool MayWin(TileCode tile) const {
+        if ((near_ >> tile & 1u) == 0) return false;
+        if (sevenPairsAllowed_ && (oddCodes_ ^ (std::uint64_t{1} << tile)) == 0) return true;
+        // One tile mends at most the one group it joins.
+        if (fails_ >= 2) return false;
+        return fails_ == 0 || GroupOf(tile) == failing_;
+    }
+
+    bool Wins(TileCode tile) const {
+        if (sevenPairsAllowed_ && size_ + 1 <= kMaxSevenPairsTiles &&
+            (oddCodes_ ^ (std::uint64_t{1} << tile)) == 0)
+            return true;
+        if (size_ > kMaxSplitHandSize) return false;
+        // The groups the tile leaves alone keep their state.
+        int before = 0;
+        int after = 0;
+        if (IsNumbered(tile)) {
+            const int suit = SuitOf(tile);
+            before = state_[suit];
+            // A suit already over four of a rank never splits (nor has an index).
+            after = aboveFour_[suit] || counts_[suit][tile % 9] >= 4
+                        ? kFails
+                        : StateOf(index_[suit] + detail::kRankWeight[tile % 9]);
+        } else {
+            before = HonourState(honours_[tile]);
+            after = HonourState(honours_[tile] + 1);
+        }
+        const int fails = fails_ - (before == kFails) + (after == kFails);
+        const int pairs = pairs_ - (before == 1) + (after == 1);
+        return fails == 0 && pairs == 1;
+    }
+
+private:
+    static constexpr int kFails = 2;  // states: 0 sets only, 1 sets and a pair
+
+    static constexpr std::uint64_t SuitBits(int suit) { return std::uint64_t{0x1FF} << (9 * suit); }
+
+    // An honour splits at face value as nothing, a pair or a pung.
+    static int HonourState(int count) {
+        if (count == 0 || count == 3) return 0;
+        return count == 2 ? 1 : kFails;
+    }
+
+    // A group is a suit (0-2) or an honour (its code).
+    static int GroupOf(TileCode tile) { return IsNumbered(tile) ? SuitOf(tile) : tile; }
+
+    void Count(int state, int group) {
+        if (state == kFails) {
+            ++fails_;
+            failing_ = group;
+        }
+        pairs_ += state == 1 ? 1 : 0;
+    }
+
+    static int StateOf(std::uint32_t index) {
+        const SuitAnswer answer = detail::LookUpSuit(index);
+        if (answer.SetsOnly(0)) return 0;
+        return answer.WithPair(0) ? 1 : kFails;
+    }
+
+    int size_;
+    bool sevenPairsAllowed_;
+    std::uint64_t oddCodes_ = 0;
+    std::uint64_t near_ = 0;
+    std::array<std::uint32_t, kSuits> index_{};
+    std::array<std::array<std::uint8_t, kRanks>, kSuits> counts_{};
+    std::array<int, kSuits> state_{};
+    std::array<bool, kSuits> aboveFour_{};
+    std::array<std::uint8_t, kLastTileCode + 1> honours_{};
+    int fails_ = 0;     // groups (suits, honour codes) that do not split
+    int pairs_ = 0;     // groups that split into sets and a pair
+    int failing_ = -1;  // the group that does not split, when only one
+};
+
+// Whether the plain answer applies: every tile a real one, none of them the
+// wild tile, 3k + 1 of them.
+bool IsPlainOutsideHand(const HandView& view) {
+    if (!TakesTile(static_cast<int>(view.hand.size())) || view.hand.size() % 3 != 1) return false;
+    return std::none_of(view.hand.begin(), view.hand.end(),
+                        [&](TileCode t) { return !IsTileCode(t) || t == view.wildTile; });
 }
 
 // Everything the analysis needs about one hand, built once for many tiles.
@@ -335,8 +461,35 @@ bool DiscardWinBarred(const HandView& view) {
     return HandAnalysis(view).DiscardWinBarred();
 }
 
+// The plain answer for every tile but the wild tile's code, which the
+// general analysis answers (built only for it). Such a hand holds no wild
+// tile, so winning on a discard is never barred.
+template <typename OnWin>
+void ForEachPlainWin(const HandView& view, OnWin onWin) {
+    const PlainHand plain(view.hand, view.melds.empty());
+    std::optional<HandAnalysis> general;
+    for (TileCode tile : kReadyTestOrder) {
+        bool wins = false;
+        if (tile == view.wildTile) {
+            if (!general) general.emplace(view);
+            wins = general->WinsShape(tile);
+        } else {
+            wins = plain.MayWin(tile) && plain.Wins(tile);
+        }
+        if (wins && !onWin(tile)) return;
+    }
+}
+
 std::optional<TileCode> FindWinningTile(const HandView& view) {
     if (view.noWin) return std::nullopt;
+    if (IsPlainOutsideHand(view)) {
+        std::optional<TileCode> first;
+        ForEachPlainWin(view, [&](TileCode tile) {
+            first = tile;
+            return false;
+        });
+        return first;
+    }
     HandAnalysis analysis(view);
     if (analysis.Outside() && analysis.DiscardWinBarred()) return std::nullopt;
     // A hand of 3k + 2 tiles does not take the tested tile in, and no discard
@@ -354,6 +507,13 @@ std::optional<TileCode> FindWinningTile(const HandView& view) {
 std::vector<TileCode> WinningTiles(const HandView& view) {
     std::vector<TileCode> tiles;
     if (view.noWin) return tiles;
+    if (IsPlainOutsideHand(view)) {
+        ForEachPlainWin(view, [&](TileCode tile) {
+            tiles.push_back(tile);
+            return true;
+        });
+        return tiles;
+    }
     HandAnalysis analysis(view);
     if (analysis.Outside() && analysis.DiscardWinBarred()) return tiles;
     if (!analysis.Outside()) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "position_generator.h"
 #include "reference_analysis.h"
@@ -56,6 +57,26 @@ TEST(Differential, ReadyTestsAgree) {
         const Position position =
             generator.Next(i % 10 == 0 ? HandSize::OnOwnTurn : HandSize::BetweenTurns);
         ASSERT_EQ(FindWinningTile(position.View()), ReferenceReady(position)) << Describe(position);
+    }
+}
+
+// A list from the network may hold a tile more than four times: its suit
+// never splits, whatever tile joins it.
+TEST(Differential, ReadyTestsAgreeWithMoreThanFourOfATile) {
+    const std::vector<std::vector<TileCode>> hands = {
+        {21, 22, 23, 23, 23, 26, 26, 26, 26, 26, 26, 27, 27},
+        {0, 0, 0, 0, 0, 1, 2, 9, 10, 11, 36, 36, 36},
+        {3, 4, 5, 9, 9, 9, 9, 9, 9, 9, 30, 30, 30},
+        {27, 27, 27, 27, 27, 0, 1, 2, 9, 10, 11, 18, 18},
+    };
+    for (const auto& hand : hands) {
+        for (TileCode wild : {TileCode{20}, TileCode{33}, TileCode{0}}) {
+            Position position;
+            position.hand = hand;
+            position.wild = wild;
+            ASSERT_EQ(FindWinningTile(position.View()), ReferenceReady(position))
+                << Describe(position);
+        }
     }
 }
 

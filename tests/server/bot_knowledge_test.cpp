@@ -3,8 +3,14 @@
 // real tiles, it makes exactly the same requests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <set>
+
 #include "in_process_player.h"
+#include "net/game_messages.h"
 #include "net/protocol.h"
+#include "net/requests.h"
 #include "server/core/bot_client.h"
 #include "server/core/room.h"
 
@@ -70,6 +76,115 @@ TEST(BotKnowledge, OtherSeatsHiddenTilesNeverChangeADecision) {
         EXPECT_GE(requests.size(), 10u) << "the seat played two hands";
         EXPECT_EQ(RequestsOf(revealed, style), requests) << "level " << bots::LevelOf(style);
     }
+}
+
+// Runs everything in virtual time and notes every timer's delay.
+class DelayRecorder final : public Scheduler {
+public:
+    void Post(Task task) override { inner_.Post(std::move(task)); }
+    TimerId StartTimer(Milliseconds delay, Task task) override {
+        delays.push_back(delay);
+        return inner_.StartTimer(delay, std::move(task));
+    }
+    void CancelTimer(TimerId id) override { inner_.CancelTimer(id); }
+    Milliseconds Now() const override { return inner_.Now(); }
+    void RunAll() {
+        inner_.RunUntil([] { return false; });
+    }
+
+    std::vector<Milliseconds> delays;
+
+private:
+    ManualScheduler inner_;
+};
+
+struct ThinkingRun {
+    std::vector<net::Bytes> requests;
+    std::vector<Milliseconds> delays;
+};
+
+ThinkingRun PlayWithThinking(const std::vector<net::Bytes>& messages, double spread) {
+    DelayRecorder scheduler;
+    ThinkingRun run;
+    BotClient player(
+        scheduler, [&](const net::Bytes& m) { run.requests.push_back(m); }, "seat", BotStyle::Smart,
+        11, Milliseconds{1'000});
+    player.SetThinkSpread(spread);
+    for (const auto& m : messages) {
+        player.Deliver(m);
+        scheduler.RunAll();
+    }
+    run.delays = std::move(scheduler.delays);
+    return run;
+}
+
+TEST(BotThinking, SpreadVariesTheWaitsAroundTheThinkingTimeAndNotTheMoves) {
+    const auto messages = RecordASeat(BotStyle::Smart);
+    const auto steady = PlayWithThinking(messages, 0);
+    const auto spread = PlayWithThinking(messages, 0.5);
+    ASSERT_GE(steady.delays.size(), 20u);
+    for (Milliseconds d : steady.delays) EXPECT_EQ(d, Milliseconds{1'000});
+    std::set<Milliseconds::rep> distinct;
+    for (Milliseconds d : spread.delays) {
+        EXPECT_GE(d, Milliseconds{500});
+        EXPECT_LE(d, Milliseconds{1'500});
+        distinct.insert(d.count());
+    }
+    EXPECT_GT(distinct.size(), spread.delays.size() / 2) << "each wait is drawn anew";
+    EXPECT_EQ(spread.requests, steady.requests);
+    EXPECT_EQ(spread.requests, RequestsOf(messages, BotStyle::Smart))
+        << "thinking time changes when, not what";
+}
+
+bool IsClaim(const net::Bytes& request) {
+    return !request.empty() && (request[0] == net::MainOf(net::Request::Chow) ||
+                                request[0] == net::MainOf(net::Request::Pung));
+}
+
+TEST(BotThinking, AClaimThatAnotherClaimBeatWhileThinkingBecomesAPass) {
+    const auto messages = RecordASeat(BotStyle::Smart);
+    // Without thinking time: the first discard the seat claims.
+    ManualScheduler quick;
+    std::vector<net::Bytes> sent;
+    BotClient probe(
+        quick, [&](const net::Bytes& m) { sent.push_back(m); }, "seat", BotStyle::Smart, 11,
+        Milliseconds{0});
+    std::optional<std::size_t> claimed;
+    std::uint8_t seat = 0;
+    for (std::size_t i = 0; i < messages.size() && !claimed; ++i) {
+        const std::size_t before = sent.size();
+        probe.Deliver(messages[i]);
+        quick.RunUntil([] { return false; });
+        for (std::size_t r = before; r < sent.size(); ++r)
+            if (IsClaim(sent[r]) && net::DecodeDiscard(messages[i])) {
+                claimed = i;
+                seat = sent[r][2];
+            }
+    }
+    ASSERT_TRUE(claimed) << "the seat claims a discard in two hands";
+    const auto discard = net::DecodeDiscard(messages[*claimed]);
+    ASSERT_TRUE(discard);
+
+    // Thinking, it hears of a third chair's pung of that tile before it answers.
+    DelayRecorder thinking;
+    std::vector<net::Bytes> requests;
+    BotClient player(
+        thinking, [&](const net::Bytes& m) { requests.push_back(m); }, "seat", BotStyle::Smart, 11,
+        Milliseconds{1'000});
+    for (std::size_t i = 0; i < *claimed; ++i) {
+        player.Deliver(messages[i]);
+        thinking.RunAll();
+    }
+    std::uint8_t other = 0;
+    while (other == seat || other == discard->chair) ++other;
+    requests.clear();
+    player.Deliver(messages[*claimed]);
+    player.Deliver(net::Bytes{net::MainOf(net::ServerMessage::Punged), 2, other, discard->tile});
+    thinking.RunAll();
+    EXPECT_TRUE(std::none_of(requests.begin(), requests.end(), IsClaim));
+    EXPECT_NE(std::find(requests.begin(), requests.end(), net::requests::Pass(seat)),
+              requests.end())
+        << "the window still gets its one answer";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "net/requests.h"
 #include "server/core/room.h"
 #include "server/core/win_check.h"
+#include "server/qt/epoll_dispatcher.h"
 #include "server/qt/qt_scheduler.h"
 #include "server/qt/tcp_server.h"
 
@@ -120,6 +121,8 @@ ServerHarness::ServerHarness(ServerConfig config, std::string databasePath) {
     auto future = promise.get_future();
     thread_ = std::make_unique<ServerThread>(std::move(config), std::move(databasePath),
                                              std::move(promise));
+    // The server's own event loop, as qira-server runs it; the thread owns it.
+    thread_->setEventDispatcher(std::make_unique<EpollDispatcher>().release());
     thread_->start();
     port_ = future.get();
 }
