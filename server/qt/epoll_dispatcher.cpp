@@ -42,16 +42,6 @@ bool Wakes(std::uint32_t events, int type) {
 
 }  // namespace
 
-// The sanitizer's dynamic type check tests that a vtable is readable through
-// a pipe; with every descriptor in use (a flood of connections) that fails
-// and a sound call looks like one on a wrong type. The dispatcher's calls on
-// Qt's notifiers, timers and events are the ones that run in that state.
-#if defined(__clang__) || defined(__GNUC__)
-#define QIRA_NO_VPTR_CHECK __attribute__((no_sanitize("vptr")))
-#else
-#define QIRA_NO_VPTR_CHECK
-#endif
-
 EpollDispatcher::EpollDispatcher(QObject* parent)
     : QAbstractEventDispatcher(parent),
       epoll_(epoll_create1(EPOLL_CLOEXEC)),
@@ -67,7 +57,7 @@ EpollDispatcher::~EpollDispatcher() {
     close(epoll_);
 }
 
-QIRA_NO_VPTR_CHECK void EpollDispatcher::registerSocketNotifier(QSocketNotifier* notifier) {
+void EpollDispatcher::registerSocketNotifier(QSocketNotifier* notifier) {
     const int fd = static_cast<int>(notifier->socket());
     const int type = notifier->type();
     Watch& watch = watches_[fd];
@@ -76,7 +66,7 @@ QIRA_NO_VPTR_CHECK void EpollDispatcher::registerSocketNotifier(QSocketNotifier*
     UpdateInterest(fd);
 }
 
-QIRA_NO_VPTR_CHECK void EpollDispatcher::unregisterSocketNotifier(QSocketNotifier* notifier) {
+void EpollDispatcher::unregisterSocketNotifier(QSocketNotifier* notifier) {
     const int fd = static_cast<int>(notifier->socket());
     const auto it = watches_.find(fd);
     if (it == watches_.end()) return;
@@ -168,7 +158,7 @@ int EpollDispatcher::WaitMilliseconds() const {
     return static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, 24 * 3600 * 1000));
 }
 
-QIRA_NO_VPTR_CHECK bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
+bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
     interrupted_.store(false);
     emit awake();
     // Posting an event always wakes the dispatcher (the event descriptor), so
@@ -211,7 +201,7 @@ QIRA_NO_VPTR_CHECK bool EpollDispatcher::processEvents(QEventLoop::ProcessEvents
 // A notifier is told only while the registration that epoll answered for
 // still stands: one may disable another, or a descriptor may close and be
 // opened again, between the wait and its turn.
-QIRA_NO_VPTR_CHECK bool EpollDispatcher::ActivateSockets(int /*ready*/) {
+bool EpollDispatcher::ActivateSockets(int /*ready*/) {
     const auto pending = std::move(activations_);
     activations_.clear();
     for (const Activation& a : pending) {
@@ -226,7 +216,7 @@ QIRA_NO_VPTR_CHECK bool EpollDispatcher::ActivateSockets(int /*ready*/) {
 // Every timer due now fires once, in order of its deadline; a periodic
 // timer is due again an interval later. A timer whose handler is still
 // running (a nested loop) is not fired again inside it.
-QIRA_NO_VPTR_CHECK bool EpollDispatcher::FireDueTimers() {
+bool EpollDispatcher::FireDueTimers() {
     const auto now = Clock::now();
     std::vector<int> due;
     for (auto it = queue_.begin(); it != queue_.end() && it->first.first <= now; ++it)

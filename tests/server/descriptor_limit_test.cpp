@@ -102,13 +102,17 @@ public:
     bool running() const { return process_.state() == QProcess::Running; }
 
     // Log lines so far that contain `part`.
-    int LinesWith(const QString& part) const {
-        QFile log(directory_.filePath("server.log"));
-        if (!log.open(QIODevice::ReadOnly)) return 0;
-        return static_cast<int>(QString::fromUtf8(log.readAll()).count(part));
-    }
+    int LinesWith(const QString& part) const { return static_cast<int>(Log().count(part)); }
+
+    // The end of the log, to tell what happened when a check fails.
+    std::string LogTail() const { return Log().right(1500).toStdString(); }
 
 private:
+    QString Log() const {
+        QFile log(directory_.filePath("server.log"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+
     QTemporaryDir directory_;
     QProcess process_;
     quint16 port_ = 0;
@@ -144,8 +148,8 @@ TEST(DescriptorLimit, ConnectionsBeyondWhatTheDescriptorsAllowAreRefusedWithARea
     EXPECT_GT(server.LinesWith("the server is full"), 0);
     EXPECT_EQ(server.LinesWith("cannot accept"), 0);
     idle.clear();
-    EXPECT_TRUE(ServesANewPlayer(server.port(), 10s));
-    EXPECT_TRUE(server.running());
+    EXPECT_TRUE(ServesANewPlayer(server.port(), 10s)) << server.LogTail();
+    EXPECT_TRUE(server.running()) << server.LogTail();
 }
 
 TEST(DescriptorLimit, OutOfDescriptorsTheServerPausesInsteadOfSpinningAndRecovers) {
@@ -163,8 +167,8 @@ TEST(DescriptorLimit, OutOfDescriptorsTheServerPausesInsteadOfSpinningAndRecover
     // The idle connections it holds run out of time and make room.
     EXPECT_GT(server.LinesWith("no hello and entry in time"), 0);
     idle.clear();
-    EXPECT_TRUE(ServesANewPlayer(server.port(), 10s));
-    EXPECT_TRUE(server.running());
+    EXPECT_TRUE(ServesANewPlayer(server.port(), 10s)) << server.LogTail();
+    EXPECT_TRUE(server.running()) << server.LogTail();
 }
 
 }  // namespace
