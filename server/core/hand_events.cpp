@@ -3,41 +3,7 @@
 namespace qira::server {
 namespace {
 
-const char* NameOf(Act act) {
-    switch (act) {
-        case Act::Draw:
-            return "draw";
-        case Act::Discard:
-            return "discard";
-        case Act::Chow:
-            return "chow";
-        case Act::Pung:
-            return "pung";
-        case Act::Kong:
-            return "kong";
-        case Act::IndicatorKong:
-            return "indicator_kong";
-        case Act::Ting:
-            return "ting";
-        case Act::PassWin:
-            return "pass_win";
-        case Act::Win:
-            return "win";
-    }
-    return "";
-}
-
-const char* NameOf(KongKind kind) {
-    switch (kind) {
-        case KongKind::Concealed:
-            return "concealed";
-        case KongKind::Exposed:
-            return "exposed";
-        case KongKind::Added:
-            return "added";
-    }
-    return "";
-}
+using net::hand_log::WordOf;
 
 std::string TilesJson(std::span<const Tile> tiles) {
     std::string out = "[";
@@ -47,13 +13,12 @@ std::string TilesJson(std::span<const Tile> tiles) {
 
 std::string EventJson(const HandEvent& e) {
     std::string out =
-        "{\"chair\":" + std::to_string(e.chair) + ",\"act\":\"" + NameOf(e.act) + "\"";
+        "{\"chair\":" + std::to_string(e.chair) + ",\"act\":\"" + std::string(WordOf(e.act)) + "\"";
     if (e.tile) out += ",\"tile\":" + std::to_string(*e.tile);
-    if (e.end)
-        out += std::string(",\"from\":\"") + (*e.end == WallEnd::Head ? "head" : "tail") + "\"";
+    if (e.end) out += ",\"from\":\"" + std::string(WordOf(*e.end)) + "\"";
     if (e.from) out += ",\"from\":" + std::to_string(*e.from);
     if (!e.meld.empty()) out += ",\"meld\":" + TilesJson(e.meld);
-    if (e.kind) out += std::string(",\"kind\":\"") + NameOf(*e.kind) + "\"";
+    if (e.kind) out += ",\"kind\":\"" + std::string(WordOf(*e.kind)) + "\"";
     if (e.robbed) out += ",\"robbed\":true";
     return out + "}";
 }

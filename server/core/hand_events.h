@@ -6,28 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "net/hand_log_names.h"
 #include "server/core/tiles.h"
 
 namespace qira::server {
 
-// One act of a hand as the hand log keeps it.
-enum class Act : std::uint8_t {
-    Draw,
-    Discard,
-    Chow,
-    Pung,
-    Kong,
-    IndicatorKong,
-    Ting,
-    PassWin,
-    Win
-};
-
-// Which end of the wall a draw took its tile from: the head for ordinary
-// draws, the tail for the replacement after a kong.
-enum class WallEnd : std::uint8_t { Head, Tail };
-
-enum class KongKind : std::uint8_t { Concealed, Exposed, Added };
+using net::hand_log::Act;
+using net::hand_log::KongKind;
+using net::hand_log::WallEnd;
 
 struct HandEvent {
     int chair = 0;

@@ -8,18 +8,6 @@
 namespace qira::replay {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Act>, 9> kActs = {{
-    {"draw", Act::Draw},
-    {"discard", Act::Discard},
-    {"chow", Act::Chow},
-    {"pung", Act::Pung},
-    {"kong", Act::Kong},
-    {"indicator_kong", Act::IndicatorKong},
-    {"ting", Act::Ting},
-    {"pass_win", Act::PassWin},
-    {"win", Act::Win},
-}};
-
 // Reading fails by throwing this; only this file sees it.
 struct Refusal {
     std::string why;
@@ -77,8 +65,7 @@ std::array<std::vector<Tile>, 4> FourTileLists(const JsonValue& value, std::stri
 Act ActOf(const JsonValue& value, std::string_view what) {
     const std::string* name = value.String();
     if (!name) Refuse(std::string(what) + "\"act\" is not text");
-    for (const auto& [word, act] : kActs)
-        if (word == *name) return act;
+    if (const auto act = net::hand_log::ActNamed(*name)) return *act;
     Refuse(std::string(what) + "unknown act \"" + *name + "\"");
 }
 
@@ -94,10 +81,9 @@ LogEvent EventOf(const JsonValue& value, std::size_t index) {
         event.meld = TilesOf(*meld, where + "\"meld\"");
     const JsonValue* from = value.Find("from");
     if (from && from->IsString()) {
-        if (*from->String() == "tail")
-            event.fromTail = true;
-        else if (*from->String() != "head")
-            Refuse(where + "\"from\" is neither \"head\" nor \"tail\"");
+        const auto end = net::hand_log::WallEndNamed(*from->String());
+        if (!end) Refuse(where + "\"from\" is neither \"head\" nor \"tail\"");
+        event.fromTail = *end == net::hand_log::WallEnd::Tail;
     } else if (from && !from->IsNull()) {
         event.from = ChairOf(*from, where + "\"from\"");
     }
@@ -107,15 +93,10 @@ LogEvent EventOf(const JsonValue& value, std::size_t index) {
         event.robbed = *flag;
     }
     if (event.act == Act::Kong) {
-        const std::string* kind = Member(value, "kind", where).String();
-        if (kind && *kind == "concealed")
-            event.kongKind = KongKind::Concealed;
-        else if (kind && *kind == "exposed")
-            event.kongKind = KongKind::Exposed;
-        else if (kind && *kind == "added")
-            event.kongKind = KongKind::Added;
-        else
-            Refuse(where + "\"kind\" is not concealed, exposed or added");
+        const std::string* word = Member(value, "kind", where).String();
+        const auto kind = word ? net::hand_log::KongKindNamed(*word) : std::nullopt;
+        if (!kind) Refuse(where + "\"kind\" is not concealed, exposed or added");
+        event.kongKind = *kind;
     }
     const bool needsTile = event.act == Act::Draw || event.act == Act::Discard ||
                            event.act == Act::Chow || event.act == Act::Pung ||
@@ -220,9 +201,7 @@ const HandLog* FindHand(const std::vector<HandLog>& hands, std::int64_t id) {
 }
 
 std::string_view ActName(Act act) {
-    for (const auto& [word, known] : kActs)
-        if (known == act) return word;
-    return "?";
+    return net::hand_log::WordOf(act);
 }
 
 }  // namespace qira::replay

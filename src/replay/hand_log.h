@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/hand_log_names.h"
+
 // One kept hand of the server's hand log (docs/hand-log.md), read from its
 // JSON line: who sat where, the wall, the deal, every act in order, the
 // result and the final hands. Tiles are the wire's tile codes, chairs 0-3.
@@ -15,19 +17,8 @@ namespace qira::replay {
 using Tile = std::uint8_t;
 using Chair = std::uint8_t;
 
-enum class Act : std::uint8_t {
-    Draw,
-    Discard,
-    Chow,
-    Pung,
-    Kong,
-    IndicatorKong,
-    Ting,
-    PassWin,
-    Win,
-};
-
-enum class KongKind : std::uint8_t { Concealed, Exposed, Added };
+using net::hand_log::Act;
+using net::hand_log::KongKind;
 
 struct LogEvent {
     Chair chair = 0;
