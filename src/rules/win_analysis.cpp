@@ -98,11 +98,20 @@ bool AnyAboveFour(const std::array<std::uint8_t, kRanks>& counts) {
     return std::any_of(counts.begin(), counts.end(), [](std::uint8_t count) { return count > 4; });
 }
 
+// What one group (a suit or an honour code) of a split allows: bit j of
+// `setsOnly` / `pair` says that the group splits into sets / sets and the pair
+// with j wild tiles given to it. A group that can never split has neither.
+struct GroupMasks {
+    std::uint32_t setsOnly = 1;
+    std::uint32_t pair = 0;
+};
+
 // Wild-count bookkeeping over the groups of a split (the three suits and each
 // other code): bit j of `withoutPair` / `withPair` says that j wild tiles can
 // be placed in the groups seen so far, before / after one of them took the pair.
 class GroupCombiner {
 public:
+    GroupCombiner() = default;
     explicit GroupCombiner(int wilds) : mask_((1u << (wilds + 1)) - 1), wilds_(wilds) {}
 
     // Bit j of `setsOnly` / `pair`: the group splits with j wild tiles given to it.
@@ -119,6 +128,7 @@ public:
         withoutPair_ = without & mask_;
         withPair_ = with & mask_;
     }
+    void Add(GroupMasks masks) { Add(masks.setsOnly, masks.pair); }
 
     bool Dead() const { return (withoutPair_ | withPair_) == 0; }
     bool Splits() const { return withPair_ >> wilds_ & 1u; }
@@ -126,8 +136,8 @@ public:
 private:
     std::uint32_t withoutPair_ = 1;
     std::uint32_t withPair_ = 0;
-    std::uint32_t mask_;
-    int wilds_;
+    std::uint32_t mask_ = 1;
+    int wilds_ = 0;
 };
 
 // The sets-and-pair split of the list at face value: the lowest pair tile of
@@ -160,17 +170,21 @@ std::optional<TileCode> PlainPair(const WorkTiles& work) {
 
 // Seven pairs of the list, with each wild position free to take any code held
 // an odd number of times.
-bool SevenPairs(const WorkTiles& work, TileCode wild) {
-    if (work.size > kMaxSevenPairsTiles) return false;
-    const std::uint64_t odd = work.oddCodes;
+bool SevenPairs(int size, std::uint64_t odd, int w, TileCode wild) {
+    if (size > kMaxSevenPairsTiles) return false;
     if (odd == 0) return true;
-    const int w = work.wildPositions;
     if (w == 0) return false;
     std::uint64_t oddWithoutWilds = odd;
     if (wild <= kLastTileCode && w % 2 == 1) oddWithoutWilds ^= std::uint64_t{1} << wild;
     if ((oddWithoutWilds & ~odd) != 0) return false;
-    const int needed = std::popcount(oddWithoutWilds);
-    return needed <= w && (w - needed) % 2 == 0;
+    // At most four wild positions: count the odd codes only that far.
+    int needed = 0;
+    for (; oddWithoutWilds != 0 && needed <= w; ++needed) oddWithoutWilds &= oddWithoutWilds - 1;
+    return oddWithoutWilds == 0 && needed <= w && (w - needed) % 2 == 0;
+}
+
+bool SevenPairs(const WorkTiles& work, TileCode wild) {
+    return SevenPairs(work.size, work.oddCodes, work.wildPositions, wild);
 }
 
 // How many ranks a 9-bit rank mask holds (a table: without the POPCNT
@@ -182,57 +196,227 @@ constexpr std::array<std::uint8_t, 512> kRankCount = [] {
     return counts;
 }();
 
+// How many codes the wild positions may take: the marked ones and their
+// neighbours.
+int CandidateCodes(const WorkTiles& work) {
+    int candidates = 0;
+    for (std::uint32_t marks : work.suitMarks) candidates += kRankCount[NeighbourRanks(marks)];
+    for (int i = 0; i < work.honourCount; ++i) candidates += work.honours[i].marks ? 1 : 0;
+    return candidates;
+}
+
+// The masks of one suit holding `counts` with candidate ranks `marks`; a
+// discard completed into the pair by a wild tile is refused (`outside`).
+GroupMasks SuitMasks(std::array<std::uint8_t, kRanks> held, std::uint32_t marks, int suit, int w,
+                     TileCode tile, TileCode wild, bool outside) {
+    if (IsNumbered(wild) && SuitOf(wild) == suit) held[wild % 9] -= static_cast<std::uint8_t>(w);
+    if (AnyAboveFour(held)) return {0, 0};
+    const std::uint32_t allowed = NeighbourRanks(marks);
+    if (allowed == 0 && Support(held) == 0) return {};
+    const SuitAnswer answer = allowed == NeighbourRanks(Support(held))
+                                  ? detail::LookUpSuit(SuitIndex(held))
+                                  : detail::ComputeSuit(held, allowed);
+    const bool tileHere = outside && IsNumbered(tile) && SuitOf(tile) == suit;
+    GroupMasks masks{0, 0};
+    for (int j = 0; j <= w; ++j) {
+        if (answer.SetsOnly(j)) masks.setsOnly |= 1u << j;
+        const bool refused = tileHere && j > 0 && answer.Rank(j) == tile % 9;
+        if (answer.WithPair(j) && !refused) masks.pair |= 1u << j;
+    }
+    return masks;
+}
+
+GroupMasks HonourMasks(const WorkTiles::Honour& honour, int w, TileCode tile, TileCode wild,
+                       bool outside) {
+    const int held = honour.count - (honour.code == wild ? w : 0);
+    if (held > 4) return {0, 0};
+    GroupMasks masks{0, 0};
+    const int most = honour.marks ? w : 0;
+    for (int j = 0; j <= most && held + j <= 4; ++j) {
+        const int total = held + j;
+        if (total == 0 || total == 3) masks.setsOnly |= 1u << j;
+        const bool refused = outside && honour.code == tile && j > 0;
+        if (total == 2 && !refused) masks.pair |= 1u << j;
+    }
+    return masks;
+}
+
 // The wild search: some filling of the wild positions with candidate codes
 // splits the list into sets and a pair, and is not refused (a discard
 // completed into the pair by a wild tile, when `outside`).
 bool SplitsWithWilds(const WorkTiles& work, TileCode tile, TileCode wild, bool outside) {
     const int w = work.wildPositions;
     if (w == 0) return false;
-    int candidates = 0;
-    for (std::uint32_t marks : work.suitMarks) candidates += kRankCount[NeighbourRanks(marks)];
-    for (int i = 0; i < work.honourCount; ++i) candidates += work.honours[i].marks ? 1 : 0;
-    if (w > candidates) return true;
-
+    if (w > CandidateCodes(work)) return true;
     GroupCombiner combiner(w);
     for (int suit = 0; suit < kSuits; ++suit) {
-        auto held = work.suitCounts[suit];
-        if (IsNumbered(wild) && SuitOf(wild) == suit)
-            held[wild % 9] -= static_cast<std::uint8_t>(w);
-        if (AnyAboveFour(held)) return false;
-        const std::uint32_t allowed = NeighbourRanks(work.suitMarks[suit]);
-        if (allowed == 0 && Support(held) == 0) continue;
-        const SuitAnswer answer = allowed == NeighbourRanks(Support(held))
-                                      ? detail::LookUpSuit(SuitIndex(held))
-                                      : detail::ComputeSuit(held, allowed);
-        const bool tileHere = outside && IsNumbered(tile) && SuitOf(tile) == suit;
-        std::uint32_t setsOnly = 0;
-        std::uint32_t pair = 0;
-        for (int j = 0; j <= w; ++j) {
-            if (answer.SetsOnly(j)) setsOnly |= 1u << j;
-            const bool refused = tileHere && j > 0 && answer.Rank(j) == tile % 9;
-            if (answer.WithPair(j) && !refused) pair |= 1u << j;
-        }
-        combiner.Add(setsOnly, pair);
+        const GroupMasks masks =
+            SuitMasks(work.suitCounts[suit], work.suitMarks[suit], suit, w, tile, wild, outside);
+        combiner.Add(masks);
         if (combiner.Dead()) return false;
     }
     for (int i = 0; i < work.honourCount; ++i) {
-        const auto& honour = work.honours[i];
-        const int held = honour.count - (honour.code == wild ? w : 0);
-        if (held > 4) return false;
-        std::uint32_t setsOnly = 0;
-        std::uint32_t pair = 0;
-        const int most = honour.marks ? w : 0;
-        for (int j = 0; j <= most && held + j <= 4; ++j) {
-            const int total = held + j;
-            if (total == 0 || total == 3) setsOnly |= 1u << j;
-            const bool refused = outside && honour.code == tile && j > 0;
-            if (total == 2 && !refused) pair |= 1u << j;
-        }
-        combiner.Add(setsOnly, pair);
+        combiner.Add(HonourMasks(work.honours[i], w, tile, wild, outside));
         if (combiner.Dead()) return false;
     }
     return combiner.Splits();
 }
+
+// How a group (a suit or an honour code) splits at face value, no wild tile
+// placed.
+enum class FaceState : std::uint8_t { SetsOnly, SetsAndPair, Fails };
+
+// An honour splits at face value as nothing, a pair or a pung.
+FaceState HonourFaceState(int count) {
+    if (count == 0 || count == 3) return FaceState::SetsOnly;
+    return count == 2 ? FaceState::SetsAndPair : FaceState::Fails;
+}
+
+// The state of the suit whose count vector has table index `index`.
+FaceState SuitFaceState(std::uint32_t index) {
+    const SuitAnswer answer = detail::LookUpSuit(index);
+    if (answer.SetsOnly(0)) return FaceState::SetsOnly;
+    return answer.WithPair(0) ? FaceState::SetsAndPair : FaceState::Fails;
+}
+
+FaceState SuitFaceState(const std::array<std::uint8_t, kRanks>& counts) {
+    // A suit over four of a rank never splits (nor has an index).
+    return AnyAboveFour(counts) ? FaceState::Fails : SuitFaceState(SuitIndex(counts));
+}
+
+// A list of 3k + 1 tiles with wild positions, tested against many tiles that
+// are not the wild tile: such a tile changes only the group it joins (its
+// suit or its honour code), never the wild positions. Everything about the
+// other groups is worked out once, each tile then from its own group. The
+// answers are those of the seven-pairs test, the split at face value and the
+// wild search on the list with the tile (a discard: refusals apply).
+class WildHandByTile {
+public:
+    WildHandByTile(const WorkTiles& list, TileCode wild) : list_(list), wild_(wild) {
+        const int w = list.wildPositions;
+        std::array<GroupMasks, kSuits + kMaxHonourCodes> masks{};
+        const int groups = kSuits + list.honourCount;
+        for (int suit = 0; suit < kSuits; ++suit) {
+            faceStates_[suit] = SuitFaceState(list.suitCounts[suit]);
+            masks[suit] =
+                SuitMasks(list.suitCounts[suit], list.suitMarks[suit], suit, w, 0, wild, false);
+        }
+        for (int i = 0; i < list.honourCount; ++i) {
+            faceStates_[kSuits + i] = HonourFaceState(list.honours[i].count);
+            masks[kSuits + i] = HonourMasks(list.honours[i], w, 0, wild, false);
+        }
+        for (int group = 0; group < groups; ++group) {
+            faceFails_ += faceStates_[group] == FaceState::Fails ? 1 : 0;
+            facePairs_ += faceStates_[group] == FaceState::SetsAndPair ? 1 : 0;
+        }
+        candidates_ = CandidateCodes(list);
+        // The search over all groups but one, for each group; and over all
+        // of them, for an honour the list does not hold.
+        for (int skipped = 0; skipped <= groups; ++skipped) {
+            GroupCombiner combiner(w);
+            for (int group = 0; group < groups; ++group)
+                if (group != skipped) combiner.Add(masks[group]);
+            allBut_[skipped] = combiner;
+            // A tile mends no group at face value but its own; and it only
+            // adds candidate codes, so with the others dead and no more wild
+            // positions than candidates it never splits with wilds.
+            faceMay_[skipped] = faceFails_ - (FaceStateOf(skipped) == FaceState::Fails) == 0;
+            wildsMay_[skipped] = w > 0 && (!combiner.Dead() || w > candidates_);
+        }
+    }
+
+    // Seven pairs (when allowed), a split at face value or the wild search.
+    bool Wins(TileCode tile, bool sevenPairsAllowed) const {
+        if (sevenPairsAllowed && SevenPairs(tile)) return true;
+        const int group = GroupOf(tile);
+        return (faceMay_[group] && SplitsAtFaceValue(tile, group)) ||
+               (wildsMay_[group] && SplitsWithWilds(tile, group));
+    }
+
+    bool SplitsWithWilds(TileCode tile) const {
+        const int group = GroupOf(tile);
+        return wildsMay_[group] && SplitsWithWilds(tile, group);
+    }
+
+private:
+    bool SevenPairs(TileCode tile) const {
+        return qira::rules::SevenPairs(list_.size + 1, list_.oddCodes ^ std::uint64_t{1} << tile,
+                                       list_.wildPositions, wild_);
+    }
+
+    FaceState FaceStateOf(int group) const {
+        return group < kSuits + list_.honourCount ? faceStates_[group] : FaceState::SetsOnly;
+    }
+
+    bool SplitsAtFaceValue(TileCode tile, int group) const {
+        FaceState after = FaceState::Fails;
+        if (IsNumbered(tile)) {
+            auto counts = list_.suitCounts[group];
+            ++counts[tile % 9];
+            after = SuitFaceState(counts);
+        } else {
+            after = HonourFaceState(HonourWith(tile, group).count);
+        }
+        const FaceState before = FaceStateOf(group);
+        const int fails = faceFails_ - (before == FaceState::Fails) + (after == FaceState::Fails);
+        const int pairs =
+            facePairs_ - (before == FaceState::SetsAndPair) + (after == FaceState::SetsAndPair);
+        return fails == 0 && pairs == 1;
+    }
+
+    bool SplitsWithWilds(TileCode tile, int group) const {
+        const int w = list_.wildPositions;
+        GroupMasks masks;
+        int candidates = candidates_;
+        if (IsNumbered(tile)) {
+            auto counts = list_.suitCounts[group];
+            ++counts[tile % 9];
+            const std::uint32_t marks = list_.suitMarks[group];
+            const std::uint32_t marked = marks | 1u << (tile % 9);
+            candidates += kRankCount[NeighbourRanks(marked)] - kRankCount[NeighbourRanks(marks)];
+            if (w > candidates) return true;
+            if (allBut_[group].Dead()) return false;
+            masks = SuitMasks(counts, marked, group, w, tile, wild_, true);
+        } else {
+            const bool held = group < kSuits + list_.honourCount;
+            if (!held || !list_.honours[group - kSuits].marks) ++candidates;
+            if (w > candidates) return true;
+            if (allBut_[group].Dead()) return false;
+            masks = HonourMasks(HonourWith(tile, group), w, tile, wild_, true);
+        }
+        GroupCombiner combiner = allBut_[group];
+        combiner.Add(masks);
+        return combiner.Splits();
+    }
+
+    // The suit, or kSuits + the index of the honour's entry (one past the
+    // last entry when the list does not hold it).
+    int GroupOf(TileCode tile) const {
+        if (IsNumbered(tile)) return SuitOf(tile);
+        int i = 0;
+        while (i < list_.honourCount && list_.honours[i].code != tile) ++i;
+        return kSuits + i;
+    }
+
+    // The honour's entry with the tile joined to it.
+    WorkTiles::Honour HonourWith(TileCode tile, int group) const {
+        WorkTiles::Honour honour{tile, 0, false};
+        if (group < kSuits + list_.honourCount) honour = list_.honours[group - kSuits];
+        ++honour.count;
+        honour.marks = true;
+        return honour;
+    }
+
+    WorkTiles list_;
+    TileCode wild_;
+    std::array<FaceState, kSuits + kMaxHonourCodes> faceStates_{};
+    int faceFails_ = 0;
+    int facePairs_ = 0;
+    int candidates_ = 0;
+    std::array<GroupCombiner, kSuits + kMaxHonourCodes + 1> allBut_{};
+    std::array<bool, kSuits + kMaxHonourCodes + 1> faceMay_{};
+    std::array<bool, kSuits + kMaxHonourCodes + 1> wildsMay_{};
+};
 
 // A hand of 3k + 1 real tiles without a wild tile, tested against many
 // tiles: a tested tile changes one suit or one honour, so everything else is
@@ -259,10 +443,11 @@ public:
             index_[suit] = SuitIndex(suits[suit]);
             counts_[suit] = suits[suit];
             aboveFour_[suit] = AnyAboveFour(suits[suit]);
-            state_[suit] = aboveFour_[suit] ? kFails : StateOf(index_[suit]);
+            state_[suit] = aboveFour_[suit] ? FaceState::Fails : SuitFaceState(index_[suit]);
             Count(state_[suit], suit);
         }
-        for (int code = 27; code <= kLastTileCode; ++code) Count(HonourState(honours_[code]), code);
+        for (int code = 27; code <= kLastTileCode; ++code)
+            Count(HonourFaceState(honours_[code]), code);
     }
 
     // Only tiles in `near` can win (the wild tile code aside, which the
@@ -281,50 +466,36 @@ public:
             return true;
         if (size_ > kMaxSplitHandSize) return false;
         // The groups the tile leaves alone keep their state.
-        int before = 0;
-        int after = 0;
+        FaceState before = FaceState::SetsOnly;
+        FaceState after = FaceState::SetsOnly;
         if (IsNumbered(tile)) {
             const int suit = SuitOf(tile);
             before = state_[suit];
-            // A suit already over four of a rank never splits (nor has an index).
             after = aboveFour_[suit] || counts_[suit][tile % 9] >= 4
-                        ? kFails
-                        : StateOf(index_[suit] + detail::kRankWeight[tile % 9]);
+                        ? FaceState::Fails
+                        : SuitFaceState(index_[suit] + detail::kRankWeight[tile % 9]);
         } else {
-            before = HonourState(honours_[tile]);
-            after = HonourState(honours_[tile] + 1);
+            before = HonourFaceState(honours_[tile]);
+            after = HonourFaceState(honours_[tile] + 1);
         }
-        const int fails = fails_ - (before == kFails) + (after == kFails);
-        const int pairs = pairs_ - (before == 1) + (after == 1);
+        const int fails = fails_ - (before == FaceState::Fails) + (after == FaceState::Fails);
+        const int pairs =
+            pairs_ - (before == FaceState::SetsAndPair) + (after == FaceState::SetsAndPair);
         return fails == 0 && pairs == 1;
     }
 
 private:
-    static constexpr int kFails = 2;  // states: 0 sets only, 1 sets and a pair
-
     static constexpr std::uint64_t SuitBits(int suit) { return std::uint64_t{0x1FF} << (9 * suit); }
-
-    // An honour splits at face value as nothing, a pair or a pung.
-    static int HonourState(int count) {
-        if (count == 0 || count == 3) return 0;
-        return count == 2 ? 1 : kFails;
-    }
 
     // A group is a suit (0-2) or an honour (its code).
     static int GroupOf(TileCode tile) { return IsNumbered(tile) ? SuitOf(tile) : tile; }
 
-    void Count(int state, int group) {
-        if (state == kFails) {
+    void Count(FaceState state, int group) {
+        if (state == FaceState::Fails) {
             ++fails_;
             failing_ = group;
         }
-        pairs_ += state == 1 ? 1 : 0;
-    }
-
-    static int StateOf(std::uint32_t index) {
-        const SuitAnswer answer = detail::LookUpSuit(index);
-        if (answer.SetsOnly(0)) return 0;
-        return answer.WithPair(0) ? 1 : kFails;
+        pairs_ += state == FaceState::SetsAndPair ? 1 : 0;
     }
 
     int size_;
@@ -333,7 +504,7 @@ private:
     std::uint64_t near_ = 0;
     std::array<std::uint32_t, kSuits> index_{};
     std::array<std::array<std::uint8_t, kRanks>, kSuits> counts_{};
-    std::array<int, kSuits> state_{};
+    std::array<FaceState, kSuits> state_{};
     std::array<bool, kSuits> aboveFour_{};
     std::array<std::uint8_t, kLastTileCode + 1> honours_{};
     int fails_ = 0;     // groups (suits, honour codes) that do not split
@@ -367,7 +538,8 @@ public:
     }
 
     // The shapes alone, for a hand already known not to be barred.
-    bool WinsShape(TileCode tile) const {
+    bool WinsShape(TileCode tile) {
+        if (WildHandByTile* byTile = ByTile(tile)) return byTile->Wins(tile, view_.melds.empty());
         if (size_ > kMaxSevenPairsTiles) return false;
         WorkTiles work = hand_;
         if (outside_) work.AddListTile(tile, view_.wildTile);
@@ -391,14 +563,25 @@ private:
         return SplitsWithWilds(work, tile, view_.wildTile, outside);
     }
 
-    bool DiscardWins(TileCode tile) const {
+    // The tile-by-tile answers, for a list of 3k + 1 tiles with wild
+    // positions tested against a tile that is not the wild tile.
+    WildHandByTile* ByTile(TileCode tile) {
+        if (!outside_ || size_ % 3 != 1 || size_ > kMaxSplitHandSize - 1 ||
+            hand_.wildPositions == 0 || tile == view_.wildTile || !IsTileCode(tile))
+            return nullptr;
+        if (!byTile_) byTile_.emplace(hand_, view_.wildTile);
+        return &*byTile_;
+    }
+
+    bool DiscardWins(TileCode tile) {
+        if (WildHandByTile* byTile = ByTile(tile)) return byTile->SplitsWithWilds(tile);
         if (size_ > kMaxSplitHandSize) return false;
         WorkTiles work = hand_;
         if (outside_) work.AddListTile(tile, view_.wildTile);
         return SplitsWithWildsAfterAppend(work, tile, true);
     }
 
-    bool ComputeBarred() const {
+    bool ComputeBarred() {
         if (size_ % 3 != 1) return false;
         const auto wilds = std::count(view_.hand.begin(), view_.hand.end(), view_.wildTile);
         if (wilds == 0) return false;
@@ -440,6 +623,7 @@ private:
     bool outside_;
     WorkTiles hand_;
     std::optional<bool> barred_;
+    std::optional<WildHandByTile> byTile_;
 };
 
 constexpr std::array<TileCode, kDistinctTiles> kReadyTestOrder = [] {
