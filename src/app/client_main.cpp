@@ -45,21 +45,6 @@ constexpr std::string_view kHelpText =
     "  --help     Show this help and exit.\n"
     "  --version  Show the version and exit.\n";
 
-// "--help" and "--version" alone on the command line; answered before any window opens.
-std::optional<int> AnswerInformationRequest(int argc, char** argv) {
-    if (argc != 2) return std::nullopt;
-    const std::string_view request(argv[1]);
-    if (request == "--help") {
-        std::fwrite(kHelpText.data(), 1, kHelpText.size(), stdout);
-        return 0;
-    }
-    if (request == "--version") {
-        std::printf("qira-client %s\n", QIRA_VERSION);
-        return 0;
-    }
-    return std::nullopt;
-}
-
 // The data folder, and where the preferences go (created when it is the
 // user's configuration folder, which may not exist yet).
 launch::ClientFolders ClientFolders() {
@@ -92,7 +77,11 @@ int RefuseLaunch(launch::LaunchError error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const auto status = AnswerInformationRequest(argc, argv)) return *status;
+    if (const auto answer = launch::AnswerInformationRequest(
+            argc, argv, {"qira-client", QIRA_VERSION, kHelpText})) {
+        std::fputs(answer->c_str(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     platform::InstallFontSubstitutions();
     QApplication::setFont(QFont(QStringLiteral("宋体"), 9));

@@ -11,12 +11,12 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
-#include <cstring>
 #include <iostream>
 
 #include <signal.h>
 #include <sys/prctl.h>
 
+#include "launch/command_line.h"
 #include "launch/launch_token.h"
 #include "launch/play_again.h"
 #include "qira_build.h"
@@ -38,20 +38,6 @@ constexpr const char* kHelpText =
     "Options:\n"
     "  --help     Show this help and exit.\n"
     "  --version  Show the version and exit.\n";
-
-// "--help" and "--version"; answered before any window opens.
-std::optional<int> AnswerInformationRequest(int argc, char** argv) {
-    if (argc != 2) return std::nullopt;
-    if (std::strcmp(argv[1], "--help") == 0) {
-        std::cout << kHelpText;
-        return 0;
-    }
-    if (std::strcmp(argv[1], "--version") == 0) {
-        std::cout << "qira-launch " << QIRA_VERSION << '\n';
-        return 0;
-    }
-    return std::nullopt;
-}
 
 // The programs the launcher starts end with it, however it ends (even
 // killed), so that no server is left running behind a closed game.
@@ -105,7 +91,11 @@ int PlayAt(const QString& dir, const QString& host, const QString& port) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto status = AnswerInformationRequest(argc, argv)) return *status;
+    if (const auto answer = qira::launch::AnswerInformationRequest(
+            argc, argv, {"qira-launch", QIRA_VERSION, kHelpText})) {
+        std::cout << *answer;
+        return 0;
+    }
     // A launcher started in the background inherits an ignored SIGINT (and a
     // desktop may have SIGHUP ignored): each of these ends it, and with it the
     // server and the client, as SIGTERM does.

@@ -67,4 +67,14 @@ std::string JoinArguments(const std::vector<std::string>& arguments) {
     return line;
 }
 
+std::optional<std::string> AnswerInformationRequest(int argc, const char* const* argv,
+                                                    const ProgramAbout& about) {
+    if (argc != 2) return std::nullopt;
+    const std::string_view request(argv[1]);
+    if (request == "--help") return std::string(about.help);
+    if (request == "--version")
+        return std::string(about.name) + " " + std::string(about.version) + "\n";
+    return std::nullopt;
+}
+
 }  // namespace qira::launch

@@ -44,4 +44,14 @@ inline constexpr std::string_view kLaunchErrorCaption = "游戏提示";
 // Joins already-split program arguments with single blanks, as one command line.
 std::string JoinArguments(const std::vector<std::string>& arguments);
 
+// What a program prints for a lone "--help" or "--version" argument, before
+// any window opens; nothing for any other command line.
+struct ProgramAbout {
+    std::string_view name;
+    std::string_view version;
+    std::string_view help;
+};
+std::optional<std::string> AnswerInformationRequest(int argc, const char* const* argv,
+                                                    const ProgramAbout& about);
+
 }  // namespace qira::launch

@@ -83,5 +83,21 @@ TEST(JoinArguments, RoundTripsThroughTheSplitter) {
               (std::vector<std::string>{"", "a", "b", "c"}));
 }
 
+// "--help" and "--version" are answered only when alone: a launch line
+// that happens to hold them is a launch line.
+TEST(AnswerInformationRequest, AnswersOnlyALoneRequest) {
+    const ProgramAbout about{"qira-test", "1.2.3", "Usage: qira-test\n"};
+    const char* help[] = {"qira-test", "--help"};
+    const char* version[] = {"qira-test", "--version"};
+    const char* both[] = {"qira-test", "--help", "--version"};
+    const char* other[] = {"qira-test", "--helpme"};
+    const char* none[] = {"qira-test"};
+    EXPECT_EQ(AnswerInformationRequest(2, help, about), "Usage: qira-test\n");
+    EXPECT_EQ(AnswerInformationRequest(2, version, about), "qira-test 1.2.3\n");
+    EXPECT_FALSE(AnswerInformationRequest(3, both, about));
+    EXPECT_FALSE(AnswerInformationRequest(2, other, about));
+    EXPECT_FALSE(AnswerInformationRequest(1, none, about));
+}
+
 }  // namespace
 }  // namespace qira::launch
