@@ -465,16 +465,9 @@ std::optional<Meld> BotBrain::ChooseOwnKong(const BotView& view) {
 // ---------------------------------------------------------------- levels
 
 std::optional<BotStyle> StyleOfLevel(int level) {
-    switch (level) {
-        case 1:
-            return BotStyle::Beginner;
-        case 2:
-            return BotStyle::Smart;
-        case 3:
-            return BotStyle::Expert;
-        default:
-            return std::nullopt;
-    }
+    for (const BotStyle style : {BotStyle::Beginner, BotStyle::Smart, BotStyle::Expert})
+        if (LevelOf(style) == level) return style;
+    return std::nullopt;
 }
 
 int LevelOf(BotStyle style) {
