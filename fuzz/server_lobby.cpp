@@ -31,6 +31,11 @@ public:
         CheckNothingHiddenLeaks(message);
     }
     void Disconnect() override { connected = false; }
+    // A new hello is a new user: name and chair are learned again.
+    void ForgetIdentity() {
+        name_.clear();
+        chair_ = -1;
+    }
     std::string Describe() const override { return "fuzz peer"; }
 
     bool connected = false;
@@ -54,12 +59,12 @@ private:
         }
     }
 
+    // An onlooker (a record that watches someone) sits nowhere; what it may
+    // see of the player it watches is the table's permission, not checked here.
     void LearnChair(const std::vector<std::string>& record) {
         namespace field = net::user_record;
-        if (record.size() != field::kFieldCount || record[field::kName] != name_ ||
-            !record[field::kWatched].empty())
-            return;
-        chair_ = std::atoi(record[field::kChair].c_str());
+        if (record.size() != field::kFieldCount || record[field::kName] != name_) return;
+        chair_ = record[field::kWatched].empty() ? std::atoi(record[field::kChair].c_str()) : -1;
     }
 
     // A tile of `chair` shown to this peer must be face down unless it is
@@ -144,6 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::string hello = "QIRA/1`";
                 hello.append(text.begin(), text.end());
                 if (peer.connected) lobby->OnDisconnected(peer);
+                peer.ForgetIdentity();
                 peer.connected = true;
                 lobby->OnHello(peer, std::span(reinterpret_cast<const std::uint8_t*>(hello.data()),
                                                hello.size()));
