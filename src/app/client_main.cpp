@@ -60,14 +60,22 @@ std::optional<int> AnswerInformationRequest(int argc, char** argv) {
     return std::nullopt;
 }
 
-// The data folder, and where the preferences go (created when it is the
-// user's configuration folder, which may not exist yet).
+// The data folder, and where the preferences go.
 launch::ClientFolders ClientFolders() {
-    auto folders = launch::FindClientFolders(
-        launch::ExecutableFolder(), QIRA_DATA_FROM_BIN "/client", launch::UserConfigHome());
+    return launch::FindClientFolders(launch::ExecutableFolder(), QIRA_DATA_FROM_BIN "/client",
+                                     launch::UserConfigHome());
+}
+
+// The preferences folder is created when it is the user's configuration
+// folder, which may not exist yet.
+void CreateSettingsFolder(const launch::ClientFolders& folders) {
     std::error_code ignored;
     std::filesystem::create_directories(folders.settings, ignored);
-    return folders;
+}
+
+QString SubsetFontFile(const launch::ClientFolders& folders) {
+    return QString::fromStdString(folders.data) + QStringLiteral("/Res/") +
+           QLatin1String(platform::kSubsetFontFile);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
@@ -94,7 +102,8 @@ int RefuseLaunch(launch::LaunchError error) {
 int main(int argc, char** argv) {
     if (const auto status = AnswerInformationRequest(argc, argv)) return *status;
     QApplication app(argc, argv);
-    platform::InstallFontSubstitutions();
+    const auto folders = ClientFolders();
+    platform::InstallFontSubstitutions(SubsetFontFile(folders));
     QApplication::setFont(QFont(QStringLiteral("宋体"), 9));
     const auto commandLine = launch::JoinArguments(ProgramArguments(argc, argv));
     const auto result = launch::ParseLaunchTokens(launch::SplitCommandLine(commandLine, 10));
@@ -102,7 +111,7 @@ int main(int argc, char** argv) {
 
     launch::ClientGlobals globals;
     globals.launch = *result.data;
-    const auto folders = ClientFolders();
+    CreateSettingsFolder(folders);
     globals.ResetGlobals(folders.data);
 
     platform::SocketClient socket;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "launch/globals.h"
+#include "ui/platform/fonts.h"
 
 namespace qira::play {
 namespace {
@@ -188,7 +189,7 @@ frmHuPaiResult::frmHuPaiResult(QString sharedFolder, QWidget* owner)
     // The score marks "Ⅹ" and "┼" are blank in some CJK fonts: take symbols
     // from DejaVu Sans and Chinese from the CJK font.
     QFont listFont = resultList_.font();
-    listFont.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")});
+    listFont.setFamilies(QStringList{QStringLiteral("DejaVu Sans")} + platform::CjkFamilies());
     resultList_.setFont(listFont);
     resultList_.setColumnCount(4);
     QStringList titles;

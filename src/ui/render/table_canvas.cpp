@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "render/resources.h"
+#include "ui/platform/fonts.h"
 #include "ui/platform/turn_clock_widget.h"
 
 namespace qira::render {
@@ -36,7 +37,8 @@ constexpr std::string_view kNetBreakPicture = "Res\\NetBreak.ico";
 constexpr std::string_view kHandUpPicture = "Res\\HandUp.ico";
 
 QFont NameFont() {
-    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    QFont font;
+    font.setFamilies(platform::CjkFamilies());
     font.setPixelSize(12);
     return font;
 }

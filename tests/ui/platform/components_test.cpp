@@ -4,10 +4,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QGlyphRun>
 #include <QHeaderView>
+#include <QImage>
+#include <QPainter>
+#include <QRawFont>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include "launch/globals.h"
 #include "ui/platform/adv_pane.h"
@@ -243,6 +249,79 @@ TEST(AdvPane, ShowsTheShippedLocalPageAndPlacesItInsideTheBorder) {
     EXPECT_EQ(pane.page().geometry(), QRect(4, 3, 292, 176));
     pane.ShowPage(QStringLiteral("/nonexistent/adv.htm"));
     EXPECT_TRUE(pane.page().toPlainText().isEmpty());
+}
+
+// The families the glyphs of `text` are drawn from, in `font`, sorted (the
+// layout hands out its runs in no particular order).
+QStringList GlyphFamilies(const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QStringList families;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QString family = run.rawFont().familyName().toLower();
+        if (!families.contains(family)) families << family;
+    }
+    families.sort();
+    return families;
+}
+
+QImage DrawnIn(const QString& family, const QString& text, int pixelSize) {
+    QImage picture(640, 2 * pixelSize, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(2, pixelSize + pixelSize / 2, text);
+    return picture;
+}
+
+bool SubsetBuilt() {
+    return QFileInfo::exists(QString::fromStdString(launch::ExecutableFolder()) +
+                             QStringLiteral("Res/") + QLatin1String(kSubsetFontFile));
+}
+
+const QString kOwnTexts =
+    QStringLiteral("游戏提示 1号错误，无法正常启动游戏！ 长工 富农 胡牌 东南西北");
+
+TEST(InterfaceFont, OwnTextsAndCommonNamesComeFromTheSubsetRareCharactersFromTheFullFont) {
+    App();
+    if (!SubsetBuilt()) GTEST_SKIP() << "the font subset was not built (fonttools missing)";
+    const QFont font(QStringLiteral("宋体"), 9);
+    EXPECT_EQ(GlyphFamilies(kOwnTexts, font), QStringList{QStringLiteral("qira hei")});
+    EXPECT_EQ(GlyphFamilies(QStringLiteral("王小明 Qira"), font),
+              QStringList{QStringLiteral("qira hei")});
+    EXPECT_EQ(GlyphFamilies(QStringLiteral("龘"), font),
+              QStringList{QStringLiteral("wenquanyi micro hei")});
+    QFont byFamilies;
+    byFamilies.setFamilies(CjkFamilies());
+    EXPECT_EQ(GlyphFamilies(QStringLiteral("胡牌龘"), byFamilies),
+              (QStringList{QStringLiteral("qira hei"), QStringLiteral("wenquanyi micro hei")}));
+}
+
+// The auto-hinter measures a font on a sample of common characters: a subset
+// without them would place strokes differently.
+TEST(InterfaceFont, SubsetDrawsPixelForPixelAsTheFullFont) {
+    App();
+    if (!SubsetBuilt()) GTEST_SKIP() << "the font subset was not built (fonttools missing)";
+    for (const int size : {12, 13, 16, 20}) {
+        EXPECT_EQ(DrawnIn(QStringLiteral("Qira Hei"), kOwnTexts, size),
+                  DrawnIn(QStringLiteral("WenQuanYi Micro Hei"), kOwnTexts, size))
+            << size << " px";
+    }
+}
+
+TEST(InterfaceFont, WithoutTheSubsetEverythingComesFromTheFullFont) {
+    App();
+    EXPECT_FALSE(InstallFontSubstitutions(QStringLiteral("/nonexistent/QiraHei.ttf")));
+    QFont font;
+    font.setFamilies(
+        QStringList{QStringLiteral("Qira Hei Missing"), QStringLiteral("WenQuanYi Micro Hei")});
+    EXPECT_EQ(GlyphFamilies(QStringLiteral("胡牌"), font),
+              QStringList{QStringLiteral("wenquanyi micro hei")});
 }
 
 TEST(WavePlayer, MissingFileIsSilentAndAnExistingOneNeverBlocks) {
