@@ -324,37 +324,62 @@ TEST(InterfaceFont, WithoutTheSubsetEverythingComesFromTheFullFont) {
               QStringList{QStringLiteral("wenquanyi micro hei")});
 }
 
+// 0.01 s of silence, 8 kHz mono 8-bit.
+void WriteSilentWave(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const int samples = 80;
+    QByteArray wav("RIFF");
+    auto le32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i) wav.append(char((v >> (8 * i)) & 0xFF));
+    };
+    auto le16 = [&](quint16 v) { wav.append(char(v & 0xFF)).append(char(v >> 8)); };
+    le32(36 + samples);
+    wav.append("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(1);
+    le32(8000);
+    le32(8000);
+    le16(1);
+    le16(8);
+    wav.append("data");
+    le32(samples);
+    wav.append(QByteArray(samples, char(0x80)));
+    file.write(wav);
+}
+
+bool MediaFrameworkMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
+}
+
+// Declared before the other sound test, which loads the library.
+TEST(WavePlayer, MapsTheMediaFrameworkOnlyWhenAFileIsToBePlayed) {
+    App();
+    EXPECT_FALSE(MediaFrameworkMapped());
+    WavePlayer player;
+    player.Stop();
+    EXPECT_EQ(player.PlayWave(QStringLiteral("/nonexistent/Hu.wav")), WavePlayer::Outcome::NoFile);
+    EXPECT_FALSE(MediaFrameworkMapped());
+    const QString path = QDir::temp().filePath(QStringLiteral("qira_wave_lazy_test.wav"));
+    WriteSilentWave(path);
+    const auto outcome = player.PlayWave(path);
+    EXPECT_NE(outcome, WavePlayer::Outcome::NoSoundLibrary);
+    EXPECT_TRUE(MediaFrameworkMapped());
+    player.Stop();
+    QFile::remove(path);
+}
+
 TEST(WavePlayer, MissingFileIsSilentAndAnExistingOneNeverBlocks) {
     App();
     WavePlayer player;
     EXPECT_EQ(player.PlayWave(QStringLiteral("/nonexistent/Hu.wav")), WavePlayer::Outcome::NoFile);
     const QString path = QDir::temp().filePath(QStringLiteral("qira_wave_test.wav"));
-    {
-        // 0.01 s of silence, 8 kHz mono 8-bit.
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        const int samples = 80;
-        QByteArray wav("RIFF");
-        auto le32 = [&](quint32 v) {
-            for (int i = 0; i < 4; ++i) wav.append(char((v >> (8 * i)) & 0xFF));
-        };
-        auto le16 = [&](quint16 v) { wav.append(char(v & 0xFF)).append(char(v >> 8)); };
-        le32(36 + samples);
-        wav.append("WAVEfmt ");
-        le32(16);
-        le16(1);
-        le16(1);
-        le32(8000);
-        le32(8000);
-        le16(1);
-        le16(8);
-        wav.append("data");
-        le32(samples);
-        wav.append(QByteArray(samples, char(0x80)));
-        file.write(wav);
-    }
+    WriteSilentWave(path);
     const auto outcome = player.PlayWave(path);
     EXPECT_NE(outcome, WavePlayer::Outcome::NoFile);
+    EXPECT_NE(outcome, WavePlayer::Outcome::NoSoundLibrary);
     player.PlayWave(path);  // starting again stops the first one
     player.Stop();
     QFile::remove(path);
