@@ -1,6 +1,7 @@
 // The client's entry: checks the nine launch tokens, opens the main window
 // and connects to the room server. The program ends when the main window
 // unloads: the user closes it, the connection ends, or the session ends it.
+#include <malloc.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -101,6 +102,10 @@ int RefuseLaunch(launch::LaunchError error) {
 
 int main(int argc, char** argv) {
     if (const auto status = AnswerInformationRequest(argc, argv)) return *status;
+    // One malloc arena for all threads: Qt's helper threads (X events, D-Bus)
+    // allocate little, and an arena of their own each keeps pages for nothing.
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     QApplication app(argc, argv);
     const auto folders = ClientFolders();
     platform::InstallFontSubstitutions(SubsetFontFile(folders));

@@ -8,6 +8,7 @@
 
 #include "launch/globals.h"
 #include "ui/platform/fonts.h"
+#include "ui/platform/resource_pixmap.h"
 
 namespace qira::play {
 namespace {
@@ -29,7 +30,7 @@ QString FromUtf8(const std::string& text) {
 
 QImage LoadPicture(const QString& sharedFolder, const std::string& relative) {
     const QString path = FromUtf8(launch::NativeResourcePath(sharedFolder.toStdString(), relative));
-    return QFileInfo::exists(path) ? QImage(path) : QImage();
+    return platform::ReadPicture(path);
 }
 
 QImage MeldFace(const QString& folder, int tile) {

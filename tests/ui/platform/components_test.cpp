@@ -19,6 +19,7 @@
 #include "ui/platform/adv_pane.h"
 #include "ui/platform/chat_widget.h"
 #include "ui/platform/fonts.h"
+#include "ui/platform/resource_pixmap.h"
 #include "ui/platform/turn_clock_widget.h"
 #include "ui/platform/user_list_widget.h"
 #include "ui/platform/wave_player.h"
@@ -251,6 +252,28 @@ TEST(AdvPane, ShowsTheShippedLocalPageAndPlacesItInsideTheBorder) {
     EXPECT_TRUE(pane.page().toPlainText().isEmpty());
 }
 
+// Files read by the format their names give; a file whose content is another
+// format than its name says is still read, by its content.
+TEST(ReadPicture, ReadsByNameFallsBackToContentAndGivesNullForNothing) {
+    App();
+    QImage picture(5, 3, QImage::Format_RGB32);
+    picture.fill(QColor(10, 200, 30));
+    const QDir folder = QDir::temp();
+    const QString bmp = folder.filePath(QStringLiteral("qira_read_picture.bmp"));
+    const QString pngNamedBmp = folder.filePath(QStringLiteral("qira_read_picture_png.bmp"));
+    ASSERT_TRUE(picture.save(bmp, "BMP"));
+    ASSERT_TRUE(picture.save(pngNamedBmp, "PNG"));
+    for (const QString& file : {bmp, pngNamedBmp}) {
+        const QImage read = ReadPicture(file);
+        ASSERT_FALSE(read.isNull()) << file.toStdString();
+        EXPECT_EQ(read.size(), QSize(5, 3));
+        EXPECT_EQ(read.pixelColor(4, 2), QColor(10, 200, 30));
+    }
+    EXPECT_TRUE(ReadPicture(folder.filePath(QStringLiteral("qira_no_such_picture.bmp"))).isNull());
+    QFile::remove(bmp);
+    QFile::remove(pngNamedBmp);
+}
+
 // The families the glyphs of `text` are drawn from, in `font`, sorted (the
 // layout hands out its runs in no particular order).
 QStringList GlyphFamilies(const QString& text, const QFont& font) {
@@ -284,8 +307,8 @@ bool SubsetBuilt() {
                              QStringLiteral("Res/") + QLatin1String(kSubsetFontFile));
 }
 
-const QString kOwnTexts =
-    QStringLiteral("游戏提示 1号错误，无法正常启动游戏！ 长工 富农 胡牌 东南西北");
+const QString kOwnTexts = QStringLiteral(
+    "游戏提示 1号错误，无法正常启动游戏！ 长工 富农 胡牌 东南西北 Qira AVAT To 12:34");
 
 TEST(InterfaceFont, OwnTextsAndCommonNamesComeFromTheSubsetRareCharactersFromTheFullFont) {
     App();
