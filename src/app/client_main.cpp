@@ -106,6 +106,10 @@ int main(int argc, char** argv) {
     // allocate little, and an arena of their own each keeps pages for nothing.
     mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    // Qt's own event loop rather than GLib's: nothing in the client needs
+    // GLib sources (the socket, timers, D-Bus and X events are Qt's), and the
+    // GLib loop keeps more of the library and the heap in use.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
     const auto folders = ClientFolders();
     platform::InstallFontSubstitutions(SubsetFontFile(folders));
