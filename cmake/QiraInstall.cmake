@@ -1,6 +1,7 @@
 # `cmake --install` in the layout of a Linux desktop program, and the Debian
 # package made by `cpack -G DEB` (see scripts/package):
 #   bin/                           the programs
+#   lib/<multiarch>/qira/          the client's sound module
 #   share/qira/client/Res/         the client's own pictures, sounds and pages
 #   share/qira/{ResMj,UserRes,res} the pictures shared with other games; items.txt
 #   share/doc/qira/                README, the protocol, the rules, the handbook
@@ -84,6 +85,10 @@ endforeach()
 if(NOT TARGET qira-client)
   return()
 endif()
+
+# The client's sound module, loaded when the first sound plays.
+install(TARGETS qira_wave_output LIBRARY DESTINATION ${QIRA_MODULES_DIR})
+add_dependencies(qira-install-files qira_wave_output)
 
 # The generated artwork and sounds, and the pages and item catalogue beside them.
 install(DIRECTORY ${QIRA_RUNTIME_DIR}/Res DESTINATION ${QIRA_DATA_DIR}/client)

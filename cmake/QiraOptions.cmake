@@ -5,6 +5,9 @@ add_library(qira_options INTERFACE)
 include(GNUInstallDirs)
 file(RELATIVE_PATH QIRA_DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
      ${CMAKE_INSTALL_FULL_DATADIR}/qira)
+set(QIRA_MODULES_DIR ${CMAKE_INSTALL_LIBDIR}/qira)
+file(RELATIVE_PATH QIRA_MODULES_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CMAKE_INSTALL_FULL_LIBDIR}/qira)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/qira_build.h.in
                ${CMAKE_BINARY_DIR}/generated/qira_build.h @ONLY)
 target_include_directories(qira_options INTERFACE ${CMAKE_BINARY_DIR}/generated)

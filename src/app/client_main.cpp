@@ -1,6 +1,7 @@
 // The client's entry: checks the nine launch tokens, opens the main window
 // and connects to the room server. The program ends when the main window
 // unloads: the user closes it, the connection ends, or the session ends it.
+#include <malloc.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -45,14 +46,22 @@ constexpr std::string_view kHelpText =
     "  --help     Show this help and exit.\n"
     "  --version  Show the version and exit.\n";
 
-// The data folder, and where the preferences go (created when it is the
-// user's configuration folder, which may not exist yet).
+// The data folder, and where the preferences go.
 launch::ClientFolders ClientFolders() {
-    auto folders = launch::FindClientFolders(
-        launch::ExecutableFolder(), QIRA_DATA_FROM_BIN "/client", launch::UserConfigHome());
+    return launch::FindClientFolders(launch::ExecutableFolder(), QIRA_DATA_FROM_BIN "/client",
+                                     launch::UserConfigHome());
+}
+
+// The preferences folder is created when it is the user's configuration
+// folder, which may not exist yet.
+void CreateSettingsFolder(const launch::ClientFolders& folders) {
     std::error_code ignored;
     std::filesystem::create_directories(folders.settings, ignored);
-    return folders;
+}
+
+QString SubsetFontFile(const launch::ClientFolders& folders) {
+    return QString::fromStdString(folders.data) + QStringLiteral("/Res/") +
+           QLatin1String(platform::kSubsetFontFile);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
@@ -82,8 +91,17 @@ int main(int argc, char** argv) {
         std::fputs(answer->c_str(), stdout);
         return 0;
     }
+    // One malloc arena for all threads: Qt's helper threads (X events, D-Bus)
+    // allocate little, and an arena of their own each keeps pages for nothing.
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    // Qt's own event loop rather than GLib's: nothing in the client needs
+    // GLib sources (the socket, timers, D-Bus and X events are Qt's), and the
+    // GLib loop keeps more of the library and the heap in use.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
-    platform::InstallFontSubstitutions();
+    const auto folders = ClientFolders();
+    platform::InstallFontSubstitutions(SubsetFontFile(folders));
     QApplication::setFont(QFont(QStringLiteral("宋体"), 9));
     const auto commandLine = launch::JoinArguments(ProgramArguments(argc, argv));
     const auto result = launch::ParseLaunchTokens(launch::SplitCommandLine(commandLine, 10));
@@ -91,7 +109,7 @@ int main(int argc, char** argv) {
 
     launch::ClientGlobals globals;
     globals.launch = *result.data;
-    const auto folders = ClientFolders();
+    CreateSettingsFolder(folders);
     globals.ResetGlobals(folders.data);
 
     platform::SocketClient socket;

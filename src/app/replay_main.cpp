@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/replay_viewer.h"
+#include "launch/globals.h"
 #include "qira_build.h"
 #include "replay/hand_log.h"
 #include "ui/platform/fonts.h"
@@ -177,7 +178,9 @@ int main(int argc, char** argv) {
     // A picture needs no screen.
     if (args->snapshot) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    platform::InstallFontSubstitutions();
+    platform::InstallFontSubstitutions(QString::fromStdString(launch::ExecutableFolder()) +
+                                       QStringLiteral("/Res/") +
+                                       QLatin1String(platform::kSubsetFontFile));
     QApplication::setFont(QFont(QStringLiteral("宋体"), 9));
 
     app::ReplayViewer::Options options;

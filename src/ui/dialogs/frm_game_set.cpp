@@ -3,7 +3,8 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
-#include <QRegularExpressionValidator>
+#include <QValidator>
+#include <algorithm>
 
 namespace qira::dialogs {
 namespace {
@@ -18,6 +19,18 @@ constexpr int kLabelDrop = 3;
 constexpr QSize kButtonSize{81, 25};
 constexpr int kButtonTop = 136;
 constexpr int kButtonGap = 24;
+
+// ASCII digits only, nothing else at all. (A regular expression validator
+// would bring in the PCRE2 engine, some 400 kB, for this one check.)
+class DigitsValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        const bool digits = std::all_of(input.cbegin(), input.cend(),
+                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+        return digits ? Acceptable : Invalid;
+    }
+};
 
 void ShowSystemWarning(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox::warning(parent, caption, text);
@@ -46,7 +59,7 @@ frmGameSet::frmGameSet(const std::string& strGameTitle, std::string strUserName,
         edit.setGeometry(kBoxLeft, kBoxTops[static_cast<std::size_t>(box)], kBoxSize.width(),
                          kBoxSize.height());
         // Keys are filtered one by one; the validator also stops dropped or pasted text.
-        edit.setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), &edit));
+        edit.setValidator(new DigitsValidator(&edit));
         edit.setContextMenuPolicy(Qt::NoContextMenu);
         edit.installEventFilter(this);
         connect(&edit, &QLineEdit::textChanged, this,

@@ -7,6 +7,8 @@
 #include <algorithm>
 
 #include "launch/globals.h"
+#include "ui/platform/fonts.h"
+#include "ui/platform/resource_pixmap.h"
 
 namespace qira::play {
 namespace {
@@ -28,7 +30,7 @@ QString FromUtf8(const std::string& text) {
 
 QImage LoadPicture(const QString& sharedFolder, const std::string& relative) {
     const QString path = FromUtf8(launch::NativeResourcePath(sharedFolder.toStdString(), relative));
-    return QFileInfo::exists(path) ? QImage(path) : QImage();
+    return platform::ReadPicture(path);
 }
 
 QImage MeldFace(const QString& folder, int tile) {
@@ -188,7 +190,7 @@ frmHuPaiResult::frmHuPaiResult(QString sharedFolder, QWidget* owner)
     // The score marks "Ⅹ" and "┼" are blank in some CJK fonts: take symbols
     // from DejaVu Sans and Chinese from the CJK font.
     QFont listFont = resultList_.font();
-    listFont.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei")});
+    listFont.setFamilies(QStringList{QStringLiteral("DejaVu Sans")} + platform::CjkFamilies());
     resultList_.setFont(listFont);
     resultList_.setColumnCount(4);
     QStringList titles;

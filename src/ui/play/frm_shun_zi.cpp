@@ -6,6 +6,7 @@
 
 #include "launch/globals.h"
 #include "play/table_words.h"
+#include "ui/platform/resource_pixmap.h"
 
 namespace qira::play {
 namespace {
@@ -83,7 +84,7 @@ void frmShunZi::paintEvent(QPaintEvent*) {
         const int y = optShunZi_[i]->y() - 30;
         for (int j = 0; j < 3; ++j) {
             const QString path = HandTilePath(sharedFolder_, model_.choices()[i] + j);
-            if (QFileInfo::exists(path)) painter.drawImage(x, y, QImage(path));
+            if (QFileInfo::exists(path)) painter.drawImage(x, y, platform::ReadPicture(path));
             x += kTileAdvance;
         }
     }

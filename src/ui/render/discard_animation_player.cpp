@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "render/resources.h"
+#include "ui/platform/resource_pixmap.h"
 
 namespace qira::render {
 namespace {
@@ -26,7 +27,7 @@ std::optional<QImage> DiscardAnimationPlayer::Load(const std::string& root,
                                                    const std::string& relative) const {
     const auto path = FindResourceFile(root, relative);
     if (!path) return std::nullopt;
-    QImage image(QString::fromStdString(*path));
+    QImage image = platform::ReadPicture(QString::fromStdString(*path));
     if (image.isNull()) return std::nullopt;
     return image.convertToFormat(QImage::Format_RGB32);
 }

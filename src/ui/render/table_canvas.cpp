@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "render/resources.h"
+#include "ui/platform/fonts.h"
+#include "ui/platform/resource_pixmap.h"
 #include "ui/platform/turn_clock_widget.h"
 
 namespace qira::render {
@@ -36,7 +38,8 @@ constexpr std::string_view kNetBreakPicture = "Res\\NetBreak.ico";
 constexpr std::string_view kHandUpPicture = "Res\\HandUp.ico";
 
 QFont NameFont() {
-    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    QFont font;
+    font.setFamilies(platform::CjkFamilies());
     font.setPixelSize(12);
     return font;
 }
@@ -113,8 +116,7 @@ QImage TableCanvas::LoadPicture(ResourceRoot root, std::string_view path) const 
         root == ResourceRoot::Game ? sources_.globals->strAppPath : sources_.globals->strParentPath;
     const auto file = FindResourceFile(folder, path);
     if (!file) return {};
-    QImage image(QString::fromStdString(*file));
-    return image;
+    return platform::ReadPicture(QString::fromStdString(*file));
 }
 
 bool TableCanvas::DrawPicture(ResourceRoot root, std::string_view path, Point at) {

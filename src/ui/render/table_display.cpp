@@ -8,6 +8,7 @@
 #include <random>
 
 #include "render/resources.h"
+#include "ui/platform/resource_pixmap.h"
 
 namespace qira::render {
 
@@ -50,7 +51,7 @@ void TableDisplay::Wait(int milliseconds) {
 bool TableDisplay::ShowDieFace(const std::string& path) {
     const auto file = FindResourceFile(parentPath_, path);
     if (!file) return false;
-    const QImage face(QString::fromStdString(*file));
+    const QImage face = platform::ReadPicture(QString::fromStdString(*file));
     if (face.isNull()) return false;
     canvas_.ShowDie(face);
     return true;

@@ -213,6 +213,23 @@ TEST_F(GameSetWindowTest, OwnerFormEditsDigitsOnlyWithLabelsBesideTheBoxes) {
     EXPECT_FALSE(window);
 }
 
+// Pasted or dropped text goes in whole or not at all: ASCII digits only.
+TEST_F(GameSetWindowTest, PastedTextWithAnythingButDigitsIsRefusedWhole) {
+    QPointer<frmGameSet> window = Open(true);
+    QLineEdit& box = window->txtUser[1];
+    box.selectAll();
+    box.insert("3a");
+    EXPECT_EQ(box.text(), "5");
+    box.selectAll();
+    box.insert(QStringLiteral("１２"));  // full-width digits
+    EXPECT_EQ(box.text(), "5");
+    box.selectAll();
+    box.insert("42");
+    EXPECT_EQ(box.text(), "42");
+    EXPECT_EQ(window->Model().BoxText(1), "42");
+    window->close();
+}
+
 TEST_F(GameSetWindowTest, EightDigitsWarnThroughARealWarningBox) {
     QPointer<frmGameSet> window = Open(true, "10`99999999`1`5`50`0");
     window->SetWarningBox([](QWidget* parent, const QString& caption, const QString& text) {

@@ -4,15 +4,22 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QGlyphRun>
 #include <QHeaderView>
+#include <QImage>
+#include <QPainter>
+#include <QRawFont>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include "launch/globals.h"
 #include "ui/platform/adv_pane.h"
 #include "ui/platform/chat_widget.h"
 #include "ui/platform/fonts.h"
+#include "ui/platform/resource_pixmap.h"
 #include "ui/platform/turn_clock_widget.h"
 #include "ui/platform/user_list_widget.h"
 #include "ui/platform/wave_player.h"
@@ -245,37 +252,157 @@ TEST(AdvPane, ShowsTheShippedLocalPageAndPlacesItInsideTheBorder) {
     EXPECT_TRUE(pane.page().toPlainText().isEmpty());
 }
 
+// Files read by the format their names give; a file whose content is another
+// format than its name says is still read, by its content.
+TEST(ReadPicture, ReadsByNameFallsBackToContentAndGivesNullForNothing) {
+    App();
+    QImage picture(5, 3, QImage::Format_RGB32);
+    picture.fill(QColor(10, 200, 30));
+    const QDir folder = QDir::temp();
+    const QString bmp = folder.filePath(QStringLiteral("qira_read_picture.bmp"));
+    const QString pngNamedBmp = folder.filePath(QStringLiteral("qira_read_picture_png.bmp"));
+    ASSERT_TRUE(picture.save(bmp, "BMP"));
+    ASSERT_TRUE(picture.save(pngNamedBmp, "PNG"));
+    for (const QString& file : {bmp, pngNamedBmp}) {
+        const QImage read = ReadPicture(file);
+        ASSERT_FALSE(read.isNull()) << file.toStdString();
+        EXPECT_EQ(read.size(), QSize(5, 3));
+        EXPECT_EQ(read.pixelColor(4, 2), QColor(10, 200, 30));
+    }
+    EXPECT_TRUE(ReadPicture(folder.filePath(QStringLiteral("qira_no_such_picture.bmp"))).isNull());
+    QFile::remove(bmp);
+    QFile::remove(pngNamedBmp);
+}
+
+// The families the glyphs of `text` are drawn from, in `font`, sorted (the
+// layout hands out its runs in no particular order).
+QStringList GlyphFamilies(const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QStringList families;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QString family = run.rawFont().familyName().toLower();
+        if (!families.contains(family)) families << family;
+    }
+    families.sort();
+    return families;
+}
+
+QImage DrawnIn(const QString& family, const QString& text, int pixelSize) {
+    QImage picture(640, 2 * pixelSize, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(2, pixelSize + pixelSize / 2, text);
+    return picture;
+}
+
+bool SubsetBuilt() {
+    return QFileInfo::exists(QString::fromStdString(launch::ExecutableFolder()) +
+                             QStringLiteral("Res/") + QLatin1String(kSubsetFontFile));
+}
+
+const QString kOwnTexts = QStringLiteral(
+    "游戏提示 1号错误，无法正常启动游戏！ 长工 富农 胡牌 东南西北 Qira AVAT To 12:34");
+
+TEST(InterfaceFont, OwnTextsAndCommonNamesComeFromTheSubsetRareCharactersFromTheFullFont) {
+    App();
+    if (!SubsetBuilt()) GTEST_SKIP() << "the font subset was not built (fonttools missing)";
+    const QFont font(QStringLiteral("宋体"), 9);
+    EXPECT_EQ(GlyphFamilies(kOwnTexts, font), QStringList{QStringLiteral("qira hei")});
+    EXPECT_EQ(GlyphFamilies(QStringLiteral("王小明 Qira"), font),
+              QStringList{QStringLiteral("qira hei")});
+    EXPECT_EQ(GlyphFamilies(QStringLiteral("龘"), font),
+              QStringList{QStringLiteral("wenquanyi micro hei")});
+    QFont byFamilies;
+    byFamilies.setFamilies(CjkFamilies());
+    EXPECT_EQ(GlyphFamilies(QStringLiteral("胡牌龘"), byFamilies),
+              (QStringList{QStringLiteral("qira hei"), QStringLiteral("wenquanyi micro hei")}));
+}
+
+// The auto-hinter measures a font on a sample of common characters: a subset
+// without them would place strokes differently.
+TEST(InterfaceFont, SubsetDrawsPixelForPixelAsTheFullFont) {
+    App();
+    if (!SubsetBuilt()) GTEST_SKIP() << "the font subset was not built (fonttools missing)";
+    for (const int size : {12, 13, 16, 20}) {
+        EXPECT_EQ(DrawnIn(QStringLiteral("Qira Hei"), kOwnTexts, size),
+                  DrawnIn(QStringLiteral("WenQuanYi Micro Hei"), kOwnTexts, size))
+            << size << " px";
+    }
+}
+
+TEST(InterfaceFont, WithoutTheSubsetEverythingComesFromTheFullFont) {
+    App();
+    EXPECT_FALSE(InstallFontSubstitutions(QStringLiteral("/nonexistent/QiraHei.ttf")));
+    QFont font;
+    font.setFamilies(
+        QStringList{QStringLiteral("Qira Hei Missing"), QStringLiteral("WenQuanYi Micro Hei")});
+    EXPECT_EQ(GlyphFamilies(QStringLiteral("胡牌"), font),
+              QStringList{QStringLiteral("wenquanyi micro hei")});
+}
+
+// 0.01 s of silence, 8 kHz mono 8-bit.
+void WriteSilentWave(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const int samples = 80;
+    QByteArray wav("RIFF");
+    auto le32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i) wav.append(char((v >> (8 * i)) & 0xFF));
+    };
+    auto le16 = [&](quint16 v) { wav.append(char(v & 0xFF)).append(char(v >> 8)); };
+    le32(36 + samples);
+    wav.append("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(1);
+    le32(8000);
+    le32(8000);
+    le16(1);
+    le16(8);
+    wav.append("data");
+    le32(samples);
+    wav.append(QByteArray(samples, char(0x80)));
+    file.write(wav);
+}
+
+bool MediaFrameworkMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
+}
+
+// Declared before the other sound test, which loads the library.
+TEST(WavePlayer, MapsTheMediaFrameworkOnlyWhenAFileIsToBePlayed) {
+    App();
+    EXPECT_FALSE(MediaFrameworkMapped());
+    WavePlayer player;
+    player.Stop();
+    EXPECT_EQ(player.PlayWave(QStringLiteral("/nonexistent/Hu.wav")), WavePlayer::Outcome::NoFile);
+    EXPECT_FALSE(MediaFrameworkMapped());
+    const QString path = QDir::temp().filePath(QStringLiteral("qira_wave_lazy_test.wav"));
+    WriteSilentWave(path);
+    const auto outcome = player.PlayWave(path);
+    EXPECT_NE(outcome, WavePlayer::Outcome::NoSoundLibrary);
+    EXPECT_TRUE(MediaFrameworkMapped());
+    player.Stop();
+    QFile::remove(path);
+}
+
 TEST(WavePlayer, MissingFileIsSilentAndAnExistingOneNeverBlocks) {
     App();
     WavePlayer player;
     EXPECT_EQ(player.PlayWave(QStringLiteral("/nonexistent/Hu.wav")), WavePlayer::Outcome::NoFile);
     const QString path = QDir::temp().filePath(QStringLiteral("qira_wave_test.wav"));
-    {
-        // 0.01 s of silence, 8 kHz mono 8-bit.
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        const int samples = 80;
-        QByteArray wav("RIFF");
-        auto le32 = [&](quint32 v) {
-            for (int i = 0; i < 4; ++i) wav.append(char((v >> (8 * i)) & 0xFF));
-        };
-        auto le16 = [&](quint16 v) { wav.append(char(v & 0xFF)).append(char(v >> 8)); };
-        le32(36 + samples);
-        wav.append("WAVEfmt ");
-        le32(16);
-        le16(1);
-        le16(1);
-        le32(8000);
-        le32(8000);
-        le16(1);
-        le16(8);
-        wav.append("data");
-        le32(samples);
-        wav.append(QByteArray(samples, char(0x80)));
-        file.write(wav);
-    }
+    WriteSilentWave(path);
     const auto outcome = player.PlayWave(path);
     EXPECT_NE(outcome, WavePlayer::Outcome::NoFile);
+    EXPECT_NE(outcome, WavePlayer::Outcome::NoSoundLibrary);
     player.PlayWave(path);  // starting again stops the first one
     player.Stop();
     QFile::remove(path);

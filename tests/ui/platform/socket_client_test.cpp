@@ -164,5 +164,62 @@ TEST_F(SocketClientTest, HelloGoesFirstThenWholeMessagesInTheirOrder) {
     EXPECT_EQ(received[2], Numbered(6));
 }
 
+// More than the socket buffers hold at once: the rest is written as the
+// server reads, still whole and in order.
+TEST_F(SocketClientTest, SendsLargerThanTheSocketBuffersArriveWholeAndInOrder) {
+    constexpr int kMessages = 200;
+    for (int number = 0; number < kMessages; ++number) {
+        Bytes message(net::kMaxMessageBytes - 16, static_cast<std::uint8_t>(number));
+        message[0] = 7;
+        ASSERT_TRUE(client.Send(message));
+    }
+    net::FrameDecoder decoder;
+    std::vector<Bytes> received;
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] {
+            const QByteArray bytes = server->readAll();
+            decoder.Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                   static_cast<std::size_t>(bytes.size())),
+                         [&](std::span<const std::uint8_t> m) {
+                             received.emplace_back(m.begin(), m.end());
+                         });
+            return received.size() >= kMessages + 1;
+        },
+        4 * kPatienceMs));
+    for (int number = 0; number < kMessages; ++number) {
+        const Bytes& message = received[static_cast<std::size_t>(number) + 1];
+        ASSERT_EQ(message.size(), net::kMaxMessageBytes - 16);
+        EXPECT_EQ(message.back(), static_cast<std::uint8_t>(number)) << number;
+    }
+}
+
+// Connecting by name and failing to connect, without a fixture's server.
+TEST(SocketClientConnect, ByHostNameAndToAClosedPort) {
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    const quint16 port = listener.serverPort();
+    {
+        SocketClient client;
+        bool connected = false;
+        QObject::connect(&client, &SocketClient::Connected, [&] { connected = true; });
+        client.ConnectTo(QStringLiteral("localhost"), port, "tester");
+        EXPECT_TRUE(ProcessEventsUntil([&] { return connected; }));
+    }
+    listener.close();  // nothing listens on the port now
+    SocketClient client;
+    bool connected = false;
+    std::vector<QString> ends;
+    QObject::connect(&client, &SocketClient::Connected, [&] { connected = true; });
+    QObject::connect(&client, &SocketClient::ConnectionEnded,
+                     [&](const QString& reason) { ends.push_back(reason); });
+    client.ConnectTo(QStringLiteral("127.0.0.1"), port, "tester");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !ends.empty(); }));
+    ProcessEventsUntil([] { return false; }, 100);  // no second end follows
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(ends.size(), 1u);
+    EXPECT_FALSE(ends.front().isEmpty());
+    EXPECT_FALSE(client.Send(Numbered(1)));
+}
+
 }  // namespace
 }  // namespace qira::platform
