@@ -152,6 +152,19 @@ TEST(Items, TheShippedFormatBecomesTheCatalogueTexts) {
     EXPECT_FALSE(ParseItems("item 7 0 x\n"));
 }
 
+// A broken items file is refused whole; it never stops the server.
+TEST(Items, NumbersThatAreNotWholeIntsRefuseTheFile) {
+    for (const char* id : {"-", "--", "1-2", "7x", "99999999999", "-99999999999"}) {
+        const std::string line = std::string("item ") + id + " 0 鲜花 10 72 1 2 3 4 0\n";
+        EXPECT_FALSE(ParseItems(line)) << id;
+        const std::string price = std::string("item 7 0 鲜花 ") + id + " 72 1 2 3 4 0\n";
+        EXPECT_FALSE(ParseItems(price)) << id;
+    }
+    const auto negative = ParseItems("item -7 0 鲜花 10 72 1 2 3 4 0\n");
+    ASSERT_TRUE(negative);
+    EXPECT_TRUE(negative->Has(-7));
+}
+
 TEST(SelfPlay, TheSameSeedPlaysTheSameHands) {
     const auto a = RunSelfPlay(3, 11, Opponents::Smart);
     const auto b = RunSelfPlay(3, 11, Opponents::Smart);
