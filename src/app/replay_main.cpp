@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/replay_viewer.h"
+#include "launch/data_folders.h"
 #include "launch/globals.h"
 #include "qira_build.h"
 #include "replay/hand_log.h"
@@ -178,12 +179,18 @@ int main(int argc, char** argv) {
     // A picture needs no screen.
     if (args->snapshot) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    platform::InstallFontSubstitutions(QString::fromStdString(launch::ExecutableFolder()) +
+    // The client's own data: beside the program in a build tree, else installed.
+    const std::string dataFolder =
+        launch::FindClientFolders(launch::ExecutableFolder(), QIRA_DATA_FROM_BIN "/client",
+                                  launch::UserConfigHome())
+            .data;
+    platform::InstallFontSubstitutions(QString::fromStdString(dataFolder) +
                                        QStringLiteral("/Res/") +
                                        QLatin1String(platform::kSubsetFontFile));
     QApplication::setFont(QFont(QStringLiteral("宋体"), 9));
 
     app::ReplayViewer::Options options;
+    options.dataFolder = dataFolder;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     options.screenSize = screen.size();
     app::ReplayViewer viewer(std::move(*replay), options);

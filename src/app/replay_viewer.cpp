@@ -32,8 +32,9 @@ ReplayViewer::ReplayViewer(replay::HandReplay replay, Options options)
     clientOptions.quiet = [this] { return quiet_; };
     // Nothing is sent anywhere: there is no server.
     clientOptions.send = [](std::span<const std::uint8_t>) {};
-    client_ = std::make_unique<DesktopClient>(ReplayGlobals(launch::ExecutableFolder()),
-                                              std::move(clientOptions));
+    const std::string dataFolder =
+        options_.dataFolder.empty() ? launch::ExecutableFolder() : options_.dataFolder;
+    client_ = std::make_unique<DesktopClient>(ReplayGlobals(dataFolder), std::move(clientOptions));
     auto sources = client_->canvas().sources();
     sources.openHands = &hands_;
     client_->canvas().SetSources(sources);

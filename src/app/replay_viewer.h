@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/desktop_client.h"
 #include "replay/hand_replay.h"
@@ -26,6 +27,9 @@ public:
         // How the animations wait; empty for the real clock.
         std::function<void(int milliseconds)> wait;
         int playIntervalMs = 1500;  // one step while playing
+        // Holds "Res/": beside the program in a build tree, the installed
+        // data folder otherwise.
+        std::string dataFolder;
     };
 
     ReplayViewer(replay::HandReplay replay, Options options);

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QSet>
@@ -26,13 +29,14 @@ struct Finished {
     QString standardError;
 };
 
-Finished RunReplay(const QStringList& arguments, const QByteArray& input = {}) {
+Finished RunReplay(const QStringList& arguments, const QByteArray& input = {},
+                   const QString& program = QStringLiteral(QIRA_REPLAY_PATH)) {
     App();
     QProcess process;
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(QIRA_REPLAY_PATH), arguments);
+    process.start(program, arguments);
     EXPECT_TRUE(process.waitForStarted(10000));
     process.write(input);
     process.closeWriteChannel();
@@ -78,6 +82,36 @@ TEST_F(ReplayProgram, PaintsAStepOfAHandToAPicture) {
     ASSERT_FALSE(picture.isNull());
     EXPECT_GE(picture.width(), 800);
     EXPECT_GT(DistinctColours(picture), 200);  // tiles, names and the counter, not a blank table
+}
+
+// Installed, the program sits in bin/ and the pictures in share/qira/: the
+// build tree's folders are linked into that shape around a copy of it.
+TEST_F(ReplayProgram, AnInstalledProgramPaintsFromTheSharedDataFolder) {
+    const QDir build = QFileInfo(QStringLiteral(QIRA_REPLAY_PATH)).absoluteDir();
+    const QDir root(dir_.filePath(QStringLiteral("usr")));
+    ASSERT_TRUE(root.mkpath(QStringLiteral("bin")));
+    ASSERT_TRUE(root.mkpath(QStringLiteral("share/qira/client")));
+    const QString program = root.filePath(QStringLiteral("bin/qira-replay"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QIRA_REPLAY_PATH), program));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    ASSERT_TRUE(QFile::link(build.filePath(QStringLiteral("Res")),
+                            root.filePath(QStringLiteral("share/qira/client/Res"))));
+    for (const char* folder : {"ResMj", "UserRes", "res"})
+        QFile::link(build.filePath(QStringLiteral("../") + folder),
+                    root.filePath(QStringLiteral("share/qira/") + folder));
+
+    const auto snapshot = [&](const QString& from, const char* name) {
+        const auto run = RunReplay(
+            {LogPath(), QStringLiteral("--hand"), QStringLiteral("42"), QStringLiteral("--step"),
+             QStringLiteral("7"), QStringLiteral("--snapshot"), Picture(name)},
+            {}, from);
+        EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+        return QImage(Picture(name)).convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage inBuild = snapshot(QStringLiteral(QIRA_REPLAY_PATH), "build.png");
+    const QImage installed = snapshot(program, "installed.png");
+    ASSERT_FALSE(installed.isNull());
+    EXPECT_TRUE(installed == inBuild) << "the installed program paints another table";
 }
 
 TEST_F(ReplayProgram, ReadsTheLogFromStandardInputAndShowsTheWinAtTheEnd) {
