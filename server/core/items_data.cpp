@@ -1,10 +1,10 @@
 #include "server/core/items_data.h"
 
 #include <algorithm>
-#include <charconv>
 #include <fstream>
 #include <sstream>
 
+#include "net/numeric_text.h"
 #include "net/packet.h"
 
 namespace qira::server {
@@ -12,20 +12,6 @@ namespace qira::server {
 bool ItemsData::Has(int id) const {
     return std::find(itemIds.begin(), itemIds.end(), id) != itemIds.end();
 }
-
-namespace {
-
-// A decimal int, optionally negative, and nothing else ("-", "1-2" and
-// values beyond int are not numbers).
-std::optional<int> WholeNumber(std::string_view text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc{} || stop != end) return std::nullopt;
-    return value;
-}
-
-}  // namespace
 
 std::optional<ItemsData> ParseItems(std::string_view text) {
     std::vector<std::string> types;
@@ -43,9 +29,10 @@ std::optional<ItemsData> ParseItems(std::string_view text) {
         if (fields[0] == "type" && fields.size() == 2) {
             types.push_back(fields[1]);
         } else if (fields[0] == "item" && fields.size() == 11) {
+            // Numbers are whole ints: "-", "1-2" or a value beyond int refuse the file.
             for (std::size_t i = 1; i < 11; ++i)
-                if (i != 3 && !WholeNumber(fields[i])) return std::nullopt;
-            data.itemIds.push_back(*WholeNumber(fields[1]));
+                if (i != 3 && !net::ReadWholeNumber<int>(fields[i])) return std::nullopt;
+            data.itemIds.push_back(*net::ReadWholeNumber<int>(fields[1]));
             itemFields.insert(itemFields.end(), fields.begin() + 1, fields.end());
         } else if (fields[0] == "own" && fields.size() == 4) {
             own.insert(own.end(), fields.begin() + 1, fields.end());

@@ -3,24 +3,17 @@
 #include "server/core/selfplay.h"
 
 #include <algorithm>
-#include <charconv>
 #include <functional>
 #include <sstream>
 #include <vector>
 
+#include "net/numeric_text.h"
+
 namespace qira::server {
 namespace {
 
-template <typename Number>
-std::optional<Number> ReadNumber(std::string_view text) {
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
 std::optional<Milliseconds> ReadSeconds(std::string_view text) {
-    const auto seconds = ReadNumber<double>(text);
+    const auto seconds = net::ReadWholeNumber<double>(text);
     if (!seconds || *seconds < 0 || *seconds > 86'400) return std::nullopt;
     return Milliseconds(static_cast<long>(*seconds * 1000));
 }
@@ -28,7 +21,7 @@ std::optional<Milliseconds> ReadSeconds(std::string_view text) {
 bool ReadListen(ServerOptions& options, std::string_view text) {
     const auto colon = text.rfind(':');
     if (colon == std::string_view::npos || colon == 0) return false;
-    const auto port = ReadNumber<std::uint16_t>(text.substr(colon + 1));
+    const auto port = net::ReadWholeNumber<std::uint16_t>(text.substr(colon + 1));
     if (!port) return false;
     options.listenHost = std::string(text.substr(0, colon));
     options.listenPort = *port;
@@ -47,7 +40,7 @@ struct OptionRow {
 template <typename Number, typename Field>
 std::function<bool(ServerOptions&, std::string_view)> StoreNumber(Field field) {
     return [field](ServerOptions& o, std::string_view text) {
-        const auto value = ReadNumber<Number>(text);
+        const auto value = net::ReadWholeNumber<Number>(text);
         if (value) o.*field = *value;
         return value.has_value();
     };
@@ -68,7 +61,7 @@ std::function<bool(ServerOptions&, std::string_view)> StoreFlag(bool ServerOptio
 
 std::function<bool(ServerOptions&, std::string_view)> StoreLimit(std::size_t Limits::*field) {
     return [field](ServerOptions& o, std::string_view text) {
-        const auto value = ReadNumber<std::size_t>(text);
+        const auto value = net::ReadWholeNumber<std::size_t>(text);
         if (value) o.limits.*field = *value;
         return value.has_value();
     };
@@ -91,7 +84,7 @@ std::vector<OptionRow> LimitRows() {
         {"output-cap-kb", "KB",
          "Unsent output to one client beyond which it is cut off (default 1024).",
          [](ServerOptions& o, std::string_view v) {
-             const auto kb = ReadNumber<std::size_t>(v);
+             const auto kb = net::ReadWholeNumber<std::size_t>(v);
              if (kb && *kb >= 64 && *kb <= 1'000'000) o.limits.outputCapBytes = *kb * 1024;
              return kb && *kb >= 64 && *kb <= 1'000'000;
          }},
@@ -145,10 +138,9 @@ std::vector<OptionRow> GeneralRows() {
          StoreFlag(&ServerOptions::exportHands)},
         {"hand", "ID", "With --export-hands: only the hand with this id.",
          [](ServerOptions& o, std::string_view v) {
-             std::int64_t id = 0;
-             const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), id);
-             o.exportHand = id;
-             return error == std::errc() && end == v.data() + v.size() && id > 0;
+             const auto id = net::ReadWholeNumber<std::int64_t>(v);
+             o.exportHand = id.value_or(0);
+             return id && *id > 0;
          }},
         {"items", "PATH",
          "Item catalogue file (default: items.txt beside the program or in its data folder).",
@@ -159,14 +151,14 @@ std::vector<OptionRow> GeneralRows() {
         {"bot-think", "MS",
          "Milliseconds a computer player takes to act at a table with humans (default 400).",
          [](ServerOptions& o, std::string_view v) {
-             const auto ms = ReadNumber<long>(v);
+             const auto ms = net::ReadWholeNumber<long>(v);
              if (ms && *ms >= 0) o.botThink = Milliseconds(*ms);
              return ms && *ms >= 0;
          }},
         {"bot-level", "N",
          "Strength of the computer players that fill chairs: 1, 2 or 3 (default 2).",
          [](ServerOptions& o, std::string_view v) {
-             const auto level = ReadNumber<int>(v);
+             const auto level = net::ReadWholeNumber<int>(v);
              if (level && *level >= 1 && *level <= 3) o.botLevel = *level;
              return level && *level >= 1 && *level <= 3;
          }},

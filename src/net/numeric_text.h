@@ -1,8 +1,11 @@
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string_view>
+#include <system_error>
 
 namespace qira::net {
 
@@ -33,6 +36,17 @@ inline std::int32_t ReadNumericValue(std::string_view text) {
     if (value < std::numeric_limits<std::int32_t>::min())
         return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(value);
+}
+
+// The whole text as one number of type `Number`, or nothing: no blanks, no
+// sign but a leading '-', nothing after the number, nothing beyond the type.
+template <typename Number>
+std::optional<Number> ReadWholeNumber(std::string_view text) {
+    Number value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc{} || stop != end) return std::nullopt;
+    return value;
 }
 
 }  // namespace qira::net

@@ -284,6 +284,14 @@ FaceState SuitFaceState(const std::array<std::uint8_t, kRanks>& counts) {
     return AnyAboveFour(counts) ? FaceState::Fails : SuitFaceState(SuitIndex(counts));
 }
 
+// Whether a list whose groups count `fails` failing and `pairs` holding the
+// pair splits at face value once one group goes from `before` to `after`.
+bool SplitsWithOneGroupChanged(int fails, int pairs, FaceState before, FaceState after) {
+    fails += (after == FaceState::Fails) - (before == FaceState::Fails);
+    pairs += (after == FaceState::SetsAndPair) - (before == FaceState::SetsAndPair);
+    return fails == 0 && pairs == 1;
+}
+
 // A list of 3k + 1 tiles with wild positions, tested against many tiles that
 // are not the wild tile: such a tile changes only the group it joins (its
 // suit or its honour code), never the wild positions. Everything about the
@@ -357,11 +365,7 @@ private:
         } else {
             after = HonourFaceState(HonourWith(tile, group).count);
         }
-        const FaceState before = FaceStateOf(group);
-        const int fails = faceFails_ - (before == FaceState::Fails) + (after == FaceState::Fails);
-        const int pairs =
-            facePairs_ - (before == FaceState::SetsAndPair) + (after == FaceState::SetsAndPair);
-        return fails == 0 && pairs == 1;
+        return SplitsWithOneGroupChanged(faceFails_, facePairs_, FaceStateOf(group), after);
     }
 
     bool SplitsWithWilds(TileCode tile, int group) const {
@@ -478,10 +482,7 @@ public:
             before = HonourFaceState(honours_[tile]);
             after = HonourFaceState(honours_[tile] + 1);
         }
-        const int fails = fails_ - (before == FaceState::Fails) + (after == FaceState::Fails);
-        const int pairs =
-            pairs_ - (before == FaceState::SetsAndPair) + (after == FaceState::SetsAndPair);
-        return fails == 0 && pairs == 1;
+        return SplitsWithOneGroupChanged(fails_, pairs_, before, after);
     }
 
 private:
