@@ -1,7 +1,14 @@
 #include "server/qt/tcp_server.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 
 #include "server/core/lobby.h"
 
@@ -120,20 +127,104 @@ void TcpConnection::OnDisconnected() {
     emit Ended(this);
 }
 
-TcpServer::TcpServer(Lobby& lobby, QObject* parent) : QObject(parent), lobby_(lobby) {
-    connect(&server_, &QTcpServer::newConnection, this, &TcpServer::OnNewConnection);
-    connect(&server_, &QTcpServer::acceptError, this, &TcpServer::OnAcceptError);
-    maxConnections_ = lobby.config().limits.maxConnections;
-    if (maxConnections_ == 0) maxConnections_ = ConnectionsTheDescriptorsAllow();
+ListeningDescriptor::~ListeningDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
+namespace {
+
 constexpr int kListenBacklog = 4096;
+constexpr int kAcceptPauseMilliseconds = 1'000;
+
+// The socket address for `address` and `port`; an IPv6 address, the any
+// address included, also takes IPv4 connections.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    int family = AF_INET;
+};
+
+std::optional<SocketAddress> SocketAddressOf(const QHostAddress& address, quint16 port) {
+    SocketAddress result;
+    if (address == QHostAddress::Any || address.protocol() == QAbstractSocket::IPv6Protocol) {
+        sockaddr_in6 in6{};
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address == QHostAddress::Any
+                                     ? QHostAddress(QHostAddress::AnyIPv6).toIPv6Address()
+                                     : address.toIPv6Address();
+        std::memcpy(&in6.sin6_addr, &bytes, sizeof in6.sin6_addr);
+        std::memcpy(&result.storage, &in6, sizeof in6);
+        result.length = sizeof in6;
+        result.family = AF_INET6;
+        return result;
+    }
+    if (address.protocol() != QAbstractSocket::IPv4Protocol) return std::nullopt;
+    sockaddr_in in4{};
+    in4.sin_family = AF_INET;
+    in4.sin_port = htons(port);
+    in4.sin_addr.s_addr = htonl(address.toIPv4Address());
+    std::memcpy(&result.storage, &in4, sizeof in4);
+    result.length = sizeof in4;
+    return result;
+}
+
+quint16 BoundPort(int fd) {
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) return 0;
+    if (bound.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port);
+    return ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+}
+
+// Errors after which accepting again at once would only fail again.
+bool OutOfResources(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+}  // namespace
+
+TcpServer::TcpServer(Lobby& lobby, QObject* parent) : QObject(parent), lobby_(lobby) {
+    maxConnections_ = lobby.config().limits.maxConnections;
+    if (maxConnections_ == 0) maxConnections_ = ConnectionsTheDescriptorsAllow();
+    resumeAccepting_.setSingleShot(true);
+    resumeAccepting_.setInterval(kAcceptPauseMilliseconds);
+    connect(&resumeAccepting_, &QTimer::timeout, this, [this] {
+        if (acceptNotifier_) acceptNotifier_->setEnabled(true);
+    });
+}
 
 bool TcpServer::Listen(const QHostAddress& address, quint16 port) {
-    // Many tables' players may connect at once: the kernel's default queue
-    // of pending connections would drop most of them.
-    server_.setListenBacklogSize(kListenBacklog);
-    return server_.listen(address, port);
+    const auto socketAddress = SocketAddressOf(address, port);
+    if (!socketAddress) {
+        errorText_ = QStringLiteral("not an IPv4 or IPv6 address");
+        return false;
+    }
+    ListeningDescriptor fd(
+        ::socket(socketAddress->family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int on = 1;
+    const int off = 0;
+    const bool listening =
+        fd.get() >= 0 && ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+        (socketAddress->family != AF_INET6 ||
+         ::setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) == 0) &&
+        ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&socketAddress->storage),
+               socketAddress->length) == 0 &&
+        // Many tables' players may connect at once: the kernel's default
+        // queue of pending connections would drop most of them.
+        ::listen(fd.get(), kListenBacklog) == 0;
+    if (!listening) {
+        errorText_ = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    port_ = BoundPort(fd.get());
+    acceptNotifier_.reset();
+    listening_ = std::move(fd);
+    acceptNotifier_ = std::make_unique<QSocketNotifier>(listening_.get(), QSocketNotifier::Read);
+    connect(acceptNotifier_.get(), &QSocketNotifier::activated, this,
+            &TcpServer::AcceptWhatIsWaiting);
+    return true;
 }
 
 std::optional<std::string> TcpServer::Refusal(const QTcpSocket& socket) const {
@@ -145,36 +236,56 @@ std::optional<std::string> TcpServer::Refusal(const QTcpSocket& socket) const {
     return std::nullopt;
 }
 
-void TcpServer::OnNewConnection() {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        if (const auto why = Refusal(*socket)) {
-            lobby_.log().Line("refused connection from " +
-                              socket->peerAddress().toString().toStdString() + ": " + *why);
-            socket->abort();
-            socket->deleteLater();
+void TcpServer::AcceptWhatIsWaiting() {
+    for (;;) {
+        const int descriptor = ::accept4(listening_.get(), nullptr, nullptr, SOCK_CLOEXEC);
+        if (descriptor >= 0) {
+            Admit(descriptor);
             continue;
         }
-        const std::string address = socket->peerAddress().toString().toStdString();
-        ++perAddress_[address];
-        auto connection = std::make_unique<TcpConnection>(lobby_, socket, nullptr);
-        connect(connection.get(), &TcpConnection::Ended, this,
-                [this, address](TcpConnection* ended) {
-                    if (--perAddress_[address] == 0) perAddress_.erase(address);
-                    // The connection is still on the call stack: delete it afterwards.
-                    auto node = connections_.extract(ended);
-                    if (node) node.mapped().release()->deleteLater();
-                });
-        connections_.emplace(connection.get(), std::move(connection));
+        const int error = errno;
+        if (error == EAGAIN || error == EWOULDBLOCK) return;
+        if (OutOfResources(error)) return PauseAccepting(std::strerror(error));
+        // A connection that failed before it was taken (reset, aborted, a
+        // network error the kernel passes on): the next one may be fine.
+        if (error == EINTR || error == ECONNABORTED || error == EPROTO || error == EPERM ||
+            error == ENETDOWN || error == ENOPROTOOPT || error == EHOSTDOWN || error == ENONET ||
+            error == EHOSTUNREACH || error == EOPNOTSUPP || error == ENETUNREACH)
+            continue;
+        return PauseAccepting(std::strerror(error));
     }
 }
 
 // Out of descriptors: accepting again at once would only fail again, so the
 // server stops accepting for a second instead of spinning.
-void TcpServer::OnAcceptError() {
-    lobby_.log().Line("cannot accept a connection: " + server_.errorString().toStdString() +
-                      "; pausing for a second");
-    server_.pauseAccepting();
-    QTimer::singleShot(1000, this, [this] { server_.resumeAccepting(); });
+void TcpServer::PauseAccepting(const std::string& why) {
+    lobby_.log().Line("cannot accept a connection: " + why + "; pausing for a second");
+    acceptNotifier_->setEnabled(false);
+    resumeAccepting_.start();
+}
+
+void TcpServer::Admit(int descriptor) {
+    auto socket = std::make_unique<QTcpSocket>();
+    if (!socket->setSocketDescriptor(descriptor)) {
+        ::close(descriptor);
+        return;
+    }
+    if (const auto why = Refusal(*socket)) {
+        lobby_.log().Line("refused connection from " +
+                          socket->peerAddress().toString().toStdString() + ": " + *why);
+        socket->abort();
+        return;
+    }
+    const std::string address = socket->peerAddress().toString().toStdString();
+    ++perAddress_[address];
+    auto connection = std::make_unique<TcpConnection>(lobby_, socket.release(), nullptr);
+    connect(connection.get(), &TcpConnection::Ended, this, [this, address](TcpConnection* ended) {
+        if (--perAddress_[address] == 0) perAddress_.erase(address);
+        // The connection is still on the call stack: delete it afterwards.
+        auto node = connections_.extract(ended);
+        if (node) node.mapped().release()->deleteLater();
+    });
+    connections_.emplace(connection.get(), std::move(connection));
 }
 
 }  // namespace qira::server

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QObject>
-#include <QTcpServer>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
 #include <map>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "net/frame_codec.h"
 #include "server/core/peer.h"
@@ -51,27 +53,56 @@ private:
     bool cutOff_ = false;
 };
 
+// A listening socket's descriptor, closed with its owner.
+class ListeningDescriptor {
+public:
+    ListeningDescriptor() = default;
+    explicit ListeningDescriptor(int fd) : fd_(fd) {}
+    ListeningDescriptor(ListeningDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    ListeningDescriptor& operator=(ListeningDescriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    ~ListeningDescriptor();
+
+    int get() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
 // Accepts connections and keeps them until they end.
+//
+// The listening socket is its own rather than a QTcpServer's: QTcpServer
+// keeps the first accept error its socket engine ever saw, so once the
+// backlog has been drained (a "try again") it reports running out of
+// descriptors as "try again" too and the server would spin on accept, and
+// once it has run out it reports every drained backlog as running out.
 class TcpServer final : public QObject {
     Q_OBJECT
 public:
     TcpServer(Lobby& lobby, QObject* parent = nullptr);
     bool Listen(const QHostAddress& address, quint16 port);
-    quint16 Port() const { return server_.serverPort(); }
-    QString ErrorText() const { return server_.errorString(); }
+    quint16 Port() const { return port_; }
+    QString ErrorText() const { return errorText_; }
     std::size_t ConnectionCount() const { return connections_.size(); }
 
 private:
-    void OnNewConnection();
+    void AcceptWhatIsWaiting();
+    void Admit(int descriptor);
     // Why a new connection is turned away, or nothing.
     std::optional<std::string> Refusal(const QTcpSocket& socket) const;
-    void OnAcceptError();
+    void PauseAccepting(const std::string& why);
 
     Lobby& lobby_;
-    QTcpServer server_;
     std::map<TcpConnection*, std::unique_ptr<TcpConnection>> connections_;
     std::map<std::string, std::size_t> perAddress_;
     std::size_t maxConnections_ = 0;
+    ListeningDescriptor listening_;
+    std::unique_ptr<QSocketNotifier> acceptNotifier_;  // destroyed before the descriptor closes
+    QTimer resumeAccepting_;
+    quint16 port_ = 0;
+    QString errorText_;
 };
 
 }  // namespace qira::server

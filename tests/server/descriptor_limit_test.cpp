@@ -162,6 +162,18 @@ TEST(DescriptorLimit, ConnectionsBeyondWhatTheDescriptorsAllowAreRefusedWithARea
     EXPECT_TRUE(server.running()) << server.LogTail();
 }
 
+// Waits until no line containing `part` has been added for two seconds.
+void WaitUntilQuiet(const LimitedServer& server, const QString& part) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    int lines = server.LinesWith(part);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(2s);
+        const int now = server.LinesWith(part);
+        if (now == lines) return;
+        lines = now;
+    }
+}
+
 TEST(DescriptorLimit, OutOfDescriptorsTheServerPausesInsteadOfSpinningAndRecovers) {
     // Told to take more connections than it has descriptors for, the
     // server runs out of them while accepting. The idle connections get
@@ -169,6 +181,9 @@ TEST(DescriptorLimit, OutOfDescriptorsTheServerPausesInsteadOfSpinningAndRecover
     // first of them is closed, however slow the machine.
     LimitedServer server(48, {"--max-connections", "1000", "--hello-seconds", "6"});
     ASSERT_NE(server.port(), 0);
+    // A server that has already served someone has emptied its queue of
+    // waiting connections before; running out must still be noticed.
+    ASSERT_TRUE(ServesANewPlayer(server.port(), 10s)) << server.LogTail();
     auto idle = Flood(server.port(), 100);
     const auto connected =
         std::count_if(idle.begin(), idle.end(), [](const auto& each) { return each->connected(); });
@@ -183,6 +198,13 @@ TEST(DescriptorLimit, OutOfDescriptorsTheServerPausesInsteadOfSpinningAndRecover
     EXPECT_TRUE(server.LogsWithin("no hello and entry in time", 15s)) << server.LogTail();
     idle.clear();
     EXPECT_TRUE(ServesANewPlayer(server.port(), 10s)) << server.LogTail();
+
+    // Recovered, it takes new players without calling it a failure.
+    WaitUntilQuiet(server, "cannot accept");
+    const int failures = server.LinesWith("cannot accept");
+    for (int player = 0; player < 3; ++player)
+        EXPECT_TRUE(ServesANewPlayer(server.port(), 10s)) << server.LogTail();
+    EXPECT_EQ(server.LinesWith("cannot accept"), failures) << server.LogTail();
     EXPECT_TRUE(server.running()) << server.LogTail();
 }
 
