@@ -40,7 +40,7 @@ std::vector<bots::BotView> MidHandViews(int count) {
 }
 
 void BM_ChooseDiscard(benchmark::State& state) {
-    rules::PrepareWinAnalysis();
+    rules::PrepareWinAnalysis(rules::AnswerCache::Large);
     const auto style = *bots::StyleOfLevel(static_cast<int>(state.range(0)));
     const auto views = MidHandViews(256);
     bots::BotBrain brain(style, 1);

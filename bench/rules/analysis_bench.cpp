@@ -68,7 +68,7 @@ const std::vector<Hand>& HandsOf(int set) {
 }
 
 void ProductReadyTest(benchmark::State& state) {
-    PrepareWinAnalysis();
+    PrepareWinAnalysis(AnswerCache::Large);
     const Hand& hand = HandsOf(static_cast<int>(state.range(0)))[state.range(1)];
     for (auto _ : state) benchmark::DoNotOptimize(FindWinningTile(hand.View()));
 }
@@ -82,7 +82,7 @@ void ReferenceReadyTest(benchmark::State& state) {
 }
 
 void ProductFourWildWin(benchmark::State& state) {
-    PrepareWinAnalysis();
+    PrepareWinAnalysis(AnswerCache::Large);
     const Hand& hand = FourWildHands()[state.range(0)];
     for (auto _ : state) benchmark::DoNotOptimize(CanWinWith(hand.View(), hand.tiles.back()));
 }
@@ -97,7 +97,7 @@ void ReferenceFourWildWin(benchmark::State& state) {
 
 // Random hands from the differential generator: the average case.
 void ProductReadyTestGenerated(benchmark::State& state) {
-    PrepareWinAnalysis();
+    PrepareWinAnalysis(AnswerCache::Large);
     reference::PositionGenerator generator(5);
     std::vector<reference::Position> positions;
     for (int i = 0; i < 4096; ++i)
@@ -110,7 +110,7 @@ void ProductReadyTestGenerated(benchmark::State& state) {
 }
 
 void TableBuild(benchmark::State& state) {
-    for (auto _ : state) PrepareWinAnalysis();
+    for (auto _ : state) PrepareWinAnalysis(AnswerCache::Large);
 }
 
 void ReadyArguments(benchmark::internal::Benchmark* bench) {

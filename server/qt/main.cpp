@@ -90,7 +90,6 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     const std::string dbPath = options.database.value_or(DefaultDatabasePath());
     const auto stats = OpenStatistics(dbPath);
     if (!stats) return 1;
-    qira::rules::PrepareWinAnalysis();
     QtScheduler scheduler;
     Lobby lobby(scheduler, *stats, ConfigOf(options, seed));
     lobby.SetItems(LoadItems(options));
@@ -168,8 +167,9 @@ int main(int argc, char* argv[]) {
         options.seed.value_or(selfPlay ? 1u : static_cast<std::uint32_t>(time(nullptr)));
     std::unique_ptr<StatsStore> store;
     if (selfPlay && options.database && !(store = OpenStatistics(*options.database))) return 1;
+    // Every mode below plays many hands: the large answer cache pays for itself.
+    qira::rules::PrepareWinAnalysis(qira::rules::AnswerCache::Large);
     if (selfPlay && options.selfPlayLevels) {
-        qira::rules::PrepareWinAnalysis();
         const auto report =
             RunLevelMatch(*options.selfPlayHands, seed, *options.selfPlayLevels, store.get());
         std::cout << FormatJson(report) << std::endl;

@@ -82,37 +82,75 @@ void Fold(std::uint32_t& answer, int wilds, std::uint16_t shapes, const Counts& 
     }
 }
 
-// Split shapes of every count vector that splits at all (bit 0 sets only,
-// bit 1 + r sets and a pair of rank r), built eagerly from all combinations of
-// up to four sets and a pair; wild-tile answers are worked out from them the
-// first time a count vector is asked for, and kept.
+// The split shapes (bit 0 sets only, bit 1 + r sets and a pair of rank r) of
+// the 21,743 count vectors that split at all, built once from every
+// combination of up to four sets and a pair, in an open-addressed table of
+// 64k words: a quarter of a megabyte instead of one entry per count vector.
+class SplitShapes {
+public:
+    void Add(std::uint32_t index, std::uint16_t shapes) {
+        std::uint32_t& slot = words_[SlotOf(index)];
+        slot = slot == kEmpty ? index | std::uint32_t{shapes} << kIndexBits
+                              : slot | std::uint32_t{shapes} << kIndexBits;
+    }
+
+    std::uint16_t Of(std::uint32_t index) const {
+        const std::uint32_t word = words_[SlotOf(index)];
+        return word == kEmpty ? 0 : static_cast<std::uint16_t>(word >> kIndexBits);
+    }
+
+private:
+    static constexpr int kIndexBits = 21;  // 5^9 < 2^21; ten shape bits above
+    static constexpr std::uint32_t kIndexMask = (1u << kIndexBits) - 1;
+    static constexpr int kSlotBits = 16;
+    static constexpr std::uint32_t kEmpty = ~0u;
+
+    // The slot holding `index`, or the empty slot where it belongs.
+    std::size_t SlotOf(std::uint32_t index) const {
+        std::size_t slot = (index * 0x9E3779B1u) >> (32 - kSlotBits);
+        while (words_[slot] != kEmpty && (words_[slot] & kIndexMask) != index)
+            slot = (slot + 1) & (words_.size() - 1);
+        return slot;
+    }
+
+    std::vector<std::uint32_t> words_ =
+        std::vector<std::uint32_t>(std::size_t{1} << kSlotBits, kEmpty);
+};
+
+// Wild-tile answers are worked out from the split shapes the first time a
+// count vector is asked for and kept in a direct-mapped cache: each slot holds
+// one vector's index and answer, and a vector that meets another in its slot
+// is worked out again. The size is chosen once, by the first caller.
 class SuitTable {
 public:
-    SuitTable() : shapes_(kSuitVectors, 0), answers_(kSuitVectors) {
+    explicit SuitTable(int cacheBits) : cacheBits_(cacheBits), cache_(std::size_t{1} << cacheBits) {
         Counts counts{};
         AddSets(0, 4, counts);
     }
 
     SuitAnswer At(std::uint32_t index) {
-        const std::uint32_t known = answers_[index].load(std::memory_order_relaxed);
-        if (known & kKnown) return {known & ~kKnown};
-        // Two threads may both work an answer out; they store the same value.
+        std::atomic<std::uint64_t>& slot = cache_[(index * 0x9E3779B1u) >> (32 - cacheBits_)];
+        const std::uint64_t known = slot.load(std::memory_order_relaxed);
+        if ((known & kKnown) != 0 && known >> 32 == index)
+            return {static_cast<std::uint32_t>(known & ~kKnown)};
+        // Two threads may both work an answer out, or one may overwrite the
+        // other's slot: a slot always holds a whole index-answer pair.
         const std::uint32_t answer = Answer(index);
-        answers_[index].store(answer | kKnown, std::memory_order_relaxed);
+        slot.store(std::uint64_t{index} << 32 | answer | kKnown, std::memory_order_relaxed);
         return {answer};
     }
 
 private:
-    static constexpr std::uint32_t kKnown = 1u << 31;
+    static constexpr std::uint64_t kKnown = 1u << 31;
 
     // Every multiset of up to four sets (set kinds in non-decreasing order), with
     // and without a pair on top.
     void AddSets(int firstKind, int setsLeft, Counts& counts) {
-        shapes_[IndexOf(counts)] |= 1;
+        shapes_.Add(IndexOf(counts), 1);
         for (int rank = 0; rank < kRanks; ++rank) {
             if (counts[rank] + 2 > 4) continue;
             counts[rank] += 2;
-            shapes_[IndexOf(counts)] |= static_cast<std::uint16_t>(1u << (1 + rank));
+            shapes_.Add(IndexOf(counts), static_cast<std::uint16_t>(1u << (1 + rank)));
             counts[rank] -= 2;
         }
         if (setsLeft == 0) return;
@@ -153,7 +191,7 @@ private:
     void AddWilds(int rank, int wilds, std::uint32_t index, Counts& counts, Counts& taken,
                   std::uint32_t allowed, std::uint32_t& answer) const {
         if (rank == kRanks) {
-            Fold(answer, wilds, shapes_[index], taken);
+            Fold(answer, wilds, shapes_.Of(index), taken);
             return;
         }
         AddWilds(rank + 1, wilds, index, counts, taken, allowed, answer);
@@ -169,13 +207,21 @@ private:
         taken[rank] = 0;
     }
 
-    std::vector<std::uint16_t> shapes_;
-    std::vector<std::atomic<std::uint32_t>> answers_;
+    int cacheBits_;
+    SplitShapes shapes_;
+    std::vector<std::atomic<std::uint64_t>> cache_;
 };
+
+int CacheBitsFor(AnswerCache size) {
+    return size == AnswerCache::Large ? 20 : 14;
+}
+
+std::atomic<int> requestedCacheBits{CacheBitsFor(AnswerCache::Small)};
 
 // Built by the first caller; later calls only check the static's guard.
 SuitTable& Table() {
-    static const std::unique_ptr<SuitTable> table = std::make_unique<SuitTable>();
+    static const std::unique_ptr<SuitTable> table =
+        std::make_unique<SuitTable>(requestedCacheBits.load());
     return *table;
 }
 
@@ -215,7 +261,8 @@ SuitAnswer ComputeSuit(const Counts& counts, std::uint32_t wildRanks) {
     return {answer};
 }
 
-void PrepareSuitTable() {
+void PrepareSuitTable(AnswerCache size) {
+    requestedCacheBits = CacheBitsFor(size);
     Table();
 }
 

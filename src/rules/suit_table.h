@@ -12,6 +12,15 @@
 // v + wilds split into sets (chows and pungs) only, or into sets and one pair,
 // where every wild must take a rank equal or next to a rank held in v and no
 // rank may exceed four tiles.
+namespace qira::rules {
+
+// How many worked-out answers are kept: Small (16k answers, 128 kB) serves one
+// player's questions; Large (1M answers, 8 MB) a server's many tables, where
+// far more different hands are asked about.
+enum class AnswerCache { Small, Large };
+
+}  // namespace qira::rules
+
 namespace qira::rules::detail {
 
 inline constexpr int kRanks = 9;
@@ -45,14 +54,16 @@ constexpr std::uint32_t NeighbourRanks(std::uint32_t support) {
 
 // The table entry for the count vector `index`, wild ranks NeighbourRanks of
 // the ranks the vector holds. Each entry is worked out the first time it is
-// asked for (at most 715 look-ups) and kept; safe to call from several threads.
+// asked for (at most 715 look-ups of the split shapes) and kept in a cache
+// while no other vector needs its slot; safe to call from several threads.
 SuitAnswer LookUpSuit(std::uint32_t index);
 
 // The same answer computed directly, for any set of allowed wild ranks (a
 // 9-bit mask). Slow; used for unusual work lists and to check the table.
 SuitAnswer ComputeSuit(const std::array<std::uint8_t, kRanks>& counts, std::uint32_t wildRanks);
 
-// Builds the split shapes now instead of at the first analysis.
-void PrepareSuitTable();
+// Builds the split shapes now instead of at the first analysis, with a cache
+// of the given size. The first call, or the first analysis, fixes the size.
+void PrepareSuitTable(AnswerCache size);
 
 }  // namespace qira::rules::detail

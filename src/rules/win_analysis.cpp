@@ -751,8 +751,8 @@ bool KongKeepsReady(TableState& table, TileCode tile, MeldKind kind) {
     return found.has_value();
 }
 
-void PrepareWinAnalysis() {
-    detail::PrepareSuitTable();
+void PrepareWinAnalysis(AnswerCache size) {
+    detail::PrepareSuitTable(size);
 }
 
 }  // namespace qira::rules

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "rules/hand_view.h"
+#include "rules/suit_table.h"
 #include "rules/table_state.h"
 
 // Whether a hand wins with one more tile, and whether it is ready.
@@ -47,8 +48,10 @@ bool FindWinningTile(TableState& table);
 // the ready test does; the hand and melds are not touched.
 bool KongKeepsReady(TableState& table, TileCode tile, MeldKind kind);
 
-// Builds the analysis tables now rather than at the first question. The answer
-// for each suit pattern is kept once worked out, so repeated questions get faster.
-void PrepareWinAnalysis();
+// Builds the analysis tables now rather than at the first question, keeping
+// the answers worked out for each suit pattern in a cache of the given size, so
+// repeated questions get faster. Without a call the first question builds them
+// with the small cache, which suits a program that asks for one player.
+void PrepareWinAnalysis(AnswerCache size);
 
 }  // namespace qira::rules

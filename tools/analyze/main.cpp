@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::ios::sync_with_stdio(false);
-    qira::rules::PrepareWinAnalysis();
+    qira::rules::PrepareWinAnalysis(qira::rules::AnswerCache::Large);
     std::string line;
     std::string out;
     while (std::getline(std::cin, line)) {
