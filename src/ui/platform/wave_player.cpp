@@ -1,7 +1,12 @@
 #include "ui/platform/wave_player.h"
 
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include "launch/globals.h"
@@ -22,7 +27,58 @@ QStringList ModuleCandidates() {
             programFolder + QStringLiteral(QIRA_MODULES_FROM_BIN "/") + module};
 }
 
+QString Variable(const char* name) {
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+
+// A client.conf line "default-server = ..." that is not commented out.
+bool NamesADefaultServer(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1String("default-server")) && line.contains(QLatin1Char('=')))
+            return true;
+    }
+    return false;
+}
+
+bool ServerNamed() {
+    if (!Variable("PULSE_SERVER").isEmpty()) return true;
+    const QString config = Variable("XDG_CONFIG_HOME").isEmpty()
+                               ? QDir::homePath() + QStringLiteral("/.config")
+                               : Variable("XDG_CONFIG_HOME");
+    return NamesADefaultServer(config + QStringLiteral("/pulse/client.conf")) ||
+           NamesADefaultServer(QStringLiteral("/etc/pulse/client.conf"));
+}
+
+bool ServerSocketExists() {
+    QStringList sockets{QStringLiteral("/run/pulse/native"),
+                        QStringLiteral("/var/run/pulse/native")};
+    if (!Variable("PULSE_RUNTIME_PATH").isEmpty())
+        sockets << Variable("PULSE_RUNTIME_PATH") + QStringLiteral("/native");
+    if (!Variable("XDG_RUNTIME_DIR").isEmpty())
+        sockets << Variable("XDG_RUNTIME_DIR") + QStringLiteral("/pulse/native");
+    const QDir legacy(QDir::homePath() + QStringLiteral("/.config/pulse"));
+    for (const QString& folder :
+         legacy.entryList({QStringLiteral("*-runtime")}, QDir::Dirs | QDir::NoDotAndDotDot))
+        sockets << legacy.filePath(folder) + QStringLiteral("/native");
+    for (const QString& socket : sockets) {
+        if (QFileInfo::exists(socket)) return true;
+    }
+    return false;
+}
+
+bool ServerMayBeStarted() {
+    return ::geteuid() != 0 &&
+           !QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty();
+}
+
 }  // namespace
+
+bool SoundServerMayAnswer() {
+    return ServerNamed() || ServerSocketExists() || ServerMayBeStarted();
+}
 
 WavePlayer::WavePlayer() = default;
 WavePlayer::~WavePlayer() = default;
@@ -45,6 +101,7 @@ bool WavePlayer::LoadOutput() {
 
 WavePlayer::Outcome WavePlayer::PlayWave(const QString& path) {
     if (!QFileInfo(path).isFile()) return Outcome::NoFile;
+    if (!output_ && !SoundServerMayAnswer()) return Outcome::NoOutputDevice;
     if (!LoadOutput()) return Outcome::NoSoundLibrary;
     if (!output_->HasOutputDevice()) return Outcome::NoOutputDevice;
     output_->Play(path);

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -377,9 +378,94 @@ bool MediaFrameworkMapped() {
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
 }
 
-// Declared before the other sound test, which loads the library.
+// Sets an environment variable, or removes it when `value` is null, for the
+// guard's life.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const QString* value)
+        : name_(name), wasSet_(qEnvironmentVariableIsSet(name)), was_(qgetenv(name)) {
+        if (value)
+            qputenv(name, value->toLocal8Bit());
+        else
+            qunsetenv(name);
+    }
+    ~ScopedVariable() {
+        if (wasSet_)
+            qputenv(name_, was_);
+        else
+            qunsetenv(name_);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* name_;
+    bool wasSet_;
+    QByteArray was_;
+};
+
+// A home, runtime folder and PATH with no trace of a sound server.
+struct NoSoundServer {
+    QTemporaryDir home;
+    QString homePath = home.path();
+    QString runtime = home.filePath(QStringLiteral("runtime"));
+    QString config = home.filePath(QStringLiteral("config"));
+    bool made = QDir(home.path()).mkpath(QStringLiteral("runtime")) &&
+                QDir(home.path()).mkpath(QStringLiteral("config/pulse"));
+    ScopedVariable noServer{"PULSE_SERVER", nullptr};
+    ScopedVariable noPulseRuntime{"PULSE_RUNTIME_PATH", nullptr};
+    ScopedVariable homeFolder{"HOME", &homePath};
+    ScopedVariable runtimeFolder{"XDG_RUNTIME_DIR", &runtime};
+    ScopedVariable configFolder{"XDG_CONFIG_HOME", &config};
+    ScopedVariable path{"PATH", &homePath};
+};
+
+// Declared before the other sound tests, which load the library.
+TEST(WavePlayer, WithNoSoundServerToAskTheSoundLibraryIsNeverLoaded) {
+    App();
+    NoSoundServer none;
+    ASSERT_TRUE(none.made);
+    if (SoundServerMayAnswer()) GTEST_SKIP() << "this machine runs a system-wide sound server";
+    const QString path = QDir::temp().filePath(QStringLiteral("qira_wave_no_server_test.wav"));
+    WriteSilentWave(path);
+    EXPECT_EQ(WavePlayer().PlayWave(path), WavePlayer::Outcome::NoOutputDevice);
+    EXPECT_FALSE(MediaFrameworkMapped());
+    QFile::remove(path);
+}
+
+TEST(WavePlayer, ASoundServerIsFoundByItsSocketItsNameOrTheClientSettings) {
+    NoSoundServer none;
+    ASSERT_TRUE(none.made);
+    if (SoundServerMayAnswer()) GTEST_SKIP() << "this machine runs a system-wide sound server";
+    {
+        QFile socket(none.runtime + QStringLiteral("/pulse/native"));
+        ASSERT_TRUE(QDir(none.runtime).mkpath(QStringLiteral("pulse")) &&
+                    socket.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(SoundServerMayAnswer());
+        socket.remove();
+    }
+    {
+        const QString address = QStringLiteral("tcp:192.0.2.1");
+        ScopedVariable named("PULSE_SERVER", &address);
+        EXPECT_TRUE(SoundServerMayAnswer());
+    }
+    {
+        QFile settings(none.config + QStringLiteral("/pulse/client.conf"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("; default-server = commented out\n");
+        settings.flush();
+        EXPECT_FALSE(SoundServerMayAnswer());
+        settings.write("default-server = tcp:192.0.2.1\n");
+        settings.flush();
+        EXPECT_TRUE(SoundServerMayAnswer());
+    }
+}
+
 TEST(WavePlayer, MapsTheMediaFrameworkOnlyWhenAFileIsToBePlayed) {
     App();
+    // A named server, even one that does not answer, is worth asking.
+    const QString address = QStringLiteral("unix:/nonexistent/qira-test-sound");
+    ScopedVariable named("PULSE_SERVER", &address);
     EXPECT_FALSE(MediaFrameworkMapped());
     WavePlayer player;
     player.Stop();
@@ -396,6 +482,8 @@ TEST(WavePlayer, MapsTheMediaFrameworkOnlyWhenAFileIsToBePlayed) {
 
 TEST(WavePlayer, MissingFileIsSilentAndAnExistingOneNeverBlocks) {
     App();
+    const QString address = QStringLiteral("unix:/nonexistent/qira-test-sound");
+    ScopedVariable named("PULSE_SERVER", &address);
     WavePlayer player;
     EXPECT_EQ(player.PlayWave(QStringLiteral("/nonexistent/Hu.wav")), WavePlayer::Outcome::NoFile);
     const QString path = QDir::temp().filePath(QStringLiteral("qira_wave_test.wav"));
