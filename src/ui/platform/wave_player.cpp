@@ -60,9 +60,11 @@ bool ServerSocketExists() {
     if (!Variable("XDG_RUNTIME_DIR").isEmpty())
         sockets << Variable("XDG_RUNTIME_DIR") + QStringLiteral("/pulse/native");
     const QDir legacy(QDir::homePath() + QStringLiteral("/.config/pulse"));
-    for (const QString& folder :
-         legacy.entryList({QStringLiteral("*-runtime")}, QDir::Dirs | QDir::NoDotAndDotDot))
-        sockets << legacy.filePath(folder) + QStringLiteral("/native");
+    // Matched by hand: a name filter would load the regular-expression library.
+    for (const QString& folder : legacy.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (folder.endsWith(QLatin1String("-runtime")))
+            sockets << legacy.filePath(folder) + QStringLiteral("/native");
+    }
     for (const QString& socket : sockets) {
         if (QFileInfo::exists(socket)) return true;
     }
