@@ -1,6 +1,7 @@
 #include "server/qt/tcp_server.h"
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -154,6 +155,13 @@ std::optional<SocketAddress> SocketAddressOf(const QHostAddress& address, quint1
                                      ? QHostAddress(QHostAddress::AnyIPv6).toIPv6Address()
                                      : address.toIPv6Address();
         std::memcpy(&in6.sin6_addr, &bytes, sizeof in6.sin6_addr);
+        // A link-local address names its interface, by name or number.
+        const QString scope = address.scopeId();
+        if (!scope.isEmpty()) {
+            bool numeric = false;
+            const uint index = scope.toUInt(&numeric);
+            in6.sin6_scope_id = numeric ? index : ::if_nametoindex(scope.toLocal8Bit().constData());
+        }
         std::memcpy(&result.storage, &in6, sizeof in6);
         result.length = sizeof in6;
         result.family = AF_INET6;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -135,6 +136,28 @@ std::vector<std::unique_ptr<RawConnection>> Flood(quint16 port, int count) {
     return idle;
 }
 
+// Whether a player connecting to [::1]:`port` is answered after its hello.
+bool AnswersOverIPv6Loopback(quint16 port) {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(port);
+    address.sin6_addr = in6addr_loopback;
+    bool answered = false;
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        auto frames = net::FrameMessage(*net::BuildHello("ipv6"));
+        const auto entry = net::FrameMessage(*net::requests::Entry(true));
+        frames.insert(frames.end(), entry.begin(), entry.end());
+        pollfd ready{fd, POLLIN, 0};
+        std::uint8_t byte = 0;
+        answered = ::send(fd, frames.data(), frames.size(), MSG_NOSIGNAL) ==
+                       static_cast<ssize_t>(frames.size()) &&
+                   ::poll(&ready, 1, 5000) == 1 && ::recv(fd, &byte, 1, 0) == 1;
+    }
+    if (fd >= 0) ::close(fd);
+    return answered;
+}
+
 // A new player is answered after its hello within `wait`. The server
 // notices closed connections in its own time, so a newcomer refused as one
 // too many tries again.
@@ -148,6 +171,30 @@ bool ServesANewPlayer(quint16 port, std::chrono::milliseconds wait) {
         std::this_thread::sleep_for(200ms);
     }
     return false;
+}
+
+TEST(Listening, AnIPv6AddressIsServedAndABusyPortIsReportedClearly) {
+    const int probe = ::socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 loopback{};
+    loopback.sin6_family = AF_INET6;
+    loopback.sin6_addr = in6addr_loopback;
+    const bool hasIPv6 =
+        probe >= 0 && ::bind(probe, reinterpret_cast<sockaddr*>(&loopback), sizeof loopback) == 0;
+    if (probe >= 0) ::close(probe);
+    if (!hasIPv6) GTEST_SKIP() << "this machine has no IPv6 loopback";
+
+    LimitedServer server(1024, {"--listen", "[::1]:0"});
+    ASSERT_NE(server.port(), 0) << server.LogTail();
+    EXPECT_TRUE(AnswersOverIPv6Loopback(server.port())) << server.LogTail();
+
+    QProcess second;
+    second.start(QStringLiteral(QIRA_SERVER_PATH),
+                 {"--listen", QStringLiteral("[::1]:%1").arg(server.port()), "--db",
+                  QDir::temp().filePath(QStringLiteral("qira-busy-port-test.db"))});
+    ASSERT_TRUE(second.waitForFinished(10'000));
+    EXPECT_NE(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAllStandardError().contains("Address already in use"));
+    QFile::remove(QDir::temp().filePath(QStringLiteral("qira-busy-port-test.db")));
 }
 
 TEST(DescriptorLimit, ConnectionsBeyondWhatTheDescriptorsAllowAreRefusedWithAReason) {
