@@ -79,7 +79,7 @@ TableCanvas::TableCanvas() {
 
 void TableCanvas::NewPicture(Size area) {
     canvas_ = QImage(qRound(area.width * pixelRatio_), qRound(area.height * pixelRatio_),
-                     QImage::Format_RGB32);
+                     QImage::Format_RGB888);
     canvas_.setDevicePixelRatio(pixelRatio_);
     canvas_.fill(kTableBackColour);
 }
