@@ -82,6 +82,12 @@ void Fold(std::uint32_t& answer, int wilds, std::uint16_t shapes, const Counts& 
     }
 }
 
+// Fibonacci hashing: the top bits of index * 2^32 / golden ratio spread the
+// count vectors evenly over a power-of-two table.
+std::uint32_t SpreadIndex(std::uint32_t index, int slotBits) {
+    return (index * 0x9E3779B1u) >> (32 - slotBits);
+}
+
 // The split shapes (bit 0 sets only, bit 1 + r sets and a pair of rank r) of
 // the 21,743 count vectors that split at all, built once from every
 // combination of up to four sets and a pair, in an open-addressed table of
@@ -90,8 +96,8 @@ class SplitShapes {
 public:
     void Add(std::uint32_t index, std::uint16_t shapes) {
         std::uint32_t& slot = words_[SlotOf(index)];
-        slot = slot == kEmpty ? index | std::uint32_t{shapes} << kIndexBits
-                              : slot | std::uint32_t{shapes} << kIndexBits;
+        if (slot == kEmpty) slot = index;
+        slot |= std::uint32_t{shapes} << kIndexBits;
     }
 
     std::uint16_t Of(std::uint32_t index) const {
@@ -107,7 +113,7 @@ private:
 
     // The slot holding `index`, or the empty slot where it belongs.
     std::size_t SlotOf(std::uint32_t index) const {
-        std::size_t slot = (index * 0x9E3779B1u) >> (32 - kSlotBits);
+        std::size_t slot = SpreadIndex(index, kSlotBits);
         while (words_[slot] != kEmpty && (words_[slot] & kIndexMask) != index)
             slot = (slot + 1) & (words_.size() - 1);
         return slot;
@@ -129,7 +135,7 @@ public:
     }
 
     SuitAnswer At(std::uint32_t index) {
-        std::atomic<std::uint64_t>& slot = cache_[(index * 0x9E3779B1u) >> (32 - cacheBits_)];
+        std::atomic<std::uint64_t>& slot = cache_[SpreadIndex(index, cacheBits_)];
         const std::uint64_t known = slot.load(std::memory_order_relaxed);
         if ((known & kKnown) != 0 && known >> 32 == index)
             return {static_cast<std::uint32_t>(known & ~kKnown)};

@@ -33,16 +33,27 @@ QCoreApplication& App() {
     return app;
 }
 
-// A blocking loopback socket closed with its owner.
+// A blocking loopback socket, IPv4 or IPv6, closed with its owner.
 class RawConnection {
 public:
-    explicit RawConnection(quint16 port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ =
-            fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    explicit RawConnection(quint16 port, int family = AF_INET)
+        : fd_(::socket(family, SOCK_STREAM, 0)) {
+        sockaddr_storage address{};
+        socklen_t length = 0;
+        if (family == AF_INET6) {
+            auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
+            in6->sin6_family = AF_INET6;
+            in6->sin6_port = htons(port);
+            in6->sin6_addr = in6addr_loopback;
+            length = sizeof *in6;
+        } else {
+            auto* in4 = reinterpret_cast<sockaddr_in*>(&address);
+            in4->sin_family = AF_INET;
+            in4->sin_port = htons(port);
+            in4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            length = sizeof *in4;
+        }
+        connected_ = fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0;
     }
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
@@ -136,28 +147,6 @@ std::vector<std::unique_ptr<RawConnection>> Flood(quint16 port, int count) {
     return idle;
 }
 
-// Whether a player connecting to [::1]:`port` is answered after its hello.
-bool AnswersOverIPv6Loopback(quint16 port) {
-    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_port = htons(port);
-    address.sin6_addr = in6addr_loopback;
-    bool answered = false;
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        auto frames = net::FrameMessage(*net::BuildHello("ipv6"));
-        const auto entry = net::FrameMessage(*net::requests::Entry(true));
-        frames.insert(frames.end(), entry.begin(), entry.end());
-        pollfd ready{fd, POLLIN, 0};
-        std::uint8_t byte = 0;
-        answered = ::send(fd, frames.data(), frames.size(), MSG_NOSIGNAL) ==
-                       static_cast<ssize_t>(frames.size()) &&
-                   ::poll(&ready, 1, 5000) == 1 && ::recv(fd, &byte, 1, 0) == 1;
-    }
-    if (fd >= 0) ::close(fd);
-    return answered;
-}
-
 // A new player is answered after its hello within `wait`. The server
 // notices closed connections in its own time, so a newcomer refused as one
 // too many tries again.
@@ -185,7 +174,10 @@ TEST(Listening, AnIPv6AddressIsServedAndABusyPortIsReportedClearly) {
 
     LimitedServer server(1024, {"--listen", "[::1]:0"});
     ASSERT_NE(server.port(), 0) << server.LogTail();
-    EXPECT_TRUE(AnswersOverIPv6Loopback(server.port())) << server.LogTail();
+    RawConnection player(server.port(), AF_INET6);
+    EXPECT_TRUE(player.connected() && player.Send(*net::BuildHello("ipv6")) &&
+                player.Send(*net::requests::Entry(true)) && player.Answered(5s))
+        << server.LogTail();
 
     QProcess second;
     second.start(QStringLiteral(QIRA_SERVER_PATH),

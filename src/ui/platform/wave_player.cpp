@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include "launch/data_folders.h"
 #include "launch/globals.h"
 #include "qira_build.h"
 
@@ -27,10 +28,6 @@ QStringList ModuleCandidates() {
             programFolder + QStringLiteral(QIRA_MODULES_FROM_BIN "/") + module};
 }
 
-QString Variable(const char* name) {
-    return QString::fromLocal8Bit(qgetenv(name));
-}
-
 // A client.conf line "default-server = ..." that is not commented out.
 bool NamesADefaultServer(const QString& path) {
     QFile file(path);
@@ -44,10 +41,8 @@ bool NamesADefaultServer(const QString& path) {
 }
 
 bool ServerNamed() {
-    if (!Variable("PULSE_SERVER").isEmpty()) return true;
-    const QString config = Variable("XDG_CONFIG_HOME").isEmpty()
-                               ? QDir::homePath() + QStringLiteral("/.config")
-                               : Variable("XDG_CONFIG_HOME");
+    if (!qEnvironmentVariableIsEmpty("PULSE_SERVER")) return true;
+    const QString config = QString::fromStdString(launch::UserConfigHome());
     return NamesADefaultServer(config + QStringLiteral("/pulse/client.conf")) ||
            NamesADefaultServer(QStringLiteral("/etc/pulse/client.conf"));
 }
@@ -55,10 +50,10 @@ bool ServerNamed() {
 bool ServerSocketExists() {
     QStringList sockets{QStringLiteral("/run/pulse/native"),
                         QStringLiteral("/var/run/pulse/native")};
-    if (!Variable("PULSE_RUNTIME_PATH").isEmpty())
-        sockets << Variable("PULSE_RUNTIME_PATH") + QStringLiteral("/native");
-    if (!Variable("XDG_RUNTIME_DIR").isEmpty())
-        sockets << Variable("XDG_RUNTIME_DIR") + QStringLiteral("/pulse/native");
+    if (!qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH"))
+        sockets << qEnvironmentVariable("PULSE_RUNTIME_PATH") + QStringLiteral("/native");
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        sockets << qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/pulse/native");
     const QDir legacy(QDir::homePath() + QStringLiteral("/.config/pulse"));
     // Matched by hand: a name filter would load the regular-expression library.
     for (const QString& folder : legacy.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
