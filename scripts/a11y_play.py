@@ -2,6 +2,7 @@
 """Plays one hand of qira-client by key presses only, reading the table over
 the AT-SPI accessibility bus. Started by scripts/a11y-play, which provides the
 X screen, the D-Bus session and the AT-SPI registry."""
+import os
 import subprocess
 import sys
 import time
@@ -9,6 +10,7 @@ import time
 import pyatspi
 
 OUT = sys.argv[1] if len(sys.argv) > 1 else "/tmp/qira-a11y"
+HANDS = int(os.environ.get("QIRA_HANDS", "1"))  # hands to play before stopping
 
 
 def find_app():
@@ -81,7 +83,8 @@ def main():
     turn_line = lambda: find(table, "label", "轮到") or find(table, "label", "等候")
     button = lambda name: find(table, "push button", name)
     presses = []
-    deadline = time.time() + 300
+    deadline = time.time() + 300 * HANDS
+    hands_done = 0
     tree_written = offer_written = False
     polled = []
     played = False  # a hand of ours has been dealt
@@ -91,7 +94,13 @@ def main():
         if not polled or polled[-1] != line:
             polled.append(line)
         if played and ("胡牌" in line or "荒牌" in line or shown(button("开始"))):
-            break
+            hands_done += 1
+            played = False
+            if hands_done >= HANDS:
+                break
+            while not shown(button("开始")) and time.time() < deadline:
+                time.sleep(0.3)
+                pyatspi.Registry.pumpQueuedEvents()
         if shown(button("开始")):
             presses.append("S"); key("s")
         elif shown(button("押定")):
@@ -123,6 +132,7 @@ def main():
     pyatspi.Registry.pumpQueuedEvents()
     hand = find(table, "list", "手牌")
     with open(OUT + "-heard.txt", "w") as out:
+        out.write("hands played: %d\n" % hands_done)
         out.write("keys: %s\n" % " | ".join(presses))
         out.write("final status line: %s\n" % status.name)
         out.write("hand: %s\n" % " ".join(tile.name for tile in hand))
