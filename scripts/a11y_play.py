@@ -57,7 +57,12 @@ def key(name):
     time.sleep(0.3)
 
 
+def snapshot(path):
+    subprocess.run("xwd -root -silent | /usr/bin/convert xwd:- %s" % path, shell=True)
+
+
 def main():
+    claims = [0]
     app = find_app()
     time.sleep(2)
     heard = []
@@ -116,6 +121,10 @@ def main():
                     presses.append(k.upper()); key(k)
                     if k == "c":
                         key("Return")  # the chooser, if it opens, takes its first chow
+                    if k != "h":
+                        claims[0] += 1
+                        time.sleep(1.5)
+                        snapshot("%s-claim-%d.png" % (OUT, claims[0]))
                     break
             else:
                 presses.append("Esc"); key("Escape")
