@@ -123,6 +123,7 @@ bool TableCanvas::DrawPicture(ResourceRoot root, std::string_view path, Point at
     const QImage picture = LoadPicture(root, path);
     if (picture.isNull()) return false;
     QPainter painter(&canvas_);
+    if (!clip_.isNull()) painter.setClipRect(clip_);
     painter.drawImage(ToQt(at), picture);
     return true;
 }
@@ -132,6 +133,7 @@ bool TableCanvas::DrawPictureCell(ResourceRoot root, std::string_view path, cons
     const QImage picture = LoadPicture(root, path);
     if (picture.isNull()) return false;
     QPainter painter(&canvas_);
+    if (!clip_.isNull()) painter.setClipRect(clip_);
     painter.drawImage(ToQt(at), picture, source);
     return true;
 }
@@ -142,6 +144,7 @@ bool TableCanvas::DrawMasked(ResourceRoot root, std::string_view path, const QRe
     if (picture.isNull()) return false;
     const QImage sheet = picture.convertToFormat(QImage::Format_RGB32);
     QPainter painter(&canvas_);
+    if (!clip_.isNull()) painter.setClipRect(clip_);
     painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
     painter.drawImage(ToQt(at), sheet, mask);
     painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
@@ -439,10 +442,9 @@ void TableCanvas::PaintHands(play::Chair chair) {
     const int s = SeatPosition(chair);
     const auto& melds = sources_.table->Seats[chair].Melds;
     const int n = static_cast<int>(melds.size());
-    if (s == kDown) FitLocalHandArea(layout_, n);
     if (blnPartialPaint_) {
         const Point at = HandEraseOrigin(layout_, s);
-        const Size size = HandEraseSize(s);
+        const Size size = HandEraseSize(layout_, s);
         EraseRect(at.x, at.y, size.width, size.height);
         RestoreCentre(at.x, at.y, size.width + 1, size.height + 1);
     }
@@ -468,7 +470,12 @@ void TableCanvas::PaintHands(play::Chair chair) {
         drawMelds();
         drawBacks();
     } else if (s == kDown) {
+        // In a low window the melds would reach into the bet flag and the
+        // portrait below them: they end where the erased rectangle does.
+        const Point at = HandEraseOrigin(layout_, s);
+        clip_ = QRect(0, 0, layout_.area.width, at.y + HandEraseSize(layout_, s).height + 1);
         drawMelds();
+        clip_ = QRect();
         PaintLocalHand();
     } else {
         drawBacks();
@@ -521,12 +528,12 @@ void TableCanvas::PaintLocalHand() {
     if (blnPartialPaint_) {
         // A hand that just shrank (a discard, a meld) must not leave its old
         // last tile behind: clear from the new end to the end of the hand area.
-        const std::int32_t end =
-            n > 0 ? LocalHandTileX(layout_, n, n, m) + 44 : layout_.ptShouPai[kDown].x + m * 3 * 44;
-        const std::int32_t areaEnd = HandEraseOrigin(layout_, kDown).x + HandEraseSize(kDown).width;
+        const std::int32_t left = LocalRowPlaces(layout_, m).handLeft;
+        const std::int32_t end = n > 0 ? LocalHandTileX(layout_, n, n, m) + 44 : left;
+        const std::int32_t areaEnd =
+            HandEraseOrigin(layout_, kDown).x + HandEraseSize(layout_, kDown).width;
         if (areaEnd > end) EraseRect(end, top - kRaiseHeight, areaEnd - end, 70 + kRaiseHeight);
         // The strip a raised tile stands in; the raised tile is drawn again below.
-        const std::int32_t left = layout_.ptShouPai[kDown].x + m * 3 * 44;
         if (end > left) EraseRect(left, top - kRaiseHeight, end - left - 1, kRaiseHeight - 1);
     }
     for (int i = 1; i <= n; ++i) DrawLocalHandTile(i, {LocalHandTileX(layout_, i, n, m), top});

@@ -184,6 +184,7 @@ private:
     TableSources sources_;
     std::function<void()> changed_;
     QImage canvas_;
+    QRect clip_;  // while set, the resource pictures are drawn only inside it
     qreal pixelRatio_ = 1.0;
     void NewPicture(Size area);
     TableLayout layout_;

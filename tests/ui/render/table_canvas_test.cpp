@@ -109,6 +109,34 @@ ScriptedTable BetweenHands() {
     return s;
 }
 
+// The local seat with `melds` melds (kongs among them) and a full hand, the
+// drawn tile included; the others hold their backs and a few discards.
+ScriptedTable LocalRow(int melds) {
+    ScriptedTable s;
+    auto& t = s.table;
+    t.blnHandIdle = false;
+    t.bytDealerChair = 0;
+    t.bytTurnChair = 0;
+    t.bytTurnPhase = 5;
+    t.bytWildTile = 22;
+    t.bytWildIndicator = 21;
+    using rules::MeldKind;
+    const std::array<rules::MeldRecord, 4> made = {{{MeldKind::ExposedKong, 36, 3},
+                                                    {MeldKind::Chow, 2, 3},
+                                                    {MeldKind::ConcealedKong, 27, 0},
+                                                    {MeldKind::Pung, 12, 1}}};
+    t.Seats[0].Melds.assign(made.begin(), made.begin() + melds);
+    const std::vector<std::uint8_t> tiles = {22, 4, 5, 6, 10, 11, 13, 14, 18, 19, 24, 28, 29, 37};
+    t.bytMyHand.assign(tiles.end() - (14 - 3 * melds), tiles.end());
+    t.Seats[1].Discards = {27, 1, 2, 11};
+    t.Seats[2].Discards = {28, 0, 6};
+    t.Seats[3].Discards = {30, 29, 1};
+    SetWalls(t, {{{4, 33}, {0, 33}, {0, 33}, {0, 31}}});
+    for (auto& seat : t.Seats) seat.bytBetChoice = 0;
+    s.turn.bytDrawnTileSeat = 1;
+    return s;
+}
+
 class TableCanvasTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -209,6 +237,45 @@ TEST_F(TableCanvasTest, BetweenHandsShowsMarksAndButtons) {
     const ScriptedTable table = BetweenHands();
     Paint(table);
     ExpectMatchesGolden(canvas_.ComposeFrame(), "between_hands");
+}
+
+// The smallest game area the window allows and a large one.
+constexpr std::array<std::pair<Size, Size>, 2> kRowSizes = {
+    {{{650, 570}, {800, 570}}, {{900, 660}, {960, 720}}}};
+
+TEST_F(TableCanvasTest, MeldsAndTheHandStandSideBySide) {
+    for (const int melds : {0, 2, 4}) {
+        for (const auto& [area, window] : kRowSizes) {
+            const ScriptedTable table = LocalRow(melds);
+            canvas_.SetSources(table.Sources());
+            canvas_.Resize(area, window);
+            canvas_.PaintTable();
+            ExpectMatchesGolden(canvas_.ComposeFrame(),
+                                QStringLiteral("local_row_%1_melds_%2").arg(melds).arg(area.width));
+        }
+    }
+}
+
+// A tile raised over the place where the next meld goes leaves nothing above
+// the meld once it is made and the hand is repainted.
+TEST_F(TableCanvasTest, MeldMadeUnderARaisedTileLeavesNoEdgeAbove) {
+    for (const auto& [area, window] : kRowSizes) {
+        ScriptedTable table = LocalRow(1);
+        canvas_.SetSources(table.Sources());
+        canvas_.Resize(area, window);
+        canvas_.PaintTable();
+        canvas_.RaiseTile(2);
+        table.table.Seats[0].Melds.push_back({rules::MeldKind::Pung, 5, 2});
+        table.table.bytMyHand.erase(table.table.bytMyHand.begin() + 1,
+                                    table.table.bytMyHand.begin() + 4);
+        canvas_.PaintHands(0);
+        canvas_.LowerTile();
+        TableCanvas fresh;
+        fresh.SetSources(table.Sources());
+        fresh.Resize(area, window);
+        fresh.PaintTable();
+        EXPECT_EQ(canvas_.picture(), fresh.picture()) << area.width << " wide";
+    }
 }
 
 TEST_F(TableCanvasTest, WithoutAViewedPlayerOnlyTheBackgroundIsPainted) {
