@@ -21,6 +21,8 @@ constexpr int kRight = 3;
 constexpr std::uint8_t kSideBetPhase = 10;
 constexpr int kRaiseHeight = 10;
 constexpr int kHandTileWidth = 43;  // a tile of the local hand, 44 apart
+const QColor kPanelGold(246, 204, 92);
+constexpr Point kIndicatorFace{119, 30};
 
 bool IsChair(int chair) {
     return chair >= 0 && chair < 4;
@@ -373,7 +375,38 @@ void TableCanvas::PaintWildPanel() {
     DrawPicture(ResourceRoot::Game, "Res\\HunQiang.bmp", {10, 10});
     if (const auto face = TileFacePath(TileFaceSet::DownOut, sources_.table->bytWildTile))
         DrawPicture(ResourceRoot::Shared, *face, {76, 21});
+    PaintIndicatorPanel();
     Changed();
+}
+
+// The wild-tile indicator in a small panel of the wild panel's colours, right
+// of it: its caption over a slot holding the tile's face. At the narrowest
+// table it ends before the top seat's ready mark and hand.
+void TableCanvas::PaintIndicatorPanel() {
+    const auto face = TileFacePath(TileFaceSet::DownOut, sources_.table->bytWildIndicator);
+    if (!face) return;
+    const QImage picture = LoadPicture(ResourceRoot::Shared, *face);
+    if (picture.isNull()) return;
+    const QRectF panel(112.5, 10.5, 35, 60);
+    QPainter painter(&canvas_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient wood(panel.topLeft(), panel.bottomLeft());
+    wood.setColorAt(0, QColor(120, 70, 30));
+    wood.setColorAt(1, QColor(60, 30, 10));
+    painter.setPen(QPen(kPanelGold, 1.2));
+    painter.setBrush(wood);
+    painter.drawRoundedRect(panel, 5, 5);
+    QFont font;
+    font.setFamilies(platform::CjkFamilies());
+    font.setPixelSize(10);
+    painter.setFont(font);
+    painter.setPen(kPanelGold);
+    painter.drawText(QRectF(panel.left(), panel.top() + 2, panel.width(), 13), Qt::AlignCenter,
+                     QStringLiteral("混皮子"));
+    painter.setPen(QPen(kPanelGold, 1.5));
+    painter.setBrush(QColor(30, 16, 4));
+    painter.drawRoundedRect(QRectF(kIndicatorFace.x - 2.5, kIndicatorFace.y - 2.5, 27, 40), 3, 3);
+    painter.drawImage(ToQt(kIndicatorFace), picture);
 }
 
 // --- walls ----------------------------------------------------------------
@@ -488,9 +521,10 @@ void TableCanvas::DrawLocalHandTile(int index, Point at) {
     const auto& hand = sources_.table->bytMyHand;
     if (index < 1 || index > static_cast<int>(hand.size())) return;
     if (sources_.table->bytHandVisible != 0) {
-        if (const auto face =
-                TileFacePath(TileFaceSet::DownShou, hand[static_cast<std::size_t>(index - 1)]))
-            DrawPicture(ResourceRoot::Shared, *face, at);
+        const rules::TileCode tile = hand[static_cast<std::size_t>(index - 1)];
+        const auto face = TileFacePath(TileFaceSet::DownShou, tile);
+        const bool drawn = face && DrawPicture(ResourceRoot::Shared, *face, at);
+        if (drawn && sources_.table->IsWild(tile)) DrawWildHalo(at);
         if (index == HintedHandIndex()) DrawHintMark(at);
     } else {
         DrawPicture(ResourceRoot::Shared, kLocalHandBack, at);
@@ -504,6 +538,26 @@ int TableCanvas::HintedHandIndex() const {
     for (int i = static_cast<int>(hand.size()); i >= 1; --i)
         if (hand[static_cast<std::size_t>(i - 1)] == *sources_.offer->hintDiscard) return i;
     return -1;
+}
+
+// The handbook's mark of a wild tile: a gold ring with a soft glow inside it,
+// kept within the tile so that its neighbours stay untouched.
+void TableCanvas::DrawWildHalo(Point at) {
+    QPainter painter(&canvas_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    const QRectF tile(at.x, at.y, kHandTileWidth,
+                      szShouPai[static_cast<std::size_t>(kDown)].height);
+    constexpr int kGlowWidth = 4;
+    for (int i = kGlowWidth; i >= 1; --i) {
+        QColor glow(245, 197, 66);
+        glow.setAlpha(150 - 30 * i);
+        painter.setPen(QPen(glow, 1));
+        const qreal inset = 1.5 + i;
+        painter.drawRoundedRect(tile.adjusted(inset, inset, -inset, -inset), 4, 4);
+    }
+    painter.setPen(QPen(QColor(224, 160, 0), 2));
+    painter.drawRoundedRect(tile.adjusted(1, 1, -1, -1), 4, 4);
 }
 
 // A gold corner with a dark edge over the tile's top right: small enough to

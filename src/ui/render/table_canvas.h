@@ -168,6 +168,8 @@ private:
     void PaintOpenDrawnTiles();
     int HintedHandIndex() const;  // 1-based; -1 without a hinted discard
     void DrawHintMark(Point at);
+    void DrawWildHalo(Point at);
+    void PaintIndicatorPanel();
     void DrawName(int position, const QString& name, const QColor& colour);
     void RepaintSeatPlate(play::Chair chair);
     void Changed();

@@ -131,6 +131,7 @@ ScriptedTable LocalRow(int melds) {
     t.Seats[1].Discards = {27, 1, 2, 11};
     t.Seats[2].Discards = {28, 0, 6};
     t.Seats[3].Discards = {30, 29, 1};
+    t.Seats[2].bytTing = 1;  // the top seat's ready mark, right of the indicator
     SetWalls(t, {{{4, 33}, {0, 33}, {0, 33}, {0, 31}}});
     for (auto& seat : t.Seats) seat.bytBetChoice = 0;
     s.turn.bytDrawnTileSeat = 1;
@@ -276,6 +277,52 @@ TEST_F(TableCanvasTest, MeldMadeUnderARaisedTileLeavesNoEdgeAbove) {
         fresh.PaintTable();
         EXPECT_EQ(canvas_.picture(), fresh.picture()) << area.width << " wide";
     }
+}
+
+// The ring's gold, inside a rectangle of the picture.
+int HaloPixels(const QImage& image, const QRect& rect) {
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 130 && c.green() < 190 && c.blue() < 60) ++count;
+        }
+    return count;
+}
+
+// Each wild tile of the hand wears a gold halo, raised or not, and only while
+// the hand is shown; the indicator stands beside the wild-tile panel.
+TEST_F(TableCanvasTest, WildTilesWearAGoldHaloAndTheIndicatorIsShown) {
+    ScriptedTable table = StartOfHand();
+    table.table.bytWildTile = 11;
+    table.table.bytWildIndicator = 10;
+    table.table.bytMyHand = {11, 11, 0, 1, 2, 10, 12, 20, 21, 27, 28, 36, 37, 38};
+    Paint(table);
+    const TableLayout& layout = canvas_.layout();
+    auto tileRect = [&](int index) {
+        return QRect(LocalHandTileX(layout, index, 14, 0), layout.ptShouPai[2].y - 10, 43, 80);
+    };
+    EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(1)), 100);
+    EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(2)), 100);
+    for (int index = 3; index <= 14; ++index)
+        EXPECT_EQ(HaloPixels(canvas_.picture(), tileRect(index)), 0) << "tile " << index;
+    canvas_.RaiseTile(2);
+    canvas_.RaiseTile(3);
+    canvas_.RaiseTile(1);
+    ExpectMatchesGolden(canvas_.ComposeFrame(), "wild_tiles_marked");
+    EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(1)), 100) << "raised";
+    EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(2)), 100) << "lowered again";
+
+    const QRect indicator(112, 10, 36, 61);
+    const QImage shown = canvas_.picture().copy(indicator);
+    table.table.bytHandVisible = 0;
+    table.table.bytWildIndicator = 34;  // not a tile: no indicator to show
+    canvas_.PaintTable();
+    EXPECT_EQ(HaloPixels(canvas_.picture(), tileRect(1)), 0) << "a hidden hand tells nothing";
+    EXPECT_NE(canvas_.picture().copy(indicator), shown);
+    for (int y = indicator.top(); y <= indicator.bottom(); y += 3)
+        for (int x = indicator.left(); x <= indicator.right(); x += 3)
+            ASSERT_EQ(At(canvas_.picture(), {x, y}), kTableBackColour) << x << "," << y;
 }
 
 TEST_F(TableCanvasTest, WithoutAViewedPlayerOnlyTheBackgroundIsPainted) {
