@@ -11,6 +11,8 @@ constexpr std::int32_t kHandTiles = 13;
 constexpr std::int32_t kDiscardRow = 16;     // up and down rows
 constexpr std::int32_t kDiscardColumn = 10;  // left and right columns
 constexpr std::int32_t kDrawnTileGap = 5;
+// How far above the local hand's anchor its tiles reach: a raised tile.
+constexpr std::int32_t kLocalRowRise = 10;
 
 constexpr std::size_t kUp = 0;
 constexpr std::size_t kLeft = 1;
@@ -74,6 +76,12 @@ void PlaceTileRings(TableLayout& t) {
 
     t.ptMoPai = {Offset(S[kUp], -27 - 10, 0), Offset(S[kLeft], 0, 12 * 23 + 43), Point{},
                  Offset(S[kRight], 0, -43)};
+    // In a low window the left seat's drawn tile would reach into the local
+    // row (a raised tile, a kong's lifted fourth tile): it moves up, at most
+    // to where a fourteenth tile of its column would stand.
+    const std::int32_t rowTop = S[kDown].y - kLocalRowRise;
+    const std::int32_t intrusion = t.ptMoPai[kLeft].y + szShouPai[kLeft].height - rowTop;
+    t.ptMoPai[kLeft].y -= std::clamp(intrusion, 0, lngShouOverlap[kLeft]);
     t.ptAviStart = {
         Point{P[kUp].x + 16, S[kUp].y + 43 / 2}, Point{31 / 2 + S[kLeft].x, P[kLeft].y + 16},
         Point{P[kDown].x + 16, S[kDown].y - 20}, Point{31 / 2 + S[kRight].x, P[kRight].y + 16}};
@@ -130,6 +138,10 @@ TableLayout ComputeTableLayout(Size gameArea, Size windowInner) {
     PlaceTileRings(t);
     PlaceControls(t);
     return t;
+}
+
+bool LeftDrawnTileLifted(const TableLayout& layout) {
+    return layout.ptMoPai[kLeft].y < layout.ptShouPai[kLeft].y + 12 * 23 + 43;
 }
 
 Point ClockPlace(const TableLayout& layout, int screenPosition) {

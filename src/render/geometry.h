@@ -60,7 +60,7 @@ struct TableLayout {
     PerPosition ptShouPai;
     PerPosition ptWallPai;
     PerPosition ptOutPai;
-    PerPosition ptMoPai;  // the down position's entry is not used
+    PerPosition ptMoPai;  // the down position's entry is not used; see LeftDrawnTileLifted
     PerPosition ptAviStart;
     PerPosition ptClock;
     PerPosition ptBetFlag;
@@ -76,6 +76,10 @@ struct TableLayout {
 // Every anchor for a game area of `gameArea`; the spare room spread between
 // the rings comes from the main window's inner size `windowInner`.
 TableLayout ComputeTableLayout(Size gameArea, Size windowInner);
+
+// True when the left seat's drawn tile stands higher than usual, over the
+// foot of its column, to keep clear of the local row in a low window.
+bool LeftDrawnTileLifted(const TableLayout& layout);
 
 // Where the turn clock stands: the seat's place for a chair's screen position
 // 0-3, the centre place for anything else (the claim window).

@@ -176,6 +176,20 @@ TEST(LocalRow, MeldsAndHandNeverOverlapAndClicksFindThePaintedTiles) {
     }
 }
 
+// The smallest window is low enough for the left seat's drawn tile to reach
+// the local row: it moves up over the foot of its column, by no more than the
+// overlap of two standing tiles.
+TEST(LocalRow, LeftDrawnTileKeepsClearOfTheRowInALowWindow) {
+    const TableLayout low = ComputeTableLayout({650, 570}, {800, 570});
+    const Point drawn = low.ptMoPai[1];
+    EXPECT_TRUE(LeftDrawnTileLifted(low));
+    EXPECT_LE(drawn.y + 43, low.ptShouPai[2].y - 10) << "above a raised tile";
+    EXPECT_GE(drawn.y, low.ptShouPai[1].y + 12 * 23 + 43 - 20);
+    const TableLayout tall = ComputeTableLayout({984, 768}, {1280, 768});
+    EXPECT_FALSE(LeftDrawnTileLifted(tall));
+    EXPECT_EQ(tall.ptMoPai[1], (Point{tall.ptShouPai[1].x, tall.ptShouPai[1].y + 12 * 23 + 43}));
+}
+
 TEST(LocalRow, WideAreaKeepsTheAnchorAndNarrowOneCentresTheRow) {
     const TableLayout wide = LayoutFor({900, 600});
     const LocalRow two = LocalRowPlaces(wide, 2);

@@ -22,7 +22,7 @@ constexpr std::uint8_t kSideBetPhase = 10;
 constexpr int kRaiseHeight = 10;
 constexpr int kHandTileWidth = 43;  // a tile of the local hand, 44 apart
 const QColor kPanelGold(246, 204, 92);
-constexpr Point kIndicatorFace{119, 30};
+constexpr Point kIndicatorFace{46, 71};
 
 bool IsChair(int chair) {
     return chair >= 0 && chair < 4;
@@ -379,15 +379,16 @@ void TableCanvas::PaintWildPanel() {
     Changed();
 }
 
-// The wild-tile indicator in a small panel of the wild panel's colours, right
-// of it: its caption over a slot holding the tile's face. At the narrowest
-// table it ends before the top seat's ready mark and hand.
+// The wild-tile indicator in a small panel of the wild panel's colours just
+// below it: the caption 混皮子 standing in a column beside a slot holding the
+// tile's face. Even in the smallest window it stays clear of the top seat's
+// drawn tile, the left seat's column and the left seat's clock.
 void TableCanvas::PaintIndicatorPanel() {
     const auto face = TileFacePath(TileFaceSet::DownOut, sources_.table->bytWildIndicator);
     if (!face) return;
     const QImage picture = LoadPicture(ResourceRoot::Shared, *face);
     if (picture.isNull()) return;
-    const QRectF panel(112.5, 10.5, 35, 60);
+    const QRectF panel(10.5, 67.5, 62, 42);
     QPainter painter(&canvas_);
     painter.setRenderHint(QPainter::Antialiasing);
     QLinearGradient wood(panel.topLeft(), panel.bottomLeft());
@@ -398,11 +399,13 @@ void TableCanvas::PaintIndicatorPanel() {
     painter.drawRoundedRect(panel, 5, 5);
     QFont font;
     font.setFamilies(platform::CjkFamilies());
-    font.setPixelSize(10);
+    font.setPixelSize(12);
     painter.setFont(font);
     painter.setPen(kPanelGold);
-    painter.drawText(QRectF(panel.left(), panel.top() + 2, panel.width(), 13), Qt::AlignCenter,
-                     QStringLiteral("混皮子"));
+    const QString caption = QStringLiteral("混皮子");
+    for (int i = 0; i < caption.size(); ++i)
+        painter.drawText(QRectF(panel.left() + 4, panel.top() + 3 + 12 * i, 26, 12),
+                         Qt::AlignCenter, caption.mid(i, 1));
     painter.setPen(QPen(kPanelGold, 1.5));
     painter.setBrush(QColor(30, 16, 4));
     painter.drawRoundedRect(QRectF(kIndicatorFace.x - 2.5, kIndicatorFace.y - 2.5, 27, 40), 3, 3);
@@ -502,6 +505,8 @@ void TableCanvas::PaintHands(play::Chair chair) {
     if (s == kLeft) {
         drawMelds();
         drawBacks();
+        // The erase took the top of a lifted drawn tile standing over the column's foot.
+        if (blnPartialPaint_ && LeftDrawnTileLifted(layout_)) DrawDrawnTile(chair);
     } else if (s == kDown) {
         // In a low window the melds would reach into the bet flag and the
         // portrait below them: they end where the erased rectangle does.
@@ -674,8 +679,7 @@ void TableCanvas::DrawOpenHand(int position, const std::vector<std::uint8_t>& ti
 // chair holds a tile beyond its hand's places, painted face up.
 void TableCanvas::PaintOpenDrawnTiles() {
     for (play::Chair chair = 0; chair < rules::kChairCount; ++chair) {
-        const auto* open = OpenHandOf(chair);
-        if (!open) continue;
+        if (!OpenHandOf(chair)) continue;
         const int s = SeatPosition(chair);
         const Point at = layout_.ptMoPai[static_cast<std::size_t>(s)];
         const Size size = {std::max(szShouPai[static_cast<std::size_t>(s)].width,
@@ -683,10 +687,9 @@ void TableCanvas::PaintOpenDrawnTiles() {
                            std::max(szShouPai[static_cast<std::size_t>(s)].height,
                                     szLiangPai[static_cast<std::size_t>(s)].height)};
         if (blnPartialPaint_) EraseRect(at.x, at.y, size.width, size.height);
-        const int melds = static_cast<int>(sources_.table->Seats[chair].Melds.size());
-        const std::size_t places = HandBackPlaces(layout_, s, melds).size();
-        if (open->size() > places) PaintTileFace(open->back(), OpenTilePlace(s, at), s);
+        DrawDrawnTile(chair);
     }
+    if (blnPartialPaint_) RepaintUnderLiftedDrawnTile();
     Changed();
 }
 
@@ -695,18 +698,42 @@ void TableCanvas::PaintMoPai() {
     if (sources_.openHands) return PaintOpenDrawnTiles();
     const play::Chair drawer = sources_.turn->bytDrawnTileSeat;
     if (IsChair(drawer)) {
-        const int s = SeatPosition(drawer);
-        if (s != kDown)
-            DrawPicture(ResourceRoot::Shared, TileBackPath(BackKind::Hand, s),
-                        layout_.ptMoPai[static_cast<std::size_t>(s)]);
+        DrawDrawnTile(drawer);
     } else if (blnPartialPaint_) {
+        // Exactly the tile: its neighbours (the right seat's first tile below
+        // it) start on the next row.
         for (const int s : {kUp, kLeft, kRight}) {
             const Point at = layout_.ptMoPai[static_cast<std::size_t>(s)];
             const Size size = szShouPai[static_cast<std::size_t>(s)];
-            EraseRect(at.x, at.y, size.width, size.height);
+            EraseRect(at.x, at.y, size.width - 1, size.height - 1);
         }
+        RepaintUnderLiftedDrawnTile();
     }
     Changed();
+}
+
+// The drawn tile a chair holds beyond its hand, drawn over its place without
+// erasing first: a back in a game, the face in a replay.
+void TableCanvas::DrawDrawnTile(play::Chair chair) {
+    const int s = SeatPosition(chair);
+    if (s == kDown) return;
+    const Point at = layout_.ptMoPai[static_cast<std::size_t>(s)];
+    if (const auto* open = OpenHandOf(chair)) {
+        const int melds = static_cast<int>(sources_.table->Seats[chair].Melds.size());
+        if (open->size() > HandBackPlaces(layout_, s, melds).size())
+            PaintTileFace(open->back(), OpenTilePlace(s, at), s);
+        return;
+    }
+    if (chair == sources_.turn->bytDrawnTileSeat)
+        DrawPicture(ResourceRoot::Shared, TileBackPath(BackKind::Hand, s), at);
+}
+
+// A lifted drawn tile of the left seat stands over the foot of its column:
+// erasing it takes the column's last tile with it, which is drawn again.
+void TableCanvas::RepaintUnderLiftedDrawnTile() {
+    if (!LeftDrawnTileLifted(layout_)) return;
+    for (play::Chair chair = 0; chair < rules::kChairCount; ++chair)
+        if (SeatPosition(chair) == kLeft) PaintHands(chair);
 }
 
 // --- discards ----------------------------------------------------------------

@@ -166,6 +166,8 @@ private:
     const std::vector<std::uint8_t>* OpenHandOf(play::Chair chair) const;
     void DrawOpenHand(int position, const std::vector<std::uint8_t>& tiles, int meldCount);
     void PaintOpenDrawnTiles();
+    void DrawDrawnTile(play::Chair chair);
+    void RepaintUnderLiftedDrawnTile();
     int HintedHandIndex() const;  // 1-based; -1 without a hinted discard
     void DrawHintMark(Point at);
     void DrawWildHalo(Point at);

@@ -242,7 +242,7 @@ TEST_F(TableCanvasTest, BetweenHandsShowsMarksAndButtons) {
 
 // The smallest game area the window allows and a large one.
 constexpr std::array<std::pair<Size, Size>, 2> kRowSizes = {
-    {{{650, 570}, {800, 570}}, {{900, 660}, {960, 720}}}};
+    {{{650, 570}, {800, 570}}, {{984, 768}, {1280, 768}}}};
 
 TEST_F(TableCanvasTest, MeldsAndTheHandStandSideBySide) {
     for (const int melds : {0, 2, 4}) {
@@ -255,6 +255,33 @@ TEST_F(TableCanvasTest, MeldsAndTheHandStandSideBySide) {
                                 QStringLiteral("local_row_%1_melds_%2").arg(melds).arg(area.width));
         }
     }
+}
+
+// In the lowest window the left seat's drawn tile stands over the foot of its
+// column: taking it away, or repainting the column while it is there, leaves
+// the same picture as painting afresh.
+TEST_F(TableCanvasTest, LeftDrawnTileInALowWindowComesAndGoesCleanly) {
+    const auto& [area, window] = kRowSizes[0];
+    ScriptedTable table = LocalRow(0);
+    table.turn.bytDrawnTileSeat = 3;  // the left seat
+    auto matchesFresh = [&] {
+        TableCanvas fresh;
+        fresh.SetSources(table.Sources());
+        fresh.Resize(area, window);
+        fresh.PaintTable();
+        return canvas_.picture() == fresh.picture();
+    };
+    canvas_.SetSources(table.Sources());
+    canvas_.Resize(area, window);
+    canvas_.PaintTable();
+    canvas_.RaiseTile(2);
+    canvas_.LowerTile();
+    EXPECT_TRUE(matchesFresh()) << "the raised tile passed below the drawn one";
+    canvas_.PaintHands(3);
+    EXPECT_TRUE(matchesFresh()) << "column repainted under the drawn tile";
+    table.turn.bytDrawnTileSeat = rules::kTableNoChair;
+    canvas_.PaintMoPai();
+    EXPECT_TRUE(matchesFresh()) << "drawn tile taken away";
 }
 
 // A tile raised over the place where the next meld goes leaves nothing above
@@ -313,7 +340,7 @@ TEST_F(TableCanvasTest, WildTilesWearAGoldHaloAndTheIndicatorIsShown) {
     EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(1)), 100) << "raised";
     EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(2)), 100) << "lowered again";
 
-    const QRect indicator(112, 10, 36, 61);
+    const QRect indicator(10, 67, 64, 44);
     const QImage shown = canvas_.picture().copy(indicator);
     table.table.bytHandVisible = 0;
     table.table.bytWildIndicator = 34;  // not a tile: no indicator to show
