@@ -11,8 +11,7 @@ constexpr std::int32_t kHandTiles = 13;
 constexpr std::int32_t kDiscardRow = 16;     // up and down rows
 constexpr std::int32_t kDiscardColumn = 10;  // left and right columns
 constexpr std::int32_t kDrawnTileGap = 5;
-// How far above the local hand's anchor its tiles reach: a raised tile.
-constexpr std::int32_t kLocalRowRise = 10;
+constexpr std::int32_t kRaisedTileLift = 10;  // a local hand tile under the mouse
 
 constexpr std::size_t kUp = 0;
 constexpr std::size_t kLeft = 1;
@@ -79,7 +78,7 @@ void PlaceTileRings(TableLayout& t) {
     // In a low window the left seat's drawn tile would reach into the local
     // row (a raised tile, a kong's lifted fourth tile): it moves up, at most
     // to where a fourteenth tile of its column would stand.
-    const std::int32_t rowTop = S[kDown].y - kLocalRowRise;
+    const std::int32_t rowTop = S[kDown].y - kRaisedTileLift;
     const std::int32_t intrusion = t.ptMoPai[kLeft].y + szShouPai[kLeft].height - rowTop;
     t.ptMoPai[kLeft].y -= std::clamp(intrusion, 0, lngShouOverlap[kLeft]);
     t.ptAviStart = {
@@ -154,7 +153,6 @@ namespace {
 constexpr std::int32_t kMeldWidth = 3 * 44;
 constexpr std::int32_t kMeldGap = 20;   // between melds, and between the melds and the hand
 constexpr std::int32_t kTableEdge = 8;  // the table's painted border
-constexpr std::int32_t kRaisedTileLift = 10;
 constexpr std::int32_t kMeldDrop = 10;  // the local melds stand this much below the hand
 
 bool HoldsDrawnTile(int handCount, int meldCount) {
@@ -406,9 +404,9 @@ Size HandEraseSize(const TableLayout& layout, int position) {
         case kUp:
             return {kHandTiles * 27 + 2, 43 + 2};
         case kDown: {
-            // The rectangle's far corners are erased too: stop one short of the row's end.
             // Down to the melds' bottom, but above the bet flag and the
-            // portrait, which the melds reach into when the window is low.
+            // portrait, which the melds reach into when the window is low. The
+            // far corners are erased too: the width stops one short of the row.
             const auto [left, right] = LocalRowSpan(layout);
             const std::int32_t top = layout.ptShouPai[kDown].y - kRaisedTileLift;
             const std::int32_t bottom =

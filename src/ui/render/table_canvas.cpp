@@ -686,7 +686,7 @@ void TableCanvas::PaintOpenDrawnTiles() {
                                     szLiangPai[static_cast<std::size_t>(s)].width),
                            std::max(szShouPai[static_cast<std::size_t>(s)].height,
                                     szLiangPai[static_cast<std::size_t>(s)].height)};
-        if (blnPartialPaint_) EraseRect(at.x, at.y, size.width, size.height);
+        if (blnPartialPaint_) EraseRect(at.x, at.y, size.width - 1, size.height - 1);
         DrawDrawnTile(chair);
     }
     if (blnPartialPaint_) RepaintUnderLiftedDrawnTile();
