@@ -85,6 +85,7 @@ struct SilentHost final : RequestSender,
     void LoadHuResult() override {}
     bool ProcessHuResultData(std::span<const std::uint8_t>, std::size_t) override { return answer; }
     void ShowHuResultCentred() override {}
+    void CloseHuResult() override {}
     Tile ChooseChow(std::span<const Tile> choices) override { return choices.back(); }
     void SetMainWindowHidden(bool) override {}
     void RepaintWindow() override {}

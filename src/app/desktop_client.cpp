@@ -153,6 +153,9 @@ public:
         winResult_->move(screen.center() - winResult_->rect().center());
         winResult_->show();
     }
+    void CloseHuResult() override {
+        if (winResult_) winResult_->close();
+    }
 
     // --- ChowChooser ---
     play::Tile ChooseChow(std::span<const play::Tile> choices) override {

@@ -78,6 +78,7 @@ void ClientSession::OnGameMessage(Message message) {
 void ClientSession::OnNewHand(Message message) {
     if (message.size() < kNewHandLength) return;
     turn_.blnInputReady = false;
+    host_.winResult.CloseHuResult();
     if (globals_.blnShowStart) HideStartButton();
     if (globals_.bytGameState == 0) {
         globals_.bytGameState = 1;

@@ -199,6 +199,9 @@ public:
     virtual bool ProcessHuResultData(std::span<const std::uint8_t> message,
                                      std::size_t lastIndex) = 0;
     virtual void ShowHuResultCentred() = 0;
+    // The next hand begins: the last hand's result must not cover the side
+    // bets and the hand that follow, so its window closes.
+    virtual void CloseHuResult() = 0;
 };
 
 // The modal chow chooser: returns the chosen chow's lowest tile. Messages keep

@@ -1,6 +1,7 @@
 #include "render/geometry.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace qira::render {
 namespace {
@@ -9,8 +10,8 @@ constexpr std::int32_t kWallStacks = 17;
 constexpr std::int32_t kHandTiles = 13;
 constexpr std::int32_t kDiscardRow = 16;     // up and down rows
 constexpr std::int32_t kDiscardColumn = 10;  // left and right columns
-constexpr std::int32_t kLocalHandArea = 14 * 44 + 25;
 constexpr std::int32_t kDrawnTileGap = 5;
+constexpr std::int32_t kRaisedTileLift = 10;  // a local hand tile under the mouse
 
 constexpr std::size_t kUp = 0;
 constexpr std::size_t kLeft = 1;
@@ -74,6 +75,12 @@ void PlaceTileRings(TableLayout& t) {
 
     t.ptMoPai = {Offset(S[kUp], -27 - 10, 0), Offset(S[kLeft], 0, 12 * 23 + 43), Point{},
                  Offset(S[kRight], 0, -43)};
+    // In a low window the left seat's drawn tile would reach into the local
+    // row (a raised tile, a kong's lifted fourth tile): it moves up, at most
+    // to where a fourteenth tile of its column would stand.
+    const std::int32_t rowTop = S[kDown].y - kRaisedTileLift;
+    const std::int32_t intrusion = t.ptMoPai[kLeft].y + szShouPai[kLeft].height - rowTop;
+    t.ptMoPai[kLeft].y -= std::clamp(intrusion, 0, lngShouOverlap[kLeft]);
     t.ptAviStart = {
         Point{P[kUp].x + 16, S[kUp].y + 43 / 2}, Point{31 / 2 + S[kLeft].x, P[kLeft].y + 16},
         Point{P[kDown].x + 16, S[kDown].y - 20}, Point{31 / 2 + S[kRight].x, P[kRight].y + 16}};
@@ -132,29 +139,57 @@ TableLayout ComputeTableLayout(Size gameArea, Size windowInner) {
     return t;
 }
 
+bool LeftDrawnTileLifted(const TableLayout& layout) {
+    return layout.ptMoPai[kLeft].y < layout.ptShouPai[kLeft].y + 12 * 23 + 43;
+}
+
 Point ClockPlace(const TableLayout& layout, int screenPosition) {
     if (screenPosition < 0 || screenPosition > 3) return layout.ptClockCentre;
     return layout.ptClock[static_cast<std::size_t>(screenPosition)];
 }
 
-void FitLocalHandArea(TableLayout& layout, int meldCount) {
-    const std::int32_t start = layout.ptShouPai[kDown].x - 5 * meldCount;
-    if (layout.area.width >= start + kLocalHandArea) return;
-    const std::int32_t centred = (layout.area.width - kLocalHandArea) / 2;
-    layout.ptShouPai[kDown].x -= start - centred;
-}
-
 namespace {
+
+constexpr std::int32_t kMeldWidth = 3 * 44;
+constexpr std::int32_t kMeldGap = 20;   // between melds, and between the melds and the hand
+constexpr std::int32_t kTableEdge = 8;  // the table's painted border
+constexpr std::int32_t kMeldDrop = 10;  // the local melds stand this much below the hand
 
 bool HoldsDrawnTile(int handCount, int meldCount) {
     return handCount + 3 * meldCount >= 14;
 }
 
+// The widest the hand gets with `meldCount` melds: a drawn tile, 5 pixels apart.
+std::int32_t FullHandWidth(int meldCount) {
+    return 44 * std::max(0, kHandTiles + 1 - 3 * meldCount) + kDrawnTileGap;
+}
+
 std::int32_t HandLeft(const TableLayout& layout, int meldCount) {
-    return layout.ptShouPai[kDown].x + meldCount * 3 * 44;
+    return LocalRowPlaces(layout, meldCount).handLeft;
 }
 
 }  // namespace
+
+LocalRow LocalRowPlaces(const TableLayout& layout, int meldCount) {
+    const int m = std::max(0, meldCount);
+    const std::int32_t W = layout.area.width;
+    const std::int32_t anchor = layout.ptShouPai[kDown].x;
+    // Laid out for the widest row, four melds and two tiles, so that a meld
+    // once made never moves: nothing of it (a kong's arrow above the hand)
+    // is left behind when the next one comes.
+    constexpr int kMostMelds = 4;
+    const std::int32_t tiles = kMeldWidth * kMostMelds + FullHandWidth(kMostMelds);
+    std::int32_t gap = kMeldGap;
+    std::int32_t left = anchor - 5 * kMostMelds;
+    if (left + tiles + gap * kMostMelds > W - kTableEdge) {
+        const std::int32_t room = W - 2 * kTableEdge;
+        gap = std::clamp((room - tiles) / kMostMelds, 0, kMeldGap);
+        left = (W - tiles - gap * kMostMelds) / 2;
+    }
+    const std::int32_t step = kMeldWidth + gap;
+    if (m == 0) return {left, step, std::min(anchor, W - kTableEdge - FullHandWidth(0))};
+    return {left, step, left + step * m};
+}
 
 std::int32_t LocalHandTileX(const TableLayout& layout, int index, int handCount, int meldCount) {
     std::int32_t x = HandLeft(layout, meldCount) + 44 * (index - 1);
@@ -278,8 +313,10 @@ Point MeldOrigin(const TableLayout& layout, int position, int index, int meldCou
             return {S.x + concealed * 27 + 15 + 81 * fromLast, S.y + (43 - 35)};
         case kLeft:
             return {S.x, S.y + 69 * index};
-        case kDown:
-            return {S.x - 5 * meldCount + 152 * index, S.y + 10};
+        case kDown: {
+            const LocalRow row = LocalRowPlaces(layout, meldCount);
+            return {row.meldLeft + row.meldStep * index, S.y + kMeldDrop};
+        }
         default:
             return {S.x, S.y + 23 * concealed + 20 + 69 * fromLast};
     }
@@ -340,18 +377,43 @@ std::vector<Point> HandBackPlaces(const TableLayout& layout, int position, int m
     return places;
 }
 
+namespace {
+
+// From the leftmost meld to the end of the fullest hand, over every count of melds.
+std::pair<std::int32_t, std::int32_t> LocalRowSpan(const TableLayout& layout) {
+    std::int32_t left = layout.area.width;
+    std::int32_t right = 0;
+    for (int melds = 0; melds <= 4; ++melds) {
+        const LocalRow row = LocalRowPlaces(layout, melds);
+        left = std::min(left, row.meldLeft);
+        right = std::max(right, row.handLeft + FullHandWidth(melds));
+    }
+    return {left, right};
+}
+
+}  // namespace
+
 Point HandEraseOrigin(const TableLayout& layout, int position) {
     const std::size_t p = Index(position);
-    if (p == kDown) return Offset(layout.ptShouPai[p], -20, -7);
+    if (p == kDown) return {LocalRowSpan(layout).first, layout.ptShouPai[p].y - kRaisedTileLift};
     return Offset(layout.ptShouPai[p], -1, -1);
 }
 
-Size HandEraseSize(int position) {
+Size HandEraseSize(const TableLayout& layout, int position) {
     switch (Index(position)) {
         case kUp:
             return {kHandTiles * 27 + 2, 43 + 2};
-        case kDown:
-            return {kLocalHandArea, 70 + 12};
+        case kDown: {
+            // Down to the melds' bottom, but above the bet flag and the
+            // portrait, which the melds reach into when the window is low. The
+            // far corners are erased too: the width stops one short of the row.
+            const auto [left, right] = LocalRowSpan(layout);
+            const std::int32_t top = layout.ptShouPai[kDown].y - kRaisedTileLift;
+            const std::int32_t bottom =
+                std::min(layout.ptShouPai[kDown].y + kMeldDrop + szLiangPai[kDown].height - 1,
+                         layout.ptBetFlag[kDown].y - 1);
+            return {right - left - 1, bottom - top};
+        }
         default:
             return {31 + 2, 23 * kHandTiles + 20 + 2};
     }

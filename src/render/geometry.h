@@ -60,7 +60,7 @@ struct TableLayout {
     PerPosition ptShouPai;
     PerPosition ptWallPai;
     PerPosition ptOutPai;
-    PerPosition ptMoPai;  // the down position's entry is not used
+    PerPosition ptMoPai;  // the down position's entry is not used; see LeftDrawnTileLifted
     PerPosition ptAviStart;
     PerPosition ptClock;
     PerPosition ptBetFlag;
@@ -77,15 +77,28 @@ struct TableLayout {
 // the rings comes from the main window's inner size `windowInner`.
 TableLayout ComputeTableLayout(Size gameArea, Size windowInner);
 
+// True when the left seat's drawn tile stands higher than usual, over the
+// foot of its column, to keep clear of the local row in a low window.
+bool LeftDrawnTileLifted(const TableLayout& layout);
+
 // Where the turn clock stands: the seat's place for a chair's screen position
 // 0-3, the centre place for anything else (the claim window).
 Point ClockPlace(const TableLayout& layout, int screenPosition);
 
 // --- the local hand ---------------------------------------------------------
 
-// Narrow game areas move the down hand left so that its 641-pixel area is
-// centred; the anchor keeps the new place, as the hit tests must agree.
-void FitLocalHandArea(TableLayout& layout, int meldCount);
+// The local seat's melds (in the order made) and its concealed hand share one
+// row in which no tile covers another. The melds start 20 pixels left of the
+// hand's anchor and stand 20 apart, the hand 20 after them; where the widest
+// row (four melds and two tiles) would pass the table's right edge, it is
+// centred and the gaps shrink as needed. A hand without melds keeps its anchor
+// as long as it fits.
+struct LocalRow {
+    std::int32_t meldLeft = 0;  // x of the first meld
+    std::int32_t meldStep = 0;  // from one meld to the next
+    std::int32_t handLeft = 0;  // x of the first hand tile
+};
+LocalRow LocalRowPlaces(const TableLayout& layout, int meldCount);
 
 // x of hand tile `index` (1-based) lying in its place; the drawn tile of a
 // full hand stands 5 pixels apart.
@@ -145,8 +158,10 @@ Point MeldArrowPlace(int position, bool kong, Point origin);
 // Where an opponent's concealed backs go, 13 - 3 x meldCount of them.
 std::vector<Point> HandBackPlaces(const TableLayout& layout, int position, int meldCount);
 
-// The rectangle erased before a seat's hand and melds are repainted.
+// The rectangle erased before a seat's hand and melds are repainted. The
+// local seat's covers its row for any number of melds, a raised tile and the
+// kong's lifted fourth tile.
 Point HandEraseOrigin(const TableLayout& layout, int position);
-Size HandEraseSize(int position);
+Size HandEraseSize(const TableLayout& layout, int position);
 
 }  // namespace qira::render

@@ -260,6 +260,38 @@ TEST_F(DesktopClientTest, RefusedWinRecordOpensNoWindow) {
     EXPECT_TRUE(client.session().globals().blnShowStart) << "the hand is over all the same";
 }
 
+// Chairs 1 and 3 win on chair 0's discard.
+Bytes WinRecord() {
+    Bytes m{23, 2};
+    for (std::uint8_t chair : {1, 3}) {
+        m.insert(m.end(), {chair, 4, 2, 5, 3, 27, 7, 0, 1, 2, 9, 10, 11, 36});
+        Bytes items(17, 0);
+        items[2] = 2;
+        m.insert(m.end(), items.begin(), items.end());
+    }
+    for (int block = 0; block < 2; ++block)
+        for (const std::int32_t v : {-20, 10, 0, 10})
+            for (int shift = 24; shift >= 0; shift -= 8)
+                m.push_back(static_cast<std::uint8_t>(v >> shift));
+    m.insert(m.end(), {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 36});
+    for (int chair = 0; chair < 4; ++chair) m.insert(m.end(), {0, 0, 2, 0, 0, 0});
+    return m;
+}
+
+// The player pressed start while the win window was still open: the next
+// hand's side bets, with their buttons in the middle of the table, must not
+// run out on the clock under it.
+TEST_F(DesktopClientTest, NextHandClosesTheWinWindowSoTheSideBetsCanBeAnswered) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    Feed(WinRecord());
+    QApplication::processEvents();
+    ASSERT_NE(OpenWindow<play::frmHuPaiResult>(), nullptr);
+    Feed(NewHand(1));
+    QApplication::processEvents();
+    EXPECT_EQ(OpenWindow<play::frmHuPaiResult>(), nullptr);
+    EXPECT_NE(client.session().table().bytBetButtonStates[0], 0) << "the side bets are asked";
+}
+
 TEST_F(DesktopClientTest, SettingsButtonOpensOnePreferencesWindowAtATime) {
     const Point settings = client.window().captionButtons().user[0];
     const QPoint at(settings.x + 20, settings.y + 12);

@@ -10,7 +10,9 @@
 
 #include "app/desktop_client.h"
 #include "net/packet.h"
+#include "render/geometry.h"
 #include "ui/dialogs/frm_msg.h"
+#include "ui/render/game_area_widget.h"
 
 namespace qira::app {
 namespace {
@@ -115,6 +117,106 @@ TEST(MainWindowScreenshot, WholeWindowWithUsersChatAndAMessageBox) {
     ASSERT_TRUE(shot.save(folder.filePath(QStringLiteral("main_window.png"))));
     EXPECT_EQ(shot.size(), QSize(1280, 800));
     window.UnloadMainWindow();
+}
+
+// A running hand as the server's snapshot gives it: 张三 (chair 0) with `melds`
+// melds, kongs among them, holding a full hand on his own draw.
+Bytes SnapshotWithLocalMelds(int melds, const std::vector<std::uint8_t>& hand) {
+    Bytes message{109, 0, 1, 0};
+    const std::array<std::array<std::uint8_t, 3>, 4> made = {
+        {{4, 36, 3},
+         {1, 2, 3},
+         {3, 27, 0},
+         {2, 12, 1}}};  // exposed kong, chow, concealed kong, pung
+    message.push_back(static_cast<std::uint8_t>(melds));
+    for (int i = 0; i < melds; ++i)
+        message.insert(message.end(), made[static_cast<std::size_t>(i)].begin(),
+                       made[static_cast<std::size_t>(i)].end());
+    message.insert(message.end(), {1, 2, 8, 2});  // chair 1 punged 九万 from chair 2
+    message.insert(message.end(), {0, 0});
+    message.insert(message.end(), {0, 3, 11, 20, 33, 2, 22, 23, 1, 25});  // discards
+    for (int chair = 0; chair < 4; ++chair) message.insert(message.end(), {4, 33, 0});
+    message.insert(message.end(), {0, 0, 0, 0, 0, 0, 0, 0});  // no-win, bets
+    message.push_back(static_cast<std::uint8_t>(hand.size()));
+    message.insert(message.end(), hand.begin(), hand.end());
+    message.insert(message.end(), {0, 0, 3, 0, 5, hand.back(), 1, 21, 22, 0, 9});
+    return message;
+}
+
+// The local melds and hand side by side, with 0, 2 and 4 melds in the
+// smallest window and a common large one, for a person to look at:
+// <build folder>/screenshots/local_row_<melds>_<width>x<height>.png. The mouse
+// raises exactly the painted tile under it, and a click discards it.
+TEST(MainWindowScreenshot, LocalMeldsAndHandInTheSmallestAndALargeWindow) {
+    const QDir folder(QStringLiteral(QIRA_SCREENSHOT_DIR));
+    ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
+    const std::vector<std::uint8_t> tiles = {22, 4, 5, 6, 10, 11, 13, 14, 18, 19, 24, 28, 29, 37};
+    for (const QSize size : {QSize(800, 570), QSize(1280, 800)}) {
+        for (const int melds : {0, 2, 4}) {
+            SCOPED_TRACE(testing::Message() << size.width() << " wide, " << melds << " melds");
+            launch::ClientGlobals globals;
+            globals.launch.strGameTitle = "Qira麻将";
+            globals.launch.strUserName = "张三";
+            globals.launch.strLevelInfo = "长工_100`短工_200";
+            globals.ResetGlobals(launch::ExecutableFolder());
+            std::vector<Bytes> sent;
+            DesktopClient::Options options;
+            options.screenSize = size;
+            options.send = [&sent](std::span<const std::uint8_t> message) {
+                sent.emplace_back(message.begin(), message.end());
+            };
+            options.wait = [](int) {};
+            DesktopClient client(globals, std::move(options));
+            client.preferences() = dialogs::UserSet{};
+            client.preferences().bytSoundOn = 0;
+            auto& window = client.window();
+            window.setGeometry(0, 0, size.width(), size.height());
+            window.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+            auto& session = client.session();
+            session.OnMessage(net::BuildTextPacket(130, 3, "张三`张三").value());
+            session.OnMessage(net::BuildTextPacket(130, 2,
+                                                   Record("张三", "", 0, 1520, 350, 12) + "\n" +
+                                                       Record("李四", "", 1, 860, 180, 1003) +
+                                                       "\n" +
+                                                       Record("王五", "", 2, 2310, 620, 2040) +
+                                                       "\n" + Record("赵六", "", 3, 95, 60, 7))
+                                  .value());
+            session.OnMessage(net::BuildTextPacket(111, 0, "a`b`c`0`d`0`0").value());
+            const std::vector<std::uint8_t> hand(tiles.end() - (14 - 3 * melds), tiles.end());
+            session.OnMessage(SnapshotWithLocalMelds(melds, hand));
+            QTest::qWait(20);
+            ASSERT_EQ(session.table().MyMelds().size(), static_cast<std::size_t>(melds));
+            const QImage shot = window.grab().toImage();
+            ASSERT_TRUE(shot.save(folder.filePath(QStringLiteral("local_row_%1_%2x%3.png")
+                                                      .arg(melds)
+                                                      .arg(size.width())
+                                                      .arg(size.height()))));
+
+            auto* area = window.findChild<render::GameAreaWidget*>();
+            ASSERT_NE(area, nullptr);
+            const auto& layout = client.canvas().layout();
+            const int count = static_cast<int>(hand.size());
+            auto middleOf = [&](int index) {
+                return QPoint(render::LocalHandTileX(layout, index, count, melds) + 21,
+                              layout.ptShouPai[2].y + 35);
+            };
+            for (int index = 1; index <= count; ++index) {
+                area->HandleMouseMove({middleOf(index).x(), middleOf(index).y()});
+                EXPECT_EQ(client.canvas().lngRaisedPai(), index);
+            }
+            if (melds > 0) {
+                const auto meld = render::MeldOrigin(layout, 2, melds - 1, melds);
+                area->HandleMouseMove({meld.x + 3 * 44 - 2, layout.ptShouPai[2].y + 35});
+                EXPECT_EQ(client.canvas().lngRaisedPai(), -1) << "the last meld raises nothing";
+            }
+            QTest::mouseMove(area, middleOf(count));
+            QTest::mouseClick(area, Qt::LeftButton, {}, middleOf(count));
+            ASSERT_EQ(sent.size(), 1u);
+            EXPECT_EQ(sent.front()[3], hand.back()) << "the drawn tile under the mouse goes";
+            window.UnloadMainWindow();
+        }
+    }
 }
 
 }  // namespace

@@ -161,7 +161,7 @@ TEST(ReplayViewer, PaintsEveryHandFaceUpMidHand) {
     const qreal ratio = open.devicePixelRatio();
     auto handRect = [&](int position) {
         const auto at = render::HandEraseOrigin(canvas.layout(), position);
-        const auto size = render::HandEraseSize(position);
+        const auto size = render::HandEraseSize(canvas.layout(), position);
         return QRect(static_cast<int>(at.x * ratio), static_cast<int>(at.y * ratio),
                      static_cast<int>(size.width * ratio), static_cast<int>(size.height * ratio))
             .intersected(open.rect());

@@ -212,6 +212,7 @@ struct FakeWinResult : WinResultView {
         return accept;
     }
     void ShowHuResultCentred() override { log.Add("ShowHuResultCentred"); }
+    void CloseHuResult() override { log.Add("CloseHuResult"); }
 };
 
 struct FakeChowChooser : ChowChooser {

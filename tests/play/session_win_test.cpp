@@ -48,6 +48,21 @@ TEST(WinResult, ARefusedRecordShowsNoWindowButStillEndsTheHand) {
     EXPECT_TRUE(rig.session->globals().blnShowStart);
 }
 
+// Pressing start while the win window is open: the next hand's side bets
+// must not open underneath it.
+TEST(WinResult, TheNextHandClosesTheWindowBeforeItsDiceAndSideBets) {
+    SessionRig rig;
+    StartWaitingHand(rig);
+    rig.log.Clear();
+    rig.Feed(Message({23, 1, 0}));
+    ASSERT_TRUE(rig.log.Contains("ShowHuResultCentred"));
+    EXPECT_FALSE(rig.log.Contains("CloseHuResult")) << "the hand's own result stays";
+    rig.log.Clear();
+    rig.Feed(NewHand{}.Build());
+    ASSERT_TRUE(rig.log.Contains("CloseHuResult"));
+    EXPECT_LT(rig.log.IndexOf("CloseHuResult"), rig.log.IndexOf("RollDice 4"));
+}
+
 TEST(WinOffer, PassingAWinLosesDiscardWinsUntilTheNextOwnDraw) {
     SessionRig rig;
     StartWaitingHand(rig);

@@ -110,8 +110,9 @@ TEST(HandHitTest, DrawnTileGapBelongsToTheTileBefore) {
 }
 
 TEST(HandHitTest, MeldsPushTheHandRight) {
-    const TableLayout t = LayoutFor({800, 600});
-    const std::int32_t left = t.ptShouPai[2].x + 3 * 44;
+    const TableLayout t = LayoutFor({900, 600});
+    const std::int32_t left = LocalRowPlaces(t, 1).handLeft;
+    EXPECT_EQ(left, MeldOrigin(t, 2, 0, 1).x + 3 * 44 + 20) << "20 pixels after the meld";
     EXPECT_EQ(HitHandTile(t, {left - 1, t.ptShouPai[2].y + 5}, 11, 1), -1);
     EXPECT_EQ(HitHandTile(t, {left, t.ptShouPai[2].y + 5}, 11, 1), 1);
     EXPECT_EQ(LocalHandTileX(t, 11, 11, 1), left + 10 * 44 + 5) << "11 tiles and a meld: drawn";
@@ -124,18 +125,97 @@ TEST(HandHitTest, EmptyHandHitsNothing) {
     EXPECT_EQ(HitHandTile(t, t.ptShouPai[2], 0, 0), -1);
 }
 
-TEST(HandArea, NarrowAreaCentresTheLocalHand) {
-    TableLayout t = ComputeTableLayout({600, 545}, {600, 545});
-    ASSERT_EQ(t.ptShouPai[2].x, 14);
-    FitLocalHandArea(t, 0);
-    EXPECT_EQ(t.ptShouPai[2].x, (600 - 641) / 2);
-    TableLayout melded = ComputeTableLayout({600, 545}, {600, 545});
-    FitLocalHandArea(melded, 2);
-    EXPECT_EQ(melded.ptShouPai[2].x - 10, (600 - 641) / 2);
-    TableLayout wide = LayoutFor({900, 600});
-    const Point before = wide.ptShouPai[2];
-    FitLocalHandArea(wide, 4);
-    EXPECT_EQ(wide.ptShouPai[2], before);
+struct Span {
+    std::int32_t left;
+    std::int32_t right;  // one past the last column
+};
+
+// Every tile of the local row, melds first, at the size it is painted.
+std::vector<Span> LocalRowTiles(const TableLayout& t, int melds) {
+    std::vector<Span> tiles;
+    for (int i = 0; i < melds; ++i)
+        for (const Point at : MeldTilePlaces(2, false, MeldOrigin(t, 2, i, melds)))
+            tiles.push_back({at.x, at.x + 44});
+    const int hand = 14 - 3 * melds;
+    for (int i = 1; i <= hand; ++i) {
+        const std::int32_t x = LocalHandTileX(t, i, hand, melds);
+        tiles.push_back({x, x + 43});
+    }
+    return tiles;
+}
+
+// From the smallest game area the window allows (650 wide) to a large one, with
+// 0-4 melds (a kong's fourth tile lies on its own middle tile): melds and the
+// full hand never cover each other, stay inside the table's edges, and a click
+// on a tile's middle finds that tile.
+TEST(LocalRow, MeldsAndHandNeverOverlapAndClicksFindThePaintedTiles) {
+    const std::array<std::pair<Size, Size>, 4> sizes = {{{{650, 570}, {800, 570}},
+                                                         {{700, 600}, {850, 600}},
+                                                         {{900, 660}, {960, 720}},
+                                                         {{1250, 800}, {1280, 800}}}};
+    for (const auto& [area, window] : sizes) {
+        const TableLayout t = ComputeTableLayout(FitGameArea(area), window);
+        for (int melds = 0; melds <= 4; ++melds) {
+            SCOPED_TRACE(testing::Message() << area.width << " wide, " << melds << " melds");
+            const auto tiles = LocalRowTiles(t, melds);
+            for (std::size_t i = 1; i < tiles.size(); ++i)
+                EXPECT_LE(tiles[i - 1].right, tiles[i].left) << "tile " << i;
+            EXPECT_GE(tiles.front().left, 8);
+            EXPECT_LE(tiles.back().right, area.width - 8);
+            const int hand = 14 - 3 * melds;
+            const std::int32_t y = t.ptShouPai[2].y + 35;
+            for (int i = 1; i <= hand; ++i) {
+                const auto tile = tiles[static_cast<std::size_t>(3 * melds + i - 1)];
+                EXPECT_EQ(HitHandTile(t, {(tile.left + tile.right) / 2, y}, hand, melds), i);
+            }
+            if (melds > 0) {
+                const auto meld = tiles[static_cast<std::size_t>(3 * melds - 1)];
+                EXPECT_EQ(HitHandTile(t, {meld.right - 2, y}, hand, melds), -1);
+            }
+        }
+    }
+}
+
+// The smallest window is low enough for the left seat's drawn tile to reach
+// the local row: it moves up over the foot of its column, by no more than the
+// overlap of two standing tiles.
+TEST(LocalRow, LeftDrawnTileKeepsClearOfTheRowInALowWindow) {
+    const TableLayout low = ComputeTableLayout({650, 570}, {800, 570});
+    const Point drawn = low.ptMoPai[1];
+    EXPECT_TRUE(LeftDrawnTileLifted(low));
+    EXPECT_LE(drawn.y + 43, low.ptShouPai[2].y - 10) << "above a raised tile";
+    EXPECT_GE(drawn.y, low.ptShouPai[1].y + 12 * 23 + 43 - 20);
+    const TableLayout tall = ComputeTableLayout({984, 768}, {1280, 768});
+    EXPECT_FALSE(LeftDrawnTileLifted(tall));
+    EXPECT_EQ(tall.ptMoPai[1], (Point{tall.ptShouPai[1].x, tall.ptShouPai[1].y + 12 * 23 + 43}));
+}
+
+TEST(LocalRow, WideAreaKeepsTheAnchorAndNarrowOneCentresTheRow) {
+    const TableLayout wide = LayoutFor({900, 600});
+    const LocalRow two = LocalRowPlaces(wide, 2);
+    EXPECT_EQ(two.meldLeft, wide.ptShouPai[2].x - 20);
+    EXPECT_EQ(two.meldStep, 152);
+    EXPECT_EQ(two.handLeft, two.meldLeft + 2 * 152);
+    EXPECT_EQ(LocalRowPlaces(wide, 0).handLeft, wide.ptShouPai[2].x);
+    EXPECT_EQ(LocalRowPlaces(wide, 4).meldLeft, two.meldLeft) << "melds never move";
+
+    const TableLayout narrow = ComputeTableLayout({650, 570}, {800, 570});
+    const LocalRow none = LocalRowPlaces(narrow, 0);
+    EXPECT_EQ(none.handLeft, 650 - 8 - 14 * 44 - 5);
+    const LocalRow four = LocalRowPlaces(narrow, 4);
+    EXPECT_EQ(four.meldLeft, 8) << "the gaps shrink to fit between the edges";
+    EXPECT_EQ(four.meldStep, 132 + 3);
+
+    const Point erase = HandEraseOrigin(narrow, 2);
+    const Size size = HandEraseSize(narrow, 2);
+    EXPECT_EQ(erase.y, narrow.ptShouPai[2].y - 10) << "a raised tile's top";
+    EXPECT_EQ(erase.y + size.height, narrow.ptBetFlag[2].y - 1) << "above the bet flag";
+    const TableLayout tall = ComputeTableLayout({900, 660}, {960, 720});
+    EXPECT_EQ(HandEraseOrigin(tall, 2).y + HandEraseSize(tall, 2).height,
+              tall.ptShouPai[2].y + 10 + 66 - 1)
+        << "the melds' bottom";
+    EXPECT_LE(erase.x, four.meldLeft);
+    EXPECT_GE(erase.x + size.width + 1, none.handLeft + 14 * 44 + 5);
 }
 
 // --- buttons ---
@@ -291,8 +371,7 @@ TEST(MeldLayout, SeatsOrderTheirMelds) {
     EXPECT_EQ(backs[0], (Point{left.x, left.y + 138}));
     const Point right = t.ptShouPai[3];
     EXPECT_EQ(MeldOrigin(t, 3, 0, 1), (Point{right.x, right.y + 23 * 10 + 20}));
-    const Point down = t.ptShouPai[2];
-    EXPECT_EQ(MeldOrigin(t, 2, 1, 2), (Point{down.x - 10 + 152, down.y + 10}));
+    EXPECT_EQ(MeldOrigin(t, 2, 1, 2).y, t.ptShouPai[2].y + 10);
     EXPECT_TRUE(HandBackPlaces(t, 2, 0).empty());
     EXPECT_EQ(HandBackPlaces(t, 0, 0).size(), 13u);
 }

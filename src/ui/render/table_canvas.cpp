@@ -21,6 +21,8 @@ constexpr int kRight = 3;
 constexpr std::uint8_t kSideBetPhase = 10;
 constexpr int kRaiseHeight = 10;
 constexpr int kHandTileWidth = 43;  // a tile of the local hand, 44 apart
+const QColor kPanelGold(246, 204, 92);
+constexpr Point kIndicatorFace{46, 71};
 
 bool IsChair(int chair) {
     return chair >= 0 && chair < 4;
@@ -123,6 +125,7 @@ bool TableCanvas::DrawPicture(ResourceRoot root, std::string_view path, Point at
     const QImage picture = LoadPicture(root, path);
     if (picture.isNull()) return false;
     QPainter painter(&canvas_);
+    if (!clip_.isNull()) painter.setClipRect(clip_);
     painter.drawImage(ToQt(at), picture);
     return true;
 }
@@ -132,6 +135,7 @@ bool TableCanvas::DrawPictureCell(ResourceRoot root, std::string_view path, cons
     const QImage picture = LoadPicture(root, path);
     if (picture.isNull()) return false;
     QPainter painter(&canvas_);
+    if (!clip_.isNull()) painter.setClipRect(clip_);
     painter.drawImage(ToQt(at), picture, source);
     return true;
 }
@@ -142,6 +146,7 @@ bool TableCanvas::DrawMasked(ResourceRoot root, std::string_view path, const QRe
     if (picture.isNull()) return false;
     const QImage sheet = picture.convertToFormat(QImage::Format_RGB32);
     QPainter painter(&canvas_);
+    if (!clip_.isNull()) painter.setClipRect(clip_);
     painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
     painter.drawImage(ToQt(at), sheet, mask);
     painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
@@ -370,7 +375,41 @@ void TableCanvas::PaintWildPanel() {
     DrawPicture(ResourceRoot::Game, "Res\\HunQiang.bmp", {10, 10});
     if (const auto face = TileFacePath(TileFaceSet::DownOut, sources_.table->bytWildTile))
         DrawPicture(ResourceRoot::Shared, *face, {76, 21});
+    PaintIndicatorPanel();
     Changed();
+}
+
+// The wild-tile indicator in a small panel of the wild panel's colours just
+// below it: the caption 混皮子 standing in a column beside a slot holding the
+// tile's face. Even in the smallest window it stays clear of the top seat's
+// drawn tile, the left seat's column and the left seat's clock.
+void TableCanvas::PaintIndicatorPanel() {
+    const auto face = TileFacePath(TileFaceSet::DownOut, sources_.table->bytWildIndicator);
+    if (!face) return;
+    const QImage picture = LoadPicture(ResourceRoot::Shared, *face);
+    if (picture.isNull()) return;
+    const QRectF panel(10.5, 67.5, 62, 42);
+    QPainter painter(&canvas_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient wood(panel.topLeft(), panel.bottomLeft());
+    wood.setColorAt(0, QColor(120, 70, 30));
+    wood.setColorAt(1, QColor(60, 30, 10));
+    painter.setPen(QPen(kPanelGold, 1.2));
+    painter.setBrush(wood);
+    painter.drawRoundedRect(panel, 5, 5);
+    QFont font;
+    font.setFamilies(platform::CjkFamilies());
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(kPanelGold);
+    const QString caption = QStringLiteral("混皮子");
+    for (int i = 0; i < caption.size(); ++i)
+        painter.drawText(QRectF(panel.left() + 4, panel.top() + 3 + 12 * i, 26, 12),
+                         Qt::AlignCenter, caption.mid(i, 1));
+    painter.setPen(QPen(kPanelGold, 1.5));
+    painter.setBrush(QColor(30, 16, 4));
+    painter.drawRoundedRect(QRectF(kIndicatorFace.x - 2.5, kIndicatorFace.y - 2.5, 27, 40), 3, 3);
+    painter.drawImage(ToQt(kIndicatorFace), picture);
 }
 
 // --- walls ----------------------------------------------------------------
@@ -439,10 +478,9 @@ void TableCanvas::PaintHands(play::Chair chair) {
     const int s = SeatPosition(chair);
     const auto& melds = sources_.table->Seats[chair].Melds;
     const int n = static_cast<int>(melds.size());
-    if (s == kDown) FitLocalHandArea(layout_, n);
     if (blnPartialPaint_) {
         const Point at = HandEraseOrigin(layout_, s);
-        const Size size = HandEraseSize(s);
+        const Size size = HandEraseSize(layout_, s);
         EraseRect(at.x, at.y, size.width, size.height);
         RestoreCentre(at.x, at.y, size.width + 1, size.height + 1);
     }
@@ -467,8 +505,15 @@ void TableCanvas::PaintHands(play::Chair chair) {
     if (s == kLeft) {
         drawMelds();
         drawBacks();
+        // The erase took the top of a lifted drawn tile standing over the column's foot.
+        if (blnPartialPaint_ && LeftDrawnTileLifted(layout_)) DrawDrawnTile(chair);
     } else if (s == kDown) {
+        // In a low window the melds would reach into the bet flag and the
+        // portrait below them: they end where the erased rectangle does.
+        const Point at = HandEraseOrigin(layout_, s);
+        clip_ = QRect(0, 0, layout_.area.width, at.y + HandEraseSize(layout_, s).height + 1);
         drawMelds();
+        clip_ = QRect();
         PaintLocalHand();
     } else {
         drawBacks();
@@ -481,9 +526,10 @@ void TableCanvas::DrawLocalHandTile(int index, Point at) {
     const auto& hand = sources_.table->bytMyHand;
     if (index < 1 || index > static_cast<int>(hand.size())) return;
     if (sources_.table->bytHandVisible != 0) {
-        if (const auto face =
-                TileFacePath(TileFaceSet::DownShou, hand[static_cast<std::size_t>(index - 1)]))
-            DrawPicture(ResourceRoot::Shared, *face, at);
+        const rules::TileCode tile = hand[static_cast<std::size_t>(index - 1)];
+        const auto face = TileFacePath(TileFaceSet::DownShou, tile);
+        const bool drawn = face && DrawPicture(ResourceRoot::Shared, *face, at);
+        if (drawn && sources_.table->IsWild(tile)) DrawWildHalo(at);
         if (index == HintedHandIndex()) DrawHintMark(at);
     } else {
         DrawPicture(ResourceRoot::Shared, kLocalHandBack, at);
@@ -497,6 +543,26 @@ int TableCanvas::HintedHandIndex() const {
     for (int i = static_cast<int>(hand.size()); i >= 1; --i)
         if (hand[static_cast<std::size_t>(i - 1)] == *sources_.offer->hintDiscard) return i;
     return -1;
+}
+
+// The handbook's mark of a wild tile: a gold ring with a soft glow inside it,
+// kept within the tile so that its neighbours stay untouched.
+void TableCanvas::DrawWildHalo(Point at) {
+    QPainter painter(&canvas_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    const QRectF tile(at.x, at.y, kHandTileWidth,
+                      szShouPai[static_cast<std::size_t>(kDown)].height);
+    constexpr int kGlowWidth = 4;
+    for (int i = kGlowWidth; i >= 1; --i) {
+        QColor glow(245, 197, 66);
+        glow.setAlpha(150 - 30 * i);
+        painter.setPen(QPen(glow, 1));
+        const qreal inset = 1.5 + i;
+        painter.drawRoundedRect(tile.adjusted(inset, inset, -inset, -inset), 4, 4);
+    }
+    painter.setPen(QPen(QColor(224, 160, 0), 2));
+    painter.drawRoundedRect(tile.adjusted(1, 1, -1, -1), 4, 4);
 }
 
 // A gold corner with a dark edge over the tile's top right: small enough to
@@ -521,12 +587,12 @@ void TableCanvas::PaintLocalHand() {
     if (blnPartialPaint_) {
         // A hand that just shrank (a discard, a meld) must not leave its old
         // last tile behind: clear from the new end to the end of the hand area.
-        const std::int32_t end =
-            n > 0 ? LocalHandTileX(layout_, n, n, m) + 44 : layout_.ptShouPai[kDown].x + m * 3 * 44;
-        const std::int32_t areaEnd = HandEraseOrigin(layout_, kDown).x + HandEraseSize(kDown).width;
+        const std::int32_t left = LocalRowPlaces(layout_, m).handLeft;
+        const std::int32_t end = n > 0 ? LocalHandTileX(layout_, n, n, m) + 44 : left;
+        const std::int32_t areaEnd =
+            HandEraseOrigin(layout_, kDown).x + HandEraseSize(layout_, kDown).width;
         if (areaEnd > end) EraseRect(end, top - kRaiseHeight, areaEnd - end, 70 + kRaiseHeight);
         // The strip a raised tile stands in; the raised tile is drawn again below.
-        const std::int32_t left = layout_.ptShouPai[kDown].x + m * 3 * 44;
         if (end > left) EraseRect(left, top - kRaiseHeight, end - left - 1, kRaiseHeight - 1);
     }
     for (int i = 1; i <= n; ++i) DrawLocalHandTile(i, {LocalHandTileX(layout_, i, n, m), top});
@@ -613,19 +679,17 @@ void TableCanvas::DrawOpenHand(int position, const std::vector<std::uint8_t>& ti
 // chair holds a tile beyond its hand's places, painted face up.
 void TableCanvas::PaintOpenDrawnTiles() {
     for (play::Chair chair = 0; chair < rules::kChairCount; ++chair) {
-        const auto* open = OpenHandOf(chair);
-        if (!open) continue;
+        if (!OpenHandOf(chair)) continue;
         const int s = SeatPosition(chair);
         const Point at = layout_.ptMoPai[static_cast<std::size_t>(s)];
         const Size size = {std::max(szShouPai[static_cast<std::size_t>(s)].width,
                                     szLiangPai[static_cast<std::size_t>(s)].width),
                            std::max(szShouPai[static_cast<std::size_t>(s)].height,
                                     szLiangPai[static_cast<std::size_t>(s)].height)};
-        if (blnPartialPaint_) EraseRect(at.x, at.y, size.width, size.height);
-        const int melds = static_cast<int>(sources_.table->Seats[chair].Melds.size());
-        const std::size_t places = HandBackPlaces(layout_, s, melds).size();
-        if (open->size() > places) PaintTileFace(open->back(), OpenTilePlace(s, at), s);
+        if (blnPartialPaint_) EraseRect(at.x, at.y, size.width - 1, size.height - 1);
+        DrawDrawnTile(chair);
     }
+    if (blnPartialPaint_) RepaintUnderLiftedDrawnTile();
     Changed();
 }
 
@@ -634,18 +698,42 @@ void TableCanvas::PaintMoPai() {
     if (sources_.openHands) return PaintOpenDrawnTiles();
     const play::Chair drawer = sources_.turn->bytDrawnTileSeat;
     if (IsChair(drawer)) {
-        const int s = SeatPosition(drawer);
-        if (s != kDown)
-            DrawPicture(ResourceRoot::Shared, TileBackPath(BackKind::Hand, s),
-                        layout_.ptMoPai[static_cast<std::size_t>(s)]);
+        DrawDrawnTile(drawer);
     } else if (blnPartialPaint_) {
+        // Exactly the tile: its neighbours (the right seat's first tile below
+        // it) start on the next row.
         for (const int s : {kUp, kLeft, kRight}) {
             const Point at = layout_.ptMoPai[static_cast<std::size_t>(s)];
             const Size size = szShouPai[static_cast<std::size_t>(s)];
-            EraseRect(at.x, at.y, size.width, size.height);
+            EraseRect(at.x, at.y, size.width - 1, size.height - 1);
         }
+        RepaintUnderLiftedDrawnTile();
     }
     Changed();
+}
+
+// The drawn tile a chair holds beyond its hand, drawn over its place without
+// erasing first: a back in a game, the face in a replay.
+void TableCanvas::DrawDrawnTile(play::Chair chair) {
+    const int s = SeatPosition(chair);
+    if (s == kDown) return;
+    const Point at = layout_.ptMoPai[static_cast<std::size_t>(s)];
+    if (const auto* open = OpenHandOf(chair)) {
+        const int melds = static_cast<int>(sources_.table->Seats[chair].Melds.size());
+        if (open->size() > HandBackPlaces(layout_, s, melds).size())
+            PaintTileFace(open->back(), OpenTilePlace(s, at), s);
+        return;
+    }
+    if (chair == sources_.turn->bytDrawnTileSeat)
+        DrawPicture(ResourceRoot::Shared, TileBackPath(BackKind::Hand, s), at);
+}
+
+// A lifted drawn tile of the left seat stands over the foot of its column:
+// erasing it takes the column's last tile with it, which is drawn again.
+void TableCanvas::RepaintUnderLiftedDrawnTile() {
+    if (!LeftDrawnTileLifted(layout_)) return;
+    for (play::Chair chair = 0; chair < rules::kChairCount; ++chair)
+        if (SeatPosition(chair) == kLeft) PaintHands(chair);
 }
 
 // --- discards ----------------------------------------------------------------

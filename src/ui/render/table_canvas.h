@@ -166,8 +166,12 @@ private:
     const std::vector<std::uint8_t>* OpenHandOf(play::Chair chair) const;
     void DrawOpenHand(int position, const std::vector<std::uint8_t>& tiles, int meldCount);
     void PaintOpenDrawnTiles();
+    void DrawDrawnTile(play::Chair chair);
+    void RepaintUnderLiftedDrawnTile();
     int HintedHandIndex() const;  // 1-based; -1 without a hinted discard
     void DrawHintMark(Point at);
+    void DrawWildHalo(Point at);
+    void PaintIndicatorPanel();
     void DrawName(int position, const QString& name, const QColor& colour);
     void RepaintSeatPlate(play::Chair chair);
     void Changed();
@@ -184,6 +188,7 @@ private:
     TableSources sources_;
     std::function<void()> changed_;
     QImage canvas_;
+    QRect clip_;  // while set, the resource pictures are drawn only inside it
     qreal pixelRatio_ = 1.0;
     void NewPicture(Size area);
     TableLayout layout_;

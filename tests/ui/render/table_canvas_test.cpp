@@ -109,6 +109,35 @@ ScriptedTable BetweenHands() {
     return s;
 }
 
+// The local seat with `melds` melds (kongs among them) and a full hand, the
+// drawn tile included; the others hold their backs and a few discards.
+ScriptedTable LocalRow(int melds) {
+    ScriptedTable s;
+    auto& t = s.table;
+    t.blnHandIdle = false;
+    t.bytDealerChair = 0;
+    t.bytTurnChair = 0;
+    t.bytTurnPhase = 5;
+    t.bytWildTile = 22;
+    t.bytWildIndicator = 21;
+    using rules::MeldKind;
+    const std::array<rules::MeldRecord, 4> made = {{{MeldKind::ExposedKong, 36, 3},
+                                                    {MeldKind::Chow, 2, 3},
+                                                    {MeldKind::ConcealedKong, 27, 0},
+                                                    {MeldKind::Pung, 12, 1}}};
+    t.Seats[0].Melds.assign(made.begin(), made.begin() + melds);
+    const std::vector<std::uint8_t> tiles = {22, 4, 5, 6, 10, 11, 13, 14, 18, 19, 24, 28, 29, 37};
+    t.bytMyHand.assign(tiles.end() - (14 - 3 * melds), tiles.end());
+    t.Seats[1].Discards = {27, 1, 2, 11};
+    t.Seats[2].Discards = {28, 0, 6};
+    t.Seats[3].Discards = {30, 29, 1};
+    t.Seats[2].bytTing = 1;  // the top seat's ready mark, right of the indicator
+    SetWalls(t, {{{4, 33}, {0, 33}, {0, 33}, {0, 31}}});
+    for (auto& seat : t.Seats) seat.bytBetChoice = 0;
+    s.turn.bytDrawnTileSeat = 1;
+    return s;
+}
+
 class TableCanvasTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -209,6 +238,118 @@ TEST_F(TableCanvasTest, BetweenHandsShowsMarksAndButtons) {
     const ScriptedTable table = BetweenHands();
     Paint(table);
     ExpectMatchesGolden(canvas_.ComposeFrame(), "between_hands");
+}
+
+// The smallest game area the window allows and a large one.
+constexpr std::array<std::pair<Size, Size>, 2> kRowSizes = {
+    {{{650, 570}, {800, 570}}, {{984, 768}, {1280, 768}}}};
+
+TEST_F(TableCanvasTest, MeldsAndTheHandStandSideBySide) {
+    for (const int melds : {0, 2, 4}) {
+        for (const auto& [area, window] : kRowSizes) {
+            const ScriptedTable table = LocalRow(melds);
+            canvas_.SetSources(table.Sources());
+            canvas_.Resize(area, window);
+            canvas_.PaintTable();
+            ExpectMatchesGolden(canvas_.ComposeFrame(),
+                                QStringLiteral("local_row_%1_melds_%2").arg(melds).arg(area.width));
+        }
+    }
+}
+
+// In the lowest window the left seat's drawn tile stands over the foot of its
+// column: taking it away, or repainting the column while it is there, leaves
+// the same picture as painting afresh.
+TEST_F(TableCanvasTest, LeftDrawnTileInALowWindowComesAndGoesCleanly) {
+    const auto& [area, window] = kRowSizes[0];
+    ScriptedTable table = LocalRow(0);
+    table.turn.bytDrawnTileSeat = 3;  // the left seat
+    auto matchesFresh = [&] {
+        TableCanvas fresh;
+        fresh.SetSources(table.Sources());
+        fresh.Resize(area, window);
+        fresh.PaintTable();
+        return canvas_.picture() == fresh.picture();
+    };
+    canvas_.SetSources(table.Sources());
+    canvas_.Resize(area, window);
+    canvas_.PaintTable();
+    canvas_.RaiseTile(2);
+    canvas_.LowerTile();
+    EXPECT_TRUE(matchesFresh()) << "the raised tile passed below the drawn one";
+    canvas_.PaintHands(3);
+    EXPECT_TRUE(matchesFresh()) << "column repainted under the drawn tile";
+    table.turn.bytDrawnTileSeat = rules::kTableNoChair;
+    canvas_.PaintMoPai();
+    EXPECT_TRUE(matchesFresh()) << "drawn tile taken away";
+}
+
+// A tile raised over the place where the next meld goes leaves nothing above
+// the meld once it is made and the hand is repainted.
+TEST_F(TableCanvasTest, MeldMadeUnderARaisedTileLeavesNoEdgeAbove) {
+    for (const auto& [area, window] : kRowSizes) {
+        ScriptedTable table = LocalRow(1);
+        canvas_.SetSources(table.Sources());
+        canvas_.Resize(area, window);
+        canvas_.PaintTable();
+        canvas_.RaiseTile(2);
+        table.table.Seats[0].Melds.push_back({rules::MeldKind::Pung, 5, 2});
+        table.table.bytMyHand.erase(table.table.bytMyHand.begin() + 1,
+                                    table.table.bytMyHand.begin() + 4);
+        canvas_.PaintHands(0);
+        canvas_.LowerTile();
+        TableCanvas fresh;
+        fresh.SetSources(table.Sources());
+        fresh.Resize(area, window);
+        fresh.PaintTable();
+        EXPECT_EQ(canvas_.picture(), fresh.picture()) << area.width << " wide";
+    }
+}
+
+// The ring's gold, inside a rectangle of the picture.
+int HaloPixels(const QImage& image, const QRect& rect) {
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 130 && c.green() < 190 && c.blue() < 60) ++count;
+        }
+    return count;
+}
+
+// Each wild tile of the hand wears a gold halo, raised or not, and only while
+// the hand is shown; the indicator stands beside the wild-tile panel.
+TEST_F(TableCanvasTest, WildTilesWearAGoldHaloAndTheIndicatorIsShown) {
+    ScriptedTable table = StartOfHand();
+    table.table.bytWildTile = 11;
+    table.table.bytWildIndicator = 10;
+    table.table.bytMyHand = {11, 11, 0, 1, 2, 10, 12, 20, 21, 27, 28, 36, 37, 38};
+    Paint(table);
+    const TableLayout& layout = canvas_.layout();
+    auto tileRect = [&](int index) {
+        return QRect(LocalHandTileX(layout, index, 14, 0), layout.ptShouPai[2].y - 10, 43, 80);
+    };
+    EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(1)), 100);
+    EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(2)), 100);
+    for (int index = 3; index <= 14; ++index)
+        EXPECT_EQ(HaloPixels(canvas_.picture(), tileRect(index)), 0) << "tile " << index;
+    canvas_.RaiseTile(2);
+    canvas_.RaiseTile(3);
+    canvas_.RaiseTile(1);
+    ExpectMatchesGolden(canvas_.ComposeFrame(), "wild_tiles_marked");
+    EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(1)), 100) << "raised";
+    EXPECT_GT(HaloPixels(canvas_.picture(), tileRect(2)), 100) << "lowered again";
+
+    const QRect indicator(10, 67, 64, 44);
+    const QImage shown = canvas_.picture().copy(indicator);
+    table.table.bytHandVisible = 0;
+    table.table.bytWildIndicator = 34;  // not a tile: no indicator to show
+    canvas_.PaintTable();
+    EXPECT_EQ(HaloPixels(canvas_.picture(), tileRect(1)), 0) << "a hidden hand tells nothing";
+    EXPECT_NE(canvas_.picture().copy(indicator), shown);
+    for (int y = indicator.top(); y <= indicator.bottom(); y += 3)
+        for (int x = indicator.left(); x <= indicator.right(); x += 3)
+            ASSERT_EQ(At(canvas_.picture(), {x, y}), kTableBackColour) << x << "," << y;
 }
 
 TEST_F(TableCanvasTest, WithoutAViewedPlayerOnlyTheBackgroundIsPainted) {
