@@ -1,19 +1,35 @@
-#include "launch/play_again.h"
+#include "launch/client_end.h"
 
 #include "launch/client_exit.h"
 
 namespace qira::launch {
 
-bool OffersAnotherGame(std::optional<int> status) {
-    return status == StatusOf(ClientExit::LeftTable);
+std::string ServerAddress(std::string_view host, std::string_view port) {
+    const bool ipv6 = host.find(':') != std::string_view::npos;
+    std::string address = ipv6 ? "[" + std::string(host) + "]" : std::string(host);
+    return address + ":" + std::string(port);
 }
 
-int RunClientsUntilDone(const std::function<std::optional<int>()>& runClient,
-                        const std::function<PlayerChoice()>& askPlayAgain) {
+std::optional<EndNotice> NoticeFor(const ClientEnd& end) {
+    if (end.status == StatusOf(ClientExit::LeftTable)) return EndNotice{"你已离开牌桌", "再来一局"};
+    if (end.status == StatusOf(ClientExit::ConnectionLost))
+        return EndNotice{"与服务器的连接断开了", "重新连接", true};
+    if (end.status == StatusOf(ClientExit::ServerUnreachable)) {
+        std::string text = "无法连接到服务器 " + end.serverAddress;
+        if (!end.reason.empty()) text += "（" + end.reason + "）";
+        return EndNotice{std::move(text), "重新连接", true};
+    }
+    return std::nullopt;
+}
+
+int RunClientsUntilDone(const std::function<ClientEnd()>& runClient,
+                        const std::function<PlayerChoice(const EndNotice&)>& ask) {
     for (;;) {
-        const std::optional<int> status = runClient();
-        if (!OffersAnotherGame(status)) return status.value_or(1);
-        if (askPlayAgain() == PlayerChoice::Quit) return 0;
+        const ClientEnd end = runClient();
+        const auto notice = NoticeFor(end);
+        if (!notice) return end.status.value_or(1);
+        if (ask(*notice) == PlayerChoice::StartAnother) continue;
+        return end.status == StatusOf(ClientExit::LeftTable) ? 0 : *end.status;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 #include "launch/client_exit.h"
 #include "launch/launch_token.h"
@@ -44,9 +45,12 @@ Finished RunToEnd(QProcess& process) {
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
 }
 
-void StartClient(QProcess& process, const QStringList& arguments) {
+void StartClient(QProcess& process, const QStringList& arguments,
+                 const QString& endReport = QString()) {
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("LC_ALL", "C.UTF-8");  // the system's reasons in English
+    if (!endReport.isEmpty()) environment.insert(launch::kEndReportVariable, endReport);
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QIRA_CLIENT_PATH), arguments);
     ASSERT_TRUE(process.waitForStarted(10000));
@@ -71,8 +75,10 @@ TEST(ClientProcess, SendsHelloThenEntryAndEndsWhenTheServerCloses) {
     App();
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir folder;
+    const QString report = folder.filePath("end-report");
     QProcess client;
-    StartClient(client, LaunchArguments(server.serverPort()));
+    StartClient(client, LaunchArguments(server.serverPort()), report);
 
     ASSERT_TRUE(server.waitForNewConnection(20000));
     std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
@@ -94,6 +100,7 @@ TEST(ClientProcess, SendsHelloThenEntryAndEndsWhenTheServerCloses) {
     EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ConnectionLost))
         << "the launcher tells a lost connection from a window the player closed";
+    EXPECT_EQ(launch::ReadEndReport(report.toStdString()), "connection closed by the server");
 }
 
 TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {
@@ -102,11 +109,17 @@ TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const quint16 closedPort = probe.serverPort();
     probe.close();
+    QTemporaryDir folder;
+    const QString report = folder.filePath("end-report");
     QProcess client;
-    StartClient(client, LaunchArguments(closedPort));
+    StartClient(client, LaunchArguments(closedPort), report);
     const auto finished = RunToEnd(client);
     EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ConnectionLost));
+    EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ServerUnreachable))
+        << "the launcher tells a server that is not there from a connection that broke";
+    EXPECT_EQ(launch::ReadEndReport(report.toStdString()), "Connection refused");
+    EXPECT_TRUE(finished.standardError.contains(
+        QStringLiteral("cannot connect to 127.0.0.1:%1: Connection refused").arg(closedPort)));
 }
 
 TEST(ClientProcess, RefusesABadCommandLineWithTheNumberedMessage) {
