@@ -153,11 +153,12 @@ int main(int argc, char** argv) {
                      [&session] { session.OnConnected(); });
     QObject::connect(&socket, &platform::SocketClient::MessageArrived, &window,
                      [&session](const net::Bytes& message) { session.OnMessage(message); });
-    QString connectionEnd;
+    // Reported at once: a wait in an animation ends the program from inside
+    // the handler.
     QObject::connect(&socket, &platform::SocketClient::ConnectionEnded, &window,
-                     [&session, &window, &connectionEnd](const QString& reason) {
-                         connectionEnd = reason;
+                     [&session, &window, &globals](const QString& reason) {
                          session.OnConnectionEnded();
+                         ReportConnectionEnd(globals.launch, session.exit(), reason);
                          window.UnloadMainWindow();
                      });
 
@@ -170,7 +171,5 @@ int main(int argc, char** argv) {
     socket.ConnectTo(QString::fromStdString(globals.launch.strRoomServerAddr), portOk ? port : 0,
                      globals.strUserName());
     const int status = app.exec();
-    if (status != 0) return status;
-    ReportConnectionEnd(globals.launch, session.exit(), connectionEnd);
-    return launch::StatusOf(session.exit());
+    return status != 0 ? status : launch::StatusOf(session.exit());
 }
