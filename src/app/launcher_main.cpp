@@ -133,7 +133,11 @@ public:
     explicit LocalServer(QString dir) : dir_(std::move(dir)) {}
     ~LocalServer() { Stop(); }
 
-    bool Running() const { return process_ && process_->state() == QProcess::Running; }
+    // Looks at the process itself: the launcher's loop may not have run since
+    // it ended.
+    bool Running() const {
+        return process_ && process_->state() == QProcess::Running && !process_->waitForFinished(0);
+    }
     const QString& port() const { return port_; }
 
     bool Start() {

@@ -3,11 +3,17 @@
 // started again. The launcher's test hook (QIRA_LAUNCH_TEST_HOOK) prints each
 // window's text and answers it with the key the test writes to its input.
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
+#include <optional>
+
+#include <signal.h>
 
 #include "net/frame_codec.h"
 #include "net/hello_secret.h"
@@ -26,8 +32,9 @@ class LauncherProgram : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(home_.isValid()); }
 
-    // Starts `qira-launch 127.0.0.1 PORT`.
-    void StartLauncher(quint16 port) {
+    // Starts `qira-launch 127.0.0.1 PORT`, or with no port the launcher's
+    // own local server.
+    void StartLauncher(std::optional<quint16> port) {
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("HOME", home_.path());  // the client's own hello secret
@@ -37,7 +44,8 @@ protected:
         environment.insert("QIRA_LAUNCH_TEST_HOOK", "1");
         launcher_.setProcessEnvironment(environment);
         launcher_.start(QStringLiteral(QIRA_LAUNCH_PATH),
-                        {QStringLiteral("127.0.0.1"), QString::number(port)});
+                        port ? QStringList{QStringLiteral("127.0.0.1"), QString::number(*port)}
+                             : QStringList{});
         ASSERT_TRUE(launcher_.waitForStarted(10000));
     }
 
@@ -52,6 +60,16 @@ protected:
         return line;
     }
 
+    // Waits until the launcher's standard error (where a local server logs)
+    // has said `text` `count` times.
+    bool WaitForStandardError(const QString& text, int count) {
+        for (int i = 0; i < 300 && errors_.count(text) < count; ++i) {
+            launcher_.waitForReadyRead(100);
+            errors_ += QString::fromUtf8(launcher_.readAllStandardError());
+        }
+        return errors_.count(text) >= count;
+    }
+
     int Finish() {
         EXPECT_TRUE(launcher_.waitForFinished(60000)) << "the launcher did not end";
         return launcher_.exitCode();
@@ -59,6 +77,7 @@ protected:
 
     QTemporaryDir home_;
     QProcess launcher_;
+    QString errors_;
 };
 
 quint16 ClosedPort() {
@@ -147,6 +166,43 @@ TEST_F(LauncherProgram, AfterTheServerIsKilledEnterConnectsToItsSuccessor) {
     EXPECT_TRUE(WaitForLog(successor, "张三 joined", &successorLog)) << successorLog.toStdString();
     successor.kill();
     successor.waitForFinished(5000);
+    EXPECT_EQ(Answer("Escape"), kDropped);
+    EXPECT_EQ(Finish(), 4);
+}
+
+// The process id of the launcher's child `name`, waiting up to 30 s for it.
+std::optional<pid_t> ChildOf(qint64 parent, const QString& name) {
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            if (!stat.open(QIODevice::ReadOnly)) continue;
+            // pid (comm) state ppid ...
+            const QString line = QString::fromUtf8(stat.readAll());
+            const int close = line.lastIndexOf(')');
+            const QString command = line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1);
+            const QStringList rest = line.mid(close + 2).split(' ');
+            const bool living = !rest.isEmpty() && rest[0] != "Z";
+            if (command == name && living && rest.size() > 1 && rest[1].toLongLong() == parent)
+                return entry.toInt();
+        }
+        QThread::msleep(100);
+    }
+    return std::nullopt;
+}
+
+TEST_F(LauncherProgram, ALocalServerThatEndedIsStartedAgainOnReconnect) {
+    StartLauncher(std::nullopt);
+    const auto first = ChildOf(launcher_.processId(), "qira-server");
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(WaitForStandardError("张三 joined", 1)) << errors_.toStdString();
+    ::kill(*first, SIGKILL);
+    EXPECT_EQ(Answer("Return"), kDropped);
+
+    const auto second = ChildOf(launcher_.processId(), "qira-server");
+    ASSERT_TRUE(second);
+    EXPECT_NE(*second, *first);
+    ASSERT_TRUE(WaitForStandardError("张三 joined", 2)) << "a client joins the new server";
+    ::kill(*second, SIGKILL);
     EXPECT_EQ(Answer("Escape"), kDropped);
     EXPECT_EQ(Finish(), 4);
 }
