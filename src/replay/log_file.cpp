@@ -63,7 +63,8 @@ LogText ReadLogFrom(int descriptor, const std::string& name, const ReadLimits& l
         if (count == 0) return {std::move(text), {}};
         const auto size = static_cast<std::size_t>(count);
         if (size > limits.maxFileBytes - text.size())
-            return Failure(name + " 超过 " + Mebibytes(limits.maxFileBytes) + " 的上限");
+            return Failure(name + " 超过 " + Mebibytes(limits.maxFileBytes) +
+                           " 的上限（qira-server --export-hands --hand ID 只导出一局）");
         if (!meter.Add(buffer, size, limits.maxLineBytes))
             return Failure(name + " 第 " + std::to_string(meter.lineNumber()) + " 行超过 " +
                            Mebibytes(limits.maxLineBytes) + " 的上限");

@@ -11,7 +11,8 @@
 namespace qira::replay {
 
 struct ReadLimits {
-    // A hand is a few kilobytes; these leave room for many thousands.
+    // A logged hand is 3 to 5 kB: about 20,000 hands, and lines far longer
+    // than any hand.
     std::size_t maxFileBytes = std::size_t{64} << 20;
     std::size_t maxLineBytes = std::size_t{1} << 20;
 };
