@@ -39,8 +39,11 @@ constexpr std::string_view kHelpText =
     "  USER      The user's name.\n"
     "  MODE      The scoring mode: 0 experience, 1 to 255 points.\n"
     "\n"
-    "The exit status is 1 for a wrong number of values or a bad scoring mode, 2 for a\n"
-    "wrong launch token.\n"
+    "The exit status is 0 when the player closed the window, 1 for a wrong number of\n"
+    "values or a bad scoring mode, 2 for a wrong launch token, 3 when the table sent the\n"
+    "player away, 4 when the server ended the connection and 5 when the server could\n"
+    "not be reached. For 4 and 5 the reason is printed on standard error and, when\n"
+    "QIRA_END_REPORT names a file, written to that file as one line.\n"
     "\n"
     "Options:\n"
     "  --help     Show this help and exit.\n"
@@ -81,6 +84,27 @@ int RefuseLaunch(launch::LaunchError error) {
         box.exec();
     }
     return static_cast<int>(error);
+}
+
+// Why the connection failed or broke, on standard error and in the end
+// report the launcher reads (launch/client_exit.h).
+void ReportConnectionEnd(const launch::LaunchData& launch, launch::ClientExit exit,
+                         const QString& reason) {
+    if (exit != launch::ClientExit::ConnectionLost && exit != launch::ClientExit::ServerUnreachable)
+        return;
+    const QByteArray text = reason.toUtf8();
+    const QByteArray address =
+        QString::fromStdString(launch.strRoomServerAddr + ":" + launch.lngRoomServerPort).toUtf8();
+    if (exit == launch::ClientExit::ServerUnreachable)
+        std::fprintf(stderr, "qira-client: cannot connect to %s: %s\n", address.constData(),
+                     text.constData());
+    else
+        std::fprintf(stderr, "qira-client: the connection to %s ended: %s\n", address.constData(),
+                     text.constData());
+    const QByteArray reportFile = qgetenv(launch::kEndReportVariable);
+    if (!reportFile.isEmpty() &&
+        !launch::WriteEndReport(reportFile.toStdString(), text.toStdString()))
+        std::fprintf(stderr, "qira-client: cannot write %s\n", reportFile.constData());
 }
 
 }  // namespace
@@ -129,9 +153,12 @@ int main(int argc, char** argv) {
                      [&session] { session.OnConnected(); });
     QObject::connect(&socket, &platform::SocketClient::MessageArrived, &window,
                      [&session](const net::Bytes& message) { session.OnMessage(message); });
+    // Reported at once: a wait in an animation ends the program from inside
+    // the handler.
     QObject::connect(&socket, &platform::SocketClient::ConnectionEnded, &window,
-                     [&session, &window](const QString&) {
+                     [&session, &window, &globals](const QString& reason) {
                          session.OnConnectionEnded();
+                         ReportConnectionEnd(globals.launch, session.exit(), reason);
                          window.UnloadMainWindow();
                      });
 

@@ -2,23 +2,32 @@
 // qira-server on a free loopback port and then the client with the nine
 // launch tokens; closing the client stops the server. When the table sends the
 // player away (for example after not pressing start in time), a small window
-// offers another game at a new table on the same server.
+// offers another game at a new table on the same server; when the server
+// cannot be reached or the connection breaks, it says so and offers to connect
+// again (a local server that ended is started again first).
 //   qira-launch              a local server with computer players
 //   qira-launch HOST PORT    join a server elsewhere, for example on a LAN
 #include <QApplication>
 #include <QDir>
-#include <QMessageBox>
+#include <QFile>
+#include <QKeyEvent>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <iostream>
+#include <memory>
+#include <string>
 
 #include <signal.h>
 #include <sys/prctl.h>
 
+#include "app/client_end_window.h"
+#include "launch/client_end.h"
+#include "launch/client_exit.h"
 #include "launch/command_line.h"
 #include "launch/launch_token.h"
-#include "launch/play_again.h"
 #include "qira_build.h"
 
 namespace {
@@ -34,6 +43,11 @@ constexpr const char* kHelpText =
     "computer players on a free loopback port and then the client; closing the client\n"
     "stops the server. With HOST and PORT it joins a server elsewhere, for example on a LAN.\n"
     "The user name is $QIRA_USER, else $USER.\n"
+    "\n"
+    "When the server cannot be reached or the connection breaks, a small window says so\n"
+    "and offers to connect again: the new client has the same name and hello secret and\n"
+    "takes the chair back while the hand runs. The exit status is 0, or the client's\n"
+    "when it failed: 4 the connection broke, 5 the server could not be reached.\n"
     "\n"
     "Options:\n"
     "  --help     Show this help and exit.\n"
@@ -53,10 +67,23 @@ QString UserName() {
     return name.isEmpty() ? QString("玩家") : name;
 }
 
-// The client's exit status, or nothing when it could not start or crashed.
-std::optional<int> RunClient(const QString& dir, const QString& host, const QString& port) {
+// Where each client writes why its connection failed or broke
+// (launch/client_exit.h); read and removed when it ends.
+QString EndReportPath() {
+    static QTemporaryDir folder(QDir::tempPath() + "/qira-launch-XXXXXX");
+    return folder.filePath("end-report");
+}
+
+qira::launch::ClientEnd RunClient(const QString& dir, const QString& host, const QString& port) {
+    const QString report = EndReportPath();
+    QFile::remove(report);
+    qira::launch::ClientEnd end;
+    end.serverAddress = qira::launch::ServerAddress(host.toStdString(), port.toStdString());
     QProcess client;
     client.setProcessChannelMode(QProcess::ForwardedChannels);
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(qira::launch::kEndReportVariable, report);
+    client.setProcessEnvironment(environment);
     EndWithTheLauncher(client);
     client.start(dir + "/qira-client",
                  {QString::fromUtf8(qira::launch::kLaunchToken.data(),
@@ -64,29 +91,95 @@ std::optional<int> RunClient(const QString& dir, const QString& host, const QStr
                   host, port, kGameTitle, kLevelTable, "-", "-", UserName(), kPointsMode});
     if (!client.waitForStarted(10'000)) {
         std::cerr << "qira-launch: cannot start " << (dir + "/qira-client").toStdString() << '\n';
-        return std::nullopt;
+        return end;
     }
     client.waitForFinished(-1);
-    if (client.exitStatus() != QProcess::NormalExit) return std::nullopt;
-    return client.exitCode();
+    if (client.exitStatus() == QProcess::NormalExit) end.status = client.exitCode();
+    end.reason = qira::launch::ReadEndReport(report.toStdString());
+    QFile::remove(report);
+    return end;
 }
 
-qira::launch::PlayerChoice AskPlayAgain() {
-    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kGameTitle),
-                    QStringLiteral("你已离开牌桌"));
-    QPushButton* again = box.addButton(QStringLiteral("再来一局"), QMessageBox::AcceptRole);
-    QPushButton* quit = box.addButton(QStringLiteral("退出"), QMessageBox::RejectRole);
-    box.setDefaultButton(again);
-    box.setEscapeButton(quit);
-    box.exec();
-    return box.clickedButton() == again ? qira::launch::PlayerChoice::PlayAgain
-                                        : qira::launch::PlayerChoice::Quit;
+// For tests of the whole program without a person at the screen: with
+// QIRA_LAUNCH_TEST_HOOK set, each window prints its text and buttons on
+// standard output and then presses the key named on the next line of
+// standard input ("Return" or "Escape").
+void AnswerForTheTest(qira::app::ClientEndWindow& window) {
+    if (!qEnvironmentVariableIsSet("QIRA_LAUNCH_TEST_HOOK")) return;
+    std::cout << "window: " << window.text().toStdString() << " ["
+              << window.againButton().accessibleName().toStdString() << "] ["
+              << window.quitButton().accessibleName().toStdString() << "]" << std::endl;
+    QTimer::singleShot(0, &window, [&window] {
+        std::string name;
+        std::getline(std::cin, name);
+        QKeyEvent press(QEvent::KeyPress, name == "Return" ? Qt::Key_Return : Qt::Key_Escape,
+                        Qt::NoModifier);
+        QApplication::sendEvent(window.focusWidget() ? window.focusWidget() : &window, &press);
+    });
 }
 
-int PlayAt(const QString& dir, const QString& host, const QString& port) {
-    return qira::launch::RunClientsUntilDone([&] { return RunClient(dir, host, port); },
-                                             AskPlayAgain);
+qira::launch::PlayerChoice Ask(const qira::launch::EndNotice& notice) {
+    std::cerr << "qira-launch: " << notice.text << '\n';
+    qira::app::ClientEndWindow window(notice);
+    AnswerForTheTest(window);
+    window.exec();
+    return window.choice();
 }
+
+// The local room server: started again when it has ended (it crashed, or
+// was stopped) and the player asks to connect again.
+class LocalServer {
+public:
+    explicit LocalServer(QString dir) : dir_(std::move(dir)) {}
+    ~LocalServer() { Stop(); }
+
+    // Looks at the process itself: the launcher's loop may not have run since
+    // it ended.
+    bool Running() const {
+        return process_ && process_->state() == QProcess::Running && !process_->waitForFinished(0);
+    }
+    const QString& port() const { return port_; }
+
+    bool Start() {
+        Stop();
+        process_ = std::make_unique<QProcess>();
+        process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        EndWithTheLauncher(*process_);
+        process_->start(dir_ + "/qira-server",
+                        {"--listen", "127.0.0.1:0", "--print-port", "--bot-wait", "0"});
+        if (!process_->waitForStarted(10'000)) {
+            std::cerr << "qira-launch: cannot start " << (dir_ + "/qira-server").toStdString()
+                      << '\n';
+            return false;
+        }
+        port_.clear();
+        while (port_.isEmpty() && Running()) {
+            if (!process_->canReadLine() && !process_->waitForReadyRead(10'000)) break;
+            port_ = QString::fromUtf8(process_->readLine()).trimmed();
+        }
+        if (port_.isEmpty() || port_.toUInt() == 0) {
+            std::cerr << "qira-launch: the server did not start listening\n";
+            Stop();
+            return false;
+        }
+        return true;
+    }
+
+    void Stop() {
+        if (!process_) return;
+        process_->terminate();
+        if (!process_->waitForFinished(5000)) {
+            process_->kill();
+            process_->waitForFinished(3000);
+        }
+        process_.reset();
+    }
+
+private:
+    QString dir_;
+    std::unique_ptr<QProcess> process_;
+    QString port_;
+};
 
 }  // namespace
 
@@ -103,37 +196,20 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QString dir = QApplication::applicationDirPath();
     const QStringList args = app.arguments().mid(1);
-    if (args.size() == 2) return PlayAt(dir, args[0], args[1]);
+    if (args.size() == 2)
+        return qira::launch::RunClientsUntilDone([&] { return RunClient(dir, args[0], args[1]); },
+                                                 Ask);
     if (!args.isEmpty()) {
         std::cerr << "usage: qira-launch [HOST PORT]\n";
         return 2;
     }
 
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    EndWithTheLauncher(server);
-    server.start(dir + "/qira-server",
-                 {"--listen", "127.0.0.1:0", "--print-port", "--bot-wait", "0"});
-    if (!server.waitForStarted(10'000)) {
-        std::cerr << "qira-launch: cannot start " << (dir + "/qira-server").toStdString() << '\n';
-        return 1;
-    }
-    QString port;
-    while (port.isEmpty() && server.state() == QProcess::Running) {
-        if (!server.canReadLine() && !server.waitForReadyRead(10'000)) break;
-        port = QString::fromUtf8(server.readLine()).trimmed();
-    }
-    if (port.isEmpty() || port.toUInt() == 0) {
-        std::cerr << "qira-launch: the server did not start listening\n";
-        server.kill();
-        server.waitForFinished(3000);
-        return 1;
-    }
-    const int status = PlayAt(dir, "127.0.0.1", port);
-    server.terminate();
-    if (!server.waitForFinished(5000)) {
-        server.kill();
-        server.waitForFinished(3000);
-    }
-    return status;
+    LocalServer server(dir);
+    if (!server.Start()) return 1;
+    return qira::launch::RunClientsUntilDone(
+        [&]() -> qira::launch::ClientEnd {
+            if (!server.Running() && !server.Start()) return {};
+            return RunClient(dir, "127.0.0.1", server.port());
+        },
+        Ask);
 }

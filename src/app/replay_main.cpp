@@ -4,11 +4,8 @@
 #include <QImage>
 #include <QScreen>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include <unistd.h>
@@ -18,6 +15,7 @@
 #include "launch/globals.h"
 #include "qira_build.h"
 #include "replay/hand_log.h"
+#include "replay/log_file.h"
 #include "ui/platform/fonts.h"
 
 namespace {
@@ -30,7 +28,8 @@ constexpr const char* kUsage =
     "Usage: qira-replay [FILE|-] [--hand ID] [--seat CHAIR] [--step N] [--snapshot OUT.png]\n"
     "Steps through a hand the server logged (the JSON lines of qira-server --db FILE\n"
     "--export-hands) on the table, all four hands face up. With no FILE or -, reads\n"
-    "standard input.\n"
+    "standard input. FILE must be a regular file; at most 64 MiB (about 20,000 hands)\n"
+    "and 1 MiB on one line are read, and a longer log or line is refused.\n"
     "\n"
     "Options:\n"
     "  --hand ID           Replay this hand (default: the first hand of the log).\n"
@@ -43,6 +42,10 @@ constexpr const char* kUsage =
     "\n"
     "Keys: Right next step, Left step back, Home the start, End the end,\n"
     "Space play or pause.\n";
+
+static_assert(replay::ReadLimits{}.maxFileBytes == 64 << 20 &&
+                  replay::ReadLimits{}.maxLineBytes == 1 << 20,
+              "the help gives the read limits");
 
 struct Arguments {
     std::string file = "-";
@@ -121,15 +124,6 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
     return args;
 }
 
-std::optional<std::string> ReadLog(const std::string& file) {
-    if (file == "-")
-        return std::string(std::istreambuf_iterator<char>(std::cin),
-                           std::istreambuf_iterator<char>());
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 replay::Chair DefaultSeat(const replay::HandLog& hand) {
     return hand.result.winners.empty() ? hand.dealer : hand.result.winners.front();
 }
@@ -158,9 +152,9 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    const auto text = ReadLog(args->file);
-    if (!text) return Fail("无法读取文件 " + args->file);
-    const auto log = replay::ParseHandLog(*text);
+    const auto read = replay::ReadLogFile(args->file);
+    if (!read.text) return Fail(read.error);
+    const auto log = replay::ParseHandLog(*read.text);
     for (const auto& error : log.errors) std::cerr << "qira-replay: 跳过 " << error << "\n";
     if (log.hands.empty()) return Fail("记录里没有可以回放的牌局");
     const replay::HandLog* hand = &log.hands.front();

@@ -22,6 +22,7 @@ ClientSession::ClientSession(launch::ClientGlobals globals, std::string programF
 
 void ClientSession::OnConnected() {
     if (ended_) return;
+    connectionWasUp_ = true;
     if (const auto entry = net::requests::Entry(host_.preferences.AllowWatchCards())) Send(*entry);
 }
 
@@ -34,7 +35,8 @@ void ClientSession::OnMessage(std::span<const std::uint8_t> message) {
 }
 
 void ClientSession::OnConnectionEnded() {
-    CloseMainWindow(launch::ClientExit::ConnectionLost);
+    CloseMainWindow(connectionWasUp_ ? launch::ClientExit::ConnectionLost
+                                     : launch::ClientExit::ServerUnreachable);
 }
 
 void ClientSession::OnChatSend(std::span<const std::string> fields) {

@@ -231,6 +231,7 @@ private:
     TurnData turn_;
     OfferData offer_;
     bool ended_ = false;
+    bool connectionWasUp_ = false;  // a connection that ends had come up: a drop
     std::string statusLine_;
     std::function<void(const std::string&)> announcer_;
     launch::ClientExit exit_ = launch::ClientExit::ClosedByPlayer;

@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include "launch/client_exit.h"
 #include "launch/launch_token.h"
@@ -44,9 +46,12 @@ Finished RunToEnd(QProcess& process) {
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
 }
 
-void StartClient(QProcess& process, const QStringList& arguments) {
+void StartClient(QProcess& process, const QStringList& arguments,
+                 const QString& endReport = QString()) {
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("LC_ALL", "C.UTF-8");  // the system's reasons in English
+    if (!endReport.isEmpty()) environment.insert(launch::kEndReportVariable, endReport);
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QIRA_CLIENT_PATH), arguments);
     ASSERT_TRUE(process.waitForStarted(10000));
@@ -71,8 +76,10 @@ TEST(ClientProcess, SendsHelloThenEntryAndEndsWhenTheServerCloses) {
     App();
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir folder;
+    const QString report = folder.filePath("end-report");
     QProcess client;
-    StartClient(client, LaunchArguments(server.serverPort()));
+    StartClient(client, LaunchArguments(server.serverPort()), report);
 
     ASSERT_TRUE(server.waitForNewConnection(20000));
     std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
@@ -94,6 +101,62 @@ TEST(ClientProcess, SendsHelloThenEntryAndEndsWhenTheServerCloses) {
     EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ConnectionLost))
         << "the launcher tells a lost connection from a window the player closed";
+    EXPECT_EQ(launch::ReadEndReport(report.toStdString()), "connection closed by the server");
+}
+
+net::Bytes Text(std::uint8_t type, std::uint8_t subtype, const std::string& text) {
+    net::Bytes message{type, subtype};
+    message.insert(message.end(), text.begin(), text.end());
+    return message;
+}
+
+// The server seats the player, starts a hand and goes away while the client
+// still rolls the dice.
+TEST(ClientProcess, ReportsAConnectionThatEndsWhileTheDiceRoll) {
+    App();
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir folder;
+    const QString report = folder.filePath("end-report");
+    QProcess client;
+    StartClient(client, LaunchArguments(server.serverPort(), "me"), report);
+    ASSERT_TRUE(server.waitForNewConnection(20000));
+    std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
+    ASSERT_EQ(ReadMessages(*connection, 2).size(), 2u);
+    const char* names[] = {"east", "me", "west", "north"};
+    std::string users;
+    for (int chair = 0; chair < 4; ++chair)
+        users += (chair == 0 ? "" : "\n") +
+                 net::JoinFields({names[chair], "1001", "250", "3", "", "10", "50", "0", "5", "5",
+                                  "0", "0", "0", std::to_string(chair), "0", "0"});
+    net::Bytes hand(29, 0);
+    hand[0] = 17;  // a new hand, dealer 0, dice 4, no wild tile
+    hand[3] = 5;
+    hand[12] = 4;
+    hand[14] = 3;
+    hand[16] = 10;
+    for (int chair = 0; chair < 4; ++chair) hand[19 + 2 * chair] = 33;
+    hand[26] = 34;
+    hand[27] = 33;
+    for (const auto& message : {Text(130, 3, net::JoinFields({"me", "me"})), Text(130, 2, users),
+                                Text(111, 0, "a`b`c`0`d`0`0"), hand}) {
+        const auto frame = net::FrameMessage(message);
+        connection->write(reinterpret_cast<const char*>(frame.data()),
+                          static_cast<qint64>(frame.size()));
+    }
+    connection->waitForBytesWritten(5000);
+    QThread::msleep(300);  // the dice roll for longer than this
+    connection->close();
+    const auto finished = RunToEnd(client);
+    EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ConnectionLost));
+    // Closed or reset, as the unread requests decide.
+    const auto reason = QString::fromStdString(launch::ReadEndReport(report.toStdString()));
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_TRUE(
+        finished.standardError.contains(QStringLiteral("the connection to 127.0.0.1:%1 ended: %2")
+                                            .arg(server.serverPort())
+                                            .arg(reason)))
+        << finished.standardError.toStdString();
 }
 
 TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {
@@ -102,11 +165,17 @@ TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const quint16 closedPort = probe.serverPort();
     probe.close();
+    QTemporaryDir folder;
+    const QString report = folder.filePath("end-report");
     QProcess client;
-    StartClient(client, LaunchArguments(closedPort));
+    StartClient(client, LaunchArguments(closedPort), report);
     const auto finished = RunToEnd(client);
     EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ConnectionLost));
+    EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::ServerUnreachable))
+        << "the launcher tells a server that is not there from a connection that broke";
+    EXPECT_EQ(launch::ReadEndReport(report.toStdString()), "Connection refused");
+    EXPECT_TRUE(finished.standardError.contains(
+        QStringLiteral("cannot connect to 127.0.0.1:%1: Connection refused").arg(closedPort)));
 }
 
 TEST(ClientProcess, RefusesABadCommandLineWithTheNumberedMessage) {

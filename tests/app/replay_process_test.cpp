@@ -168,5 +168,26 @@ TEST_F(ReplayProgram, RefusesWhatItCannotReplayAndSaysWhy) {
     EXPECT_TRUE(empty.standardError.contains(QStringLiteral("没有可以回放的牌局")));
 }
 
+TEST_F(ReplayProgram, RefusesAFolderOrADeviceAndReadsAnEndlessInputOnlyToItsLimit) {
+    const auto folder = RunReplay({dir_.path()});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_TRUE(folder.standardError.contains(QStringLiteral("是一个文件夹")))
+        << folder.standardError.toStdString();
+    const auto device = RunReplay({QStringLiteral("/dev/zero")});
+    EXPECT_EQ(device.exitCode, 1);
+    EXPECT_TRUE(device.standardError.contains(QStringLiteral("不是普通文件")))
+        << device.standardError.toStdString();
+
+    QProcess endless;
+    endless.setStandardInputFile(QStringLiteral("/dev/zero"));
+    endless.start(QStringLiteral(QIRA_REPLAY_PATH), {QStringLiteral("-")});
+    ASSERT_TRUE(endless.waitForFinished(60000)) << "qira-replay read /dev/zero without end";
+    EXPECT_EQ(endless.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(endless.readAllStandardError()).contains("1 MiB"));
+
+    const auto help = RunReplay({QStringLiteral("--help")});
+    EXPECT_TRUE(help.standardOutput.contains(QStringLiteral("64 MiB")));
+}
+
 }  // namespace
 }  // namespace qira

@@ -539,9 +539,14 @@ TEST(SessionEnd, TellsWhetherThePlayerClosedTheWindowOrTheTableSentHimAway) {
     EXPECT_EQ(removed.session->exit(), launch::ClientExit::LeftTable);
 
     SessionRig lost;
+    lost.session->OnConnected();
     EnterAsPlayer(lost);
     lost.session->OnConnectionEnded();
     EXPECT_EQ(lost.session->exit(), launch::ClientExit::ConnectionLost);
+
+    SessionRig unreachable;  // the connection never came up
+    unreachable.session->OnConnectionEnded();
+    EXPECT_EQ(unreachable.session->exit(), launch::ClientExit::ServerUnreachable);
 
     SessionRig closed;
     EnterAsPlayer(closed);

@@ -1,0 +1,211 @@
+// Runs the real qira-launch, with the real client, against a server that is
+// not there, a listener that drops the client, and a real server killed and
+// started again. The launcher's test hook (QIRA_LAUNCH_TEST_HOOK) prints each
+// window's text and answers it with the key the test writes to its input.
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <optional>
+
+#include <signal.h>
+
+#include "net/frame_codec.h"
+#include "net/hello_secret.h"
+#include "net/packet.h"
+
+namespace qira {
+namespace {
+
+const QString kDropped = QStringLiteral("window: 与服务器的连接断开了 [重新连接] [退出]");
+
+QString ProgramBeside(const char* name) {
+    return QFileInfo(QStringLiteral(QIRA_LAUNCH_PATH)).absolutePath() + '/' + name;
+}
+
+class LauncherProgram : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(home_.isValid()); }
+
+    // Starts `qira-launch 127.0.0.1 PORT`, or with no port the launcher's
+    // own local server.
+    void StartLauncher(std::optional<quint16> port) {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("HOME", home_.path());  // the client's own hello secret
+        environment.insert("XDG_CONFIG_HOME", home_.filePath("config"));
+        environment.insert("LC_ALL", "C.UTF-8");  // the system's reasons in English
+        environment.insert("QIRA_USER", "张三");
+        environment.insert("QIRA_LAUNCH_TEST_HOOK", "1");
+        launcher_.setProcessEnvironment(environment);
+        launcher_.start(QStringLiteral(QIRA_LAUNCH_PATH),
+                        port ? QStringList{QStringLiteral("127.0.0.1"), QString::number(*port)}
+                             : QStringList{});
+        ASSERT_TRUE(launcher_.waitForStarted(10000));
+    }
+
+    // Waits for the launcher's next window and answers it with `key`;
+    // returns the window's line.
+    QString Answer(const char* key) {
+        while (!launcher_.canReadLine() && launcher_.waitForReadyRead(60000)) {
+        }
+        const QString line = QString::fromUtf8(launcher_.readLine()).trimmed();
+        launcher_.write(QByteArray(key) + '\n');
+        launcher_.waitForBytesWritten(10000);  // no event loop here writes it
+        return line;
+    }
+
+    // Waits until the launcher's standard error (where a local server logs)
+    // has said `text` `count` times.
+    bool WaitForStandardError(const QString& text, int count) {
+        for (int i = 0; i < 300 && errors_.count(text) < count; ++i) {
+            launcher_.waitForReadyRead(100);
+            errors_ += QString::fromUtf8(launcher_.readAllStandardError());
+        }
+        return errors_.count(text) >= count;
+    }
+
+    int Finish() {
+        EXPECT_TRUE(launcher_.waitForFinished(60000)) << "the launcher did not end";
+        return launcher_.exitCode();
+    }
+
+    QTemporaryDir home_;
+    QProcess launcher_;
+    QString errors_;
+};
+
+quint16 ClosedPort() {
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
+    return probe.serverPort();  // closed when the probe goes
+}
+
+TEST_F(LauncherProgram, AnUnreachableServerIsNamedWithTheSystemsReason) {
+    const quint16 port = ClosedPort();
+    StartLauncher(port);
+    EXPECT_EQ(Answer("Escape"),
+              QStringLiteral("window: 无法连接到服务器 127.0.0.1:%1（Connection refused） "
+                             "[重新连接] [退出]")
+                  .arg(port));
+    EXPECT_EQ(Finish(), 5);
+}
+
+// The hello's name and secret from the next client that connects.
+std::vector<std::string> NextHello(QTcpServer& server) {
+    if (!server.waitForNewConnection(30000)) return {};
+    std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
+    net::FrameDecoder decoder;
+    std::optional<net::Bytes> first;
+    while (!first && connection->waitForReadyRead(10000)) {
+        const QByteArray data = connection->readAll();
+        decoder.Feed(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                               static_cast<std::size_t>(data.size())),
+                     [&](std::span<const std::uint8_t> message) {
+                         if (!first) first.emplace(message.begin(), message.end());
+                     });
+    }
+    if (!first) return {};
+    const auto fields = net::SplitFields(net::ParseHello(*first).value_or(""));
+    connection->close();  // the drop
+    return fields.size() == 3 ? std::vector<std::string>{fields[0], fields[2]}
+                              : std::vector<std::string>{};
+}
+
+TEST_F(LauncherProgram, ADroppedPlayerReconnectsWithTheSameNameAndSecret) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    StartLauncher(server.serverPort());
+    const auto first = NextHello(server);
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0], "张三");
+    EXPECT_EQ(first[1].size(), net::kHelloSecretLength);
+    EXPECT_EQ(Answer("Return"), kDropped);
+    EXPECT_EQ(NextHello(server), first) << "Enter starts a client that can take the chair back";
+    EXPECT_EQ(Answer("Escape"), kDropped);
+    EXPECT_EQ(Finish(), 4) << "Escape quits after the second drop";
+}
+
+// A server on `port` (0: any), its log on standard error.
+void StartServer(QProcess& server, quint16 port, const QString& database) {
+    server.start(ProgramBeside("qira-server"),
+                 {"--listen", QStringLiteral("127.0.0.1:%1").arg(port), "--print-port", "--db",
+                  database, "--bot-wait", "0"});
+    ASSERT_TRUE(server.waitForStarted(10000));
+    ASSERT_TRUE(server.waitForReadyRead(10000));
+}
+
+bool WaitForLog(QProcess& server, const QString& text, QString* log) {
+    for (int i = 0; i < 300 && !log->contains(text); ++i) {
+        server.waitForReadyRead(100);
+        *log += QString::fromUtf8(server.readAllStandardError());
+    }
+    return log->contains(text);
+}
+
+TEST_F(LauncherProgram, AfterTheServerIsKilledEnterConnectsToItsSuccessor) {
+    QProcess server;
+    StartServer(server, 0, home_.filePath("first.db"));
+    const auto port = static_cast<quint16>(server.readLine().trimmed().toUInt());
+    ASSERT_NE(port, 0);
+    StartLauncher(port);
+    QString log;
+    ASSERT_TRUE(WaitForLog(server, "张三 joined", &log)) << log.toStdString();
+    server.kill();
+    server.waitForFinished(5000);
+    QProcess successor;
+    StartServer(successor, port, home_.filePath("second.db"));
+
+    EXPECT_EQ(Answer("Return"), kDropped);
+    QString successorLog;
+    EXPECT_TRUE(WaitForLog(successor, "张三 joined", &successorLog)) << successorLog.toStdString();
+    successor.kill();
+    successor.waitForFinished(5000);
+    EXPECT_EQ(Answer("Escape"), kDropped);
+    EXPECT_EQ(Finish(), 4);
+}
+
+// The process id of the launcher's child `name`, waiting up to 30 s for it.
+std::optional<pid_t> ChildOf(qint64 parent, const QString& name) {
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            if (!stat.open(QIODevice::ReadOnly)) continue;
+            // pid (comm) state ppid ...
+            const QString line = QString::fromUtf8(stat.readAll());
+            const int close = line.lastIndexOf(')');
+            const QString command = line.mid(line.indexOf('(') + 1, close - line.indexOf('(') - 1);
+            const QStringList rest = line.mid(close + 2).split(' ');
+            const bool living = !rest.isEmpty() && rest[0] != "Z";
+            if (command == name && living && rest.size() > 1 && rest[1].toLongLong() == parent)
+                return entry.toInt();
+        }
+        QThread::msleep(100);
+    }
+    return std::nullopt;
+}
+
+TEST_F(LauncherProgram, ALocalServerThatEndedIsStartedAgainOnReconnect) {
+    StartLauncher(std::nullopt);
+    const auto first = ChildOf(launcher_.processId(), "qira-server");
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(WaitForStandardError("张三 joined", 1)) << errors_.toStdString();
+    ::kill(*first, SIGKILL);
+    EXPECT_EQ(Answer("Return"), kDropped);
+
+    const auto second = ChildOf(launcher_.processId(), "qira-server");
+    ASSERT_TRUE(second);
+    EXPECT_NE(*second, *first);
+    ASSERT_TRUE(WaitForStandardError("张三 joined", 2)) << "a client joins the new server";
+    ::kill(*second, SIGKILL);
+    EXPECT_EQ(Answer("Escape"), kDropped);
+    EXPECT_EQ(Finish(), 4);
+}
+
+}  // namespace
+}  // namespace qira
