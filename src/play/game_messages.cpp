@@ -92,7 +92,8 @@ void ClientSession::OnNewHand(Message message) {
     table_.LoadHandStart(message);
     table_.blnHandIdle = false;
     host_.sounds.PlayGameSound(StateSound::SaiZi);
-    host_.display.RollDice(table_.bytDice);
+    RollDice(table_.bytDice);
+    if (ended_) return;
     Announce("新的一局开始，" + ChairName(table_, table_.bytDealerChair) + " 坐庄");
     EvaluateTurn();
 }
@@ -170,7 +171,8 @@ void ClientSession::OnDiscard(Message message) {
     Announce(ChairName(table_, chair) + " 打出 " + TileName(tile));
     if (!nextDrawGiven) {
         host_.sounds.PlayTileSound(tile);
-        host_.display.PlayDiscardAnimation(SeatPos(chair), ActionCode::Discard, tile);
+        PlayActionDisplay(chair, ActionCode::Discard, tile);
+        if (ended_) return;
     }
     if (ting != 0) {
         table_.Seats[chair].bytTing = ting;
@@ -206,7 +208,8 @@ void ClientSession::OnDiscard(Message message) {
         SetDrawnTileSeat(nextChair);
     }
     host_.sounds.PlayTileSound(tile);
-    host_.display.PlayDiscardAnimation(SeatPos(chair), ActionCode::Discard, tile);
+    PlayActionDisplay(chair, ActionCode::Discard, tile);
+    if (ended_) return;
     table_.bytTurnChair = nextChair;
     table_.bytCurTile = nextTile;
     table_.bytTurnPhase = phase::kDrew;
@@ -224,8 +227,8 @@ void ClientSession::OnChowOrPung(Message message, rules::MeldKind kind) {
     HideNewestDiscard();
     host_.sounds.PlayGameSound(chow ? StateSound::Chi : StateSound::Peng);
     Announce(ChairName(table_, chair) + (chow ? " 吃 " : " 碰 ") + TileName(table_.bytCurTile));
-    host_.display.PlayDiscardAnimation(SeatPos(chair), chow ? ActionCode::Chow : ActionCode::Pung,
-                                       table_.bytCurTile);
+    PlayActionDisplay(chair, chow ? ActionCode::Chow : ActionCode::Pung, table_.bytCurTile);
+    if (ended_) return;
     if (IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
     table_.ApplyMeld(chair, kind, meldTile, table_.bytTurnChair);
     host_.painter.PaintHands(chair);
@@ -254,9 +257,9 @@ void ClientSession::OnKong(Message message) {
     Announce(ChairName(table_, chair) + (kind == rules::MeldKind::ConcealedKong
                                              ? std::string(" 暗杠")
                                              : " 杠 " + TileName(tile)));
-    host_.display.PlayDiscardAnimation(
-        SeatPos(chair), ActionCode::Kong,
-        kind == rules::MeldKind::ConcealedKong ? kFaceDownTile : tile);
+    PlayActionDisplay(chair, ActionCode::Kong,
+                      kind == rules::MeldKind::ConcealedKong ? kFaceDownTile : tile);
+    if (ended_) return;
     if (onDiscard && IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
     const auto wallChair = table_.TakeWallTile(rules::WallEnd::Tail);
     if (IsChair(wallChair)) host_.painter.PaintWall(wallChair);

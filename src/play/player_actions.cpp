@@ -55,7 +55,7 @@ void ClientSession::OnHandTileClick(int position, MouseButton button) {
         question.caption = "Qira麻将";
         question.noCaption = "取消";
         const auto serial = evaluationSerial_;
-        if (!host_.messages.ShowGlobalMsg(question)) return;
+        if (!ShowPrompt(question)) return;
         // While the question waited the turn may have moved on (or the clock
         // may have discarded for the player): only the same turn may discard.
         if (serial != evaluationSerial_ || !MayDiscardNow()) return;
@@ -126,7 +126,7 @@ bool ClientSession::AskThreeIndicators() {
     question.caption = GameTitle();
     question.yesCaption = "当作杠";
     question.noCaption = "不作杠";
-    if (!host_.messages.ShowGlobalMsg(question)) return false;
+    if (!ShowPrompt(question)) return false;
     if (ended_) return true;
     Send(net::requests::ThreeIndicatorKong(table_.bytMyChair));
     return true;
@@ -141,8 +141,9 @@ void ClientSession::OfferOwnTurnActions() {
         return;
     }
     if (rules::CountWildIndicators(table_) >= 3 && !table_.blnThreeIndicatorAsked) {
-        table_.blnThreeIndicatorAsked = true;
         const auto serial = evaluationSerial_;
+        if (!CatchUpBeforePrompt()) return;
+        table_.blnThreeIndicatorAsked = true;
         if (AskThreeIndicators()) return;
         // Messages that came while the question waited have evaluated the
         // turn again; their evaluation stands.
@@ -208,6 +209,7 @@ void ClientSession::OnActionButton(int index, MouseButton button) {
             } else {
                 const std::vector<rules::TileCode> choices = table_.bytChowChoices;
                 const auto serial = evaluationSerial_;
+                DeliverHeldMessages();
                 offer_.bytChosenChow = host_.chowChooser.ChooseChow(choices);
                 // The chooser waited; the discard may have been claimed or
                 // passed meanwhile, and another discard may wait for claims.
@@ -241,13 +243,14 @@ void ClientSession::OnActionButton(int index, MouseButton button) {
 }
 
 void ClientSession::AskRobKong() {
+    if (!CatchUpBeforePrompt()) return;
     GlobalMsg question;
     question.type = MsgType::TwoButtons;
     question.note = "恭喜你！你现在可以抢杠胡！要胡吗？";
     Announce("你可以抢杠胡");
     question.caption = "Qira麻将";
     question.noCaption = "取消";
-    const bool rob = host_.messages.ShowGlobalMsg(question);
+    const bool rob = ShowPrompt(question);
     if (ended_) return;
     Send(net::requests::RobKongAnswer(table_.bytMyChair, rob));
 }
