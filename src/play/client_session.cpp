@@ -131,6 +131,7 @@ void ClientSession::OnMainWindowUnloading() {
 void ClientSession::RunUnloadSteps() {
     ended_ = true;
     heldMessages_.clear();
+    waitingServerBoxes_.clear();
     globals_.blnQuitting = true;
     host_.messages.UnloadRoomMsgObjects(0);
     StopTurnClock();
@@ -160,12 +161,16 @@ int ClientSession::FindChairOf(std::string_view name) const {
     return -1;
 }
 
-bool ClientSession::ShowOneButtonBox(std::string note, std::string caption) {
+GlobalMsg ClientSession::OneButtonBox(std::string note, std::string caption) {
     GlobalMsg box;
     box.type = MsgType::OneButton;
     box.note = std::move(note);
     box.caption = std::move(caption);
-    return ShowPrompt(box);
+    return box;
+}
+
+bool ClientSession::ShowOneButtonBox(std::string note, std::string caption) {
+    return ShowPrompt(OneButtonBox(std::move(note), std::move(caption)));
 }
 
 bool ClientSession::CatchUpBeforePrompt() {

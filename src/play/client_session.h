@@ -74,6 +74,10 @@ struct OfferData {
     bool AnyOffered() const;
 };
 
+// At most this many of the server's boxes wait behind the open one; the
+// newest then takes the last place, and what its box leads to still happens.
+inline constexpr std::size_t kWaitingServerBoxLimit = 3;
+
 // The client's side of one table: applies the server's room and game
 // messages to the table state, decides what the local player may do, and
 // turns the player's actions into requests. It never touches the screen
@@ -193,6 +197,23 @@ private:
     void OnChatMessage(std::span<const std::uint8_t> message);
     void OnItemMessage(net::ServerMessage kind, std::span<const std::uint8_t> message);
 
+    // the server's boxes, one open at a time
+    struct BoxFollowUp {
+        bool evaluateTurn = false;
+        std::optional<std::uint64_t> endHand{};  // the hand a drawn game ends, if it still runs
+        bool leaveTable = false;                 // the server stopped the local player
+    };
+    // A one-button box of the program or the platform's warning box, and
+    // what follows once it has closed.
+    struct ServerBox {
+        GlobalMsg box;
+        bool platformWarning = false;
+        BoxFollowUp then{};
+    };
+    void ShowServerBox(ServerBox box);
+    void QueueServerBox(ServerBox box);
+    void FollowUp(const BoxFollowUp& then);
+
     // turn flow
     void StartTurnClock(int chair);
     void StopTurnClock();
@@ -236,6 +257,7 @@ private:
     bool IsOnlooker() const { return globals_.blnIsWatcher; }
     std::uint8_t SeatPos(Chair chair) const;
     int FindChairOf(std::string_view name) const;  // -1 when no chair holds the name
+    static GlobalMsg OneButtonBox(std::string note, std::string caption);
     bool ShowOneButtonBox(std::string note, std::string caption);
     bool ShowPrompt(const GlobalMsg& box);  // a box with buttons: waits for the answer
     const std::string& GameTitle() const { return globals_.launch.strGameTitle; }
@@ -257,6 +279,13 @@ private:
     // Messages that arrived while a handler waited for an animation, in order.
     int displayWaits_ = 0;
     std::deque<std::vector<std::uint8_t>> heldMessages_;
+    // A box of the server's waits in a nested loop that delivers the next
+    // message: the boxes those open wait behind it instead of nesting.
+    bool serverBoxOpen_ = false;
+    std::deque<ServerBox> waitingServerBoxes_;
+    // The turn's questions are never stacked on themselves either.
+    bool robKongQuestionOpen_ = false;
+    bool threeIndicatorQuestionOpen_ = false;
 };
 
 }  // namespace qira::play

@@ -126,7 +126,10 @@ bool ClientSession::AskThreeIndicators() {
     question.caption = GameTitle();
     question.yesCaption = "当作杠";
     question.noCaption = "不作杠";
-    if (!ShowPrompt(question)) return false;
+    threeIndicatorQuestionOpen_ = true;
+    const bool count = ShowPrompt(question);
+    threeIndicatorQuestionOpen_ = false;
+    if (!count) return false;
     if (ended_) return true;
     Send(net::requests::ThreeIndicatorKong(table_.bytMyChair));
     return true;
@@ -140,7 +143,9 @@ void ClientSession::OfferOwnTurnActions() {
         StartTurnClock(table_.bytMyChair);
         return;
     }
-    if (rules::CountWildIndicators(table_) >= 3 && !table_.blnThreeIndicatorAsked) {
+    // Hands that start while the question waits do not ask again on top of it.
+    if (rules::CountWildIndicators(table_) >= 3 && !table_.blnThreeIndicatorAsked &&
+        !threeIndicatorQuestionOpen_) {
         const auto serial = evaluationSerial_;
         if (!CatchUpBeforePrompt()) return;
         table_.blnThreeIndicatorAsked = true;
@@ -243,14 +248,17 @@ void ClientSession::OnActionButton(int index, MouseButton button) {
 }
 
 void ClientSession::AskRobKong() {
-    if (!CatchUpBeforePrompt()) return;
+    // An offer repeated while the question waits is answered by that question.
+    if (robKongQuestionOpen_ || !CatchUpBeforePrompt()) return;
     GlobalMsg question;
     question.type = MsgType::TwoButtons;
     question.note = "恭喜你！你现在可以抢杠胡！要胡吗？";
     Announce("你可以抢杠胡");
     question.caption = "Qira麻将";
     question.noCaption = "取消";
+    robKongQuestionOpen_ = true;
     const bool rob = ShowPrompt(question);
+    robKongQuestionOpen_ = false;
     if (ended_) return;
     Send(net::requests::RobKongAnswer(table_.bytMyChair, rob));
 }

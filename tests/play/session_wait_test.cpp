@@ -1,6 +1,7 @@
-// Messages that arrive while an animation plays: the program's animations
-// keep the socket going, and the session must apply what arrives in the order
-// the server sent it, after the handler that waits has finished.
+// Messages that arrive while the session waits. The program's animations keep
+// the socket going, and the session must apply what arrives in the order the
+// server sent it, after the handler that waits has finished. Its boxes keep
+// the socket going too, and must not stack up without bound.
 #include <gtest/gtest.h>
 
 #include "session_fakes.h"
@@ -155,6 +156,64 @@ TEST(MessagesDuringAnimations, NothingHeldIsDeliveredOnceTheSessionHasEnded) {
         EXPECT_TRUE(rig.TakeSent().empty());
         EXPECT_FALSE(rig.clock.visible);
     }
+}
+
+Bytes Notice(const std::string& text) {
+    return TextFrom({26}, text);
+}
+
+std::vector<std::string> ShownNotes(const SessionRig& rig) {
+    std::vector<std::string> notes;
+    for (const auto& box : rig.messages.shown) notes.push_back(box.note);
+    return notes;
+}
+
+TEST(ServerBoxes, BoxesArrivingWhileOneIsOpenWaitBehindItAndTheNewestKeepsTheLastPlace) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    std::size_t shownWhileOpen = 0;
+    rig.messages.whileOpen = [&] {
+        for (int i = 2; i <= 3000; ++i) rig.Feed(Notice("通知" + std::to_string(i)));
+        shownWhileOpen = rig.messages.shown.size();
+    };
+    rig.Feed(Notice("通知1"));
+    EXPECT_EQ(shownWhileOpen, 1u);
+    EXPECT_EQ(ShownNotes(rig), (std::vector<std::string>{"通知1", "通知2", "通知3", "通知3000"}));
+}
+
+TEST(ServerBoxes, WhatAWaitingBoxLeadsToHappensOnceItIsShown) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    rig.Feed(NewHand{}.Build());
+    rig.messages.whileOpen = [&] {
+        rig.Feed(Message({27, 0}));
+        EXPECT_FALSE(rig.session->globals().blnShowStart);
+    };
+    rig.Feed(Notice("通知"));
+    EXPECT_EQ(ShownNotes(rig).back(), "很遗憾：本局竟然是荒牌！都不得分！");
+    EXPECT_TRUE(rig.session->globals().blnShowStart) << "the drawn game ended the hand";
+
+    // The server stops "me" in a flood: its box takes the last place and
+    // still closes the window.
+    rig.messages.whileOpen = [&] {
+        for (int i = 0; i < 3; ++i) rig.Feed(Notice("通知"));
+        rig.Feed(TextFrom({5, 0, 1}, "超时"));
+        for (int i = 0; i < 3; ++i) rig.Feed(Notice("通知"));
+        EXPECT_EQ(rig.window.unloads, 0);
+    };
+    rig.Feed(Notice("通知"));
+    EXPECT_EQ(rig.window.unloads, 1);
+    EXPECT_EQ(rig.messages.shown.size(), 2u + 1u + kWaitingServerBoxLimit);
+    EXPECT_TRUE(rig.session->ended());
+}
+
+TEST(ServerBoxes, RepeatedRobKongOfferDoesNotAskOnTopOfTheOpenQuestion) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    rig.Feed(NewHand{}.Build());
+    rig.messages.whileOpen = [&] { rig.Feed(Message({29, 0, 1})); };
+    rig.Feed(Message({29, 0, 1}));
+    EXPECT_EQ(rig.messages.shown.size(), 1u);
 }
 
 }  // namespace
