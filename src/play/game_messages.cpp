@@ -315,24 +315,23 @@ void ClientSession::OnDrawnGame(Message message) {
     if (message.size() < 2 || message[1] > 1) return;
     host_.sounds.PlayGameSound(StateSound::HuangPai);
     Announce("荒牌，本局无人胡牌");
-    ShowServerBox({OneButtonBox("很遗憾：本局竟然是荒牌！都不得分！", GameTitle()),
-                   false,
-                   {.endHand = handSerial_}});
+    ShowServerBox({.box = OneButtonBox("很遗憾：本局竟然是荒牌！都不得分！", GameTitle()),
+                   .then = {.endHand = handSerial_}});
 }
 
 void ClientSession::OnServerNotice(Message message) {
-    ShowServerBox(
-        {OneButtonBox(net::DecodeBody(message, 1), GameTitle()), false, {.evaluateTurn = true}});
+    ShowServerBox({.box = OneButtonBox(net::DecodeBody(message, 1), GameTitle()),
+                   .then = {.evaluateTurn = true}});
 }
 
 void ClientSession::OnPlayerMustStop(Message message) {
     if (message.size() < 3) return;
     const std::uint8_t chair = message[2];
     const std::string name = IsChair(chair) ? table_.Seats[chair].strPlayerName : std::string();
-    ShowServerBox({OneButtonBox(name + " 不能继续玩下去，原因：" + net::DecodeBody(message, 3),
-                                GameTitle() + "系统提示"),
-                   false,
-                   {.leaveTable = IsMyChair(chair) && !IsOnlooker()}});
+    ShowServerBox(
+        {.box = OneButtonBox(name + " 不能继续玩下去，原因：" + net::DecodeBody(message, 3),
+                             GameTitle() + "系统提示"),
+         .then = {.leaveTable = IsMyChair(chair) && !IsOnlooker()}});
 }
 
 void ClientSession::OnHandVisibility(Message message) {
@@ -357,16 +356,17 @@ void ClientSession::OnItemMessage(net::ServerMessage kind, Message message) {
             host_.items.LoadMyDaoJu(net::DecodeBody(message, 2));
             return;
         case net::ServerMessage::ItemNotice:
-            ShowServerBox({OneButtonBox(net::DecodeBody(message, 2), GameTitle() + "提示")});
+            ShowServerBox({.box = OneButtonBox(net::DecodeBody(message, 2), GameTitle() + "提示")});
             return;
         case net::ServerMessage::ItemUsed: {
             std::int32_t item = 0;
             if (message.size() < 8 || !net::ReadInt32BE(item, message, 4)) return;
-            ShowServerBox({OneButtonBox(std::to_string(message[2]) + " 号用户对 " +
-                                            std::to_string(message[3]) + " 号用户使用ID号为 " +
-                                            std::to_string(item) + " 的道具",
-                                        "道具演示"),
-                           true});
+            ShowServerBox(
+                {.box = OneButtonBox(std::to_string(message[2]) + " 号用户对 " +
+                                         std::to_string(message[3]) + " 号用户使用ID号为 " +
+                                         std::to_string(item) + " 的道具",
+                                     "道具演示"),
+                 .platformWarning = true});
             return;
         }
         default:
