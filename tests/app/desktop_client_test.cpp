@@ -360,6 +360,30 @@ TEST_F(DesktopClientTest, DiscardAnimationClosesAnOpenChowChooser) {
     for (const Bytes& request : sent) EXPECT_NE(request[0], 20) << "no chow of a tile that is gone";
 }
 
+TEST_F(DesktopClientTest, DiscardsArrivingWhileADiscardGrowsFollowItAndLeaveTheTurnRight) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    // Like the socket: each delivery is posted before the message is handled,
+    // so both arrive while the first discard grows on the table.
+    std::vector<Bytes> arriving{Discard(1, 5, 2, 6), Discard(2, 6, 0, 8)};
+    std::function<void()> deliver = [&] {
+        const Bytes message = arriving.front();
+        arriving.erase(arriving.begin());
+        if (!arriving.empty())
+            QMetaObject::invokeMethod(&client.window(), deliver, Qt::QueuedConnection);
+        Feed(message);
+    };
+    QMetaObject::invokeMethod(&client.window(), deliver, Qt::QueuedConnection);
+    Feed(Discard(3, 30, 1, 5));
+    ASSERT_TRUE(arriving.empty()) << "the discard grew while messages came";
+
+    const auto& table = client.session().table();
+    EXPECT_EQ(table.bytTurnChair, 0);
+    EXPECT_EQ(table.bytTurnPhase, 5);
+    EXPECT_EQ(client.window().YuClock().Tag(), 0);
+    EXPECT_EQ(table.Seats[2].Discards, (std::vector<rules::TileCode>{6}));
+    EXPECT_TRUE(client.session().MayDiscardNow());
+}
+
 TEST_F(DesktopClientTest, ClockReturnsToItsSeatWhenTheWindowIsResized) {
     StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
     const auto& clock = client.window().YuClock();
