@@ -128,14 +128,22 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     table.SeatPlayer(user, table.FreeChair());
 }
 
-// A player whose connection dropped during a hand gets the chair back.
+// A player whose connection dropped gets the chair back. The old connection
+// may still look alive (a laptop that slept, a changed network): the secret
+// proves the player, so the old one is closed and the chair handed over.
 bool Lobby::Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch) {
     User* back = FindUser(hello.name);
-    if (!back || back->peer || back->isBot || !back->table || back->chair < 0) return false;
+    if (!back || back->isBot || !back->table || back->chair < 0) return false;
     if (hello.secret.empty() || hello.secret != back->secret) {
         logger_.Line(hello.name + " from " + peer.Describe() +
-                     " lacks the dropped player's secret: a new user");
+                     " lacks the seated player's secret: a new user");
         return false;
+    }
+    if (Peer* stale = back->peer) {
+        logger_.Line(back->name + " is back from " + peer.Describe() + "; closing the old " +
+                     stale->Describe());
+        byPeer_.erase(stale);
+        stale->Disconnect();
     }
     back->peer = &peer;
     back->allowWatch = allowWatch;

@@ -29,6 +29,9 @@ struct Limits {
     // of a frame once its first byte came.
     Milliseconds helloDeadline{10'000};
     Milliseconds frameDeadline{10'000};
+    // A connection whose peer answers neither keepalive probes nor data is
+    // dropped within this time (a player's chair is then played for).
+    Milliseconds deadPeer{60'000};
     // Connections from one address, and in all (0: as many as the
     // descriptor limit leaves room for).
     std::size_t connectionsPerAddress = 16;

@@ -94,6 +94,15 @@ std::vector<OptionRow> LimitRows() {
         {"frame-seconds", "SECONDS",
          "Time a client has to finish a frame it has begun (default 10).",
          StoreLimitSeconds(&Limits::frameDeadline)},
+        {"dead-peer-seconds", "SECONDS",
+         "Time within which a client that answers neither TCP keepalive probes nor data counts "
+         "as gone (default 60, 10 to 3600).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto seconds = net::ReadWholeNumber<int>(v);
+             const bool valid = seconds && *seconds >= 10 && *seconds <= 3600;
+             if (valid) o.limits.deadPeer = std::chrono::seconds(*seconds);
+             return valid;
+         }},
         {"per-address", "N", "Connections allowed from one address (default 16).",
          StoreLimit(&Limits::connectionsPerAddress)},
         {"max-connections", "N",

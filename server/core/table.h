@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -115,6 +116,8 @@ private:
     Outcome HandleThreeIndicators(int chair);
     std::optional<Refusal> ChatAllowed(User& user, const std::string& text) const;
     void RelayChat(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m);
+    void KeepChatLine(std::vector<std::string> fields);
+    void SendEarlierChat(const User& user) const;
     bool UseItem(const User& user, const std::string& arguments);
 
     // --- the hand's moves (table_hand.cpp) ---
@@ -182,6 +185,8 @@ private:
     std::optional<Scheduler::TimerId> botFillTimer_;
     std::uint64_t epoch_ = 0;  // guards posted plays against a changed table
     bool keepWithoutHumans_ = false;
+    // The last lines said to the whole table, for a player who comes back.
+    std::deque<std::vector<std::string>> earlierChat_;
     // Posted tasks hold a weak reference and do nothing once the table is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -285,15 +285,34 @@ void Table::RelayChat(User& user, const ParsedRequest& request, std::span<const 
     }
     const auto relay = net::server_messages::ChatRelay(net::JoinFields(fields));
     const std::string& target = fields[0];
-    if (target.empty() || target == "所有人") return SendAll(relay);
     bool found = false;
-    for (const User* other : seating_.Everyone())
-        if (other->name == target) {
-            SendTo(*other, relay);
-            found = true;
-        }
-    if (found && target != user.name) SendTo(user, relay);
-    if (!found) SendAll(relay);
+    if (!target.empty() && target != "所有人")
+        for (const User* other : seating_.Everyone())
+            if (other->name == target) {
+                SendTo(*other, relay);
+                found = true;
+            }
+    if (found) {
+        if (target != user.name) SendTo(user, relay);
+        return;
+    }
+    SendAll(relay);
+    KeepChatLine(std::move(fields));
+}
+
+void Table::KeepChatLine(std::vector<std::string> fields) {
+    constexpr std::size_t kEarlierChatLines = 20;
+    earlierChat_.push_back(std::move(fields));
+    if (earlierChat_.size() > kEarlierChatLines) earlierChat_.pop_front();
+}
+
+// Lines said to the whole table, marked as earlier ones so that a returning
+// player tells them from what is said now. Whispers are never repeated.
+void Table::SendEarlierChat(const User& user) const {
+    for (std::vector<std::string> fields : earlierChat_) {
+        fields[9] = "（之前）" + fields[9];
+        SendTo(user, net::server_messages::ChatRelay(net::JoinFields(fields)));
+    }
 }
 
 bool Table::UseItem(const User& user, const std::string& arguments) {

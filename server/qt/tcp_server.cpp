@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "net/keepalive.h"
 #include "server/core/lobby.h"
 
 namespace qira::server {
@@ -32,10 +33,12 @@ TcpConnection::TcpConnection(Lobby& lobby, QTcpSocket* socket, QObject* parent)
     : QObject(parent), lobby_(lobby), socket_(socket) {
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const Limits& limits = lobby_.config().limits;
+    net::DetectDeadPeer(static_cast<int>(socket_->socketDescriptor()),
+                        std::chrono::duration_cast<std::chrono::seconds>(limits.deadPeer));
     address_ = (socket_->peerAddress().toString() + ":" + QString::number(socket_->peerPort()))
                    .toStdString();
     connect(socket_, &QTcpSocket::readyRead, this, &TcpConnection::OnReadyRead);
-    const Limits& limits = lobby_.config().limits;
     entryDeadline_.setSingleShot(true);
     frameDeadline_.setSingleShot(true);
     connect(&entryDeadline_, &QTimer::timeout, this, [this] { TimeOut("no hello and entry"); });

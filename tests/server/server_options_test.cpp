@@ -44,6 +44,9 @@ TEST(ServerOptions, ValuesInBothSpellingsAndFlags) {
     EXPECT_EQ(limits.options.limits.onlookersPerTable, 3u);
     EXPECT_EQ(limits.options.limits.chatLines, 9u);
     EXPECT_EQ(limits.options.limits.outputCapBytes, 128u * 1024);
+    EXPECT_EQ(Parse({"--dead-peer-seconds", "20"}).options.limits.deadPeer, Milliseconds(20000));
+    for (const char* outside : {"9", "3601", "nan"})
+        EXPECT_NE(Parse({"--dead-peer-seconds", outside}).error, "") << outside;
 }
 
 TEST(ServerOptions, MistakesAreNamed) {
@@ -83,6 +86,7 @@ TEST(ServerOptions, HelpListsEveryOptionTheParserTakes) {
                              "--output-cap-kb",
                              "--hello-seconds",
                              "--frame-seconds",
+                             "--dead-peer-seconds",
                              "--per-address",
                              "--max-connections",
                              "--max-onlookers",
