@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "server/core/bot_brain.h"
+#include "server/core/request_guard.h"
 #include "server/core/scheduler.h"
 
 namespace qira::server {
@@ -38,6 +39,8 @@ struct Limits {
     std::size_t maxConnections = 0;
     // Onlookers at one table.
     std::size_t onlookersPerTable = 32;
+    // Log lines and refusals one connection may cause.
+    RequestBounds requests;
 };
 
 struct ServerConfig {

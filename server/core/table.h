@@ -79,6 +79,9 @@ private:
     net::Bytes SnapshotFor(const User& user) const;
     void ResyncHiddenOnlookers(int chair) const;
     void Log(const std::string& text) const;
+    // A line about the user's requests, within what its connection may log.
+    void LogAbout(User& user, const std::string& text) const;
+    void LogPendingMove() const;
 
     // --- who sits, settings, readiness (table_seating.cpp) ---
     void RemoveOnlooker(User& user);
@@ -94,13 +97,13 @@ private:
     void ReplaceWithBot(int chair);
 
     // --- what a request may do now (table_requests.cpp) ---
-    void Refuse(const User& user, std::span<const std::uint8_t> message, Refusal why) const;
+    void Refuse(User& user, std::span<const std::uint8_t> message, Refusal why) const;
     // A claim that arrives after its window closed: not an error.
-    void Late(const User& user, std::span<const std::uint8_t> message) const;
+    void Late(User& user, std::span<const std::uint8_t> message) const;
     // What became of a request: done, refused, or a claim too late to count.
     struct LateClaim {};
     using Outcome = std::variant<std::monostate, Refusal, LateClaim>;
-    void Conclude(const User& user, std::span<const std::uint8_t> message, Outcome outcome) const;
+    void Conclude(User& user, std::span<const std::uint8_t> message, Outcome outcome) const;
     void HandleRoom(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m);
     void HandleGame(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m);
     void HandlePreference(User& user, const ParsedRequest& request);
@@ -185,6 +188,12 @@ private:
     std::optional<Scheduler::TimerId> botFillTimer_;
     std::uint64_t epoch_ = 0;  // guards posted plays against a changed table
     bool keepWithoutHumans_ = false;
+    // A player's move whose line is logged once it is not refused.
+    struct PendingMove {
+        User* user = nullptr;
+        std::string line;
+    };
+    mutable PendingMove pendingMove_;
     // The last lines said to the whole table, for a player who comes back.
     std::deque<std::vector<std::string>> earlierChat_;
     // Posted tasks hold a weak reference and do nothing once the table is gone.

@@ -260,6 +260,48 @@ TEST_F(QuietTableWithOnlooker, ChatHasTenFieldsAShortTextAndARate) {
     EXPECT_EQ(bob.Count(1), 6) << "the rate allows more once the window has passed";
 }
 
+TEST_F(QuietTableWithOnlooker, RefusedRequestsAreLoggedWithinARateAndAFloodIsClosed) {
+    const auto linesAboutAlice = [&] {
+        return std::count_if(server.log().begin(), server.log().end(), [](const std::string& l) {
+            return l.find("alice") != std::string::npos && l.find("stake") == std::string::npos;
+        });
+    };
+    const auto before = linesAboutAlice();
+    const auto discard = net::requests::Discard(static_cast<std::uint8_t>(alice.chair), 1, 0, 0);
+    for (int i = 0; i < 60; ++i) {  // a clumsy client: one refusal a second
+        alice.Send(discard);
+        server.scheduler().RunFor(1s);
+    }
+    EXPECT_FALSE(alice.Disconnected());
+    EXPECT_EQ(linesAboutAlice() - before, 60) << "at that pace every refusal is logged, once";
+
+    const auto beforeFlood = linesAboutAlice();
+    for (int i = 0; i < 5000; ++i) alice.Send(discard);
+    server.scheduler().RunFor(100ms);
+    EXPECT_TRUE(alice.Disconnected()) << "a flood of refused requests closes the connection";
+    EXPECT_LE(linesAboutAlice() - beforeFlood, 30) << "the log is not flooded";
+    EXPECT_TRUE(server.Logged("more lines about alice's requests not logged"));
+    EXPECT_TRUE(server.Logged("keeps sending refused requests"));
+}
+
+TEST(HostileClients, OverTcpAFloodOfRefusedRequestsIsClosed) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    ServerHarness server(config);
+    ScriptedClient flooder("flooder");
+    flooder.autoPlay = false;
+    ASSERT_TRUE(flooder.Connect(server.port()));
+    ASSERT_TRUE(flooder.PumpUntil([&] { return flooder.chair >= 0; }, 5s));
+    const auto frame = net::FrameMessage(
+        net::requests::Discard(static_cast<std::uint8_t>(flooder.chair), 1, 0, 0));
+    QByteArray flood;
+    for (int i = 0; i < 3000; ++i)
+        flood.append(reinterpret_cast<const char*>(frame.data()),
+                     static_cast<qsizetype>(frame.size()));
+    flooder.SendRaw(flood);
+    EXPECT_TRUE(flooder.PumpUntil([&] { return flooder.Disconnected(); }, 10s));
+}
+
 TEST(HostileClients, OnlookersAreLimitedWithAClearRefusal) {
     auto config = FastConfig();
     config.botWait = 600s;
