@@ -8,6 +8,7 @@
 #include "harness.h"
 #include "net/frame_codec.h"
 #include "net/requests.h"
+#include "server/qt/tcp_server.h"
 
 namespace qira::server::testing {
 namespace {
@@ -358,6 +359,47 @@ TEST(HostileClients, SilentAndStalledConnectionsAreClosedAtTheirDeadlines) {
     EXPECT_TRUE(ClosedByServer(stalled, 3000)) << "a frame left unfinished";
     player.readAll();
     EXPECT_FALSE(ClosedByServer(player, 600)) << "a quiet player whose frames are whole stays";
+}
+
+TEST(HostileClients, HalfWrittenFramesOfAllConnectionsAreCapped) {
+    auto config = FastConfig();
+    config.limits.halfFrameBytes = 100'000;
+    ServerHarness server(config);
+    // Each begins a frame of 60,000 bytes and sends 40,000 of them.
+    const auto halfFrame = [] {
+        QByteArray bytes("\0\0\xea\x60", 4);
+        bytes.append(40'000, 'x');
+        return bytes;
+    }();
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (int i = 0; i < 3; ++i) {
+        sockets.push_back(std::make_unique<QTcpSocket>());
+        sockets.back()->connectToHost(QHostAddress::LocalHost, server.port());
+        ASSERT_TRUE(sockets.back()->waitForConnected(5000));
+        sockets.back()->write(halfFrame);
+        ASSERT_TRUE(sockets.back()->waitForBytesWritten(1000));
+        QThread::msleep(100);  // the server has read it
+    }
+    EXPECT_TRUE(ClosedByServer(*sockets[2], 3000)) << "the third would pass 100,000 bytes";
+    EXPECT_FALSE(ClosedByServer(*sockets[1], 100));
+    sockets[0]->abort();  // its half frame is given back
+    QThread::msleep(100);
+    QTcpSocket later;
+    later.connectToHost(QHostAddress::LocalHost, server.port());
+    ASSERT_TRUE(later.waitForConnected(5000));
+    later.write(halfFrame);
+    later.waitForBytesWritten(1000);
+    EXPECT_FALSE(ClosedByServer(later, 300)) << "room again once a connection closed";
+}
+
+TEST(HostileClients, ConnectionsAreCountedByIPv4AddressOrIPv6Slash64) {
+    const auto group = [](const char* address) {
+        return AddressGroup(QHostAddress(QString::fromLatin1(address)));
+    };
+    EXPECT_EQ(group("2001:db8:1:2::1"), group("2001:db8:1:2:ffff:ffff:ffff:fffe"));
+    EXPECT_NE(group("2001:db8:1:2::1"), group("2001:db8:1:3::1"));
+    EXPECT_EQ(group("::ffff:192.0.2.7"), group("192.0.2.7"));
+    EXPECT_NE(group("192.0.2.7"), group("192.0.2.8"));
 }
 
 TEST(HostileClients, ConnectionsFromOneAddressAreLimited) {
