@@ -156,7 +156,7 @@ bool Lobby::Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch) {
                      " lacks the seated player's secret: a new user");
         return false;
     }
-    if (Peer* stale = back->peer) {
+    if (Peer* stale = back->peer; stale && stale != &peer) {
         logger_.Line(back->name + " is back from " + peer.Describe() + "; closing the old " +
                      stale->Describe());
         byPeer_.erase(stale);
