@@ -103,7 +103,16 @@ std::vector<OptionRow> LimitRows() {
              if (valid) o.limits.deadPeer = std::chrono::seconds(*seconds);
              return valid;
          }},
-        {"per-address", "N", "Connections allowed from one address (default 16).",
+        {"half-frames-mb", "MB",
+         "What half-written frames of all clients may hold together (default 16, 1 to 4096).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto mb = net::ReadWholeNumber<std::size_t>(v);
+             const bool valid = mb && *mb >= 1 && *mb <= 4096;
+             if (valid) o.limits.halfFrameBytes = *mb << 20;
+             return valid;
+         }},
+        {"per-address", "N",
+         "Connections allowed from one address, an IPv6 /64 counting as one (default 16).",
          StoreLimit(&Limits::connectionsPerAddress)},
         {"max-connections", "N",
          "Connections in all (default: what the descriptor limit leaves room for).",

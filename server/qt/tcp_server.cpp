@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -118,6 +119,7 @@ void TcpConnection::OnReadyRead() {
                                  static_cast<std::size_t>(data.size()));
     const auto status =
         decoder_.Feed(bytes, [this](std::span<const std::uint8_t> message) { OnMessage(message); });
+    if (ended_) return;  // what it held is released already
     if (!AccountHalfFrame()) {
         lobby_.log().Line("error: half-written frames of all connections would hold over " +
                           std::to_string(halfFrames_.cap()) + " bytes; closing " + address_);
