@@ -319,6 +319,17 @@ void TcpServer::PauseAccepting(const std::string& why) {
     resumeAccepting_.start();
 }
 
+void TcpServer::LogTurnedAway(const std::string& line) {
+    if (!turnedAwayLog_.Take(lobby_.scheduler().Now())) {
+        ++turnedAwayUnlogged_;
+        return;
+    }
+    if (turnedAwayUnlogged_ > 0)
+        lobby_.log().Line(std::to_string(std::exchange(turnedAwayUnlogged_, 0)) +
+                          " more refused connections not logged");
+    lobby_.log().Line(line);
+}
+
 void TcpServer::Admit(int descriptor) {
     auto socket = std::make_unique<QTcpSocket>();
     if (!socket->setSocketDescriptor(descriptor)) {
@@ -326,8 +337,8 @@ void TcpServer::Admit(int descriptor) {
         return;
     }
     if (const auto why = Refusal(*socket)) {
-        lobby_.log().Line("refused connection from " +
-                          socket->peerAddress().toString().toStdString() + ": " + *why);
+        LogTurnedAway("refused connection from " + socket->peerAddress().toString().toStdString() +
+                      ": " + *why);
         socket->abort();
         return;
     }

@@ -14,6 +14,7 @@
 
 #include "net/frame_codec.h"
 #include "server/core/peer.h"
+#include "server/core/request_guard.h"
 
 namespace qira::server {
 
@@ -125,6 +126,8 @@ private:
     // Why a new connection is turned away, or nothing.
     std::optional<std::string> Refusal(const QTcpSocket& socket) const;
     void PauseAccepting(const std::string& why);
+    // Connections turned away are logged within a rate, the rest counted.
+    void LogTurnedAway(const std::string& line);
 
     Lobby& lobby_;
     HalfFrameBudget halfFrames_;  // outlives the connections
@@ -135,6 +138,8 @@ private:
     std::unique_ptr<QSocketNotifier> acceptNotifier_;  // destroyed before the descriptor closes
     QTimer resumeAccepting_;
     QTimer returnMemory_;
+    RateBucket turnedAwayLog_{20, Milliseconds{1'000}};
+    std::uint64_t turnedAwayUnlogged_ = 0;
     quint16 port_ = 0;
     QString errorText_;
 };

@@ -233,6 +233,17 @@ TEST(ServerProgram, AFloodOfRefusedRequestsTakesAFewLogLinesAndTheConnection) {
     EXPECT_LE(server.LinesWith("refused from flooder"), 25) << server.LogTail();
 }
 
+TEST(ServerProgram, ConnectionsTurnedAwayTakeAFewLogLines) {
+    LimitedServer server(1024, {"--per-address", "2"});
+    ASSERT_NE(server.port(), 0);
+    RawConnection first(server.port()), second(server.port());
+    for (int i = 0; i < 500; ++i) RawConnection(server.port()).ClosedWithin(1s);
+    std::this_thread::sleep_for(1100ms);
+    RawConnection(server.port()).ClosedWithin(1s);  // logged, after the count of the rest
+    EXPECT_TRUE(server.LogsWithin("more refused connections not logged", 5s)) << server.LogTail();
+    EXPECT_LE(server.LinesWith("too many connections from this address"), 30);
+}
+
 TEST(DescriptorLimit, ConnectionsBeyondWhatTheDescriptorsAllowAreRefusedWithAReason) {
     LimitedServer server(128, {});
     ASSERT_NE(server.port(), 0);
