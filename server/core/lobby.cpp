@@ -38,6 +38,7 @@ void Lobby::OnMessage(Peer& peer, std::span<const std::uint8_t> message) {
     const auto it = byPeer_.find(&peer);
     if (it == byPeer_.end() || !it->second->table) return;
     User& user = *it->second;
+    if (user.requests.closing()) return;
     user.table->OnRequest(user, message);
 }
 
@@ -47,8 +48,23 @@ void Lobby::OnDisconnected(Peer& peer) {
     if (it == byPeer_.end()) return;
     User& user = *it->second;
     byPeer_.erase(it);
+    LogSuppressed(user);
     logger_.Line(user.name + " disconnected (" + peer.Describe() + ")");
     if (user.table) user.table->OnConnectionLost(user);
+}
+
+void Lobby::LogSuppressed(User& user) {
+    if (const auto held = user.requests.TakeSuppressed())
+        logger_.Line(std::to_string(held) + " more lines about " + user.name +
+                     "'s requests not logged");
+}
+
+void Lobby::CloseFlooding(User& user) {
+    if (!user.peer) return;
+    LogSuppressed(user);
+    logger_.Line("closing the connection of " + user.name + " (" + user.peer->Describe() +
+                 "): it keeps sending refused requests");
+    user.peer->Disconnect();
 }
 
 void Lobby::RefuseLink(Peer& peer, Refusal why) {
@@ -110,6 +126,7 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     user.peer = &peer;
     user.allowWatch = allowWatch;
     user.secret = hello.secret;
+    user.requests = RequestGuard(config_.limits.requests);
     user.stats = stats_.Load(user.name);
     user.portrait = static_cast<int>(std::hash<std::string>{}(user.name) % 20);
     users_.push_back(std::move(owned));
@@ -128,15 +145,25 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     table.SeatPlayer(user, table.FreeChair());
 }
 
-// A player whose connection dropped during a hand gets the chair back.
+// A player whose connection dropped gets the chair back. The old connection
+// may still look alive (a laptop that slept, a changed network): the secret
+// proves the player, so the old one is closed and the chair handed over.
 bool Lobby::Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch) {
     User* back = FindUser(hello.name);
-    if (!back || back->peer || back->isBot || !back->table || back->chair < 0) return false;
+    if (!back || back->isBot || !back->table || back->chair < 0) return false;
     if (hello.secret.empty() || hello.secret != back->secret) {
         logger_.Line(hello.name + " from " + peer.Describe() +
-                     " lacks the dropped player's secret: a new user");
+                     " lacks the seated player's secret: a new user");
         return false;
     }
+    if (Peer* stale = back->peer; stale && stale != &peer) {
+        logger_.Line(back->name + " is back from " + peer.Describe() + "; closing the old " +
+                     stale->Describe());
+        byPeer_.erase(stale);
+        stale->Disconnect();
+    }
+    LogSuppressed(*back);
+    back->requests = RequestGuard(config_.limits.requests);
     back->peer = &peer;
     back->allowWatch = allowWatch;
     byPeer_[&peer] = back;

@@ -87,6 +87,8 @@ public:
     User& AddBot(Table& table, int chair, BotStyle style);
     void ForgetUser(User& user);  // the user has left its table
     void DetachPeer(User& user);  // the user's link no longer speaks for it
+    // The user's connection keeps sending refused requests: it is closed.
+    void CloseFlooding(User& user);
     std::size_t UserCount() const { return users_.size(); }
     std::size_t TableCount() const { return tables_.size(); }
     void CloseTableIfEmpty(Table& table);
@@ -101,6 +103,7 @@ private:
     std::string UniqueName(const std::string& wanted) const;
     User* FindUser(const std::string& name) const;
     Table& TableForNewPlayer();
+    void LogSuppressed(User& user);
 
     Scheduler& scheduler_;
     StatsStore& stats_;

@@ -94,7 +94,25 @@ std::vector<OptionRow> LimitRows() {
         {"frame-seconds", "SECONDS",
          "Time a client has to finish a frame it has begun (default 10).",
          StoreLimitSeconds(&Limits::frameDeadline)},
-        {"per-address", "N", "Connections allowed from one address (default 16).",
+        {"dead-peer-seconds", "SECONDS",
+         "Time within which a client that answers neither TCP keepalive probes nor data counts "
+         "as gone (default 60, 10 to 3600).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto seconds = net::ReadWholeNumber<int>(v);
+             const bool valid = seconds && *seconds >= 10 && *seconds <= 3600;
+             if (valid) o.limits.deadPeer = std::chrono::seconds(*seconds);
+             return valid;
+         }},
+        {"half-frames-mb", "MB",
+         "What half-written frames of all clients may hold together (default 16, 1 to 4096).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto mb = net::ReadWholeNumber<std::size_t>(v);
+             const bool valid = mb && *mb >= 1 && *mb <= 4096;
+             if (valid) o.limits.halfFrameBytes = *mb << 20;
+             return valid;
+         }},
+        {"per-address", "N",
+         "Connections allowed from one address, an IPv6 /64 counting as one (default 16).",
          StoreLimit(&Limits::connectionsPerAddress)},
         {"max-connections", "N",
          "Connections in all (default: what the descriptor limit leaves room for).",

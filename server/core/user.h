@@ -4,6 +4,7 @@
 #include <string>
 
 #include "server/core/peer.h"
+#include "server/core/request_guard.h"
 #include "server/core/scheduler.h"
 #include "server/core/stats_store.h"
 
@@ -26,6 +27,7 @@ struct User {
     // chair back. Empty for a client that sent none.
     std::string secret;
     std::deque<Milliseconds> recentChat;  // when the user's last chat lines came
+    RequestGuard requests;                // what the current connection's requests cost
 };
 
 }  // namespace qira::server

@@ -8,6 +8,7 @@
 #include "harness.h"
 #include "net/frame_codec.h"
 #include "net/requests.h"
+#include "server/qt/tcp_server.h"
 
 namespace qira::server::testing {
 namespace {
@@ -260,6 +261,48 @@ TEST_F(QuietTableWithOnlooker, ChatHasTenFieldsAShortTextAndARate) {
     EXPECT_EQ(bob.Count(1), 6) << "the rate allows more once the window has passed";
 }
 
+TEST_F(QuietTableWithOnlooker, RefusedRequestsAreLoggedWithinARateAndAFloodIsClosed) {
+    const auto linesAboutAlice = [&] {
+        return std::count_if(server.log().begin(), server.log().end(), [](const std::string& l) {
+            return l.find("alice") != std::string::npos && l.find("stake") == std::string::npos;
+        });
+    };
+    const auto before = linesAboutAlice();
+    const auto discard = net::requests::Discard(static_cast<std::uint8_t>(alice.chair), 1, 0, 0);
+    for (int i = 0; i < 60; ++i) {  // a clumsy client: one refusal a second
+        alice.Send(discard);
+        server.scheduler().RunFor(1s);
+    }
+    EXPECT_FALSE(alice.Disconnected());
+    EXPECT_EQ(linesAboutAlice() - before, 60) << "at that pace every refusal is logged, once";
+
+    const auto beforeFlood = linesAboutAlice();
+    for (int i = 0; i < 5000; ++i) alice.Send(discard);
+    server.scheduler().RunFor(100ms);
+    EXPECT_TRUE(alice.Disconnected()) << "a flood of refused requests closes the connection";
+    EXPECT_LE(linesAboutAlice() - beforeFlood, 30) << "the log is not flooded";
+    EXPECT_TRUE(server.Logged("more lines about alice's requests not logged"));
+    EXPECT_TRUE(server.Logged("keeps sending refused requests"));
+}
+
+TEST(HostileClients, OverTcpAFloodOfRefusedRequestsIsClosed) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    ServerHarness server(config);
+    ScriptedClient flooder("flooder");
+    flooder.autoPlay = false;
+    ASSERT_TRUE(flooder.Connect(server.port()));
+    ASSERT_TRUE(flooder.PumpUntil([&] { return flooder.chair >= 0; }, 5s));
+    const auto frame = net::FrameMessage(
+        net::requests::Discard(static_cast<std::uint8_t>(flooder.chair), 1, 0, 0));
+    QByteArray flood;
+    for (int i = 0; i < 3000; ++i)
+        flood.append(reinterpret_cast<const char*>(frame.data()),
+                     static_cast<qsizetype>(frame.size()));
+    flooder.SendRaw(flood);
+    EXPECT_TRUE(flooder.PumpUntil([&] { return flooder.Disconnected(); }, 10s));
+}
+
 TEST(HostileClients, OnlookersAreLimitedWithAClearRefusal) {
     auto config = FastConfig();
     config.botWait = 600s;
@@ -316,6 +359,52 @@ TEST(HostileClients, SilentAndStalledConnectionsAreClosedAtTheirDeadlines) {
     EXPECT_TRUE(ClosedByServer(stalled, 3000)) << "a frame left unfinished";
     player.readAll();
     EXPECT_FALSE(ClosedByServer(player, 600)) << "a quiet player whose frames are whole stays";
+}
+
+// A connection that begins a frame of 60,000 bytes and sends 40,000 of them.
+std::unique_ptr<QTcpSocket> HalfFrameSender(quint16 port) {
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(socket->waitForConnected(5000));
+    QByteArray bytes("\0\0\xea\x60", 4);
+    bytes.append(40'000, 'x');
+    socket->write(bytes);
+    EXPECT_TRUE(socket->waitForBytesWritten(1000));
+    return socket;
+}
+
+TEST(HostileClients, HalfWrittenFramesOfAllConnectionsAreCapped) {
+    auto config = FastConfig();
+    config.limits.halfFrameBytes = 100'000;
+    ServerHarness server(config);
+    std::vector<std::unique_ptr<QTcpSocket>> senders;
+    for (int i = 0; i < 3; ++i) senders.push_back(HalfFrameSender(server.port()));
+    const auto closedCount = [&] {
+        return std::count_if(senders.begin(), senders.end(),
+                             [](const auto& s) { return ClosedByServer(*s, 20); });
+    };
+    for (int wait = 0; wait < 100 && closedCount() == 0; ++wait) {
+    }
+    EXPECT_EQ(closedCount(), 1) << "two fit in 100,000 bytes; the one that would pass it goes";
+
+    const auto open = std::find_if(senders.begin(), senders.end(),
+                                   [](const auto& s) { return !ClosedByServer(*s, 0); });
+    ASSERT_NE(open, senders.end());
+    (*open)->abort();  // what it held is given back
+    bool room = false;
+    for (int attempt = 0; attempt < 10 && !room; ++attempt)
+        room = !ClosedByServer(*senders.emplace_back(HalfFrameSender(server.port())), 300);
+    EXPECT_TRUE(room) << "room again once a connection closed";
+}
+
+TEST(HostileClients, ConnectionsAreCountedByIPv4AddressOrIPv6Slash64) {
+    const auto group = [](const char* address) {
+        return AddressGroup(QHostAddress(QString::fromLatin1(address)));
+    };
+    EXPECT_EQ(group("2001:db8:1:2::1"), group("2001:db8:1:2:ffff:ffff:ffff:fffe"));
+    EXPECT_NE(group("2001:db8:1:2::1"), group("2001:db8:1:3::1"));
+    EXPECT_EQ(group("::ffff:192.0.2.7"), group("192.0.2.7"));
+    EXPECT_NE(group("192.0.2.7"), group("192.0.2.8"));
 }
 
 TEST(HostileClients, ConnectionsFromOneAddressAreLimited) {

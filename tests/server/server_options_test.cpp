@@ -44,6 +44,12 @@ TEST(ServerOptions, ValuesInBothSpellingsAndFlags) {
     EXPECT_EQ(limits.options.limits.onlookersPerTable, 3u);
     EXPECT_EQ(limits.options.limits.chatLines, 9u);
     EXPECT_EQ(limits.options.limits.outputCapBytes, 128u * 1024);
+    EXPECT_EQ(Parse({"--dead-peer-seconds", "20"}).options.limits.deadPeer, Milliseconds(20000));
+    for (const char* outside : {"9", "3601", "nan"})
+        EXPECT_NE(Parse({"--dead-peer-seconds", outside}).error, "") << outside;
+    EXPECT_EQ(Parse({"--half-frames-mb", "2"}).options.limits.halfFrameBytes, 2u << 20);
+    for (const char* outside : {"0", "4097", "-1"})
+        EXPECT_NE(Parse({"--half-frames-mb", outside}).error, "") << outside;
 }
 
 TEST(ServerOptions, MistakesAreNamed) {
@@ -83,6 +89,8 @@ TEST(ServerOptions, HelpListsEveryOptionTheParserTakes) {
                              "--output-cap-kb",
                              "--hello-seconds",
                              "--frame-seconds",
+                             "--dead-peer-seconds",
+                             "--half-frames-mb",
                              "--per-address",
                              "--max-connections",
                              "--max-onlookers",
