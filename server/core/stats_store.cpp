@@ -149,6 +149,8 @@ void SqliteStatsStore::CheckIntegrity() {
     } catch (const std::exception& error) {
         problems = error.what();
     }
+    if (sqlite3_errcode(db_) == SQLITE_BUSY)
+        throw std::runtime_error("is locked by another process; start again once it is free");
     if (!problems.empty())
         throw std::runtime_error("fails SQLite's quick check (" + problems +
                                  "); restore it from a backup or move it away");
@@ -324,8 +326,12 @@ std::vector<std::string> SqliteStatsStore::Hands(std::optional<std::int64_t> id)
 bool ExportHands(const std::string& path, std::optional<std::int64_t> id, std::ostream& out,
                  std::ostream& errors) {
     std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        errors << "no database at " << path << '\n';
+        return false;
+    }
     if (!std::filesystem::is_regular_file(path, error)) {
-        errors << path << " is not an SQLite file of the server\n";
+        errors << path << " is not a regular file; --db wants an SQLite file\n";
         return false;
     }
     sqlite3* db = nullptr;
