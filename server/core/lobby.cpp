@@ -67,7 +67,7 @@ bool Lobby::TableFullOfOnlookers(const std::string& watched) const {
 bool Lobby::NameTaken(const std::string& name) const {
     const std::string key = NameKey(name);
     return std::any_of(users_.begin(), users_.end(),
-                       [&](const auto& user) { return NameKey(user->name) == key; });
+                       [&](const auto& user) { return user->nameKey == key; });
 }
 
 User* Lobby::FindUser(const std::string& name) const {
@@ -108,10 +108,11 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     auto owned = std::make_unique<User>();
     User& user = *owned;
     user.name = UniqueName(hello.name);
+    user.nameKey = NameKey(user.name);
     try {
         user.stats = stats_.Load(user.name);
     } catch (const std::exception& error) {
-        logger_.Line(std::string("error: ") + error.what());
+        logger_.Error(error.what());
         peer.Deliver(net::server_messages::Notice("服务器暂时无法保存新用户的战绩，请稍后再来"));
         return RefuseLink(peer, Refusal::StatisticsUnavailable);
     }
@@ -161,6 +162,7 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
         user.name = "电脑" + std::to_string(n);
         if (!FindUser(user.name)) break;
     }
+    user.nameKey = NameKey(user.name);
     ++nextBotNumber_;
     user.isBot = true;
     // A seated player could otherwise watch a computer opponent's tiles.
@@ -169,7 +171,7 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
         user.stats = stats_.Load(user.name);
     } catch (const std::exception& error) {
         // The computer player plays on; its hands wait in the store with the others.
-        logger_.Line(std::string("error: ") + error.what());
+        logger_.Error(error.what());
     }
     user.portrait = 1000 + chair;
     const Milliseconds think = table.HasHuman() ? config_.botThink : Milliseconds{0};
@@ -224,8 +226,8 @@ void Lobby::RetryStatisticsLater() {
             return;
         }
         if (fault != lastStatsFault_)
-            logger_.Line("error: statistics still not saved: " + fault + "; " +
-                         std::to_string(waiting) + " hands wait");
+            logger_.Error("statistics still not saved: " + fault + "; " + std::to_string(waiting) +
+                          " hands wait");
         lastStatsFault_ = fault;
         RetryStatisticsLater();
     });

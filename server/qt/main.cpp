@@ -7,7 +7,6 @@
 #include <QSocketNotifier>
 #include <chrono>
 #include <csignal>
-#include <functional>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -55,15 +54,15 @@ constexpr int kStatisticsLost = 3;
 
 // Writes what still waits, waiting for another process's lock a while since
 // nobody is served any more; false when hands are lost.
-bool SaveWaitingStatistics(StatsStore& stats, const std::function<void(const std::string&)>& log) {
+bool SaveWaitingStatistics(StatsStore& stats, const Logger& log) {
     const std::size_t waiting = stats.Waiting();
     if (waiting == 0) return true;
     const std::string fault = stats.Flush(std::chrono::seconds(10));
     if (fault.empty()) {
-        log("statistics of " + std::to_string(waiting) + " waiting hands saved");
+        log.Line("statistics of " + std::to_string(waiting) + " waiting hands saved");
         return true;
     }
-    log("error: the statistics of " + std::to_string(waiting) + " hands are lost: " + fault);
+    log.Error("the statistics of " + std::to_string(waiting) + " hands are lost: " + fault);
     return false;
 }
 
@@ -125,8 +124,7 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     const auto signalNotifier = QuitOnSignals();
     const int status = QCoreApplication::exec();
     lobby.log().Line("server stops");
-    if (!SaveWaitingStatistics(*stats, [&](const std::string& line) { lobby.log().Line(line); }))
-        return kStatisticsLost;
+    if (!SaveWaitingStatistics(*stats, lobby.log())) return kStatisticsLost;
     return status;
 }
 
@@ -188,14 +186,14 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<StatsStore> store;
     if (selfPlay && options.database && !(store = OpenStatistics(*options.database)))
         return kCannotStart;
-    const auto logToStderr = [](const std::string& line) { std::cerr << line << '\n'; };
+    const Logger selfPlayLog(!options.quiet);
     // Every mode below plays many hands: the large answer cache pays for itself.
     qira::rules::PrepareWinAnalysis(qira::rules::AnswerCache::Large);
     if (selfPlay && options.selfPlayLevels) {
         const auto report =
             RunLevelMatch(*options.selfPlayHands, seed, *options.selfPlayLevels, store.get());
         std::cout << FormatJson(report) << std::endl;
-        if (store && !SaveWaitingStatistics(*store, logToStderr)) return kStatisticsLost;
+        if (store && !SaveWaitingStatistics(*store, selfPlayLog)) return kStatisticsLost;
         return report.stuck ? 1 : 0;
     }
     if (selfPlay) {
@@ -203,7 +201,7 @@ int main(int argc, char* argv[]) {
             options.randomOpponents ? Opponents::RandomDiscard : Opponents::Smart;
         const auto report = RunSelfPlay(*options.selfPlayHands, seed, opponents, store.get());
         std::cout << FormatReport(report, opponents);
-        if (store && !SaveWaitingStatistics(*store, logToStderr)) return kStatisticsLost;
+        if (store && !SaveWaitingStatistics(*store, selfPlayLog)) return kStatisticsLost;
         return report.stuck || report.timeouts > 0 ? 1 : 0;
     }
     if (options.hostileSoakSeconds) return RunHostileSoak(*options.hostileSoakSeconds, seed);

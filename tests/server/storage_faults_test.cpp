@@ -97,7 +97,7 @@ TEST_F(LockedDatabase, AHandEndedUnderTheLockIsKeptAndWrittenOnceItIsReleased) {
     ScriptedClient bob("bob", ScriptedClient::Policy::DeclareWins);
     ASSERT_TRUE(bob.Connect(*server));
     ASSERT_TRUE(bob.PumpUntil([&] { return bob.handOver && bob.Count(108, 6) >= 4; }, 60s));
-    EXPECT_TRUE(server->Logged("error: statistics not saved: database is locked"));
+    EXPECT_TRUE(server->Logged("statistics not saved: database is locked"));
     EXPECT_TRUE(server->Logged("1 hand waits"));
     bool told = false;
     for (const Bytes& m : bob.received())
