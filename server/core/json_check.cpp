@@ -1,6 +1,10 @@
 #include "server/core/json_check.h"
 
+#include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <optional>
+#include <string>
 
 namespace qira::server {
 namespace {
@@ -131,22 +135,46 @@ private:
         return false;
     }
 
+    // After the backslash: one of the short escapes, or \uXXXX, where a
+    // high surrogate must be followed by an escaped low one.
     bool Escape() {
         ++at_;
         const char kind = Peek();
+        if (kind == '\0') return false;
         ++at_;
-        if (kind == 'u') {
-            for (int i = 0; i < 4; ++i, ++at_) {
-                const char h = Peek();
-                if (!((h >= '0' && h <= '9') || (h >= 'a' && h <= 'f') || (h >= 'A' && h <= 'F')))
-                    return false;
-            }
-            return true;
-        }
-        return std::string_view("\"\\/bfnrt").find(kind) != std::string_view::npos && kind != '\0';
+        if (kind != 'u') return std::string_view("\"\\/bfnrt").find(kind) != std::string_view::npos;
+        const auto unit = HexUnit();
+        if (!unit || (*unit >= 0xDC00 && *unit <= 0xDFFF)) return false;
+        if (*unit < 0xD800 || *unit > 0xDBFF) return true;
+        if (!Take('\\') || !Take('u')) return false;
+        const auto low = HexUnit();
+        return low && *low >= 0xDC00 && *low <= 0xDFFF;
     }
 
+    std::optional<unsigned> HexUnit() {
+        unsigned value = 0;
+        for (int i = 0; i < 4; ++i, ++at_) {
+            const char h = Peek();
+            const unsigned digit = h >= '0' && h <= '9'   ? static_cast<unsigned>(h - '0')
+                                   : h >= 'a' && h <= 'f' ? static_cast<unsigned>(h - 'a' + 10)
+                                   : h >= 'A' && h <= 'F' ? static_cast<unsigned>(h - 'A' + 10)
+                                                          : 16u;
+            if (digit == 16) return std::nullopt;
+            value = value * 16 + digit;
+        }
+        return value;
+    }
+
+    // A number as the grammar has it, and one a reader can hold: 1e999 is
+    // refused, since readers of the export (nlohmann's parser) refuse it.
     bool Number() {
+        const std::size_t start = at_;
+        if (!NumberText()) return false;
+        return std::isfinite(
+            std::strtod(std::string(text_.substr(start, at_ - start)).c_str(), nullptr));
+    }
+
+    bool NumberText() {
         Take('-');
         if (Take('0')) {
             if (Peek() >= '0' && Peek() <= '9') return false;

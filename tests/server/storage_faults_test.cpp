@@ -299,12 +299,13 @@ TEST(StorageFaults, ExportNamesAnUnreadableHandAndPrintsOnlyValidJson) {
 }
 
 TEST(JsonCheck, TellsAWholeObjectFromGarbage) {
-    for (const char* good :
-         {"{}", " {\"a\":[1,-2.5e3,true,null,\"\\u00e9\\n\"],\"b\":{}} ", "{\"名\":\"张三\"}"})
+    for (const char* good : {"{}", " {\"a\":[1,-2.5e3,true,null,\"\\u00e9\\n\"],\"b\":{}} ",
+                             "{\"名\":\"张三\"}", "{\"a\":\"\\ud83d\\ude00\"}"})
         EXPECT_TRUE(IsJsonObject(good)) << good;
     for (const char* bad :
          {"", "[]", "{\"id\":2,arbage", "{\"a\":01}", "{\"a\":\"\x01\"}", "{\"a\":\"\xC3\"}",
-          "{\"a\":1}x", "{\"a\":\"\\x\"}", "{\"a\":1,}", "{\"a\":\"\\u12\"}"})
+          "{\"a\":1}x", "{\"a\":\"\\x\"}", "{\"a\":1,}", "{\"a\":\"\\u12\"}", "{\"a\":\"\\ud800\"}",
+          "{\"a\":1e999}", "{\"a\":\"\\udc00x\"}"})
         EXPECT_FALSE(IsJsonObject(bad)) << bad;
     EXPECT_FALSE(IsJsonObject(std::string(100, '[')));
     EXPECT_FALSE(IsJsonObject("{\"a\":" + std::string(100, '[') + std::string(100, ']') + "}"))
