@@ -220,14 +220,13 @@ void Lobby::RetryStatisticsLater() {
         const std::size_t waiting = stats_.Waiting();
         const std::string fault = stats_.Flush();
         if (fault.empty()) {
-            logger_.Line("statistics of " + std::to_string(waiting) +
-                         " waiting hands saved; none wait");
+            logger_.Line("statistics saved of the " + HandCount(waiting) + " that waited");
             lastStatsFault_.clear();
             return;
         }
         if (fault != lastStatsFault_)
-            logger_.Error("statistics still not saved: " + fault + "; " + std::to_string(waiting) +
-                          " hands wait");
+            logger_.Error("statistics still not saved: " + fault + "; " + HandCount(waiting) +
+                          " waiting");
         lastStatsFault_ = fault;
         RetryStatisticsLater();
     });

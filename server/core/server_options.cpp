@@ -358,14 +358,16 @@ std::string ServerHelpText() {
         if (!row.accepts.empty()) out << " Takes " << row.accepts << ".";
         out << '\n';
     }
-    out << "\nWhen the statistics database refuses a hand (a full disk, lost write permission, a\n"
-           "lock held by another process), the hand waits in memory and is written again every\n"
-           "3 s; the log says \"error: statistics not saved\" with the number of hands waiting,\n"
-           "and the players at the table are told.\n"
+    out << "\nStatistics: when the database refuses a hand (a full disk, lost write\n"
+           "permission, a lock held by another process), the hand waits in memory and is\n"
+           "written again every 3 s. The log says \"error: table N: statistics not saved:\n"
+           "REASON; N hands waiting\", the players at the table are told, and a line\n"
+           "says when the waiting hands are saved.\n"
            "\nExit status: 0 stopped cleanly; 1 did not start (the reason is on standard\n"
-           "error: the address, or a database that is not writable or fails SQLite's quick\n"
-           "check); 2 a wrong option; 3 stopped while statistics still waited: those hands\n"
-           "are lost, and the log names the fault and their number.\n";
+           "error: the address, or a database that is not a writable regular file or\n"
+           "fails SQLite's quick check; with --export-hands: a hand that cannot be read);\n"
+           "2 a wrong option; 3 stopped while hands still waited: their statistics are\n"
+           "lost, and the log names the reason and their number.\n";
     return out.str();
 }
 

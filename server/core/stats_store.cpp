@@ -71,9 +71,16 @@ struct Statement {
 // error" alone does not tell an operator what to mend).
 std::string DatabaseFault(sqlite3* db) {
     std::string text = sqlite3_errmsg(db);
-    if (const int code = sqlite3_system_errno(db); code != 0)
+    const int kind = sqlite3_errcode(db) & 0xFF;
+    // The journal's open falls back to reading and fails with ENOENT, which
+    // would hide the real reason.
+    if (kind == SQLITE_CANTOPEN)
+        return text + " (the journal beside it cannot be created: is its folder writable?)";
+    const bool fromTheSystem =
+        kind == SQLITE_IOERR || kind == SQLITE_FULL || kind == SQLITE_READONLY;
+    if (const int code = sqlite3_system_errno(db); fromTheSystem && code != 0)
         text += std::string(" (") + std::strerror(code) + ")";
-    if (sqlite3_errcode(db) == SQLITE_BUSY) text += ": another process holds the database";
+    if (kind == SQLITE_BUSY) text += ": another process holds the database";
     return text;
 }
 
@@ -376,6 +383,10 @@ std::vector<std::string> MemoryStatsStore::Hands(std::optional<std::int64_t> id)
         if (!id || *id == number) out.push_back(WithHandId(number, hands_[i]));
     }
     return out;
+}
+
+std::string HandCount(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " hand" : " hands");
 }
 
 std::string WithHandId(std::int64_t id, const std::string& log) {

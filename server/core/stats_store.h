@@ -135,6 +135,9 @@ bool ExportHands(const std::string& path, std::optional<std::int64_t> id, std::o
 // ~/.local/share/qira/server.sqlite.
 std::string DefaultDatabasePath();
 
+// "1 hand", "3 hands".
+std::string HandCount(std::size_t count);
+
 // `log` (a JSON object) with "id" put first.
 std::string WithHandId(std::int64_t id, const std::string& log);
 

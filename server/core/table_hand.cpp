@@ -458,9 +458,9 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
                            ": statistics not saved: " + error.what());
     }
     if (const std::size_t waiting = store.Waiting(); waiting > 0) {
-        lobby_.log().Error("table " + std::to_string(number_) + ": statistics not saved: " +
-                           store.Fault() + "; " + std::to_string(waiting) +
-                           (waiting == 1 ? " hand waits" : " hands wait") + ", tried again every " +
+        lobby_.log().Error("table " + std::to_string(number_) +
+                           ": statistics not saved: " + store.Fault() + "; " + HandCount(waiting) +
+                           " waiting, tried again every " +
                            std::to_string(lobby_.config().statsRetry.count() / 1000) + " s");
         SendAll(net::server_messages::ChatLine(
             "系统：本局战绩暂时无法写入数据库，服务器已保留，会自动重试"));

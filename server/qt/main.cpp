@@ -59,10 +59,10 @@ bool SaveWaitingStatistics(StatsStore& stats, const Logger& log) {
     if (waiting == 0) return true;
     const std::string fault = stats.Flush(std::chrono::seconds(10));
     if (fault.empty()) {
-        log.Line("statistics of " + std::to_string(waiting) + " waiting hands saved");
+        log.Line("statistics saved of the " + HandCount(waiting) + " that waited");
         return true;
     }
-    log.Error("the statistics of " + std::to_string(waiting) + " hands are lost: " + fault);
+    log.Error("statistics lost of " + HandCount(waiting) + ": " + fault);
     return false;
 }
 

@@ -98,7 +98,7 @@ TEST_F(LockedDatabase, AHandEndedUnderTheLockIsKeptAndWrittenOnceItIsReleased) {
     ASSERT_TRUE(bob.Connect(*server));
     ASSERT_TRUE(bob.PumpUntil([&] { return bob.handOver && bob.Count(108, 6) >= 4; }, 60s));
     EXPECT_TRUE(server->Logged("statistics not saved: database is locked"));
-    EXPECT_TRUE(server->Logged("1 hand waits"));
+    EXPECT_TRUE(server->Logged("1 hand waiting"));
     bool told = false;
     for (const Bytes& m : bob.received())
         told |= m[0] == 105 && FieldsOf(m, 3).at(0).find("战绩") != std::string::npos;
@@ -108,7 +108,7 @@ TEST_F(LockedDatabase, AHandEndedUnderTheLockIsKeptAndWrittenOnceItIsReleased) {
 
     ASSERT_TRUE(other.Execute("COMMIT"));
     server->scheduler().RunFor(FastConfig().statsRetry);
-    EXPECT_TRUE(server->Logged("waiting hands saved"));
+    EXPECT_TRUE(server->Logged("statistics saved of the 1 hand that waited"));
     EXPECT_EQ(other.Number("SELECT COUNT(*) FROM hands"), 1);
     EXPECT_EQ(other.Number("SELECT hands FROM users WHERE name = 'bob'"), 1);
     EXPECT_EQ(other.Number("SELECT points FROM users WHERE name = 'bob'"), pointsShown)
@@ -255,19 +255,20 @@ TEST_P(WriteFault, HandsWaitUntilTheDiskTakesThemAndAreLostOnlyWithExitStatusThr
 
     server.SetFault(GetParam());
     PlayHand(alice);
-    EXPECT_TRUE(server.LogsWithin("1 hand waits", 5s)) << server.Log();
+    EXPECT_TRUE(server.LogsWithin("1 hand waiting", 5s)) << server.Log();
     EXPECT_TRUE(alice.PumpUntil([&] { return ToldAboutStatistics(alice); }, 5s));
     server.SetFault("");
-    EXPECT_TRUE(server.LogsWithin("waiting hands saved", 10s)) << server.Log();
+    EXPECT_TRUE(server.LogsWithin("statistics saved of the 1 hand that waited", 10s))
+        << server.Log();
     OtherConnection db(server.DbPath());
     EXPECT_EQ(db.Number("SELECT COUNT(*) FROM hands"), 1);
     EXPECT_EQ(db.Number("SELECT hands FROM users WHERE name = 'alice'"), 1);
 
     server.SetFault(GetParam());
     PlayHand(alice);
-    EXPECT_TRUE(server.LogsWithin("1 hand waits", 5s)) << server.Log();
+    EXPECT_TRUE(server.LogsWithin("1 hand waiting", 5s)) << server.Log();
     EXPECT_EQ(server.Stop(), 3);
-    EXPECT_NE(server.Log().find("error: the statistics of 1 hands are lost"), std::string::npos)
+    EXPECT_NE(server.Log().find("error: statistics lost of 1 hand: "), std::string::npos)
         << server.Log();
     EXPECT_EQ(db.Number("SELECT COUNT(*) FROM hands"), 1);
 }
