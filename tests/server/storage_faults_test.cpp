@@ -243,28 +243,33 @@ bool ToldAboutStatistics(const ScriptedClient& client) {
     });
 }
 
+// "full" and "readonly" through the shim; "locked": the test holds the lock.
 class WriteFault : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(WriteFault, HandsWaitUntilTheDiskTakesThemAndAreLostOnlyWithExitStatusThree) {
     ServerProcess server;
     const quint16 port = server.Serve();
     ASSERT_NE(port, 0) << server.Log();
+    OtherConnection db(server.DbPath());
+    const auto setFault = [&](bool on) {
+        if (GetParam() != std::string("locked")) return server.SetFault(on ? GetParam() : "");
+        ASSERT_TRUE(db.Execute(on ? "BEGIN EXCLUSIVE" : "COMMIT"));
+    };
     ScriptedClient alice("alice", ScriptedClient::Policy::DeclareWins);
     ASSERT_TRUE(alice.Connect(port));
     ASSERT_TRUE(alice.PumpUntil([&] { return alice.First(130, 2).has_value(); }));
 
-    server.SetFault(GetParam());
+    setFault(true);
     PlayHand(alice);
     EXPECT_TRUE(server.LogsWithin("1 hand waiting", 5s)) << server.Log();
     EXPECT_TRUE(alice.PumpUntil([&] { return ToldAboutStatistics(alice); }, 5s));
-    server.SetFault("");
+    setFault(false);
     EXPECT_TRUE(server.LogsWithin("statistics saved of the 1 hand that waited", 10s))
         << server.Log();
-    OtherConnection db(server.DbPath());
     EXPECT_EQ(db.Number("SELECT COUNT(*) FROM hands"), 1);
     EXPECT_EQ(db.Number("SELECT hands FROM users WHERE name = 'alice'"), 1);
 
-    server.SetFault(GetParam());
+    setFault(true);
     PlayHand(alice);
     EXPECT_TRUE(server.LogsWithin("1 hand waiting", 5s)) << server.Log();
     EXPECT_EQ(server.Stop(), 3);
@@ -273,7 +278,8 @@ TEST_P(WriteFault, HandsWaitUntilTheDiskTakesThemAndAreLostOnlyWithExitStatusThr
     EXPECT_EQ(db.Number("SELECT COUNT(*) FROM hands"), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(StorageFaults, WriteFault, ::testing::Values("full", "readonly"));
+INSTANTIATE_TEST_SUITE_P(StorageFaults, WriteFault,
+                         ::testing::Values("full", "readonly", "locked"));
 
 TEST(StorageFaults, ExportNamesAnUnreadableHandAndPrintsOnlyValidJson) {
     ServerProcess server;
