@@ -4,7 +4,6 @@
 // SQLite connection in this process.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/types.h>
 
 #include <QFile>
 #include <QProcess>
