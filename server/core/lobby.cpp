@@ -18,6 +18,7 @@ Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config, Logge
       random_(config_.seed) {}
 
 Lobby::~Lobby() {
+    if (statsRetry_) scheduler_.CancelTimer(*statsRetry_);
     closing_.clear();
     tables_.clear();
     bots_.clear();
@@ -82,7 +83,7 @@ bool Lobby::TableFullOfOnlookers(const std::string& watched) const {
 bool Lobby::NameTaken(const std::string& name) const {
     const std::string key = NameKey(name);
     return std::any_of(users_.begin(), users_.end(),
-                       [&](const auto& user) { return NameKey(user->name) == key; });
+                       [&](const auto& user) { return user->nameKey == key; });
 }
 
 User* Lobby::FindUser(const std::string& name) const {
@@ -123,11 +124,18 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     auto owned = std::make_unique<User>();
     User& user = *owned;
     user.name = UniqueName(hello.name);
+    user.nameKey = NameKey(user.name);
+    try {
+        user.stats = stats_.Load(user.name);
+    } catch (const std::exception& error) {
+        logger_.Error(error.what());
+        peer.Deliver(net::server_messages::Notice("服务器暂时无法保存新用户的战绩，请稍后再来"));
+        return RefuseLink(peer, Refusal::StatisticsUnavailable);
+    }
     user.peer = &peer;
     user.allowWatch = allowWatch;
     user.secret = hello.secret;
     user.requests = RequestGuard(config_.limits.requests);
-    user.stats = stats_.Load(user.name);
     user.portrait = static_cast<int>(std::hash<std::string>{}(user.name) % 20);
     users_.push_back(std::move(owned));
     byPeer_[&peer] = &user;
@@ -181,11 +189,17 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
         user.name = "电脑" + std::to_string(n);
         if (!FindUser(user.name)) break;
     }
+    user.nameKey = NameKey(user.name);
     ++nextBotNumber_;
     user.isBot = true;
     // A seated player could otherwise watch a computer opponent's tiles.
     user.allowWatch = false;
-    user.stats = stats_.Load(user.name);
+    try {
+        user.stats = stats_.Load(user.name);
+    } catch (const std::exception& error) {
+        // The computer player plays on; its hands wait in the store with the others.
+        logger_.Error(error.what());
+    }
     user.portrait = 1000 + chair;
     const Milliseconds think = table.HasHuman() ? config_.botThink : Milliseconds{0};
     auto bot = std::make_unique<BotClient>(
@@ -224,6 +238,25 @@ void Lobby::ForgetUser(User& user) {
         users_.erase(u);
     }
     scheduler_.Post([bot, kept] {});
+}
+
+void Lobby::RetryStatisticsLater() {
+    if (statsRetry_ || stats_.Waiting() == 0) return;
+    statsRetry_ = scheduler_.StartTimer(config_.statsRetry, [this] {
+        statsRetry_.reset();
+        const std::size_t waiting = stats_.Waiting();
+        const std::string fault = stats_.Flush();
+        if (fault.empty()) {
+            logger_.Line("statistics saved of the " + HandCount(waiting) + " that waited");
+            lastStatsFault_.clear();
+            return;
+        }
+        if (fault != lastStatsFault_)
+            logger_.Error("statistics still not saved: " + fault + "; " + HandCount(waiting) +
+                          " waiting");
+        lastStatsFault_ = fault;
+        RetryStatisticsLater();
+    });
 }
 
 void Lobby::CloseTableIfEmpty(Table& table) {

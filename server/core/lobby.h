@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <span>
 #include <string>
@@ -92,6 +93,8 @@ public:
     std::size_t UserCount() const { return users_.size(); }
     std::size_t TableCount() const { return tables_.size(); }
     void CloseTableIfEmpty(Table& table);
+    // Tries the statistics that wait in the store again until they are written.
+    void RetryStatisticsLater();
 
 private:
     using PendingHello = Hello;
@@ -122,6 +125,8 @@ private:
     std::function<void(const HandSummary&)> handObserver_;
     std::vector<std::unique_ptr<Table>> closing_;  // closed, gone after the current task
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    std::optional<Scheduler::TimerId> statsRetry_;
+    std::string lastStatsFault_;
 };
 
 }  // namespace qira::server

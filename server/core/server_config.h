@@ -73,6 +73,8 @@ struct ServerConfig {
     std::vector<std::uint8_t> stackedWall;
     int firstDealer = -1;
     bool log = true;
+    // How often the statistics of hands the database refused are tried again.
+    Milliseconds statsRetry{3'000};
     Limits limits;
 };
 

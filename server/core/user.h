@@ -15,6 +15,7 @@ class Table;
 // A user the lobby knows: a player in a chair or an onlooker of a player.
 struct User {
     std::string name;
+    std::string nameKey;   // NameKey(name), kept: folding takes ICU a while
     Peer* peer = nullptr;  // null while the user's connection is gone
     bool isBot = false;
     bool allowWatch = false;

@@ -8,6 +8,8 @@
 #include "harness.h"
 #include "net/frame_codec.h"
 #include "net/requests.h"
+#include "server/core/hello.h"
+#include "server/core/text_rules.h"
 #include "server/qt/tcp_server.h"
 
 namespace qira::server::testing {
@@ -135,6 +137,41 @@ TEST(HostileClients, NamesWithControlCharactersAreRefusedAndLookAlikesRenamed) {
     ASSERT_TRUE(twin.PumpUntil([&] { return twin.First(130, 3).has_value(); }, 1s));
     EXPECT_EQ(FieldsOf(*twin.First(130, 3))[0], "ALICE(2)") << "a look-alike name is taken";
     EXPECT_EQ(alice.Count(130, 2), 1) << "alice's user list arrived once, unbroken";
+}
+
+// Fullwidth letters, a Cyrillic "а" and an ideographic space: each would
+// pass for alice in the user list and in chat.
+TEST(HostileClients, LookAlikesInAnyWidthOrScriptAreRenamed) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    VirtualServer server(config);
+    std::vector<std::unique_ptr<ScriptedClient>> clients;
+    for (const char* name : {"alice", "ａｌｉｃｅ", "\u0430lice", "alice\u3000", "\u3000Alice"}) {
+        clients.push_back(std::make_unique<ScriptedClient>(name));
+        clients.back()->autoPlay = false;
+        ASSERT_TRUE(clients.back()->Connect(server));
+        ASSERT_TRUE(clients.back()->PumpUntil(
+            [&] { return clients.back()->First(130, 3).has_value(); }, 1s));
+    }
+    std::vector<std::string> names;
+    for (const auto& client : clients) names.push_back(FieldsOf(*client->First(130, 3))[0]);
+    EXPECT_EQ(names, (std::vector<std::string>{"alice", "ａｌｉｃｅ(2)", "\u0430lice(3)",
+                                               "alice(4)", "Alice(5)"}));
+    EXPECT_NE(NameKey("张三"), NameKey("张山"));
+    EXPECT_NE(NameKey("alice"), NameKey("alicia"));
+    EXPECT_EQ(NameKey("ＡＬＩＣＥ\u200B"), NameKey("alice"));
+}
+
+TEST(HostileClients, AHelloThatIsNotValidGbkIsRefused) {
+    const auto hello = [](std::string_view text) {
+        return ParseHello(
+            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), Limits{});
+    };
+    EXPECT_EQ(std::get<Hello>(hello("QIRA/1`\xD5\xC5\xC8\xFD")).name, "张三");
+    for (const std::string_view bad :
+         {std::string_view("QIRA/1`\xB0\x20lice"), std::string_view("QIRA/1`ali\xFF\xFF"),
+          std::string_view("QIRA/1`alice\xD5")})
+        EXPECT_EQ(std::get<Refusal>(hello(bad)), Refusal::InvalidGbk) << bad;
 }
 
 TEST_F(QuietTableWithOnlooker, ChatNeverRelaysControlCharacters) {
