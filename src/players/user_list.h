@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,12 +78,12 @@ private:
         std::string name;
         std::string record;
     };
-    std::vector<Entry>::const_iterator Find(std::string_view name) const;
-    void Reindex();
-    std::vector<Entry> records_;
-    // Each name's position in records_: arrivals and look-ups stay cheap on
-    // a table with thousands of onlookers.
-    std::unordered_map<std::string, std::size_t> positions_;
+    const Entry* Find(std::string_view name) const;
+    // Arrival order by a running number, so that a departure from the middle
+    // of thousands of users costs no more than an arrival.
+    std::map<std::uint64_t, Entry> records_;
+    std::unordered_map<std::string, std::uint64_t> positions_;  // each name's number
+    std::uint64_t nextNumber_ = 0;
 };
 
 // "普通用户" for portrait numbers 0..999, the membership tier labels of
