@@ -11,12 +11,14 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <iostream>
 
 #include <signal.h>
 #include <sys/prctl.h>
 
 #include "launch/command_line.h"
+#include "launch/exit_note.h"
 #include "launch/launch_token.h"
 #include "launch/play_again.h"
 #include "qira_build.h"
@@ -53,9 +55,16 @@ QString UserName() {
     return name.isEmpty() ? QString("玩家") : name;
 }
 
-// The client's exit status, or nothing when it could not start or crashed.
-std::optional<int> RunClient(const QString& dir, const QString& host, const QString& port) {
+// The client's exit status, or nothing when it could not start or crashed;
+// `note` receives what the client said about why it ended.
+std::optional<int> RunClient(const QString& dir, const QString& host, const QString& port,
+                             QString& note) {
+    QTemporaryDir noteFolder;
+    const QString notePath = noteFolder.filePath(QStringLiteral("exit-note"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(qira::launch::kExitNoteVariable), notePath);
     QProcess client;
+    client.setProcessEnvironment(environment);
     client.setProcessChannelMode(QProcess::ForwardedChannels);
     EndWithTheLauncher(client);
     client.start(dir + "/qira-client",
@@ -67,13 +76,17 @@ std::optional<int> RunClient(const QString& dir, const QString& host, const QStr
         return std::nullopt;
     }
     client.waitForFinished(-1);
+    note = QString::fromStdString(qira::launch::ReadExitNote(notePath.toStdString()));
     if (client.exitStatus() != QProcess::NormalExit) return std::nullopt;
     return client.exitCode();
 }
 
-qira::launch::PlayerChoice AskPlayAgain() {
+// `why`: the client's own words on why the table sent the player away and
+// what it cost.
+qira::launch::PlayerChoice AskPlayAgain(const QString& why) {
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(kGameTitle),
                     QStringLiteral("你已离开牌桌"));
+    box.setInformativeText(why);
     QPushButton* again = box.addButton(QStringLiteral("再来一局"), QMessageBox::AcceptRole);
     QPushButton* quit = box.addButton(QStringLiteral("退出"), QMessageBox::RejectRole);
     box.setDefaultButton(again);
@@ -84,8 +97,9 @@ qira::launch::PlayerChoice AskPlayAgain() {
 }
 
 int PlayAt(const QString& dir, const QString& host, const QString& port) {
-    return qira::launch::RunClientsUntilDone([&] { return RunClient(dir, host, port); },
-                                             AskPlayAgain);
+    QString note;
+    return qira::launch::RunClientsUntilDone([&] { return RunClient(dir, host, port, note); },
+                                             [&] { return AskPlayAgain(note); });
 }
 
 }  // namespace

@@ -332,7 +332,8 @@ void ClientSession::OnPlayerMustStop(Message message) {
     ShowOneButtonBox(name + " 不能继续玩下去，原因：" + net::DecodeBody(message, 3),
                      GameTitle() + "系统提示");
     if (ended_) return;
-    if (IsMyChair(chair) && !IsOnlooker()) CloseMainWindow(launch::ClientExit::LeftTable);
+    if (IsMyChair(chair) && !IsOnlooker())
+        LeaveTable("服务器让你离开了牌桌，原因：" + net::DecodeBody(message, 3) + "。");
 }
 
 void ClientSession::OnHandVisibility(Message message) {

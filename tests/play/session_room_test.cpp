@@ -192,6 +192,24 @@ TEST(UsersComingAndGoing, OnlookerComesOnlyWithAWatchedPlayer) {
     EXPECT_EQ(std::count(rig.chat.targets.begin(), rig.chat.targets.end(), "eye"), 0);
 }
 
+// "显示用户进出消息" off: arrivals and departures change the list quietly;
+// drops and returns still speak.
+TEST(UsersComingAndGoing, ArrivalsAndDeparturesAreQuietWhenThePlayerTurnedThemOff) {
+    SessionRig rig;
+    rig.preferences.showInOut = false;
+    EnterAsPlayer(rig);
+    const auto lines = rig.chat.systemLines.size();
+    rig.Feed(Text(130, 0, UserRecord("eye", 0, "me")));
+    rig.Feed(Text(130, 4, UserRecord("late", -1)));
+    rig.Feed(Text(108, 4, "eye"));
+    rig.Feed(Text(110, 0, "late"));
+    EXPECT_EQ(rig.chat.systemLines.size(), lines);
+    EXPECT_TRUE(rig.userList.FindUser("eye").empty());
+    EXPECT_EQ(std::count(rig.chat.targets.begin(), rig.chat.targets.end(), "late"), 0);
+    rig.Feed(Text(108, 3, "west"));
+    EXPECT_EQ(rig.chat.systemLines.back(), "不好，west 掉线了...");
+}
+
 TEST(UsersComingAndGoing, DroppingAndReturning) {
     SessionRig rig;
     EnterAsPlayer(rig);
