@@ -20,7 +20,7 @@ void ClientSession::RememberEscapePenalty(std::span<const std::string> settings)
 // takes the escape penalty when the hand ends. The server closes the
 // connection at once, so the client never hears the hand's result.
 std::string ClientSession::CostOfLeaving() const {
-    if (table_.blnHandIdle) return "当时没有牌局在进行，不算逃跑，也不扣分。";
+    if (table_.blnHandIdle) return "当时没有牌局在进行，不扣分。";
     const std::string penalty = escapePenalty_
                                     ? "扣逃跑分 " + std::to_string(*escapePenalty_) + " 分"
                                     : "按本桌设置扣逃跑分";

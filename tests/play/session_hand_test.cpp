@@ -533,7 +533,7 @@ TEST(SessionEnd, TellsWhetherThePlayerClosedTheWindowOrTheTableSentHimAway) {
     startClock.session->OnConnectionEnded();  // the server closes after the leave
     EXPECT_EQ(startClock.session->exit(), launch::ClientExit::LeftTable);
     EXPECT_EQ(startClock.session->farewell(),
-              "你没有在时限内点“开始”，离开了牌桌。当时没有牌局在进行，不算逃跑，也不扣分。");
+              "你没有在时限内点“开始”，离开了牌桌。当时没有牌局在进行，不扣分。");
 
     SessionRig removed;
     EnterAsPlayer(removed);
