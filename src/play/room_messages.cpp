@@ -89,6 +89,7 @@ void ClientSession::OnOnlookerComes(std::span<const std::string> fields, std::st
     const std::string& name = fields[0];
     if (name.empty() || !host_.userList.FindUser(name).empty()) return;
     host_.userList.AddUser(record);
+    if (host_.userList.FindUser(name).empty()) return;  // a full list takes nobody more
     ShowInOutLine(name + " 进来了，正在旁观 " + fields[user_record::kWatched] + " 游戏...");
     host_.chat.ChangeChatTarget(ChatTargetAction::Add, name);
 }
@@ -160,6 +161,7 @@ void ClientSession::OnUserComes(std::span<const std::string> fields, std::string
     const std::string& name = fields[0];
     if (name.empty() || !host_.userList.FindUser(name).empty()) return;
     host_.userList.AddUser(record);
+    if (host_.userList.FindUser(name).empty()) return;  // a full list takes nobody more
     ShowInOutLine(name + " 进来了...");
     host_.chat.ChangeChatTarget(ChatTargetAction::Add, name);
     if (IsOnlookerRecord(fields)) return;

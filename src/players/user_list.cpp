@@ -40,7 +40,7 @@ const UserList::Entry* UserList::Find(std::string_view name) const {
 bool UserList::AddUser(std::string_view record) {
     if (!ParseUserRecord(record)) return false;
     const std::string_view name = NameOf(record);
-    if (name.empty() || Contains(name)) return false;
+    if (name.empty() || Contains(name) || records_.size() >= kMaxUsers) return false;
     positions_[std::string(name)] = nextNumber_;
     records_.emplace(nextNumber_++, Entry{std::string(name), std::string(record)});
     return true;

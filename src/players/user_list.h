@@ -45,13 +45,18 @@ std::optional<UserRecord> ParseUserRecord(std::string_view record);
 // An onlooker names the player it watches in field 4; blanks alone name nobody.
 bool IsOnlooker(const UserRecord& record);
 
+// A table holds four players and its onlookers (our server admits 32 by
+// default): a list that keeps at most this many stays small whatever a
+// server sends.
+inline constexpr std::size_t kMaxUsers = 5000;
+
 // The user records of everybody at the table, keyed by name, in the order
 // they arrived. This is the model behind the user-list pane.
 class UserList {
 public:
     // Adds a record of 16 fields whose name is not listed yet. Returns false
-    // (and changes nothing) for a malformed record, an empty name or a name
-    // already listed.
+    // (and changes nothing) for a malformed record, an empty name, a name
+    // already listed or a full list (kMaxUsers).
     bool AddUser(std::string_view record);
     // Returns false when the name is not listed.
     bool RemoveUser(std::string_view name);
