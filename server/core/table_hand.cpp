@@ -1,5 +1,6 @@
 // The moves of a hand, from the deal to the win or the drawn game.
 #include <algorithm>
+#include <chrono>
 
 #include "net/server_messages.h"
 #include "rules/claim_options.h"
@@ -396,14 +397,21 @@ std::string ChairLists(Each each) {
     return out + "]";
 }
 
+std::int64_t WallClockSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
                            const std::array<std::int32_t, 4>& actual) const {
-    std::string players, points, won;
+    std::string players, levels, points, won;
     for (int c = 0; c < rules::kChairCount; ++c) {
         const User* player = seating_.players[c];
         players += (c ? "," : "") + JsonString(player ? player->name : "");
+        levels += (c ? "," : "") + std::to_string(player && player->isBot ? player->botLevel : 0);
         points += (c ? "," : "") + std::to_string(actual[c]);
     }
     for (const auto w : winners) won += (won.empty() ? "" : ",") + std::to_string(w);
@@ -412,8 +420,9 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
     };
     won += "],\"discarder\":" + orNull(hand_.winDiscarder) + ",\"tile\":" + orNull(hand_.winTile);
     return "{\"table\":" + std::to_string(number_) + ",\"seed\":" + std::to_string(hand_.seed) +
-           ",\"dealer\":" + std::to_string(hand_.dealer) + ",\"players\":[" + players +
-           "],\"indicator\":" + std::to_string(hand_.indicator) +
+           ",\"dealer\":" + std::to_string(hand_.dealer) +
+           ",\"time\":" + std::to_string(WallClockSeconds()) + ",\"players\":[" + players +
+           "],\"levels\":[" + levels + "],\"indicator\":" + std::to_string(hand_.indicator) +
            ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
            ",\"points\":[" + points + "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
            ",\"deal\":" + ChairLists([&](int c) { return std::span(hand_.dealt[c]); }) +
