@@ -3,6 +3,7 @@
 #include <QAbstractSocket>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -117,9 +118,8 @@ std::vector<Group> Groups(const replay::MyRecord& record) {
     for (int level = 1; level <= 3; ++level)
         if (record.byLevel[level].hands)
             groups.push_back(
-                {QStringLiteral("对%1电脑").arg(kLevelNames[level]), &record.byLevel[level]});
-    if (record.byLevel[0].hands)
-        groups.push_back({QStringLiteral("有真人或水平不一"), &record.byLevel[0]});
+                {QStringLiteral("对%1").arg(kLevelNames[level]), &record.byLevel[level]});
+    if (record.byLevel[0].hands) groups.push_back({QStringLiteral("其他"), &record.byLevel[0]});
     return groups;
 }
 
@@ -130,7 +130,7 @@ QChart* BarChart(const QString& title, const QStringList& categories,
     double low = 0, high = 0;
     for (const auto& group : groups) {
         auto* set =
-            new QBarSet(QStringLiteral("%1（%2局）").arg(group.name).arg(group.figures->hands));
+            new QBarSet(QStringLiteral("%1 %2局").arg(group.name).arg(group.figures->hands));
         for (int i = 0; i < categories.size(); ++i) {
             const double v = value(*group.figures, i);
             *set << v;
@@ -234,6 +234,8 @@ QWidget* StartWindow::BuildJoinTab() {
     host_->setEditable(true);
     host_->setAccessibleName(QStringLiteral("服务器地址"));
     host_->setInsertPolicy(QComboBox::NoInsert);
+    // Completing inline would add a remembered port to a typed host unseen.
+    host_->completer()->setCompletionMode(QCompleter::PopupCompletion);
     port_ = new QSpinBox(page);
     port_->setRange(1, 65535);
     port_->setValue(5870);
@@ -298,6 +300,8 @@ void StartWindow::TryServer() {
         return;
     }
     server_ = *typed.server;
+    host_->setEditText(QString::fromStdString(server_.host));
+    port_->setValue(server_.port);
     join_->setEnabled(false);
     joinStatus_->setText(QStringLiteral("正在连接 %1 …")
                              .arg(QString::fromStdString(launch::ServerAddress(

@@ -124,6 +124,13 @@ bool SaveSettings(const std::string& path, const StartSettings& settings) {
 ServerChoice ReadServer(std::string_view host, std::string_view port) {
     host = Trim(host);
     port = Trim(port);
+    const auto colon = host.rfind(':');
+    const bool bracketed = !host.empty() && host.front() == '[';
+    if (colon != std::string_view::npos &&
+        (bracketed ? colon > 0 && host[colon - 1] == ']' : host.find(':') == colon)) {
+        port = host.substr(colon + 1);
+        host = host.substr(0, colon);
+    }
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
     if (!ValidHost(host)) return {std::nullopt, "请填写服务器地址（不含空格）"};

@@ -48,7 +48,8 @@ struct ServerChoice {
     std::string error;  // for the player, when there is no server
 };
 
-// The host and port as typed in the window.
+// The host and port as typed in the window. The host may carry its own port
+// ("host:port", "[v6]:port", as the list of servers shows them), which wins.
 ServerChoice ReadServer(std::string_view host, std::string_view port);
 
 // A name the client's command line carries as one token (blanks and the

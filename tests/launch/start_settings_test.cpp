@@ -45,6 +45,10 @@ TEST(StartSettings, SurviveTheFileAndADamagedLineCostsOnlyItself) {
 TEST(StartSettings, ReadsTheTypedServerAndSaysWhatIsWrong) {
     EXPECT_EQ(ReadServer(" 192.168.1.5 ", "5870").server, (ServerEntry{"192.168.1.5", 5870}));
     EXPECT_EQ(ReadServer("[::1]", "1").server, (ServerEntry{"::1", 1}));
+    EXPECT_EQ(ReadServer("::1", "1").server, (ServerEntry{"::1", 1}));
+    EXPECT_EQ(ReadServer("lan.example:6000", "1").server, (ServerEntry{"lan.example", 6000}));
+    EXPECT_EQ(ReadServer("[::1]:6000", "1").server, (ServerEntry{"::1", 6000}));
+    EXPECT_EQ(ReadServer("h:", "1").error, "端口要是 1 到 65535 之间的整数");
     EXPECT_EQ(ReadServer("", "5870").error, "请填写服务器地址（不含空格）");
     EXPECT_EQ(ReadServer("a b", "5870").error, "请填写服务器地址（不含空格）");
     for (const char* port : {"0", "65536", "x", "", "58 70"})
