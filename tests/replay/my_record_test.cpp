@@ -2,11 +2,13 @@
 // wrote, with hands whose results are known.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "replay/hand_database.h"
 #include "replay/my_record.h"
 #include "scripted_hand.h"
+#include "server/core/selfplay.h"
 #include "server/core/stats_store.h"
 
 namespace qira::replay {
@@ -90,6 +92,33 @@ TEST_F(MyRecordFromDatabase, ListsThePlayersOwnHandsNewestFirstFromTheirSide) {
     EXPECT_EQ(record.byLevel[2].hands, 4);
     EXPECT_EQ(record.byLevel[3].hands, 1);
     EXPECT_EQ(record.byLevel[0].hands, 0);
+}
+
+// The counters the server keeps (and sends in the user record) say what the
+// hands say: a hand another player won without the player paying is no loss.
+TEST(StoredCounters, AgreeWithTheHandLog) {
+    server::MemoryStatsStore store;
+    ASSERT_FALSE(server::RunLevelMatch(80, 3, {1, 2, 3, 3}, &store).stuck);
+    std::string text;
+    for (const auto& line : store.Hands(std::nullopt)) text += line + "\n";
+    const auto hands = ParseHandLog(text).hands;
+    int spared = 0;
+    for (const auto& name : hands.front().players) {
+        const auto mine = MyHands(hands, name);
+        const auto count = [&](std::initializer_list<MyResult> results) {
+            return static_cast<std::int64_t>(std::count_if(mine.begin(), mine.end(), [&](auto& h) {
+                return std::find(results.begin(), results.end(), h.result) != results.end();
+            }));
+        };
+        const auto stats = store.Load(name);
+        EXPECT_EQ(stats.hands, static_cast<std::int64_t>(mine.size())) << name;
+        EXPECT_EQ(stats.wins, count({MyResult::WonOnDiscard, MyResult::SelfDrawn})) << name;
+        EXPECT_EQ(stats.losses, count({MyResult::PaidAsDiscarder, MyResult::PaidOnSelfDraw}))
+            << name;
+        EXPECT_EQ(stats.draws, count({MyResult::Drawn})) << name;
+        spared += static_cast<int>(count({MyResult::OthersWon}));
+    }
+    EXPECT_GT(spared, 0) << "the hands include some another player won on a third one's discard";
 }
 
 TEST(HandDatabase, SaysWhyAFileIsNotADatabaseOfHands) {
