@@ -1,9 +1,12 @@
 // libFuzzer target: a stream of server messages and user events fed to one
 // client session over silent fakes. The input is a sequence of chunks, each
 // a length byte and that many message bytes; a length of 0 is followed by
-// one byte that picks a user event instead.
+// one byte that picks a user event instead. Like the program's nested event
+// loops, every wait of the fakes (an animation, a box with buttons, the chow
+// chooser) takes the next chunk before it returns.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,6 +36,7 @@ struct SilentHost final : RequestSender,
     bool answer = false;
     bool visible = false;
     int tag = 0;
+    std::function<void()> wait;
     void SendRequest(std::span<const std::uint8_t>) override {}
     void PaintTable() override {}
     void PaintSeatInfo(Chair) override {}
@@ -54,8 +58,8 @@ struct SilentHost final : RequestSender,
     void PaintNewestDiscardFrame(bool) override {}
     void ShowTurnHighlight(Chair) override {}
     void ClearTurnHighlight() override {}
-    void PlayDiscardAnimation(std::uint8_t, ActionCode, Tile) override {}
-    void RollDice(std::uint8_t) override {}
+    void PlayDiscardAnimation(std::uint8_t, ActionCode, Tile) override { wait(); }
+    void RollDice(std::uint8_t) override { wait(); }
     void PlayGameSound(StateSound) override {}
     void PlayTileSound(Tile) override {}
     void Start(int) override {}
@@ -67,10 +71,13 @@ struct SilentHost final : RequestSender,
     void MoveTo(int) override {}
     void SetColour(std::uint8_t, std::uint8_t, std::uint8_t) override {}
     void SetTimerRunning(SessionTimer, bool) override {}
-    bool ShowGlobalMsg(const GlobalMsg&) override { return answer = !answer; }
+    bool ShowGlobalMsg(const GlobalMsg& box) override {
+        if (box.type != MsgType::Notice) wait();
+        return answer = !answer;
+    }
     void UnloadRoomMsgObjects(std::int32_t) override {}
     void InitGlobalMsgObject() override {}
-    void ShowPlatformWarning(std::string_view, std::string_view) override {}
+    void ShowPlatformWarning(std::string_view, std::string_view) override { wait(); }
     void ShowSystemLine(std::string_view) override {}
     void ShowLine(std::string_view) override {}
     void ShowChatMessage(std::span<const std::string>) override {}
@@ -86,7 +93,10 @@ struct SilentHost final : RequestSender,
     bool ProcessHuResultData(std::span<const std::uint8_t>, std::size_t) override { return answer; }
     void ShowHuResultCentred() override {}
     void CloseHuResult() override {}
-    Tile ChooseChow(std::span<const Tile> choices) override { return choices.back(); }
+    Tile ChooseChow(std::span<const Tile> choices) override {
+        wait();
+        return choices.back();
+    }
     void SetMainWindowHidden(bool) override {}
     void RepaintWindow() override {}
     void UnloadMainWindow() override {}
@@ -140,6 +150,34 @@ void UserEvent(ClientSession& session, std::uint8_t code) {
     }
 }
 
+// Hands the input to the session one chunk at a time.
+class ChunkFeed {
+public:
+    explicit ChunkFeed(std::span<const std::uint8_t> input) : input_(input) {}
+
+    // False once the input is used up.
+    bool Step(ClientSession& session) {
+        if (offset_ >= input_.size()) return false;
+        const std::size_t length = input_[offset_++];
+        if (length == 0) {
+            if (offset_ < input_.size()) UserEvent(session, input_[offset_++]);
+            return true;
+        }
+        const std::size_t available = std::min(length, input_.size() - offset_);
+        // A copy of exactly the message's bytes, so that ASan sees any read past it.
+        const std::vector<std::uint8_t> message(
+            input_.begin() + static_cast<long>(offset_),
+            input_.begin() + static_cast<long>(offset_ + available));
+        offset_ += available;
+        session.OnMessage(message);
+        return true;
+    }
+
+private:
+    std::span<const std::uint8_t> input_;
+    std::size_t offset_ = 0;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -150,21 +188,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ClientSession session(globals, "/tmp/qira",
                           SessionHost{host, host, host, host, host, host, host, users, host, host,
                                       host, host, host, host, host});
-    const std::span<const std::uint8_t> input(data, size);
-    std::size_t offset = 0;
-    while (offset < input.size() && !session.ended()) {
-        const std::size_t length = input[offset++];
-        if (length == 0) {
-            if (offset < input.size()) UserEvent(session, input[offset++]);
-            continue;
-        }
-        const std::size_t available = std::min(length, input.size() - offset);
-        // A copy of exactly the message's bytes, so that ASan sees any read past it.
-        const std::vector<std::uint8_t> message(
-            input.begin() + static_cast<long>(offset),
-            input.begin() + static_cast<long>(offset + available));
-        session.OnMessage(message);
-        offset += available;
+    ChunkFeed feed(std::span<const std::uint8_t>(data, size));
+    host.wait = [&] {
+        if (!session.ended()) feed.Step(session);
+    };
+    while (!session.ended() && feed.Step(session)) {
     }
     return 0;
 }

@@ -8,6 +8,21 @@
 #include "play/text_fields.h"
 
 namespace qira::play {
+namespace {
+
+// Counts a display that is waiting, for as long as it waits.
+class CountedWait {
+public:
+    explicit CountedWait(int& waits) : waits_(waits) { ++waits_; }
+    ~CountedWait() { --waits_; }
+    CountedWait(const CountedWait&) = delete;
+    CountedWait& operator=(const CountedWait&) = delete;
+
+private:
+    int& waits_;
+};
+
+}  // namespace
 
 bool OfferData::AnyOffered() const {
     return std::any_of(bytActionButtons.begin(), bytActionButtons.end(),
@@ -27,11 +42,41 @@ void ClientSession::OnConnected() {
 }
 
 void ClientSession::OnMessage(std::span<const std::uint8_t> message) {
-    if (message.empty()) return;
+    if (ended_ || message.empty()) return;
+    // A handler waiting for an animation writes the turn it read before the
+    // wait once the animation ends; a message handled now would be
+    // overwritten. It waits, and so does everything behind it.
+    if (displayWaits_ > 0 || !heldMessages_.empty()) {
+        heldMessages_.emplace_back(message.begin(), message.end());
+        return;
+    }
+    RouteMessage(message);
+    DeliverHeldMessages();
+}
+
+void ClientSession::RouteMessage(std::span<const std::uint8_t> message) {
     if (net::RouteOf(message[0]) == net::MessageRoute::Room)
         OnRoomMessage(message);
     else
         OnGameMessage(message);
+}
+
+void ClientSession::DeliverHeldMessages() {
+    while (!ended_ && displayWaits_ == 0 && !heldMessages_.empty()) {
+        const std::vector<std::uint8_t> message = std::move(heldMessages_.front());
+        heldMessages_.pop_front();
+        RouteMessage(message);
+    }
+}
+
+void ClientSession::PlayActionDisplay(Chair chair, ActionCode code, Tile tile) {
+    const CountedWait wait(displayWaits_);
+    host_.display.PlayDiscardAnimation(SeatPos(chair), code, tile);
+}
+
+void ClientSession::RollDice(std::uint8_t value) {
+    const CountedWait wait(displayWaits_);
+    host_.display.RollDice(value);
 }
 
 void ClientSession::OnConnectionEnded() {
@@ -66,7 +111,7 @@ bool ClientSession::OnCloseRequested() {
         question.yesCaption = "强退";
         question.noCaption = "取消";
         question.yesDefault = false;
-        if (!host_.messages.ShowGlobalMsg(question)) return false;
+        if (!ShowPrompt(question)) return false;
         if (ended_) return true;
     }
     CloseMainWindow(launch::ClientExit::ClosedByPlayer);
@@ -87,6 +132,8 @@ void ClientSession::OnMainWindowUnloading() {
 
 void ClientSession::RunUnloadSteps() {
     ended_ = true;
+    heldMessages_.clear();
+    waitingServerBoxes_.clear();
     globals_.blnQuitting = true;
     host_.messages.UnloadRoomMsgObjects(0);
     StopTurnClock();
@@ -116,11 +163,28 @@ int ClientSession::FindChairOf(std::string_view name) const {
     return -1;
 }
 
-bool ClientSession::ShowOneButtonBox(std::string note, std::string caption) {
+GlobalMsg ClientSession::OneButtonBox(std::string note, std::string caption) {
     GlobalMsg box;
     box.type = MsgType::OneButton;
     box.note = std::move(note);
     box.caption = std::move(caption);
+    return box;
+}
+
+bool ClientSession::ShowOneButtonBox(std::string note, std::string caption) {
+    return ShowPrompt(OneButtonBox(std::move(note), std::move(caption)));
+}
+
+bool ClientSession::CatchUpBeforePrompt() {
+    const auto serial = evaluationSerial_;
+    DeliverHeldMessages();
+    return !ended_ && serial == evaluationSerial_;
+}
+
+bool ClientSession::ShowPrompt(const GlobalMsg& box) {
+    // A prompt's loop delivers messages at once; those held behind an
+    // animation came earlier and go first.
+    DeliverHeldMessages();
     return host_.messages.ShowGlobalMsg(box);
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <span>
@@ -73,6 +74,10 @@ struct OfferData {
     bool AnyOffered() const;
 };
 
+// At most this many of the server's boxes wait behind the open one; the
+// newest then takes the last place, and what its box leads to still happens.
+inline constexpr std::size_t kWaitingServerBoxLimit = 3;
+
 // The client's side of one table: applies the server's room and game
 // messages to the table state, decides what the local player may do, and
 // turns the player's actions into requests. It never touches the screen
@@ -80,7 +85,10 @@ struct OfferData {
 //
 // Modal prompts (message boxes with buttons, the chow chooser) may deliver
 // further messages to the session before they return; every path that asks
-// checks the turn again afterwards.
+// checks the turn again afterwards. The animations (the action display, the
+// dice) deliver messages too while they wait, but the session holds those
+// until the handler that waits has finished, and then handles them in order:
+// that handler still has to write the turn it read before the wait.
 class ClientSession {
 public:
     ClientSession(launch::ClientGlobals globals, std::string programFolder, SessionHost host);
@@ -88,8 +96,6 @@ public:
     // --- the connection ---
     void OnConnected();
     void OnMessage(std::span<const std::uint8_t> message);  // routed by main type
-    void OnRoomMessage(std::span<const std::uint8_t> message);
-    void OnGameMessage(std::span<const std::uint8_t> message);
     // The connection ended or failed: the program ends.
     void OnConnectionEnded();
     // The main window is unloading for a reason of its own: the session tidies
@@ -142,6 +148,19 @@ public:
     void EvaluateTurn();
 
 private:
+    // the road of a message
+    void RouteMessage(std::span<const std::uint8_t> message);
+    void OnRoomMessage(std::span<const std::uint8_t> message);
+    void OnGameMessage(std::span<const std::uint8_t> message);
+    void DeliverHeldMessages();
+    // Delivers the held messages before the session asks the player
+    // something; false when one of them moved the turn on (or ended the
+    // session), so that the question would be stale.
+    bool CatchUpBeforePrompt();
+    // The action display and the dice, with incoming messages held while they play.
+    void PlayActionDisplay(Chair chair, ActionCode code, Tile tile);
+    void RollDice(std::uint8_t value);
+
     // room messages
     void OnOnlookerComes(std::span<const std::string> fields, std::string_view record);
     void OnTableReset();
@@ -177,6 +196,23 @@ private:
     void OnHandVisibility(std::span<const std::uint8_t> message);
     void OnChatMessage(std::span<const std::uint8_t> message);
     void OnItemMessage(net::ServerMessage kind, std::span<const std::uint8_t> message);
+
+    // the server's boxes, one open at a time
+    struct BoxFollowUp {
+        bool evaluateTurn = false;
+        std::optional<std::uint64_t> endHand{};  // the hand a drawn game ends, if it still runs
+        bool leaveTable = false;                 // the server stopped the local player
+    };
+    // A one-button box of the program or the platform's warning box, and
+    // what follows once it has closed.
+    struct ServerBox {
+        GlobalMsg box;
+        bool platformWarning = false;
+        BoxFollowUp then{};
+    };
+    void ShowServerBox(ServerBox box);
+    void QueueServerBox(ServerBox box);
+    void FollowUp(const BoxFollowUp& then);
 
     // turn flow
     void StartTurnClock(int chair);
@@ -221,7 +257,9 @@ private:
     bool IsOnlooker() const { return globals_.blnIsWatcher; }
     std::uint8_t SeatPos(Chair chair) const;
     int FindChairOf(std::string_view name) const;  // -1 when no chair holds the name
+    static GlobalMsg OneButtonBox(std::string note, std::string caption);
     bool ShowOneButtonBox(std::string note, std::string caption);
+    bool ShowPrompt(const GlobalMsg& box);  // a box with buttons: waits for the answer
     const std::string& GameTitle() const { return globals_.launch.strGameTitle; }
 
     launch::ClientGlobals globals_;
@@ -239,6 +277,16 @@ private:
     // prompt can tell whether a later message has taken over meanwhile.
     std::uint64_t evaluationSerial_ = 0;
     std::uint64_t handSerial_ = 0;
+    // Messages that arrived while a handler waited for an animation, in order.
+    int displayWaits_ = 0;
+    std::deque<std::vector<std::uint8_t>> heldMessages_;
+    // A box of the server's waits in a nested loop that delivers the next
+    // message: the boxes those open wait behind it instead of nesting.
+    bool serverBoxOpen_ = false;
+    std::deque<ServerBox> waitingServerBoxes_;
+    // The turn's questions are never stacked on themselves either.
+    bool robKongQuestionOpen_ = false;
+    bool threeIndicatorQuestionOpen_ = false;
 };
 
 }  // namespace qira::play

@@ -93,7 +93,8 @@ void ClientSession::OnNewHand(Message message) {
     table_.LoadHandStart(message);
     table_.blnHandIdle = false;
     host_.sounds.PlayGameSound(StateSound::SaiZi);
-    host_.display.RollDice(table_.bytDice);
+    RollDice(table_.bytDice);
+    if (ended_) return;
     Announce("新的一局开始，" + ChairName(table_, table_.bytDealerChair) + " 坐庄");
     EvaluateTurn();
 }
@@ -171,7 +172,8 @@ void ClientSession::OnDiscard(Message message) {
     Announce(ChairName(table_, chair) + " 打出 " + TileName(tile));
     if (!nextDrawGiven) {
         host_.sounds.PlayTileSound(tile);
-        host_.display.PlayDiscardAnimation(SeatPos(chair), ActionCode::Discard, tile);
+        PlayActionDisplay(chair, ActionCode::Discard, tile);
+        if (ended_) return;
     }
     if (ting != 0) {
         table_.Seats[chair].bytTing = ting;
@@ -207,7 +209,8 @@ void ClientSession::OnDiscard(Message message) {
         SetDrawnTileSeat(nextChair);
     }
     host_.sounds.PlayTileSound(tile);
-    host_.display.PlayDiscardAnimation(SeatPos(chair), ActionCode::Discard, tile);
+    PlayActionDisplay(chair, ActionCode::Discard, tile);
+    if (ended_) return;
     table_.bytTurnChair = nextChair;
     table_.bytCurTile = nextTile;
     table_.bytTurnPhase = phase::kDrew;
@@ -225,8 +228,8 @@ void ClientSession::OnChowOrPung(Message message, rules::MeldKind kind) {
     HideNewestDiscard();
     host_.sounds.PlayGameSound(chow ? StateSound::Chi : StateSound::Peng);
     Announce(ChairName(table_, chair) + (chow ? " 吃 " : " 碰 ") + TileName(table_.bytCurTile));
-    host_.display.PlayDiscardAnimation(SeatPos(chair), chow ? ActionCode::Chow : ActionCode::Pung,
-                                       table_.bytCurTile);
+    PlayActionDisplay(chair, chow ? ActionCode::Chow : ActionCode::Pung, table_.bytCurTile);
+    if (ended_) return;
     if (IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
     table_.ApplyMeld(chair, kind, meldTile, table_.bytTurnChair);
     host_.painter.PaintHands(chair);
@@ -255,9 +258,9 @@ void ClientSession::OnKong(Message message) {
     Announce(ChairName(table_, chair) + (kind == rules::MeldKind::ConcealedKong
                                              ? std::string(" 暗杠")
                                              : " 杠 " + TileName(tile)));
-    host_.display.PlayDiscardAnimation(
-        SeatPos(chair), ActionCode::Kong,
-        kind == rules::MeldKind::ConcealedKong ? kFaceDownTile : tile);
+    PlayActionDisplay(chair, ActionCode::Kong,
+                      kind == rules::MeldKind::ConcealedKong ? kFaceDownTile : tile);
+    if (ended_) return;
     if (onDiscard && IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
     const auto wallChair = table_.TakeWallTile(rules::WallEnd::Tail);
     if (IsChair(wallChair)) host_.painter.PaintWall(wallChair);
@@ -313,27 +316,23 @@ void ClientSession::OnDrawnGame(Message message) {
     if (message.size() < 2 || message[1] > 1) return;
     host_.sounds.PlayGameSound(StateSound::HuangPai);
     Announce("荒牌，本局无人胡牌");
-    const auto hand = handSerial_;
-    ShowOneButtonBox("很遗憾：本局竟然是荒牌！都不得分！", GameTitle());
-    // The box waits; a hand that started meanwhile must not be ended by it.
-    if (ended_ || hand != handSerial_) return;
-    EndHand();
+    ShowServerBox({.box = OneButtonBox("很遗憾：本局竟然是荒牌！都不得分！", GameTitle()),
+                   .then = {.endHand = handSerial_}});
 }
 
 void ClientSession::OnServerNotice(Message message) {
-    ShowOneButtonBox(net::DecodeBody(message, 1), GameTitle());
-    if (ended_) return;
-    EvaluateTurn();
+    ShowServerBox({.box = OneButtonBox(net::DecodeBody(message, 1), GameTitle()),
+                   .then = {.evaluateTurn = true}});
 }
 
 void ClientSession::OnPlayerMustStop(Message message) {
     if (message.size() < 3) return;
     const std::uint8_t chair = message[2];
     const std::string name = IsChair(chair) ? table_.Seats[chair].strPlayerName : std::string();
-    ShowOneButtonBox(name + " 不能继续玩下去，原因：" + net::DecodeBody(message, 3),
-                     GameTitle() + "系统提示");
-    if (ended_) return;
-    if (IsMyChair(chair) && !IsOnlooker()) CloseMainWindow(launch::ClientExit::LeftTable);
+    ShowServerBox(
+        {.box = OneButtonBox(name + " 不能继续玩下去，原因：" + net::DecodeBody(message, 3),
+                             GameTitle() + "系统提示"),
+         .then = {.leaveTable = IsMyChair(chair) && !IsOnlooker()}});
 }
 
 void ClientSession::OnHandVisibility(Message message) {
@@ -358,14 +357,17 @@ void ClientSession::OnItemMessage(net::ServerMessage kind, Message message) {
             host_.items.LoadMyDaoJu(net::DecodeBody(message, 2));
             return;
         case net::ServerMessage::ItemNotice:
-            ShowOneButtonBox(net::DecodeBody(message, 2), GameTitle() + "提示");
+            ShowServerBox({.box = OneButtonBox(net::DecodeBody(message, 2), GameTitle() + "提示")});
             return;
         case net::ServerMessage::ItemUsed: {
             std::int32_t item = 0;
             if (message.size() < 8 || !net::ReadInt32BE(item, message, 4)) return;
-            host_.messages.ShowPlatformWarning(
-                "道具演示", std::to_string(message[2]) + " 号用户对 " + std::to_string(message[3]) +
-                                " 号用户使用ID号为 " + std::to_string(item) + " 的道具");
+            ShowServerBox(
+                {.box = OneButtonBox(std::to_string(message[2]) + " 号用户对 " +
+                                         std::to_string(message[3]) + " 号用户使用ID号为 " +
+                                         std::to_string(item) + " 的道具",
+                                     "道具演示"),
+                 .platformWarning = true});
             return;
         }
         default:

@@ -55,7 +55,7 @@ void ClientSession::OnHandTileClick(int position, MouseButton button) {
         question.caption = "Qira麻将";
         question.noCaption = "取消";
         const auto serial = evaluationSerial_;
-        if (!host_.messages.ShowGlobalMsg(question)) return;
+        if (!ShowPrompt(question)) return;
         // While the question waited the turn may have moved on (or the clock
         // may have discarded for the player): only the same turn may discard.
         if (serial != evaluationSerial_ || !MayDiscardNow()) return;
@@ -126,7 +126,10 @@ bool ClientSession::AskThreeIndicators() {
     question.caption = GameTitle();
     question.yesCaption = "当作杠";
     question.noCaption = "不作杠";
-    if (!host_.messages.ShowGlobalMsg(question)) return false;
+    threeIndicatorQuestionOpen_ = true;
+    const bool count = ShowPrompt(question);
+    threeIndicatorQuestionOpen_ = false;
+    if (!count) return false;
     if (ended_) return true;
     Send(net::requests::ThreeIndicatorKong(table_.bytMyChair));
     return true;
@@ -140,9 +143,12 @@ void ClientSession::OfferOwnTurnActions() {
         StartTurnClock(table_.bytMyChair);
         return;
     }
-    if (rules::CountWildIndicators(table_) >= 3 && !table_.blnThreeIndicatorAsked) {
-        table_.blnThreeIndicatorAsked = true;
+    // Hands that start while the question waits do not ask again on top of it.
+    if (rules::CountWildIndicators(table_) >= 3 && !table_.blnThreeIndicatorAsked &&
+        !threeIndicatorQuestionOpen_) {
         const auto serial = evaluationSerial_;
+        if (!CatchUpBeforePrompt()) return;
+        table_.blnThreeIndicatorAsked = true;
         if (AskThreeIndicators()) return;
         // Messages that came while the question waited have evaluated the
         // turn again; their evaluation stands.
@@ -208,6 +214,7 @@ void ClientSession::OnActionButton(int index, MouseButton button) {
             } else {
                 const std::vector<rules::TileCode> choices = table_.bytChowChoices;
                 const auto serial = evaluationSerial_;
+                DeliverHeldMessages();
                 offer_.bytChosenChow = host_.chowChooser.ChooseChow(choices);
                 // The chooser waited; the discard may have been claimed or
                 // passed meanwhile, and another discard may wait for claims.
@@ -241,13 +248,17 @@ void ClientSession::OnActionButton(int index, MouseButton button) {
 }
 
 void ClientSession::AskRobKong() {
+    // An offer repeated while the question waits is answered by that question.
+    if (robKongQuestionOpen_ || !CatchUpBeforePrompt()) return;
     GlobalMsg question;
     question.type = MsgType::TwoButtons;
     question.note = "恭喜你！你现在可以抢杠胡！要胡吗？";
     Announce("你可以抢杠胡");
     question.caption = "Qira麻将";
     question.noCaption = "取消";
-    const bool rob = host_.messages.ShowGlobalMsg(question);
+    robKongQuestionOpen_ = true;
+    const bool rob = ShowPrompt(question);
+    robKongQuestionOpen_ = false;
     if (ended_) return;
     Send(net::requests::RobKongAnswer(table_.bytMyChair, rob));
 }

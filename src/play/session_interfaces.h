@@ -77,7 +77,8 @@ public:
 };
 
 // The blocking displays: each returns when its animation has ended. The
-// program keeps processing events meanwhile; a test returns at once.
+// program keeps processing events meanwhile, so messages reach the session
+// during the wait; it holds them until the handler that waits has finished.
 class ActionDisplay {
 public:
     virtual ~ActionDisplay() = default;

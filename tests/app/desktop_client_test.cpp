@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <filesystem>
+#include <functional>
 
 #include <unistd.h>
 
@@ -251,6 +252,51 @@ TEST_F(DesktopClientTest, ServerRemovingThePlayerEndsTheProgram) {
     EXPECT_EQ(unloaded.count(), 1);
 }
 
+TEST_F(DesktopClientTest, ThousandsOfServerNoticesOpenOneBoxAtATime) {
+    EnterTable("张三");
+    constexpr int kNotices = 3000;
+    int fed = 0;
+    int mostShown = 0;
+    int mostAlive = 0;
+    QStringList seen;
+    const auto countBoxes = [&] {
+        int shown = 0;
+        int alive = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<dialogs::frmMsg*>(widget);
+            if (!box) continue;
+            ++alive;
+            if (!box->isVisible()) continue;
+            ++shown;
+            if (!seen.contains(box->labNote.text())) seen << box->labNote.text();
+        }
+        mostShown = std::max(mostShown, shown);
+        mostAlive = std::max(mostAlive, alive);
+        return shown;
+    };
+    // As the socket does it: the next delivery is posted before a message is
+    // handled, so each notice arrives inside the box of the one before.
+    std::function<void()> deliver = [&] {
+        if (countBoxes() > 2) return;  // stacking: stop before the stack runs out
+        if (++fed < kNotices)
+            QMetaObject::invokeMethod(&client.window(), deliver, Qt::QueuedConnection);
+        Bytes notice;
+        const std::uint8_t header[] = {26};
+        ASSERT_TRUE(net::BuildPacket("通知 " + std::to_string(fed), notice, 1, header));
+        Feed(notice);
+    };
+    QMetaObject::invokeMethod(&client.window(), deliver, Qt::QueuedConnection);
+    QTimer watch;  // sees the boxes shown after the last delivery
+    QObject::connect(&watch, &QTimer::timeout, countBoxes);
+    watch.start(1);
+    QTRY_VERIFY_WITH_TIMEOUT((fed == kNotices || mostShown > 2) && countBoxes() == 0, 20000);
+    EXPECT_EQ(fed, kNotices);
+    EXPECT_EQ(mostShown, 1);
+    EXPECT_LE(mostAlive, 2) << "a closed box may wait for its deletion";
+    EXPECT_TRUE(seen.contains(QStringLiteral("通知 3000"))) << "the newest notice is shown";
+    EXPECT_FALSE(client.session().ended());
+}
+
 TEST_F(DesktopClientTest, RefusedWinRecordOpensNoWindow) {
     StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
     Feed(Bytes{23, 1, 0});  // one winner announced, nothing of him sent
@@ -344,6 +390,30 @@ TEST_F(DesktopClientTest, DiscardAnimationClosesAnOpenChowChooser) {
     client.session().OnActionButton(0, play::MouseButton::Left);
     EXPECT_FALSE(openWhilePlayMovedOn);
     for (const Bytes& request : sent) EXPECT_NE(request[0], 20) << "no chow of a tile that is gone";
+}
+
+TEST_F(DesktopClientTest, DiscardsArrivingWhileADiscardGrowsFollowItAndLeaveTheTurnRight) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    // Like the socket: each delivery is posted before the message is handled,
+    // so both arrive while the first discard grows on the table.
+    std::vector<Bytes> arriving{Discard(1, 5, 2, 6), Discard(2, 6, 0, 8)};
+    std::function<void()> deliver = [&] {
+        const Bytes message = arriving.front();
+        arriving.erase(arriving.begin());
+        if (!arriving.empty())
+            QMetaObject::invokeMethod(&client.window(), deliver, Qt::QueuedConnection);
+        Feed(message);
+    };
+    QMetaObject::invokeMethod(&client.window(), deliver, Qt::QueuedConnection);
+    Feed(Discard(3, 30, 1, 5));
+    ASSERT_TRUE(arriving.empty()) << "the discard grew while messages came";
+
+    const auto& table = client.session().table();
+    EXPECT_EQ(table.bytTurnChair, 0);
+    EXPECT_EQ(table.bytTurnPhase, 5);
+    EXPECT_EQ(client.window().YuClock().Tag(), 0);
+    EXPECT_EQ(table.Seats[2].Discards, (std::vector<rules::TileCode>{6}));
+    EXPECT_TRUE(client.session().MayDiscardNow());
 }
 
 TEST_F(DesktopClientTest, ClockReturnsToItsSeatWhenTheWindowIsResized) {

@@ -25,6 +25,18 @@ bool FakeMessages::Showed(const std::string& note) const {
                        [&](const GlobalMsg& box) { return box.note == note; });
 }
 
+void FakeDisplay::Wait() {
+    if (waiting) return;
+    waiting = true;
+    while (!arriving.empty()) {
+        const Bytes message = std::move(arriving.front());
+        arriving.pop_front();
+        session->OnMessage(message);
+    }
+    if (duringWait) std::exchange(duringWait, nullptr)();
+    waiting = false;
+}
+
 void FakeChat::ChangeChatTarget(ChatTargetAction action, std::string_view name) {
     if (action == ChatTargetAction::Add) {
         targets.emplace_back(name);
@@ -42,6 +54,7 @@ SessionRig::SessionRig(std::string userName) {
         std::move(globals), "/opt/qira/bin",
         SessionHost{sender, painter, display, sounds, clock, timers, messages, userList, chat,
                     gameSet, winResult, chowChooser, window, items, preferences});
+    display.session = session.get();
 }
 
 Bytes Message(std::initializer_list<std::uint8_t> bytes) {

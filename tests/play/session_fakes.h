@@ -74,14 +74,27 @@ struct FakePainter : TablePainter {
     void ClearTurnHighlight() override { log.Add("ClearTurnHighlight"); }
 };
 
+// The animations wait as the program's do, in a loop that keeps the socket
+// going: the messages in `arriving` reach the session, in order, while the
+// next animation (or the dice) plays, and then `duringWait` runs. Like the
+// program's, an animation started while one plays returns at once.
 struct FakeDisplay : ActionDisplay {
     explicit FakeDisplay(CallLog& log) : log(log) {}
     CallLog& log;
+    ClientSession* session = nullptr;
+    std::deque<Bytes> arriving;
+    std::function<void()> duringWait;
+    bool waiting = false;
     void PlayDiscardAnimation(std::uint8_t position, ActionCode code, Tile tile) override {
         log.Add("Animation " + std::to_string(position) + " " +
                 std::to_string(static_cast<int>(code)) + " " + std::to_string(tile));
+        Wait();
     }
-    void RollDice(std::uint8_t value) override { log.Add("RollDice " + std::to_string(value)); }
+    void RollDice(std::uint8_t value) override {
+        log.Add("RollDice " + std::to_string(value));
+        Wait();
+    }
+    void Wait();
 };
 
 struct FakeSounds : SoundPlayer {
