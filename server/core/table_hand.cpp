@@ -430,6 +430,14 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
            ",\"final\":" + ChairLists([&](int c) { return std::span(hand_.seats[c].hand); }) + "}";
 }
 
+// A win is paid by the discarder alone, or by all three others when self-drawn.
+HandResult Table::ResultFor(const std::vector<std::uint8_t>& winners, bool won, int chair) const {
+    if (winners.empty()) return HandResult::Draw;
+    if (won) return HandResult::Win;
+    const bool paid = !hand_.winDiscarder || *hand_.winDiscarder == chair;
+    return paid ? HandResult::Loss : HandResult::Spared;
+}
+
 void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
                              const std::array<std::int32_t, 4>& actual,
                              std::vector<User*>& escaped) {
@@ -440,9 +448,7 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
         StatsChange change;
         change.name = player->name;
         const bool won = std::find(winners.begin(), winners.end(), c) != winners.end();
-        change.result = winners.empty() ? HandResult::Draw
-                        : won           ? HandResult::Win
-                                        : HandResult::Loss;
+        change.result = ResultFor(winners, won, c);
         change.points = actual[c];
         change.experience = won ? 3 : 1;
         if (!player->peer) {
