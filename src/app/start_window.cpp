@@ -296,6 +296,7 @@ void StartWindow::TryServer() {
     const auto typed =
         launch::ReadServer(host_->currentText().toStdString(), port_->text().toStdString());
     if (!typed.server) {
+        joinStatus_->setStyleSheet(QStringLiteral("color: #b00020"));
         joinStatus_->setText(QString::fromStdString(typed.error));
         return;
     }
@@ -303,6 +304,7 @@ void StartWindow::TryServer() {
     host_->setEditText(QString::fromStdString(server_.host));
     port_->setValue(server_.port);
     join_->setEnabled(false);
+    joinStatus_->setStyleSheet({});
     joinStatus_->setText(QStringLiteral("正在连接 %1 …")
                              .arg(QString::fromStdString(launch::ServerAddress(
                                  server_.host, std::to_string(server_.port)))));
@@ -325,6 +327,7 @@ void StartWindow::JoinFailed(const QString& reason) {
     probeTimeout_->stop();
     if (probe_) probe_->abort();
     join_->setEnabled(true);
+    joinStatus_->setStyleSheet(QStringLiteral("color: #b00020"));
     joinStatus_->setText(QStringLiteral("无法连接到服务器 %1（%2）")
                              .arg(QString::fromStdString(launch::ServerAddress(
                                       server_.host, std::to_string(server_.port))),
