@@ -154,6 +154,7 @@ private:
     // only goes to the statistics store, never to a client.
     std::string HandLog(const std::vector<std::uint8_t>& winners,
                         const std::array<std::int32_t, 4>& actual) const;
+    HandResult ResultFor(const std::vector<std::uint8_t>& winners, bool won, int chair) const;
     void RecordStatistics(const std::vector<std::uint8_t>& winners,
                           const std::array<std::int32_t, 4>& actual, std::vector<User*>& escaped);
 

@@ -1,5 +1,6 @@
 // The moves of a hand, from the deal to the win or the drawn game.
 #include <algorithm>
+#include <chrono>
 
 #include "net/server_messages.h"
 #include "rules/claim_options.h"
@@ -396,14 +397,21 @@ std::string ChairLists(Each each) {
     return out + "]";
 }
 
+std::int64_t WallClockSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
                            const std::array<std::int32_t, 4>& actual) const {
-    std::string players, points, won;
+    std::string players, levels, points, won;
     for (int c = 0; c < rules::kChairCount; ++c) {
         const User* player = seating_.players[c];
         players += (c ? "," : "") + JsonString(player ? player->name : "");
+        levels += (c ? "," : "") + std::to_string(player && player->isBot ? player->botLevel : 0);
         points += (c ? "," : "") + std::to_string(actual[c]);
     }
     for (const auto w : winners) won += (won.empty() ? "" : ",") + std::to_string(w);
@@ -412,13 +420,22 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
     };
     won += "],\"discarder\":" + orNull(hand_.winDiscarder) + ",\"tile\":" + orNull(hand_.winTile);
     return "{\"table\":" + std::to_string(number_) + ",\"seed\":" + std::to_string(hand_.seed) +
-           ",\"dealer\":" + std::to_string(hand_.dealer) + ",\"players\":[" + players +
-           "],\"indicator\":" + std::to_string(hand_.indicator) +
+           ",\"dealer\":" + std::to_string(hand_.dealer) +
+           ",\"time\":" + std::to_string(WallClockSeconds()) + ",\"players\":[" + players +
+           "],\"levels\":[" + levels + "],\"indicator\":" + std::to_string(hand_.indicator) +
            ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
            ",\"points\":[" + points + "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
            ",\"deal\":" + ChairLists([&](int c) { return std::span(hand_.dealt[c]); }) +
            ",\"events\":" + EventsJson(hand_.events) +
            ",\"final\":" + ChairLists([&](int c) { return std::span(hand_.seats[c].hand); }) + "}";
+}
+
+// A win is paid by the discarder alone, or by all three others when self-drawn.
+HandResult Table::ResultFor(const std::vector<std::uint8_t>& winners, bool won, int chair) const {
+    if (winners.empty()) return HandResult::Draw;
+    if (won) return HandResult::Win;
+    const bool paid = !hand_.winDiscarder || *hand_.winDiscarder == chair;
+    return paid ? HandResult::Loss : HandResult::Spared;
 }
 
 void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
@@ -431,9 +448,7 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
         StatsChange change;
         change.name = player->name;
         const bool won = std::find(winners.begin(), winners.end(), c) != winners.end();
-        change.result = winners.empty() ? HandResult::Draw
-                        : won           ? HandResult::Win
-                                        : HandResult::Loss;
+        change.result = ResultFor(winners, won, c);
         change.points = actual[c];
         change.experience = won ? 3 : 1;
         if (!player->peer) {
