@@ -37,12 +37,10 @@ struct Script {
     }
 };
 
-const ClientEnd kLeft{StatusOf(ClientExit::LeftTable), {}, {}, "10.0.0.5:5870"};
-const ClientEnd kDropped{
-    StatusOf(ClientExit::ConnectionLost), "connection closed by the server", {}, "10.0.0.5:5870"};
-const ClientEnd kRefused{StatusOf(ClientExit::ServerUnreachable),
-                         "Connection refused",
-                         {},
+const ClientEnd kLeft{StatusOf(ClientExit::LeftTable), {}, "10.0.0.5:5870"};
+const ClientEnd kDropped{StatusOf(ClientExit::ConnectionLost), "connection closed by the server",
+                         "10.0.0.5:5870"};
+const ClientEnd kRefused{StatusOf(ClientExit::ServerUnreachable), "Connection refused",
                          ServerAddress("10.0.0.5", "5870")};
 
 TEST(ClientEnd, EachEndGetsItsOwnWordsAndButton) {
@@ -64,18 +62,18 @@ TEST(ClientEnd, EachEndGetsItsOwnWordsAndButton) {
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->text, "无法连接到服务器 10.0.0.5:5870（Connection refused）");
     EXPECT_EQ(refused->againCaption, "重新连接");
-    EXPECT_EQ(NoticeFor({StatusOf(ClientExit::ServerUnreachable), "", {}, "[::1]:7"})->text,
+    EXPECT_EQ(NoticeFor({StatusOf(ClientExit::ServerUnreachable), "", "[::1]:7"})->text,
               "无法连接到服务器 [::1]:7")
         << "no empty brackets when the client gave no reason";
     EXPECT_EQ(ServerAddress("::1", "7"), "[::1]:7");
 
-    EXPECT_FALSE(NoticeFor({StatusOf(ClientExit::ClosedByPlayer), {}, {}, "a:1"}));
-    EXPECT_FALSE(NoticeFor({1, {}, {}, "a:1"})) << "a launch error";
-    EXPECT_FALSE(NoticeFor({std::nullopt, {}, {}, "a:1"})) << "a crashed client";
+    EXPECT_FALSE(NoticeFor({StatusOf(ClientExit::ClosedByPlayer), {}, "a:1"}));
+    EXPECT_FALSE(NoticeFor({1, {}, "a:1"})) << "a launch error";
+    EXPECT_FALSE(NoticeFor({std::nullopt, {}, "a:1"})) << "a crashed client";
 }
 
 TEST(ClientEnd, AWindowClosedByThePlayerEndsEverythingWithoutAQuestion) {
-    Script script{{{StatusOf(ClientExit::ClosedByPlayer), {}, {}, {}}}, {}};
+    Script script{{{StatusOf(ClientExit::ClosedByPlayer), {}, {}}}, {}};
     EXPECT_EQ(script.Run(), 0);
     EXPECT_EQ(script.clientsStarted, 1);
     EXPECT_TRUE(script.asked.empty());
@@ -96,7 +94,7 @@ TEST(ClientEnd, ReconnectingStartsAnotherClientUntilThePlayerQuits) {
 }
 
 TEST(ClientEnd, ACrashEndsTheLauncherWithAFailure) {
-    Script crashed{{kDropped, {std::nullopt, {}, {}, {}}}, {PlayerChoice::StartAnother}};
+    Script crashed{{kDropped, {std::nullopt, {}, {}}}, {PlayerChoice::StartAnother}};
     EXPECT_EQ(crashed.Run(), 1);
     EXPECT_EQ(crashed.asked.size(), 1u);
 }
