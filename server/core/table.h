@@ -146,6 +146,7 @@ private:
     void OnSelfWin(int chair);
     void EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile tile);
     void EndDrawn();
+    SeatKind KindOfSeat(int chair) const;
     void ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
                     const std::array<std::int32_t, 4>& due) const;
     void FinishHand(const std::vector<std::uint8_t>& winners,

@@ -310,11 +310,19 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     std::vector<std::string> names;
     for (auto w : winners) names.push_back(seating_.players[w] ? seating_.players[w]->name : "?");
     lobby_.CountHand(names, selfDrawn);
+    if (!selfDrawn && tile == hand_.wild)
+        for (auto w : winners) lobby_.CountWildDiscardWin(KindOfSeat(w));
     std::string text;
     for (const auto& n : names) text += " " + n;
     ReportHand(winners, discarder, outcome.due);
     FinishHand(winners, outcome.actual,
                "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
+}
+
+SeatKind Table::KindOfSeat(int chair) const {
+    const User* player = seating_.players[chair];
+    if (player && player->isBot) return SeatKind::Computer;
+    return player && player->peer ? SeatKind::Person : SeatKind::PlayedByServer;
 }
 
 void Table::EndDrawn() {
