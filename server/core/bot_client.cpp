@@ -481,7 +481,9 @@ net::Bytes BotClient::AnswerToDiscard() {
     const auto me = static_cast<std::uint8_t>(chair_);
     const Tile tile = curTile_;
     const BotView view = View();
-    if (!noWin_ && CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
+    // Like a person's client: no win on a discarded wild tile unless ready.
+    if (!noWin_ && (tile != wild_ || ting_) &&
+        CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
         return net::requests::Win(me);
     if (brain_.WantsExposedKong(view, tile))
         return net::requests::Kong(me, net::phase::kExposedKong, tile);

@@ -48,6 +48,7 @@ namespace qira::server {
     X(NoSuchKongInHand, "no such kong in hand")                                      \
     X(KongBreaksReadyHand, "a ready hand's kong must keep it ready")                 \
     X(NoWinOnThisDiscard, "no win on this discard")                                  \
+    X(NoWinOnWildDiscard, "no win on a discarded wild tile without declaring ready") \
     X(NoWinNow, "no win now")                                                        \
     X(HandDoesNotWin, "the hand does not win")                                       \
     X(NoKongToRob, "no kong to rob")                                                 \

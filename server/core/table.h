@@ -134,7 +134,7 @@ private:
     void OnClaim(int chair, Claim claim);
     void TryResolveClaims();
     void ResolveClaims();
-    bool PassBarsDiscardWins(int chair) const;
+    bool MayClaimWinOn(int chair, Tile tile) const;
     void DoChow(int chair, Tile lowest);
     void DoPung(int chair);
     void DoKong(int chair, MeldKind kind, Tile tile, int source);

@@ -80,7 +80,8 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
     ClaimOptions options;
     if (chair == discarder) return options;
     const SeatHand& seat = hand_.seats[chair];
-    if (!seat.noWin && !seat.discardWinBarred) options.win = CanWinWith(hand_.InfoOf(chair), tile);
+    if (!seat.noWin && !seat.discardWinBarred && MayClaimWinOn(chair, tile))
+        options.win = CanWinWith(hand_.InfoOf(chair), tile);
     const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
     const auto kong = rules::KongOption(view, tile, rules::Turn::Other);
     options.kong = kong && hand_.wall.Remaining() > 0 &&
@@ -146,7 +147,7 @@ void Table::ResolveClaims() {
     const ClaimWindow::Outcome outcome = claims_.Resolve();
     const int discarder = claims_.discarder();
     for (const int chair : outcome.passedWins) {
-        if (PassBarsDiscardWins(chair)) hand_.seats[chair].discardWinBarred = true;
+        hand_.seats[chair].discardWinBarred = true;
         hand_.PassWin(chair, claims_.tile(), discarder, false);
     }
     switch (outcome.kind) {
@@ -165,10 +166,10 @@ void Table::ResolveClaims() {
     }
 }
 
-// A client offers a player who has not declared ready nothing on a discarded
-// wild tile and passes at once: that pass declines no win it was shown.
-bool Table::PassBarsDiscardWins(int chair) const {
-    return claims_.tile() != hand_.wild || hand_.seats[chair].ting;
+// A client offers a win on a discarded wild tile only to a player who declared
+// ready; every chair, whoever plays it, has exactly that right.
+bool Table::MayClaimWinOn(int chair, Tile tile) const {
+    return tile != hand_.wild || hand_.seats[chair].ting;
 }
 
 void Table::DoChow(int chair, Tile lowest) {

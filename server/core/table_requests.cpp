@@ -238,6 +238,7 @@ Table::Outcome Table::HandleKong(int chair, const ParsedRequest& request) {
 
 Table::Outcome Table::HandleWin(int chair) {
     if (hand_.stage == Stage::Claim) {
+        if (!MayClaimWinOn(chair, claims_.tile())) return Refusal::NoWinOnWildDiscard;
         if (!claims_.OptionsOf(chair).win || !claims_.Awaits(chair))
             return Refusal::NoWinOnThisDiscard;
         OnClaim(chair, {ClaimKind::Win, claims_.tile()});
