@@ -6,6 +6,7 @@
 #include "net/game_messages.h"
 #include "net/protocol.h"
 #include "net/requests.h"
+#include "rules/claim_options.h"
 #include "server/core/lobby.h"
 #include "server/core/win_check.h"
 
@@ -197,6 +198,7 @@ void BotClient::OnNewHand(std::span<const std::uint8_t> m) {
     SeeTile(indicator_);
     dealer_ = m[11];
     noWin_ = ting_ = indicatorsAsked_ = false;
+    declinedKongs_.clear();
     betChosen_ = false;
     turnChair_ = m[15];
     phase_ = net::phase::kSideBets;
@@ -467,11 +469,15 @@ void BotClient::ActOnOwnTurn() {
         return Send(net::requests::ThreeIndicatorKong(me));
     }
     if (phase_ >= net::phase::kConcealedKong) {
-        if (CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, fresh_))
-            return Send(net::requests::Win(me));
-        if (const auto kong = brain_.ChooseOwnKong(View()))
-            return Send(
-                net::requests::Kong(me, static_cast<std::uint8_t>(kong->bytKind), kong->bytTile));
+        const HandInfo info{hand_, melds_, wild_, noWin_};
+        if (CanWinWith(info, fresh_)) return Send(net::requests::Win(me));
+        // Like a person, the player takes or lets pass the one kong its client offers.
+        if (const auto offered = OfferedOwnKong(info, fresh_, declinedKongs_)) {
+            if (brain_.ChooseOwnKong(View()) == offered)
+                return Send(net::requests::Kong(me, static_cast<std::uint8_t>(offered->bytKind),
+                                                offered->bytTile));
+            declinedKongs_.push_back(offered->bytTile);
+        }
     }
     const Tile tile = brain_.ChooseDiscard(View());
     Send(net::requests::Discard(me, tile, 0, 0));
@@ -485,8 +491,13 @@ net::Bytes BotClient::AnswerToDiscard() {
     if (!noWin_ && (tile != wild_ || ting_) &&
         CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
         return net::requests::Win(me);
-    if (brain_.WantsExposedKong(view, tile))
-        return net::requests::Kong(me, net::phase::kExposedKong, tile);
+    const rules::HandView hand{hand_, melds_, wild_, noWin_};
+    if (rules::KongOption(hand, tile, rules::Turn::Other) &&
+        std::find(declinedKongs_.begin(), declinedKongs_.end(), tile) == declinedKongs_.end()) {
+        if (brain_.WantsExposedKong(view, tile))
+            return net::requests::Kong(me, net::phase::kExposedKong, tile);
+        declinedKongs_.push_back(tile);
+    }
     if (brain_.WantsPung(view, tile)) return net::requests::Pung(me, tile);
     if ((turnChair_ + 1) % 4 == chair_)
         if (const auto chow = brain_.ChooseChow(view, tile)) return net::requests::Chow(me, *chow);

@@ -135,6 +135,8 @@ private:
     void TryResolveClaims();
     void ResolveClaims();
     bool MayClaimWinOn(int chair, Tile tile) const;
+    // The kong the chair's client offers on this turn, if any.
+    std::optional<Meld> OwnKongOffer(int chair) const;
     void DoChow(int chair, Tile lowest);
     void DoPung(int chair);
     void DoKong(int chair, MeldKind kind, Tile tile, int source);

@@ -84,7 +84,7 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
         options.win = CanWinWith(hand_.InfoOf(chair), tile);
     const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
     const auto kong = rules::KongOption(view, tile, rules::Turn::Other);
-    options.kong = kong && hand_.wall.Remaining() > 0 &&
+    options.kong = kong && hand_.wall.Remaining() > 0 && !Holds(seat.declinedKongs, tile) &&
                    (!seat.ting || rules::KongKeepsReady(view, tile, *kong));
     if (seat.ting) return options;
     options.pung = rules::PungOption(view, tile).has_value();
@@ -95,6 +95,9 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
 
 void Table::OnDiscard(int chair, Tile tile, std::uint8_t tingDeclaration) {
     CancelTimer();
+    // A kong offered on this turn and not taken is not offered again.
+    if (const auto kong = OwnKongOffer(chair))
+        hand_.seats[chair].declinedKongs.push_back(kong->bytTile);
     const std::uint8_t ting = hand_.Discard(chair, tile, tingDeclaration != 0) ? 1 : 0;
     std::array<ClaimOptions, rules::kChairCount> options;
     for (int c = 0; c < rules::kChairCount; ++c) options[c] = OptionsFor(c, chair, tile);
@@ -150,6 +153,8 @@ void Table::ResolveClaims() {
         hand_.seats[chair].discardWinBarred = true;
         hand_.PassWin(chair, claims_.tile(), discarder, false);
     }
+    for (const int chair : outcome.passedKongs)
+        hand_.seats[chair].declinedKongs.push_back(claims_.tile());
     switch (outcome.kind) {
         case ClaimKind::Win:
             hand_.Win(outcome.winners, claims_.tile(), discarder, false);
@@ -164,6 +169,13 @@ void Table::ResolveClaims() {
             hand_.seats[discarder].discards.push_back(claims_.tile());
             return DrawFor((discarder + 1) % rules::kChairCount);
     }
+}
+
+std::optional<Meld> Table::OwnKongOffer(int chair) const {
+    if (hand_.stage != Stage::Turn || hand_.turn != chair || hand_.turnKind == TurnKind::Claimed)
+        return std::nullopt;
+    const SeatHand& seat = hand_.seats[chair];
+    return OfferedOwnKong(hand_.InfoOf(chair), hand_.fresh, seat.declinedKongs);
 }
 
 // A client offers a win on a discarded wild tile only to a player who declared

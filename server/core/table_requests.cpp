@@ -232,6 +232,9 @@ Table::Outcome Table::HandleKong(int chair, const ParsedRequest& request) {
     if (!concealed && !addsToPung) return Refusal::NoSuchKongInHand;
     const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
     if (seat.ting && !rules::KongKeepsReady(view, tile, kind)) return Refusal::KongBreaksReadyHand;
+    const auto offered = OwnKongOffer(chair);
+    if (!offered || offered->bytTile != tile || offered->bytKind != kind)
+        return Refusal::KongNotOffered;
     OnOwnKong(chair, kind, tile);
     return {};
 }

@@ -637,6 +637,34 @@ TEST(HouseRules, NoKongRightAfterAChowOrPung) {
     EXPECT_EQ(p.t[0].Count(22), 0);
 }
 
+// A client offers a kong once: a kong let pass (on the own turn, or on a
+// discard by pung or pass) is not offered again in the hand, and the server
+// refuses it from every chair.
+TEST(HouseRules, AConcealedKongLetPassOnTheOwnTurnIsNotOfferedAgain) {
+    Play p(Deal{.hands = {{{0, 0, 0, 0, 9, 10, 11, 13, 14, 15, 17, 18, 19}, {}, {}, {}}},
+                .dealerExtra = 30,
+                .draws = {27, 28, 29, kRed}});
+    p.Discard(0, 30);
+    for (int chair : {1, 2, 3}) p.DiscardDrawn(chair);
+    p.t[0].Send(net::requests::Kong(0, 3, 0));
+    EXPECT_TRUE(p.t.Quiet(22));
+    EXPECT_EQ(p.Refused(Refusal::KongNotOffered), 1u);
+}
+
+TEST(HouseRules, AKongLetPassForAPungIsNotOfferedAgain) {
+    Play p(Deal{.hands = {{{}, {0, 0, 0, 9, 10, 11, 13, 14, 15, 17, 18, 19, 20}, {}, {}}},
+                .dealerExtra = 0,
+                .draws = {27, 28, 29, 30}});
+    p.Discard(0, 0);
+    p.t[1].Send(net::requests::Pung(1, 0));
+    ASSERT_TRUE(p.AllGot(21, 1));
+    p.Discard(1, 9);
+    for (int chair : {2, 3, 0}) p.DiscardDrawn(chair);
+    p.t[1].Send(net::requests::Kong(1, 4, 0));
+    EXPECT_TRUE(p.t.Quiet(22));
+    EXPECT_EQ(p.Refused(Refusal::KongNotOffered), 1u);
+}
+
 TEST(HouseRules, TheDealerKeepsTheDealAfterADrawnGame) {
     Play p(Deal{});
     PlayToTheEnd(p, [](int, const Bytes&) { return false; });
