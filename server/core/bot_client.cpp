@@ -199,6 +199,8 @@ void BotClient::OnNewHand(std::span<const std::uint8_t> m) {
     dealer_ = m[11];
     noWin_ = ting_ = indicatorsAsked_ = false;
     declinedKongs_.clear();
+    // The indicator and the deal (13 tiles a chair and the dealer's 14th) are gone.
+    wallLeft_ = rules::kTilesInSet - 1 - (13 * rules::kChairCount + 1);
     betChosen_ = false;
     turnChair_ = m[15];
     phase_ = net::phase::kSideBets;
@@ -218,6 +220,7 @@ void BotClient::OnDraw(std::span<const std::uint8_t> m) {
     turnChair_ = draw->chair;
     curTile_ = draw->tile;
     phase_ = net::phase::kDrew;
+    --wallLeft_;
     if (draw->chair == chair_) {
         hand_.push_back(draw->tile);
         fresh_ = draw->tile;
@@ -241,6 +244,7 @@ void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
         if (discard->ting) declaredReady_[chair] = true;
     }
     if (discard->nextChair < rules::kChairCount) {
+        --wallLeft_;
         turnChair_ = discard->nextChair;
         curTile_ = discard->nextTile;
         phase_ = net::phase::kDrew;
@@ -300,6 +304,7 @@ void BotClient::OnKong(std::span<const std::uint8_t> m) {
     const auto kongKind = static_cast<MeldKind>(kong->kind);
     const Tile tile = kong->tile;
     const bool onDiscard = phase_ == net::phase::kDiscarded;
+    --wallLeft_;
     if (kong->chair == chair_) {
         LayOwnKong(kongKind, tile, onDiscard);
         hand_.push_back(kong->replacement);
@@ -373,6 +378,7 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
     wild_ = r.Byte().value_or(0);
     SeeTile(indicator_);
     indicatorsAsked_ = true;
+    wallLeft_ = rules::kTilesInSet;  // not in the snapshot: assume tiles are left
     ActSoon();
 }
 
@@ -492,7 +498,7 @@ net::Bytes BotClient::AnswerToDiscard() {
         CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
         return net::requests::Win(me);
     const rules::HandView hand{hand_, melds_, wild_, noWin_};
-    if (rules::KongOption(hand, tile, rules::Turn::Other) &&
+    if (wallLeft_ > 0 && rules::KongOption(hand, tile, rules::Turn::Other) &&
         std::find(declinedKongs_.begin(), declinedKongs_.end(), tile) == declinedKongs_.end()) {
         if (brain_.WantsExposedKong(view, tile))
             return net::requests::Kong(me, net::phase::kExposedKong, tile);
