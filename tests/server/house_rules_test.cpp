@@ -295,6 +295,28 @@ TEST(HouseRules, AWildTileMayNotTurnAnotherPlayersDiscardIntoThePair) {
     EXPECT_EQ(p.Win(1).winners.at(0).items[1], 4);
 }
 
+TEST(HouseRules, TheServerPlayingForAbsentPlayersWinsOnADiscardedWildTileOnlyWhenReady) {
+    // The same hands, with the ready dealer and chair 2 gone before the wild
+    // tile comes: the server plays both chairs, and only the dealer wins.
+    Play p(Deal{.hands = {{{27, 27, 27, 28, 28, 28, 29, 29, 29, 30, kRed, kWild, kWild},
+                           {},
+                           {0, 1, 2, 3, 4, 5, 6, 7, 8, 30, 30, 30, kWild},
+                           {}}},
+                .dealerExtra = kRed,
+                .draws = {kWild}});
+    EXPECT_EQ(p.Discard(0, kRed, 1)[4], 1) << "the dealer is ready";
+    p.t[0].Close();
+    p.t[2].Close();
+    p.t[1].Send(net::requests::Discard(1, kWild, 0, 0));
+    ASSERT_TRUE(p.t[1].PumpUntil([&] { return p.t[1].Count(23) == 1; }));
+    const Record record = ReadRecord(*p.t[1].First(23));
+    ASSERT_EQ(record.winners.size(), 1u);
+    EXPECT_EQ(record.winners[0].chair, 0);
+    const auto& wins = p.t.server->lobby().tally().wildDiscardWins;
+    EXPECT_EQ(wins[static_cast<std::size_t>(SeatKind::PlayedByServer)], 1u);
+    EXPECT_EQ(wins[static_cast<std::size_t>(SeatKind::Person)], 0u);
+}
+
 TEST(HouseRules, NoWinOnADiscardedWildTileIsOfferedWithoutAReadyDeclaration) {
     // The analysis lets the discarded wild tile pair the held one as the 1 of
     // characters, but the wait is too wide for the hand ever to be ready.
