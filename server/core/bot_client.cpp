@@ -6,6 +6,7 @@
 #include "net/game_messages.h"
 #include "net/protocol.h"
 #include "net/requests.h"
+#include "rules/claim_options.h"
 #include "server/core/lobby.h"
 #include "server/core/win_check.h"
 
@@ -197,6 +198,9 @@ void BotClient::OnNewHand(std::span<const std::uint8_t> m) {
     SeeTile(indicator_);
     dealer_ = m[11];
     noWin_ = ting_ = indicatorsAsked_ = false;
+    declinedKongs_.clear();
+    // The indicator and the deal (13 tiles a chair and the dealer's 14th) are gone.
+    wallLeft_ = rules::kTilesInSet - 1 - (13 * rules::kChairCount + 1);
     betChosen_ = false;
     turnChair_ = m[15];
     phase_ = net::phase::kSideBets;
@@ -216,6 +220,7 @@ void BotClient::OnDraw(std::span<const std::uint8_t> m) {
     turnChair_ = draw->chair;
     curTile_ = draw->tile;
     phase_ = net::phase::kDrew;
+    --wallLeft_;
     if (draw->chair == chair_) {
         hand_.push_back(draw->tile);
         fresh_ = draw->tile;
@@ -239,6 +244,7 @@ void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
         if (discard->ting) declaredReady_[chair] = true;
     }
     if (discard->nextChair < rules::kChairCount) {
+        --wallLeft_;
         turnChair_ = discard->nextChair;
         curTile_ = discard->nextTile;
         phase_ = net::phase::kDrew;
@@ -298,6 +304,7 @@ void BotClient::OnKong(std::span<const std::uint8_t> m) {
     const auto kongKind = static_cast<MeldKind>(kong->kind);
     const Tile tile = kong->tile;
     const bool onDiscard = phase_ == net::phase::kDiscarded;
+    --wallLeft_;
     if (kong->chair == chair_) {
         LayOwnKong(kongKind, tile, onDiscard);
         hand_.push_back(kong->replacement);
@@ -371,6 +378,7 @@ void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
     wild_ = r.Byte().value_or(0);
     SeeTile(indicator_);
     indicatorsAsked_ = true;
+    wallLeft_ = rules::kTilesInSet;  // not in the snapshot: assume tiles are left
     ActSoon();
 }
 
@@ -467,11 +475,15 @@ void BotClient::ActOnOwnTurn() {
         return Send(net::requests::ThreeIndicatorKong(me));
     }
     if (phase_ >= net::phase::kConcealedKong) {
-        if (CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, fresh_))
-            return Send(net::requests::Win(me));
-        if (const auto kong = brain_.ChooseOwnKong(View()))
-            return Send(
-                net::requests::Kong(me, static_cast<std::uint8_t>(kong->bytKind), kong->bytTile));
+        const HandInfo info{hand_, melds_, wild_, noWin_};
+        if (CanWinWith(info, fresh_)) return Send(net::requests::Win(me));
+        // Like a person, the player takes or lets pass the one kong its client offers.
+        if (const auto offered = OfferedOwnKong(info, fresh_, declinedKongs_)) {
+            if (brain_.ChooseOwnKong(View()) == offered)
+                return Send(net::requests::Kong(me, static_cast<std::uint8_t>(offered->bytKind),
+                                                offered->bytTile));
+            declinedKongs_.push_back(offered->bytTile);
+        }
     }
     const Tile tile = brain_.ChooseDiscard(View());
     Send(net::requests::Discard(me, tile, 0, 0));
@@ -481,10 +493,17 @@ net::Bytes BotClient::AnswerToDiscard() {
     const auto me = static_cast<std::uint8_t>(chair_);
     const Tile tile = curTile_;
     const BotView view = View();
-    if (!noWin_ && CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
+    // Like a person's client: no win on a discarded wild tile unless ready.
+    if (!noWin_ && (tile != wild_ || ting_) &&
+        CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
         return net::requests::Win(me);
-    if (brain_.WantsExposedKong(view, tile))
-        return net::requests::Kong(me, net::phase::kExposedKong, tile);
+    const rules::HandView hand{hand_, melds_, wild_, noWin_};
+    if (wallLeft_ > 0 && rules::KongOption(hand, tile, rules::Turn::Other) &&
+        std::find(declinedKongs_.begin(), declinedKongs_.end(), tile) == declinedKongs_.end()) {
+        if (brain_.WantsExposedKong(view, tile))
+            return net::requests::Kong(me, net::phase::kExposedKong, tile);
+        declinedKongs_.push_back(tile);
+    }
     if (brain_.WantsPung(view, tile)) return net::requests::Pung(me, tile);
     if ((turnChair_ + 1) % 4 == chair_)
         if (const auto chow = brain_.ChooseChow(view, tile)) return net::requests::Chow(me, *chow);

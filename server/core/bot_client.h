@@ -97,6 +97,9 @@ private:
     bool noWin_ = false;
     bool ting_ = false;
     bool indicatorsAsked_ = false;
+    std::vector<Tile> declinedKongs_;  // kongs let pass: a client never offers them again
+    // Tiles left in the wall: a kong on a discard needs one for the replacement.
+    int wallLeft_ = 0;
     int turnChair_ = -1;
     std::uint8_t phase_ = net::phase::kIdle;
     Tile curTile_ = 0;

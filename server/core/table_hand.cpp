@@ -81,10 +81,11 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
     ClaimOptions options;
     if (chair == discarder) return options;
     const SeatHand& seat = hand_.seats[chair];
-    if (!seat.noWin && !seat.discardWinBarred) options.win = CanWinWith(hand_.InfoOf(chair), tile);
+    if (!seat.noWin && !seat.discardWinBarred && MayClaimWinOn(chair, tile))
+        options.win = CanWinWith(hand_.InfoOf(chair), tile);
     const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
     const auto kong = rules::KongOption(view, tile, rules::Turn::Other);
-    options.kong = kong && hand_.wall.Remaining() > 0 &&
+    options.kong = kong && hand_.wall.Remaining() > 0 && !Holds(seat.declinedKongs, tile) &&
                    (!seat.ting || rules::KongKeepsReady(view, tile, *kong));
     if (seat.ting) return options;
     options.pung = rules::PungOption(view, tile).has_value();
@@ -95,6 +96,9 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
 
 void Table::OnDiscard(int chair, Tile tile, std::uint8_t tingDeclaration) {
     CancelTimer();
+    // A kong offered on this turn and not taken is not offered again.
+    if (const auto kong = OwnKongOffer(chair))
+        hand_.seats[chair].declinedKongs.push_back(kong->bytTile);
     const std::uint8_t ting = hand_.Discard(chair, tile, tingDeclaration != 0) ? 1 : 0;
     std::array<ClaimOptions, rules::kChairCount> options;
     for (int c = 0; c < rules::kChairCount; ++c) options[c] = OptionsFor(c, chair, tile);
@@ -147,9 +151,11 @@ void Table::ResolveClaims() {
     const ClaimWindow::Outcome outcome = claims_.Resolve();
     const int discarder = claims_.discarder();
     for (const int chair : outcome.passedWins) {
-        if (PassBarsDiscardWins(chair)) hand_.seats[chair].discardWinBarred = true;
+        hand_.seats[chair].discardWinBarred = true;
         hand_.PassWin(chair, claims_.tile(), discarder, false);
     }
+    for (const int chair : outcome.passedKongs)
+        hand_.seats[chair].declinedKongs.push_back(claims_.tile());
     switch (outcome.kind) {
         case ClaimKind::Win:
             hand_.Win(outcome.winners, claims_.tile(), discarder, false);
@@ -166,10 +172,17 @@ void Table::ResolveClaims() {
     }
 }
 
-// A client offers a player who has not declared ready nothing on a discarded
-// wild tile and passes at once: that pass declines no win it was shown.
-bool Table::PassBarsDiscardWins(int chair) const {
-    return claims_.tile() != hand_.wild || hand_.seats[chair].ting;
+std::optional<Meld> Table::OwnKongOffer(int chair) const {
+    if (hand_.stage != Stage::Turn || hand_.turn != chair || hand_.turnKind == TurnKind::Claimed)
+        return std::nullopt;
+    const SeatHand& seat = hand_.seats[chair];
+    return OfferedOwnKong(hand_.InfoOf(chair), hand_.fresh, seat.declinedKongs);
+}
+
+// A client offers a win on a discarded wild tile only to a player who declared
+// ready; every chair, whoever plays it, has exactly that right.
+bool Table::MayClaimWinOn(int chair, Tile tile) const {
+    return tile != hand_.wild || hand_.seats[chair].ting;
 }
 
 void Table::DoChow(int chair, Tile lowest) {
@@ -311,11 +324,19 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     std::vector<std::string> names;
     for (auto w : winners) names.push_back(seating_.players[w] ? seating_.players[w]->name : "?");
     lobby_.CountHand(names, selfDrawn);
+    if (!selfDrawn && tile == hand_.wild)
+        for (auto w : winners) lobby_.CountWildDiscardWin(KindOfSeat(w));
     std::string text;
     for (const auto& n : names) text += " " + n;
     ReportHand(winners, discarder, outcome.due);
     FinishHand(winners, outcome.actual,
                "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
+}
+
+SeatKind Table::KindOfSeat(int chair) const {
+    const User* player = seating_.players[chair];
+    if (player && player->isBot) return SeatKind::Computer;
+    return player && player->peer ? SeatKind::Person : SeatKind::PlayedByServer;
 }
 
 void Table::EndDrawn() {

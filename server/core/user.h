@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -11,6 +12,10 @@
 namespace qira::server {
 
 class Table;
+
+// Who plays a chair: a computer player, a person at a connected client, or
+// the server for a person who is gone.
+enum class SeatKind : std::uint8_t { Computer, Person, PlayedByServer };
 
 // A user the lobby knows: a player in a chair or an onlooker of a player.
 struct User {
