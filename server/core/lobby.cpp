@@ -15,9 +15,14 @@ Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config, Logge
       stats_(stats),
       config_(std::move(config)),
       logger_(config_.log, std::move(logSink)),
-      random_(config_.seed) {}
+      random_(config_.seed) {
+    stats_.Attach(scheduler_, [this](const StoreReport& report) { OnStoreReport(report); });
+    scheduler_.SetSettle([this] { stats_.Settle(); });
+}
 
 Lobby::~Lobby() {
+    scheduler_.SetSettle({});
+    stats_.Detach();
     if (statsRetry_) scheduler_.CancelTimer(*statsRetry_);
     closing_.clear();
     tables_.clear();
@@ -245,19 +250,33 @@ void Lobby::RetryStatisticsLater() {
     if (statsRetry_ || stats_.Waiting() == 0) return;
     statsRetry_ = scheduler_.StartTimer(config_.statsRetry, [this] {
         statsRetry_.reset();
-        const std::size_t waiting = stats_.Waiting();
-        const std::string fault = stats_.Flush();
-        if (fault.empty()) {
-            logger_.Line("statistics saved of the " + HandCount(waiting) + " that waited");
-            lastStatsFault_.clear();
-            return;
-        }
-        if (fault != lastStatsFault_)
-            logger_.Error("statistics still not saved: " + fault + "; " + HandCount(waiting) +
-                          " waiting");
-        lastStatsFault_ = fault;
-        RetryStatisticsLater();
+        stats_.Retry();
     });
+}
+
+// The table learns that its hand waits; the log hears each table once, and
+// of repeated refusals only when the reason changes.
+void Lobby::OnStoreReport(const StoreReport& report) {
+    const std::string waiting = HandCount(report.waiting) + " waiting";
+    if (report.fault.empty()) {
+        if (report.waited > 0)
+            logger_.Line("statistics saved of the " + HandCount(report.waited) + " that waited");
+        lastStatsFault_.clear();
+        return;
+    }
+    for (const int number : report.refusedTables) {
+        logger_.Error("table " + std::to_string(number) + ": statistics not saved: " +
+                      report.fault + "; " + waiting + ", tried again every " +
+                      std::to_string(config_.statsRetry.count() / 1000) + " s");
+        const auto table = std::find_if(tables_.begin(), tables_.end(),
+                                        [&](const auto& t) { return t->number() == number; });
+        if (table != tables_.end())
+            (*table)->Announce("系统：本局战绩暂时无法写入数据库，服务器已保留，会自动重试");
+    }
+    if (report.refusedTables.empty() && report.fault != lastStatsFault_)
+        logger_.Error("statistics still not saved: " + report.fault + "; " + waiting);
+    lastStatsFault_ = report.fault;
+    RetryStatisticsLater();
 }
 
 void Lobby::CloseTableIfEmpty(Table& table) {

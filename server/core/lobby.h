@@ -97,7 +97,7 @@ public:
     std::size_t UserCount() const { return users_.size(); }
     std::size_t TableCount() const { return tables_.size(); }
     void CloseTableIfEmpty(Table& table);
-    // Tries the statistics that wait in the store again until they are written.
+    // Asks the store to try the statistics that wait again, after a while.
     void RetryStatisticsLater();
 
 private:
@@ -111,6 +111,7 @@ private:
     User* FindUser(const std::string& name) const;
     Table& TableForNewPlayer();
     void LogSuppressed(User& user);
+    void OnStoreReport(const StoreReport& report);
 
     Scheduler& scheduler_;
     StatsStore& stats_;

@@ -6,7 +6,9 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 // The server runs on one event loop. Tables and computer players only ever
 // ask it for two things: run a task soon, or run it after a delay. The Qt
@@ -23,6 +25,13 @@ public:
 
     virtual ~Scheduler() = default;
     virtual void Post(Task task) = 0;
+    // The one call another thread may make: runs `task` on the loop soon.
+    // Where Post is not safe from another thread, this must be overridden.
+    virtual void PostFromThread(Task task) { Post(std::move(task)); }
+    // Work done away from the loop (the statistics writer) whose results
+    // come back through PostFromThread: a loop in virtual time calls `settle`
+    // before it lets time pass, so the results arrive at a fixed point.
+    virtual void SetSettle(std::function<void()> /*settle*/) {}
     virtual TimerId StartTimer(Milliseconds delay, Task task) = 0;
     virtual void CancelTimer(TimerId id) = 0;
     // A steady clock, for rates.
@@ -34,6 +43,11 @@ public:
 class ManualScheduler final : public Scheduler {
 public:
     void Post(Task task) override { tasks_.push_back(std::move(task)); }
+    void PostFromThread(Task task) override {
+        const std::lock_guard lock(fromThreadsMutex_);
+        fromThreads_.push_back(std::move(task));
+    }
+    void SetSettle(std::function<void()> settle) override { settle_ = std::move(settle); }
     TimerId StartTimer(Milliseconds delay, Task task) override {
         const TimerId id = ++lastId_;
         timers_.emplace(std::make_pair(now_ + delay, id), std::move(task));
@@ -52,6 +66,8 @@ public:
     // Runs one task, or fires the next timer due by `until`; false when there
     // is neither.
     bool StepWithin(Milliseconds until) {
+        if (tasks_.empty() && settle_) settle_();
+        if (tasks_.empty()) TakeTasksFromThreads();
         if (!tasks_.empty()) {
             auto task = std::move(tasks_.front());
             tasks_.pop_front();
@@ -81,7 +97,16 @@ public:
     Milliseconds Now() const override { return now_; }
 
 private:
+    void TakeTasksFromThreads() {
+        const std::lock_guard lock(fromThreadsMutex_);
+        for (auto& task : fromThreads_) tasks_.push_back(std::move(task));
+        fromThreads_.clear();
+    }
+
     std::deque<Task> tasks_;
+    std::mutex fromThreadsMutex_;
+    std::vector<Task> fromThreads_;  // guarded by fromThreadsMutex_
+    std::function<void()> settle_;
     std::map<std::pair<Milliseconds, TimerId>, Task> timers_;
     Milliseconds now_{0};
     TimerId lastId_ = 0;

@@ -211,7 +211,7 @@ std::vector<OptionRow> GeneralRows() {
          StoreFlag(&ServerOptions::randomOpponents)},
         NumberRow<int>("soak", "TABLES",
                        "Run TABLES tables of computer players on the event loop and report "
-                       "memory.",
+                       "memory; with --db the statistics go to that SQLite file, else to memory.",
                        1, 10'000, &ServerOptions::soakTables),
         NumberRow<int>("soak-seconds", "SECONDS", "How long --soak runs (default 180).", 1, 86'400,
                        &ServerOptions::soakSeconds),

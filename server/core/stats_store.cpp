@@ -2,10 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -55,10 +58,7 @@ namespace {
 
 struct Statement {
     sqlite3_stmt* handle = nullptr;
-    Statement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &handle, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db));
-    }
+    Statement(sqlite3* db, const char* sql);
     ~Statement() { sqlite3_finalize(handle); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -80,17 +80,46 @@ std::string DatabaseFault(sqlite3* db) {
         return text + " (the journal beside it cannot be created: is its folder writable?)";
     const bool fromTheSystem =
         kind == SQLITE_IOERR || kind == SQLITE_FULL || kind == SQLITE_READONLY;
-    if (const int code = sqlite3_system_errno(db); fromTheSystem && code != 0)
-        text += std::string(" (") + std::strerror(code) + ")";
+    const int code = sqlite3_system_errno(db);
+    // WAL's shared memory file fails to grow as an I/O error; say what it is.
+    if (kind == SQLITE_IOERR && code == ENOSPC) text = sqlite3_errstr(SQLITE_FULL);
+    if (fromTheSystem && code != 0) text += std::string(" (") + std::strerror(code) + ")";
     if (kind == SQLITE_BUSY) text += ": another process holds the database";
     return text;
+}
+
+Statement::Statement(sqlite3* db, const char* sql) {
+    if (sqlite3_prepare_v2(db, sql, -1, &handle, nullptr) != SQLITE_OK)
+        throw std::runtime_error(DatabaseFault(db));
 }
 
 void Step(sqlite3* db, Statement& statement) {
     if (sqlite3_step(statement.handle) != SQLITE_DONE) throw std::runtime_error(DatabaseFault(db));
 }
 
+void Execute(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        sqlite3_free(error);
+        throw std::runtime_error(DatabaseFault(db));
+    }
+}
+
 constexpr std::chrono::milliseconds kStartLockWait{5'000};
+// The writer waits this long for another process's lock before it counts
+// the try as refused; nobody waits for the writer.
+constexpr std::chrono::milliseconds kWriterLockWait{1'000};
+// A new user's row waits at most this long, on the loop, for the writer's
+// transaction (a few milliseconds) or another process's.
+constexpr std::chrono::milliseconds kNewUserLockWait{100};
+
+// WAL: a commit appends to the log without the rollback journal's four
+// syncs; NORMAL syncs only at checkpoints, which keeps every commit through
+// a crash of the process and loses at most the last ones on a power cut.
+void UseWriteAheadLog(sqlite3* db) {
+    Execute(db, "PRAGMA journal_mode = WAL");
+    Execute(db, "PRAGMA synchronous = NORMAL");
+}
 
 // A path that exists must be a regular file: SQLite takes /dev/null or a
 // folder as a database and fails later with "disk I/O error".
@@ -124,24 +153,28 @@ SqliteStatsStore::SqliteStatsStore(const std::string& path) : path_(path) {
         CheckIntegrity();
         CheckWritable();
         ReadUsers();
-        sqlite3_busy_timeout(db_, 0);
+        OpenWriterConnection();
+        sqlite3_busy_timeout(db_, static_cast<int>(kNewUserLockWait.count()));
     } catch (const std::exception& error) {
+        sqlite3_close(writerDb_);
         sqlite3_close(db_);
-        db_ = nullptr;
+        writerDb_ = db_ = nullptr;
         throw std::runtime_error("statistics database " + path + " " + error.what());
     }
+    StartWriter();
 }
 
 SqliteStatsStore::~SqliteStatsStore() {
+    StopWriter();
+    sqlite3_close(writerDb_);
     sqlite3_close(db_);
 }
 
-void SqliteStatsStore::Execute(const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        sqlite3_free(error);
-        throw std::runtime_error(DatabaseFault(db_));
-    }
+void SqliteStatsStore::OpenWriterConnection() {
+    if (sqlite3_open_v2(path_.c_str(), &writerDb_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot be opened a second time: " +
+                                 (writerDb_ ? DatabaseFault(writerDb_) : "out of memory"));
+    Execute(writerDb_, "PRAGMA synchronous = NORMAL");
 }
 
 void SqliteStatsStore::CheckIntegrity() {
@@ -158,8 +191,12 @@ void SqliteStatsStore::CheckIntegrity() {
     } catch (const std::exception& error) {
         problems = error.what();
     }
-    if (sqlite3_errcode(db_) == SQLITE_BUSY)
+    const int kind = sqlite3_errcode(db_) & 0xFF;
+    if (kind == SQLITE_BUSY)
         throw std::runtime_error("is locked by another process; start again once it is free");
+    // The file system failed, not the file: nothing to restore.
+    if (kind == SQLITE_IOERR || kind == SQLITE_FULL || kind == SQLITE_CANTOPEN)
+        throw std::runtime_error("cannot be read: " + problems);
     if (!problems.empty())
         throw std::runtime_error("fails SQLite's quick check (" + problems +
                                  "); restore it from a backup or move it away");
@@ -169,23 +206,25 @@ void SqliteStatsStore::CheckIntegrity() {
 // full disk or a read-only folder (no room for the journal) shows now.
 void SqliteStatsStore::CheckWritable() {
     try {
-        Execute("BEGIN IMMEDIATE");
+        UseWriteAheadLog(db_);
+        Execute(db_, "BEGIN IMMEDIATE");
+        Execute(db_,
+                "CREATE TABLE IF NOT EXISTS users ("
+                " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                " name TEXT NOT NULL UNIQUE,"
+                " points INTEGER NOT NULL DEFAULT 1000,"
+                " experience INTEGER NOT NULL DEFAULT 0,"
+                " hands INTEGER NOT NULL DEFAULT 0,"
+                " wins INTEGER NOT NULL DEFAULT 0,"
+                " losses INTEGER NOT NULL DEFAULT 0,"
+                " draws INTEGER NOT NULL DEFAULT 0,"
+                " escapes INTEGER NOT NULL DEFAULT 0)");
         Execute(
-            "CREATE TABLE IF NOT EXISTS users ("
-            " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-            " name TEXT NOT NULL UNIQUE,"
-            " points INTEGER NOT NULL DEFAULT 1000,"
-            " experience INTEGER NOT NULL DEFAULT 0,"
-            " hands INTEGER NOT NULL DEFAULT 0,"
-            " wins INTEGER NOT NULL DEFAULT 0,"
-            " losses INTEGER NOT NULL DEFAULT 0,"
-            " draws INTEGER NOT NULL DEFAULT 0,"
-            " escapes INTEGER NOT NULL DEFAULT 0)");
-        Execute(
+            db_,
             "CREATE TABLE IF NOT EXISTS hands (id INTEGER PRIMARY KEY AUTOINCREMENT, log TEXT NOT "
             "NULL)");
-        Execute("PRAGMA user_version = 1");
-        Execute("COMMIT");
+        Execute(db_, "PRAGMA user_version = 1");
+        Execute(db_, "COMMIT");
     } catch (const std::exception& error) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         throw std::runtime_error(std::string("cannot be written: ") + error.what());
@@ -219,36 +258,41 @@ UserStats SqliteStatsStore::Load(const std::string& name) {
 }
 
 std::map<std::string, UserStats> SqliteStatsStore::Record(std::span<const StatsChange> changes) {
-    return Record(changes, std::string());
+    return Record(changes, std::string(), 0);
 }
 
 std::map<std::string, UserStats> SqliteStatsStore::Record(std::span<const StatsChange> changes,
-                                                          const std::string& handLog) {
+                                                          const std::string& handLog, int table) {
     std::map<std::string, UserStats> out;
     for (const auto& change : changes) {
         UserStats& stats = users_[change.name];
         ApplyChange(stats, change);
         out[change.name] = stats;
     }
-    waiting_.push_back({{changes.begin(), changes.end()}, handLog});
-    Flush();
+    {
+        const std::lock_guard lock(mutex_);
+        queue_.push_back({{changes.begin(), changes.end()}, handLog, table});
+        ++fresh_;
+    }
+    wake_.notify_one();
     return out;
 }
 
+namespace {
+
 // One hand's changes, added to what the database holds (another program may
 // have changed a user since it was read).
-void SqliteStatsStore::Write(const WaitingHand& hand, std::map<std::string, std::int64_t>& newIds) {
-    if (!hand.log.empty()) {
-        Statement insert(db_, "INSERT INTO hands (log) VALUES (?)");
-        insert.Bind(1, hand.log);
-        Step(db_, insert);
+void WriteHand(sqlite3* db, const std::vector<StatsChange>& changes, const std::string& log) {
+    if (!log.empty()) {
+        Statement insert(db, "INSERT INTO hands (log) VALUES (?)");
+        insert.Bind(1, log);
+        Step(db, insert);
     }
-    for (const auto& change : hand.changes) {
-        Statement add(db_, "INSERT OR IGNORE INTO users (name) VALUES (?)");
+    for (const auto& change : changes) {
+        Statement add(db, "INSERT OR IGNORE INTO users (name) VALUES (?)");
         add.Bind(1, change.name);
-        Step(db_, add);
-        if (sqlite3_changes(db_) > 0) newIds[change.name] = sqlite3_last_insert_rowid(db_);
-        Statement update(db_,
+        Step(db, add);
+        Statement update(db,
                          "UPDATE users SET points = points + ?, experience = experience + ?,"
                          " hands = hands + 1, wins = wins + ?, losses = losses + ?,"
                          " draws = draws + ?, escapes = escapes + ? WHERE name = ?");
@@ -260,27 +304,136 @@ void SqliteStatsStore::Write(const WaitingHand& hand, std::map<std::string, std:
                                        change.escaped};
         for (int i = 0; i < 6; ++i) sqlite3_bind_int64(update.handle, i + 1, values[i]);
         update.Bind(7, change.name);
-        Step(db_, update);
+        Step(db, update);
     }
 }
 
-std::string SqliteStatsStore::Flush(std::chrono::milliseconds lockWait) {
-    if (waiting_.empty()) return fault_ = {};
-    sqlite3_busy_timeout(db_, static_cast<int>(lockWait.count()));
-    std::string fault;
-    std::map<std::string, std::int64_t> newIds;
+}  // namespace
+
+// Every queued hand in one transaction; the fault, or empty.
+std::string SqliteStatsStore::WriteBatch(const std::deque<QueuedHand>& batch,
+                                         std::chrono::milliseconds lockWait) {
+    sqlite3_busy_timeout(writerDb_, static_cast<int>(lockWait.count()));
     try {
-        Execute("BEGIN IMMEDIATE");
-        for (const auto& hand : waiting_) Write(hand, newIds);
-        Execute("COMMIT");
-        waiting_.clear();
-        for (const auto& [name, id] : newIds) users_[name].id = id;
+        Execute(writerDb_, "BEGIN IMMEDIATE");
+        for (const auto& hand : batch) WriteHand(writerDb_, hand.changes, hand.log);
+        Execute(writerDb_, "COMMIT");
+        return {};
     } catch (const std::exception& error) {
-        fault = error.what();
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(writerDb_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return error.what();
     }
-    sqlite3_busy_timeout(db_, 0);
-    return fault_ = fault;
+}
+
+// Takes the queue with `lock` held, writes it without, and puts back what
+// the database refused, in order, before the hands queued meanwhile.
+void SqliteStatsStore::TryQueued(std::unique_lock<std::mutex>& lock,
+                                 std::chrono::milliseconds lockWait) {
+    retryAsked_ = false;
+    fresh_ = 0;
+    std::deque<QueuedHand> batch;
+    batch.swap(queue_);
+    inFlight_ = batch.size();
+    trying_ = true;
+    lock.unlock();
+    StoreReport report;
+    report.fault = batch.empty() ? std::string() : WriteBatch(batch, lockWait);
+    for (auto& hand : batch) {
+        if (report.fault.empty() && hand.tried) ++report.waited;
+        if (!report.fault.empty() && !hand.tried &&
+            std::find(report.refusedTables.begin(), report.refusedTables.end(), hand.table) ==
+                report.refusedTables.end())
+            report.refusedTables.push_back(hand.table);
+        hand.tried = true;
+    }
+    lock.lock();
+    if (!report.fault.empty())
+        queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin()),
+                      std::make_move_iterator(batch.end()));
+    report.waiting = queue_.size();
+    inFlight_ = 0;
+    trying_ = false;
+    fault_ = report.fault;
+    if (scheduler_ && !batch.empty())
+        scheduler_->PostFromThread([reports = std::weak_ptr<Reports>(reports_), report] {
+            if (const auto deliver = reports.lock()) (*deliver)(report);
+        });
+    settled_.notify_all();
+}
+
+void SqliteStatsStore::RunWriter() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        wake_.wait(lock, [this] { return stopping_ || fresh_ > 0 || retryAsked_; });
+        if (stopping_) return;
+        TryQueued(lock, kWriterLockWait);
+    }
+}
+
+void SqliteStatsStore::StartWriter() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = false;
+    }
+    writer_ = std::thread([this] { RunWriter(); });
+}
+
+void SqliteStatsStore::StopWriter() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    settled_.notify_all();
+    if (writer_.joinable()) writer_.join();
+}
+
+std::string SqliteStatsStore::Flush(std::chrono::milliseconds lockWait) {
+    StopWriter();
+    std::string fault;
+    {
+        std::unique_lock lock(mutex_);
+        if (!queue_.empty()) TryQueued(lock, lockWait);
+        fault = fault_;
+    }
+    StartWriter();
+    return fault;
+}
+
+std::size_t SqliteStatsStore::Waiting() const {
+    const std::lock_guard lock(mutex_);
+    return queue_.size() + inFlight_;
+}
+
+std::string SqliteStatsStore::Fault() const {
+    const std::lock_guard lock(mutex_);
+    return fault_;
+}
+
+void SqliteStatsStore::Attach(Scheduler& scheduler, Reports reports) {
+    const std::lock_guard lock(mutex_);
+    scheduler_ = &scheduler;
+    reports_ = std::make_shared<Reports>(std::move(reports));
+}
+
+void SqliteStatsStore::Detach() {
+    const std::lock_guard lock(mutex_);
+    scheduler_ = nullptr;
+    reports_.reset();
+}
+
+void SqliteStatsStore::Retry() {
+    {
+        const std::lock_guard lock(mutex_);
+        if (queue_.empty()) return;
+        retryAsked_ = true;
+    }
+    wake_.notify_one();
+}
+
+void SqliteStatsStore::Settle() {
+    std::unique_lock lock(mutex_);
+    settled_.wait(lock, [this] { return stopping_ || (fresh_ == 0 && !retryAsked_ && !trying_); });
 }
 
 namespace {

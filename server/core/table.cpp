@@ -40,6 +40,10 @@ void Table::SendAll(const net::Bytes& message) const {
     for (const User* user : seating_.Everyone()) SendTo(*user, message);
 }
 
+void Table::Announce(const std::string& line) const {
+    SendAll(net::server_messages::ChatLine(line));
+}
+
 void Table::SendAllExcept(const User& except, const net::Bytes& message) const {
     for (const User* user : seating_.Everyone())
         if (user != &except) SendTo(*user, message);

@@ -65,6 +65,8 @@ public:
     std::vector<User*> Everyone() const { return seating_.Everyone(); }
 
     std::string RecordOf(const User& user) const;
+    // A line from the system in everyone's chat.
+    void Announce(const std::string& line) const;
 
 private:
     // --- what goes to whom (table.cpp) ---

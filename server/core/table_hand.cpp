@@ -359,8 +359,9 @@ void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
     lobby_.ReportHand(summary);
 }
 
-// The hand is logged as ended once its statistics are stored, so that the
-// log never reports a hand that a crash could still lose.
+// The hand is logged as ended once its statistics are handed to the store,
+// which writes them away from the loop (docs/operating.md says what a crash
+// can lose).
 void Table::FinishHand(const std::vector<std::uint8_t>& winners,
                        const std::array<std::int32_t, 4>& actual, const std::string& ending) {
     ++handsPlayed_;
@@ -484,7 +485,7 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
     }
     StatsStore& store = lobby_.stats();
     try {
-        const auto after = store.Record(changes, HandLog(winners, actual));
+        const auto after = store.Record(changes, HandLog(winners, actual), number_);
         for (User* player : seating_.players)
             if (player)
                 if (const auto it = after.find(player->name); it != after.end())
@@ -492,15 +493,6 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
     } catch (const std::exception& error) {
         lobby_.log().Error("table " + std::to_string(number_) +
                            ": statistics not saved: " + error.what());
-    }
-    if (const std::size_t waiting = store.Waiting(); waiting > 0) {
-        lobby_.log().Error("table " + std::to_string(number_) +
-                           ": statistics not saved: " + store.Fault() + "; " + HandCount(waiting) +
-                           " waiting, tried again every " +
-                           std::to_string(lobby_.config().statsRetry.count() / 1000) + " s");
-        SendAll(net::server_messages::ChatLine(
-            "系统：本局战绩暂时无法写入数据库，服务器已保留，会自动重试"));
-        lobby_.RetryStatisticsLater();
     }
 }
 

@@ -55,14 +55,15 @@ constexpr int kStatisticsLost = 3;
 // Writes what still waits, waiting for another process's lock a while since
 // nobody is served any more; false when hands are lost.
 bool SaveWaitingStatistics(StatsStore& stats, const Logger& log) {
+    const bool refused = !stats.Fault().empty();
+    if (stats.Waiting() == 0) return true;
     const std::size_t waiting = stats.Waiting();
-    if (waiting == 0) return true;
     const std::string fault = stats.Flush(std::chrono::seconds(10));
     if (fault.empty()) {
-        log.Line("statistics saved of the " + HandCount(waiting) + " that waited");
+        if (refused) log.Line("statistics saved of the " + HandCount(waiting) + " that waited");
         return true;
     }
-    log.Error("statistics lost of " + HandCount(waiting) + ": " + fault);
+    log.Error("statistics lost of " + HandCount(stats.Waiting()) + ": " + fault);
     return false;
 }
 
@@ -207,6 +208,7 @@ int main(int argc, char* argv[]) {
     if (options.hostileSoakSeconds) return RunHostileSoak(*options.hostileSoakSeconds, seed);
     if (options.soakTables)
         return RunSoak(*options.soakTables, options.soakSeconds, seed,
-                       Milliseconds{std::max(0, options.soakThinkMs)});
+                       Milliseconds{std::max(0, options.soakThinkMs)},
+                       options.database.value_or(""));
     return Serve(options, seed);
 }

@@ -19,6 +19,7 @@ public:
     explicit QtScheduler(QObject* parent = nullptr);
     ~QtScheduler() override;
 
+    // A queued call: safe from any thread, so PostFromThread uses it too.
     void Post(Task task) override;
     TimerId StartTimer(Milliseconds delay, Task task) override;
     void CancelTimer(TimerId id) override;

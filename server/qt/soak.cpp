@@ -21,6 +21,7 @@
 #include "net/requests.h"
 #include "server/core/bot_client.h"
 #include "server/core/room.h"
+#include "server/core/stats_store.h"
 #include "server/qt/qt_scheduler.h"
 #include "server/qt/tcp_server.h"
 
@@ -130,9 +131,26 @@ double CpuSeconds() {
 
 }  // namespace
 
-int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think) {
+namespace {
+
+std::unique_ptr<StatsStore> SoakStore(const std::string& database) {
+    if (database.empty()) return std::make_unique<MemoryStatsStore>();
+    return std::make_unique<SqliteStatsStore>(database);
+}
+
+}  // namespace
+
+int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think,
+            const std::string& database) {
     QtScheduler scheduler;
-    MemoryStatsStore stats;
+    std::unique_ptr<StatsStore> store;
+    try {
+        store = SoakStore(database);
+    } catch (const std::exception& error) {
+        std::cerr << "soak: " << error.what() << '\n';
+        return 1;
+    }
+    StatsStore& stats = *store;
     ServerConfig config;
     config.seed = seed;
     config.log = std::getenv("QIRA_SOAK_LOG") != nullptr;
@@ -213,11 +231,14 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think) {
                       ? (CpuSeconds() - halfCpu) * 1e3 / static_cast<double>(t.hands - halfHands)
                       : 0.0)
               << ",\"dispatcher\":\"" << dispatcher << "\""
+              << ",\"store\":\"" << (database.empty() ? "memory" : "sqlite") << "\""
               << ",\"rss_kb\":{\"start\":" << startKb << ",\"end\":" << endKb
               << "},\"refused\":" << t.refused << ",\"clocks_run_out\":" << t.timeouts
               << ",\"lost\":" << lost() << "}" << std::endl;
-    const bool clean = connected == static_cast<long>(players.size()) && t.refused == 0 &&
-                       t.timeouts == 0 && lost() == 0 &&
+    const bool written = stats.Flush(std::chrono::seconds(10)).empty();
+    if (!written) std::cerr << "soak: hands not written: " << stats.Fault() << '\n';
+    const bool clean = written && connected == static_cast<long>(players.size()) &&
+                       t.refused == 0 && t.timeouts == 0 && lost() == 0 &&
                        lobby.TableCount() == static_cast<std::size_t>(tables);
     return clean ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "server/core/scheduler.h"
 
@@ -12,8 +13,10 @@ namespace qira::server {
 // framing. Prints
 // figures every ten seconds and ends with one JSON line; returns 0 when every
 // player connected and no request was refused, no clock ran out and no
-// connection was lost.
-int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think = Milliseconds{0});
+// connection was lost. The statistics go to the SQLite file `database`, or
+// stay in memory when it is empty.
+int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think = Milliseconds{0},
+            const std::string& database = {});
 
 // Runs `seconds` seconds of hostile load on a server on a loopback port: a
 // table where a player chats every second while an onlooker never reads (it

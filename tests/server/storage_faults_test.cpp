@@ -96,12 +96,16 @@ TEST_F(LockedDatabase, AHandEndedUnderTheLockIsKeptAndWrittenOnceItIsReleased) {
     ScriptedClient bob("bob", ScriptedClient::Policy::DeclareWins);
     ASSERT_TRUE(bob.Connect(*server));
     ASSERT_TRUE(bob.PumpUntil([&] { return bob.handOver && bob.Count(108, 6) >= 4; }, 60s));
-    EXPECT_TRUE(server->Logged("statistics not saved: database is locked"));
+    // The writer reports on the loop once its wait for the lock is over.
+    ASSERT_TRUE(server->RunUntil(
+        [&] { return server->Logged("statistics not saved: database is locked"); }, 5s));
     EXPECT_TRUE(server->Logged("1 hand waiting"));
-    bool told = false;
-    for (const Bytes& m : bob.received())
-        told |= m[0] == 105 && FieldsOf(m, 3).at(0).find("战绩") != std::string::npos;
-    EXPECT_TRUE(told) << "the players hear that the hand waits";
+    const auto told = [&] {
+        return std::any_of(bob.received().begin(), bob.received().end(), [](const Bytes& m) {
+            return m[0] == 105 && FieldsOf(m, 3).at(0).find("战绩") != std::string::npos;
+        });
+    };
+    EXPECT_TRUE(bob.PumpUntil(told, 5s)) << "the players hear that the hand waits";
     EXPECT_EQ(other.Number("SELECT COUNT(*) FROM hands"), 0);
     const auto pointsShown = std::stoll(FieldsOf(*bob.First(108, 6)).at(2));
 
