@@ -3,21 +3,25 @@
 // $QIRA_FAULT_PATH (the database and its journal). While the file named by
 // $QIRA_FAULT_FLAG holds "full", every write to them fails with ENOSPC;
 // while it holds "readonly", every write and every open for writing fails
-// with EROFS. Without the flag file, everything passes through.
+// with EROFS; while it holds "slow", every fsync and fdatasync of them takes
+// two seconds more, as on a busy disk. Without the flag file, everything
+// passes through.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace {
 
-enum class Fault { None, Full, ReadOnly };
+enum class Fault { None, Full, ReadOnly, Slow };
 
 template <typename Function>
 Function Next(const char* name) {
@@ -41,6 +45,7 @@ Fault CurrentFault() {
     if (length <= 0) return Fault::None;
     if (std::strncmp(text, "full", 4) == 0) return Fault::Full;
     if (std::strncmp(text, "readonly", 8) == 0) return Fault::ReadOnly;
+    if (std::strncmp(text, "slow", 4) == 0) return Fault::Slow;
     return Fault::None;
 }
 
@@ -68,9 +73,18 @@ int WriteFault(int fd) {
         case Fault::ReadOnly:
             return EROFS;
         case Fault::None:
+        case Fault::Slow:
             return 0;
     }
     return 0;
+}
+
+using SyncFunction = int (*)(int);
+
+int SyncVia(const char* name, int fd) {
+    if (IsWatched(fd) && CurrentFault() == Fault::Slow)
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+    return Next<SyncFunction>(name)(fd);
 }
 
 int OpenVia(const char* name, const char* path, int flags, va_list arguments) {
@@ -119,6 +133,14 @@ ssize_t pwrite64(int fd, const void* data, size_t size, off64_t offset) {
     }
     static const auto next = Next<PwriteFunction>("pwrite64");
     return next(fd, data, size, offset);
+}
+
+int fsync(int fd) {
+    return SyncVia("fsync", fd);
+}
+
+int fdatasync(int fd) {
+    return SyncVia("fdatasync", fd);
 }
 
 }  // extern "C"

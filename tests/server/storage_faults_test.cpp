@@ -284,6 +284,52 @@ TEST_P(WriteFault, HandsWaitUntilTheDiskTakesThemAndAreLostOnlyWithExitStatusThr
 INSTANTIATE_TEST_SUITE_P(StorageFaults, WriteFault,
                          ::testing::Values("full", "readonly", "locked"));
 
+// "slow": every sync of the database takes 2 s; "locked": the test holds the
+// lock, and the writer waits for it. Returning players keep joining while
+// alice's hand ends and is written: each is answered at once.
+class DatabaseWait : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DatabaseWait, TheLoopServesWhileAHandIsWritten) {
+    ServerProcess server;
+    KeepThreeHands(server);
+    OtherConnection db(server.DbPath());
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(db.Execute("INSERT INTO users (name) VALUES ('p" + std::to_string(i) + "')"));
+    const quint16 port = server.Serve();
+    ASSERT_NE(port, 0) << server.Log();
+    ScriptedClient alice("alice", ScriptedClient::Policy::DeclareWins);
+    ASSERT_TRUE(alice.Connect(port));
+    ASSERT_TRUE(alice.PumpUntil([&] { return alice.First(130, 2).has_value(); }));
+    if (GetParam() == std::string("locked"))
+        ASSERT_TRUE(db.Execute("BEGIN EXCLUSIVE"));
+    else
+        server.SetFault(GetParam());
+
+    auto slowest = 0ms;
+    std::optional<std::chrono::steady_clock::time_point> ended;
+    for (int i = 0; i < 100; ++i) {
+        if (alice.handOver && !ended) ended = std::chrono::steady_clock::now();
+        if (ended && std::chrono::steady_clock::now() - *ended > 1500ms) break;
+        ScriptedClient ping("p" + std::to_string(i));
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(ping.Connect(port));
+        ASSERT_TRUE(PumpAll({&alice, &ping}, [&] { return ping.First(130, 2).has_value(); }));
+        slowest = std::max(slowest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - start));
+        ping.Close();
+    }
+    ASSERT_TRUE(ended) << "alice's hand ends";
+    // Generous against a loaded machine; waiting for the disk takes seconds.
+    EXPECT_LT(slowest, 1s);
+    if (GetParam() == std::string("locked")) {
+        EXPECT_TRUE(server.LogsWithin("1 hand waiting", 5s)) << server.Log();
+        ASSERT_TRUE(db.Execute("COMMIT"));
+    }
+    server.SetFault("");
+}
+
+INSTANTIATE_TEST_SUITE_P(StorageFaults, DatabaseWait, ::testing::Values("slow", "locked"));
+
 TEST(StorageFaults, ExportNamesAnUnreadableHandAndPrintsOnlyValidJson) {
     ServerProcess server;
     KeepThreeHands(server);
