@@ -166,6 +166,11 @@ SqliteStatsStore::SqliteStatsStore(const std::string& path) : path_(path) {
 
 SqliteStatsStore::~SqliteStatsStore() {
     StopWriter();
+    {
+        std::unique_lock lock(mutex_);
+        scheduler_ = nullptr;
+        if (!queue_.empty()) TryQueued(lock, std::chrono::milliseconds{0});
+    }
     sqlite3_close(writerDb_);
     sqlite3_close(db_);
 }
@@ -432,6 +437,10 @@ void SqliteStatsStore::Retry() {
 }
 
 void SqliteStatsStore::Settle() {
+    WaitUntilTried();
+}
+
+void SqliteStatsStore::WaitUntilTried() const {
     std::unique_lock lock(mutex_);
     settled_.wait(lock, [this] { return stopping_ || (fresh_ == 0 && !retryAsked_ && !trying_); });
 }
@@ -478,6 +487,7 @@ void ReadHands(sqlite3* db, std::optional<std::int64_t> id,
 }  // namespace
 
 std::vector<std::string> SqliteStatsStore::Hands(std::optional<std::int64_t> id) const {
+    WaitUntilTried();
     std::vector<std::string> out;
     ReadHands(
         db_, id, [&](std::string line) { out.push_back(std::move(line)); },

@@ -123,6 +123,7 @@ public:
     // writable and passes SQLite's quick check; throws std::runtime_error
     // with the reason when it is not.
     explicit SqliteStatsStore(const std::string& path);
+    // Writes what is still queued, without waiting for another process's lock.
     ~SqliteStatsStore() override;
     SqliteStatsStore(const SqliteStatsStore&) = delete;
     SqliteStatsStore& operator=(const SqliteStatsStore&) = delete;
@@ -133,6 +134,7 @@ public:
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override;
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes,
                                             const std::string& handLog, int table) override;
+    // The hands written so far, once the writer has tried those handed over.
     std::vector<std::string> Hands(std::optional<std::int64_t> id) const override;
     std::size_t Waiting() const override;
     // Stops the writer after its current try, writes what is queued on the
@@ -160,6 +162,7 @@ private:
     void StopWriter();
     void RunWriter();
     void TryQueued(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds lockWait);
+    void WaitUntilTried() const;
     std::string WriteBatch(const std::deque<QueuedHand>& batch, std::chrono::milliseconds lockWait);
 
     std::string path_;
@@ -174,11 +177,11 @@ private:
 
     // Everything below is shared by the loop and the writer: guarded by mutex_.
     mutable std::mutex mutex_;
-    std::condition_variable wake_;     // the writer has something to do
-    std::condition_variable settled_;  // a try ended
-    std::deque<QueuedHand> queue_;     // not yet written, oldest first
-    std::size_t fresh_ = 0;            // hands queued since the writer last took the queue
-    std::size_t inFlight_ = 0;         // hands the writer is writing now
+    std::condition_variable wake_;             // the writer has something to do
+    mutable std::condition_variable settled_;  // a try ended
+    std::deque<QueuedHand> queue_;             // not yet written, oldest first
+    std::size_t fresh_ = 0;                    // hands queued since the writer last took the queue
+    std::size_t inFlight_ = 0;                 // hands the writer is writing now
     bool trying_ = false;
     bool retryAsked_ = false;
     bool stopping_ = false;
