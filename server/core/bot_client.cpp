@@ -53,7 +53,7 @@ void BotClient::Deliver(const net::Bytes& message) {
         OnGame(message);
         // Whatever arrived, the player looks at the table again once things
         // settle; a plan made before a later message is dropped.
-        if (handRunning_) ActSoon();
+        if (knowledge_.running) ActSoon();
     }
 }
 
@@ -126,56 +126,23 @@ void BotClient::OnRoom(std::span<const std::uint8_t> m) {
     }
 }
 
-void BotClient::RemoveFromHand(Tile tile, int copies) {
-    for (int i = 0; i < copies; ++i) {
-        const auto it = std::find(hand_.begin(), hand_.end(), tile);
-        if (it != hand_.end()) hand_.erase(it);
-    }
-}
-
-void BotClient::ForgetWhatChairsShowed() {
-    discards_ = {};
-    exposedMelds_ = {};
-    declaredReady_ = {};
-    discardLog_.clear();
-}
-
-void BotClient::SeeTile(Tile tile, int copies) {
-    if (rules::IsTileCode(tile)) seen_[KindIndex(tile)] += copies;
-}
-
 void BotClient::OnGame(std::span<const std::uint8_t> m) {
+    knowledge_.self = chair_;
+    bots::Learn(knowledge_, m);
     const auto kind = net::ClassifyServerMessage(m);
     if (!kind) return;
     using enum net::ServerMessage;
     switch (*kind) {
         case NewHand:
-            return OnNewHand(m);
+            if (m.size() >= 28) betChosen_ = indicatorsAsked_ = false;
+            return;
         case BetChosen:
             if (m.size() >= 4 && m[2] == chair_) betChosen_ = true;
             return;
-        case Deal:
-            return OnDeal(m);
-        case Draw:
-            return OnDraw(m);
         case Discarded:
             return OnDiscarded(m);
-        case Chowed:
-        case Punged:
-            return OnMeld(m, *kind == Chowed);
-        case Konged:
-            return OnKong(m);
         case ThreeIndicators:
-            return OnThreeIndicators(m);
-        case MayRobKong:
-            if (m.size() == 3 && m[2] == chair_) {
-                turnChair_ = chair_;
-                phase_ = net::phase::kRobKong;
-            }
-            return;
-        case HandResync:
-            if (m.size() < 3 || m.size() < 3u + m[2]) return;
-            hand_.assign(m.begin() + 3, m.begin() + 3 + m[2]);
+            if (m.size() > 1 && m[1] == chair_) indicatorsAsked_ = true;
             return;
         case WinRecord:
         case DrawnGame:
@@ -185,76 +152,13 @@ void BotClient::OnGame(std::span<const std::uint8_t> m) {
     }
 }
 
-void BotClient::OnNewHand(std::span<const std::uint8_t> m) {
-    if (m.size() < 28) return;
-    handRunning_ = true;
-    hand_.clear();
-    melds_.clear();
-    seen_ = {};
-    ForgetWhatChairsShowed();
-    wild_ = m[27];
-    indicator_ = m[26];
-    SeeTile(indicator_);
-    dealer_ = m[11];
-    noWin_ = ting_ = indicatorsAsked_ = false;
-    betChosen_ = false;
-    turnChair_ = m[15];
-    phase_ = net::phase::kSideBets;
-}
-
-void BotClient::OnDeal(std::span<const std::uint8_t> m) {
-    if (m.size() < 4 || m[2] != chair_) return;
-    hand_.assign(m.begin() + 4, m.end());
-    fresh_ = curTile_ = m[3];
-    turnChair_ = dealer_;
-    phase_ = net::phase::kDrew;
-}
-
-void BotClient::OnDraw(std::span<const std::uint8_t> m) {
-    const auto draw = net::DecodeChairTile(m);
-    if (!draw) return;
-    turnChair_ = draw->chair;
-    curTile_ = draw->tile;
-    phase_ = net::phase::kDrew;
-    if (draw->chair == chair_) {
-        hand_.push_back(draw->tile);
-        fresh_ = draw->tile;
-    }
-}
-
 void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
     const auto discard = net::DecodeDiscard(m);
-    if (!discard) return;
-    const int chair = discard->chair;
-    const Tile tile = discard->tile;
-    if (chair == chair_) {
-        RemoveFromHand(tile);
-        if (tile == wild_) noWin_ = true;
-        if (discard->ting) ting_ = true;
-    }
-    SeeTile(tile);
-    if (chair >= 0 && chair < rules::kChairCount) {
-        discards_[chair].push_back(tile);
-        discardLog_.emplace_back(chair, tile);
-        if (discard->ting) declaredReady_[chair] = true;
-    }
-    if (discard->nextChair < rules::kChairCount) {
-        turnChair_ = discard->nextChair;
-        curTile_ = discard->nextTile;
-        phase_ = net::phase::kDrew;
-        if (discard->nextChair == chair_) {
-            hand_.push_back(discard->nextTile);
-            fresh_ = discard->nextTile;
-        }
-        return;
-    }
-    turnChair_ = chair;
-    curTile_ = tile;
-    phase_ = net::phase::kDiscarded;
+    if (!discard || discard->nextChair < rules::kChairCount) return;
     ++claimWindow_;
     // Like a human's client, the player answers every claim window exactly
     // once, deciding on what it knows right now.
-    if (chair != chair_ && chair_ >= 0) AnswerClaimWindowLater(AnswerToDiscard());
+    if (discard->chair != chair_ && chair_ >= 0) AnswerClaimWindowLater(AnswerToDiscard());
 }
 
 // A meld or a discard announced while the player was thinking (another
@@ -265,185 +169,37 @@ void BotClient::AnswerClaimWindowLater(net::Bytes answer) {
     AfterThinking([this, alive = std::weak_ptr<int>(alive_), window = claimWindow_,
                    answer = std::move(answer)] {
         if (alive.expired()) return;
-        const bool open = window == claimWindow_ && phase_ == net::phase::kDiscarded;
+        const bool open = window == claimWindow_ && knowledge_.phase == net::phase::kDiscarded;
         Send(open ? answer : net::requests::Pass(static_cast<std::uint8_t>(chair_)));
     });
 }
 
-void BotClient::OnMeld(std::span<const std::uint8_t> m, bool chow) {
-    const auto meld = net::DecodeChairTile(m);
-    if (!meld) return;
-    const int chair = meld->chair;
-    const Tile tile = meld->tile;
-    const bool mine = chair == chair_;
-    if (chow) {
-        for (int t = tile; t < tile + 3; ++t)
-            if (t != curTile_)
-                mine ? RemoveFromHand(static_cast<Tile>(t)) : SeeTile(static_cast<Tile>(t));
-    } else {
-        mine ? RemoveFromHand(tile, 2) : SeeTile(tile, 2);
-    }
-    if (mine)
-        melds_.push_back(
-            {chow ? MeldKind::Chow : MeldKind::Pung, tile, static_cast<std::uint8_t>(turnChair_)});
-    if (chair >= 0 && chair < rules::kChairCount) ++exposedMelds_[chair];
-    turnChair_ = chair;
-    curTile_ = tile;
-    phase_ = chow ? net::phase::kChowed : net::phase::kPunged;
-}
-
-void BotClient::OnKong(std::span<const std::uint8_t> m) {
-    const auto kong = net::DecodeKong(m);
-    if (!kong) return;
-    const auto kongKind = static_cast<MeldKind>(kong->kind);
-    const Tile tile = kong->tile;
-    const bool onDiscard = phase_ == net::phase::kDiscarded;
-    if (kong->chair == chair_) {
-        LayOwnKong(kongKind, tile, onDiscard);
-        hand_.push_back(kong->replacement);
-        fresh_ = kong->replacement;
-    } else if (kongKind == MeldKind::ExposedKong) {
-        SeeTile(tile, onDiscard ? 3 : 1);
-    }
-    if (onDiscard && kong->chair < rules::kChairCount) ++exposedMelds_[kong->chair];
-    turnChair_ = kong->chair;
-    curTile_ = tile;
-    phase_ = kong->kind;
-}
-
-void BotClient::LayOwnKong(MeldKind kind, Tile tile, bool onDiscard) {
-    if (onDiscard) {
-        RemoveFromHand(tile, 3);
-        melds_.push_back({kind, tile, static_cast<std::uint8_t>(turnChair_)});
-    } else if (kind == MeldKind::ConcealedKong) {
-        RemoveFromHand(tile, 4);
-        melds_.push_back({kind, tile, static_cast<std::uint8_t>(chair_)});
-    } else {
-        RemoveFromHand(tile, 1);
-        for (Meld& meld : melds_)
-            if (meld.bytKind == MeldKind::Pung && meld.bytTile == tile)
-                meld.bytKind = MeldKind::ExposedKong;
-    }
-}
-
-void BotClient::OnThreeIndicators(std::span<const std::uint8_t> m) {
-    if (m.size() > 1 && m[1] == chair_) {
-        RemoveFromHand(indicator_, 3);
-        melds_.push_back({MeldKind::Pung, indicator_, static_cast<std::uint8_t>(chair_)});
-        indicatorsAsked_ = true;
-    } else {
-        SeeTile(indicator_, 3);
-    }
-}
-
 void BotClient::OnHandOver() {
-    handRunning_ = false;
-    phase_ = net::phase::kIdle;
     if (chair_ >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(chair_)));
 }
 
 void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
-    net::ByteReader r(m, 2);
-    const auto running = r.Byte();
-    if (!running || *running == 0 || !r.Byte()) {
-        handRunning_ = false;
-        phase_ = net::phase::kIdle;
+    knowledge_.self = chair_;
+    bots::Learn(knowledge_, m);
+    if (!knowledge_.running) {
         // Between hands at a table that has played: get ready for the next.
-        if (chair_ >= 0)
-            SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(chair_)));
-        return;
+        return OnHandOver();
     }
-    handRunning_ = true;
-    ReadSnapshotTable(r);
-    ReadSnapshotSeats(r);
-    const int n = r.Byte().value_or(0);
-    hand_.clear();
-    for (int i = 0; i < n; ++i) hand_.push_back(r.Byte().value_or(0));
-    dealer_ = r.Byte().value_or(0);
-    r.Byte();
-    r.Byte();
-    turnChair_ = r.Byte().value_or(0);
-    phase_ = r.Byte().value_or(0);
-    curTile_ = r.Byte().value_or(0);
-    fresh_ = curTile_;
-    r.Byte();
-    indicator_ = r.Byte().value_or(0);
-    wild_ = r.Byte().value_or(0);
-    SeeTile(indicator_);
+    if (chair_ >= 0) betChosen_ = knowledge_.bets[chair_] != net::kBetsNotChosen;
     indicatorsAsked_ = true;
     ActSoon();
 }
 
-// The melds and discards of every chair: the own melds, and every tile seen.
-void BotClient::ReadSnapshotTable(net::ByteReader& r) {
-    melds_.clear();
-    seen_ = {};
-    ForgetWhatChairsShowed();
-    for (int c = 0; c < rules::kChairCount; ++c) {
-        const int n = r.Byte().value_or(0);
-        for (int i = 0; i < n; ++i) {
-            const auto kind = static_cast<MeldKind>(r.Byte().value_or(1));
-            const Tile tile = r.Byte().value_or(0);
-            const auto source = r.Byte().value_or(0);
-            if (c == chair_) melds_.push_back({kind, tile, source});
-            if (kind != MeldKind::ConcealedKong) ++exposedMelds_[c];
-            if (kind == MeldKind::Chow)
-                for (int t = tile; t < tile + 3; ++t) SeeTile(static_cast<Tile>(t));
-            else
-                SeeTile(tile, kind == MeldKind::Pung ? 3 : 4);
-        }
-    }
-    for (int c = 0; c < rules::kChairCount; ++c) {
-        const int n = r.Byte().value_or(0);
-        for (int i = 0; i < n; ++i) {
-            const Tile tile = r.Byte().value_or(0);
-            SeeTile(tile);
-            discards_[c].push_back(tile);
-        }
-    }
-}
-
-// The wall segments and the own ready, no-win and side-bet flags.
-void BotClient::ReadSnapshotSeats(net::ByteReader& r) {
-    for (int c = 0; c < rules::kChairCount; ++c) {
-        r.Byte();
-        r.Byte();
-        const auto ting = r.Byte().value_or(0);
-        declaredReady_[c] = ting != 0;
-        if (c == chair_) ting_ = ting != 0;
-    }
-    for (int c = 0; c < rules::kChairCount; ++c) {
-        const auto noWin = r.Byte().value_or(0);
-        if (c == chair_) noWin_ = noWin != 0;
-    }
-    for (int c = 0; c < rules::kChairCount; ++c) {
-        const auto bets = r.Byte().value_or(0);
-        if (c == chair_) betChosen_ = bets != net::kBetsNotChosen;
-    }
-}
-
-BotView BotClient::View() const {
-    BotView view;
-    view.hand = hand_;
-    view.melds = melds_;
-    view.wild = wild_;
-    view.indicator = indicator_;
-    view.noWin = noWin_;
-    view.ting = ting_;
-    view.freshTile = fresh_;
-    view.seen = seen_;
-    view.self = chair_;
-    view.discards = discards_;
-    view.exposedMelds = exposedMelds_;
-    view.declaredReady = declaredReady_;
-    view.discardLog = discardLog_;
-    return view;
+HandInfo BotClient::OwnHand() const {
+    return HandInfo{knowledge_.hand, knowledge_.OwnMelds(), knowledge_.wild, knowledge_.noWin};
 }
 
 void BotClient::Act() {
-    if (!handRunning_ || chair_ < 0) return;
+    if (!knowledge_.running || chair_ < 0) return;
     const auto me = static_cast<std::uint8_t>(chair_);
-    if (phase_ == net::phase::kSideBets) {
+    const int turn = knowledge_.turn;
+    const std::uint8_t phase = knowledge_.phase;
+    if (phase == net::phase::kSideBets) {
         if (betChosen_) return;
         betChosen_ = true;
         // Smart players take a side bet now and then; it raises the stakes both ways.
@@ -453,22 +209,22 @@ void BotClient::Act() {
                 : 0;
         return Send(net::requests::SideBets(me, bets));
     }
-    if (phase_ == net::phase::kRobKong && turnChair_ == chair_)
+    if (phase == net::phase::kRobKong && turn == chair_)
         return Send(net::requests::RobKongAnswer(me, true));
-    if (turnChair_ == chair_ && phase_ >= net::phase::kChowed && phase_ <= net::phase::kDrew &&
-        hand_.size() % 3 == 2)
+    if (turn == chair_ && phase >= net::phase::kChowed && phase <= net::phase::kDrew &&
+        knowledge_.hand.size() % 3 == 2)
         return ActOnOwnTurn();
 }
 
 void BotClient::ActOnOwnTurn() {
     const auto me = static_cast<std::uint8_t>(chair_);
-    if (!indicatorsAsked_ && std::count(hand_.begin(), hand_.end(), indicator_) >= 3) {
+    const auto& hand = knowledge_.hand;
+    if (!indicatorsAsked_ && std::count(hand.begin(), hand.end(), knowledge_.indicator) >= 3) {
         indicatorsAsked_ = true;
         return Send(net::requests::ThreeIndicatorKong(me));
     }
-    if (phase_ >= net::phase::kConcealedKong) {
-        if (CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, fresh_))
-            return Send(net::requests::Win(me));
+    if (knowledge_.phase >= net::phase::kConcealedKong) {
+        if (CanWinWith(OwnHand(), knowledge_.fresh)) return Send(net::requests::Win(me));
         if (const auto kong = brain_.ChooseOwnKong(View()))
             return Send(
                 net::requests::Kong(me, static_cast<std::uint8_t>(kong->bytKind), kong->bytTile));
@@ -479,14 +235,13 @@ void BotClient::ActOnOwnTurn() {
 
 net::Bytes BotClient::AnswerToDiscard() {
     const auto me = static_cast<std::uint8_t>(chair_);
-    const Tile tile = curTile_;
+    const Tile tile = knowledge_.current;
     const BotView view = View();
-    if (!noWin_ && CanWinWith(HandInfo{hand_, melds_, wild_, noWin_}, tile))
-        return net::requests::Win(me);
+    if (!knowledge_.noWin && CanWinWith(OwnHand(), tile)) return net::requests::Win(me);
     if (brain_.WantsExposedKong(view, tile))
         return net::requests::Kong(me, net::phase::kExposedKong, tile);
     if (brain_.WantsPung(view, tile)) return net::requests::Pung(me, tile);
-    if ((turnChair_ + 1) % 4 == chair_)
+    if ((knowledge_.turn + 1) % 4 == chair_)
         if (const auto chow = brain_.ChooseChow(view, tile)) return net::requests::Chow(me, *chow);
     return net::requests::Pass(me);
 }

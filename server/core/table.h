@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "bots/seat_knowledge.h"
 #include "net/packet.h"
 #include "server/core/bot_brain.h"
 #include "server/core/claim_window.h"
@@ -64,6 +65,10 @@ public:
     std::vector<User*> Everyone() const { return seating_.Everyone(); }
 
     std::string RecordOf(const User& user) const;
+    // What the chair's player may know of the running hand, and the view the
+    // server plays the chair's turn from when the player is gone.
+    bots::SeatKnowledge KnowledgeOf(int chair) const;
+    BotView ViewOf(int chair) const;
 
 private:
     // --- what goes to whom (table.cpp) ---
@@ -162,7 +167,6 @@ private:
     void ActFor(int chair);
     void ChooseNoBetsFor(int chair);
     void PlayTurnFor(int chair, std::uint32_t brainSeed);
-    BotView ViewOf(int chair) const;
     bool NeedsServerPlay(int chair) const;
     void CountAutoPlay(int chair);
     void PlayForAbsentSoon(int chair);

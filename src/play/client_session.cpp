@@ -55,6 +55,8 @@ void ClientSession::OnMessage(std::span<const std::uint8_t> message) {
 }
 
 void ClientSession::RouteMessage(std::span<const std::uint8_t> message) {
+    knowledge_.self = table_.bytMyChair;
+    bots::Learn(knowledge_, message);
     if (net::RouteOf(message[0]) == net::MessageRoute::Room)
         OnRoomMessage(message);
     else

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bots/seat_knowledge.h"
 #include "launch/client_exit.h"
 #include "launch/globals.h"
 #include "net/protocol.h"
@@ -266,6 +267,8 @@ private:
     std::string programFolder_;
     SessionHost host_;
     rules::TableState table_;
+    // What the player's seat knows, from the same messages: the hint's view.
+    bots::SeatKnowledge knowledge_;
     TurnData turn_;
     OfferData offer_;
     bool ended_ = false;
