@@ -47,10 +47,12 @@ void BotClient::Deliver(const net::Bytes& message) {
     // Room messages (users coming and going, chat) leave the hand as it is,
     // so a move planned before them still stands.
     if (net::RouteOf(message[0]) == net::MessageRoute::Room) {
-        OnRoom(message);
+        if (message.size() >= 2) net::DispatchServerMessage(*this, message);
     } else {
         ++version_;
-        OnGame(message);
+        knowledge_.self = chair_;
+        bots::Learn(knowledge_, message);
+        net::DispatchServerMessage(*this, message);
         // Whatever arrived, the player looks at the table again once things
         // settle; a plan made before a later message is dropped.
         if (knowledge_.running) ActSoon();
@@ -74,85 +76,80 @@ void BotClient::ActSoon() {
     });
 }
 
-void BotClient::OnRoom(std::span<const std::uint8_t> m) {
-    if (m.size() < 2) return;
-    const auto fields = net::SplitFields(net::DecodeBody(m, 2));
+namespace {
+
+std::vector<std::string> RoomFields(std::span<const std::uint8_t> m) {
+    return net::SplitFields(net::DecodeBody(m, 2));
+}
+
+}  // namespace
+
+void BotClient::TakeChairFromRecord(std::span<const std::string> user) {
     namespace record = net::user_record;
-    const auto chairFromRecord = [&](const std::vector<std::string>& user) {
-        if (user.size() == record::kFieldCount && user[record::kName] == name_ &&
-            user[record::kWatched].empty())
-            chair_ = std::atoi(user[record::kChair].c_str()) % rules::kChairCount;
-    };
-    const auto kind = net::ClassifyServerMessage(m);
-    if (!kind) return;
-    using enum net::ServerMessage;
-    switch (*kind) {
-        case Identity:
-            if (fields.size() == 2) name_ = fields[0];
-            return;
-        case UserArrived:
-            return chairFromRecord(fields);
-        case UserList: {
-            const std::string text = net::DecodeBody(m, 2);
-            std::size_t begin = 0;
-            while (begin <= text.size()) {
-                const auto end = std::min(text.find('\n', begin), text.size());
-                chairFromRecord(
-                    net::SplitFields(std::string_view(text).substr(begin, end - begin)));
-                begin = end + 1;
-            }
-            return;
-        }
-        case Settings:
-            // The owner takes the settings offered; no settings to make: raise
-            // a hand; the owner's settings: agree.
-            if (fields.size() == 13 && fields[3] != "0" && fields[5] != "0") {
-                if (auto confirm =
-                        net::requests::ConfirmSettings(name_, std::span(fields).subspan(7)))
-                    SendLater(std::move(*confirm));
-                return;
-            }
-            if (fields.size() >= 7 && (fields[5] == "0" || (fields[3] == "0" && fields[6] != "0")))
-                if (auto raise = net::requests::RaiseHand(name_)) SendLater(std::move(*raise));
-            return;
-        case HandRaised:
-            if (fields.size() > 1 && fields[0] != name_)
-                if (auto agree = net::requests::RaiseHand(name_)) SendLater(std::move(*agree));
-            return;
-        case Snapshot:
-            return LoadSnapshot(m);
-        default:
-            return;
+    if (user.size() == record::kFieldCount && user[record::kName] == name_ &&
+        user[record::kWatched].empty())
+        chair_ = std::atoi(user[record::kChair].c_str()) % rules::kChairCount;
+}
+
+void BotClient::ReceiveIdentity(Message m) {
+    const auto fields = RoomFields(m);
+    if (fields.size() == 2) name_ = fields[0];
+}
+
+void BotClient::ReceiveUserArrived(Message m) {
+    TakeChairFromRecord(RoomFields(m));
+}
+
+void BotClient::ReceiveUserList(Message m) {
+    const std::string text = net::DecodeBody(m, 2);
+    std::size_t begin = 0;
+    while (begin <= text.size()) {
+        const auto end = std::min(text.find('\n', begin), text.size());
+        TakeChairFromRecord(net::SplitFields(std::string_view(text).substr(begin, end - begin)));
+        begin = end + 1;
     }
 }
 
-void BotClient::OnGame(std::span<const std::uint8_t> m) {
-    knowledge_.self = chair_;
-    bots::Learn(knowledge_, m);
-    const auto kind = net::ClassifyServerMessage(m);
-    if (!kind) return;
-    using enum net::ServerMessage;
-    switch (*kind) {
-        case NewHand:
-            if (m.size() >= 28) betChosen_ = indicatorsAsked_ = false;
-            return;
-        case BetChosen:
-            if (m.size() >= 4 && m[2] == chair_) betChosen_ = true;
-            return;
-        case Discarded:
-            return OnDiscarded(m);
-        case ThreeIndicators:
-            if (m.size() > 1 && m[1] == chair_) indicatorsAsked_ = true;
-            return;
-        case WinRecord:
-        case DrawnGame:
-            return OnHandOver();
-        default:
-            return;
+// The owner takes the settings offered; no settings to make: raise a hand;
+// the owner's settings: agree.
+void BotClient::ReceiveSettings(Message m) {
+    const auto fields = RoomFields(m);
+    if (fields.size() == 13 && fields[3] != "0" && fields[5] != "0") {
+        if (auto confirm = net::requests::ConfirmSettings(name_, std::span(fields).subspan(7)))
+            SendLater(std::move(*confirm));
+        return;
     }
+    if (fields.size() >= 7 && (fields[5] == "0" || (fields[3] == "0" && fields[6] != "0")))
+        if (auto raise = net::requests::RaiseHand(name_)) SendLater(std::move(*raise));
 }
 
-void BotClient::OnDiscarded(std::span<const std::uint8_t> m) {
+void BotClient::ReceiveHandRaised(Message m) {
+    const auto fields = RoomFields(m);
+    if (fields.size() > 1 && fields[0] != name_)
+        if (auto agree = net::requests::RaiseHand(name_)) SendLater(std::move(*agree));
+}
+
+void BotClient::ReceiveNewHand(Message m) {
+    if (m.size() >= 28) betChosen_ = indicatorsAsked_ = false;
+}
+
+void BotClient::ReceiveBetChosen(Message m) {
+    if (m.size() >= 4 && m[2] == chair_) betChosen_ = true;
+}
+
+void BotClient::ReceiveThreeIndicators(Message m) {
+    if (m.size() > 1 && m[1] == chair_) indicatorsAsked_ = true;
+}
+
+void BotClient::ReceiveWinRecord(Message) {
+    OnHandOver();
+}
+
+void BotClient::ReceiveDrawnGame(Message) {
+    OnHandOver();
+}
+
+void BotClient::ReceiveDiscarded(Message m) {
     const auto discard = net::DecodeDiscard(m);
     if (!discard || discard->nextChair < rules::kChairCount) return;
     ++claimWindow_;
@@ -178,7 +175,7 @@ void BotClient::OnHandOver() {
     if (chair_ >= 0) SendLater(net::requests::ReadyForNextHand(static_cast<std::uint8_t>(chair_)));
 }
 
-void BotClient::LoadSnapshot(std::span<const std::uint8_t> m) {
+void BotClient::ReceiveSnapshot(Message m) {
     knowledge_.self = chair_;
     bots::Learn(knowledge_, m);
     if (!knowledge_.running) {

@@ -47,11 +47,50 @@ public:
     BotView View() const { return bots::ViewOf(knowledge_); }
 
 private:
-    void OnRoom(std::span<const std::uint8_t> m);
-    void OnGame(std::span<const std::uint8_t> m);
-    void OnDiscarded(std::span<const std::uint8_t> m);
+    // One receiver per server message of the protocol's table; the hand's
+    // facts are learnt by knowledge_ first.
+    template <typename Handler>
+    friend bool net::DispatchServerMessage(Handler&, std::span<const std::uint8_t>);
+    using Message = std::span<const std::uint8_t>;
+    void ReceiveOnlookerArrived(Message) {}
+    void ReceiveTableReset(Message) {}
+    void ReceiveUserList(Message m);
+    void ReceiveIdentity(Message m);
+    void ReceiveUserArrived(Message m);
+    void ReceiveWindowHidden(Message) {}
+    void ReceivePlayerBack(Message) {}
+    void ReceivePlayerDropped(Message) {}
+    void ReceiveOnlookerLeft(Message) {}
+    void ReceiveRefreshUser(Message) {}
+    void ReceiveUserLeft(Message) {}
+    void ReceiveSettings(Message m);
+    void ReceiveHandRaised(Message m);
+    void ReceiveSnapshot(Message m);
+    void ReceiveChatLine(Message) {}
+    void ReceiveNewHand(Message m);
+    void ReceiveBetChosen(Message m);
+    void ReceiveDeal(Message) {}
+    void ReceiveReadyForNext(Message) {}
+    void ReceiveDraw(Message) {}
+    void ReceiveDiscarded(Message m);
+    void ReceiveChowed(Message) {}
+    void ReceivePunged(Message) {}
+    void ReceiveKonged(Message) {}
+    void ReceiveThreeIndicators(Message m);
+    void ReceiveMayRobKong(Message) {}
+    void ReceiveHandResync(Message) {}
+    void ReceiveWinRecord(Message m);
+    void ReceiveDrawnGame(Message m);
+    void ReceiveNotice(Message) {}
+    void ReceiveMustStop(Message) {}
+    void ReceiveWatchPermission(Message) {}
+    void ReceiveChatRelay(Message) {}
+    void ReceiveItemCatalogue(Message) {}
+    void ReceiveOwnItems(Message) {}
+    void ReceiveItemNotice(Message) {}
+    void ReceiveItemUsed(Message) {}
+    void TakeChairFromRecord(std::span<const std::string> user);
     void OnHandOver();
-    void LoadSnapshot(std::span<const std::uint8_t> m);
     void Send(net::Bytes request);
     void SendLater(net::Bytes request);
     void AnswerClaimWindowLater(net::Bytes answer);

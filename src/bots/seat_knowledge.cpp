@@ -169,58 +169,80 @@ void OnSnapshot(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
     seat = std::move(read);
 }
 
+// The facts of the hand in each server message; the rest tell none.
+struct Learner {
+    using Message = std::span<const std::uint8_t>;
+    SeatKnowledge& seat;
+
+    void ReceiveOnlookerArrived(Message) {}
+    void ReceiveTableReset(Message) {}
+    void ReceiveUserList(Message) {}
+    void ReceiveIdentity(Message) {}
+    void ReceiveUserArrived(Message) {}
+    void ReceiveWindowHidden(Message) {}
+    void ReceivePlayerBack(Message) {}
+    void ReceivePlayerDropped(Message) {}
+    void ReceiveOnlookerLeft(Message) {}
+    void ReceiveRefreshUser(Message) {}
+    void ReceiveUserLeft(Message) {}
+    void ReceiveSettings(Message) {}
+    void ReceiveHandRaised(Message) {}
+    void ReceiveSnapshot(Message m) { OnSnapshot(seat, m); }
+    void ReceiveChatLine(Message) {}
+    void ReceiveNewHand(Message m) { OnNewHand(seat, m); }
+    void ReceiveBetChosen(Message m) {
+        if (const auto bets = net::DecodeChairTile(m); bets && IsChair(bets->chair))
+            seat.bets[bets->chair] = bets->tile;
+    }
+    void ReceiveDeal(Message m) { OnDeal(seat, m); }
+    void ReceiveReadyForNext(Message) {}
+    void ReceiveDraw(Message m) {
+        if (const auto draw = net::DecodeChairTile(m)) Drew(seat, draw->chair, draw->tile);
+    }
+    void ReceiveDiscarded(Message m) {
+        if (const auto discard = net::DecodeDiscard(m)) OnDiscarded(seat, *discard);
+    }
+    void ReceiveChowed(Message m) {
+        if (const auto meld = net::DecodeChairTile(m)) OnMeld(seat, *meld, MeldKind::Chow);
+    }
+    void ReceivePunged(Message m) {
+        if (const auto meld = net::DecodeChairTile(m)) OnMeld(seat, *meld, MeldKind::Pung);
+    }
+    void ReceiveKonged(Message m) {
+        if (const auto kong = net::DecodeKong(m)) OnKong(seat, *kong);
+    }
+    void ReceiveThreeIndicators(Message m) { OnThreeIndicators(seat, m); }
+    void ReceiveMayRobKong(Message m) {
+        if (m.size() != 3 || m[2] != seat.self) return;
+        seat.turn = seat.self;
+        seat.phase = net::phase::kRobKong;
+    }
+    void ReceiveHandResync(Message m) {
+        if (m.size() < 3 || m.size() < 3u + m[2]) return;
+        seat.hand.assign(m.begin() + 3, m.begin() + 3 + m[2]);
+    }
+    void ReceiveWinRecord(Message) { EndHand(); }
+    void ReceiveDrawnGame(Message) { EndHand(); }
+    void ReceiveNotice(Message) {}
+    void ReceiveMustStop(Message) {}
+    void ReceiveWatchPermission(Message) {}
+    void ReceiveChatRelay(Message) {}
+    void ReceiveItemCatalogue(Message) {}
+    void ReceiveOwnItems(Message) {}
+    void ReceiveItemNotice(Message) {}
+    void ReceiveItemUsed(Message) {}
+
+    void EndHand() {
+        seat.running = false;
+        seat.phase = net::phase::kIdle;
+    }
+};
+
 }  // namespace
 
 void Learn(SeatKnowledge& seat, std::span<const std::uint8_t> message) {
-    const auto kind = net::ClassifyServerMessage(message);
-    if (!kind) return;
-    using enum net::ServerMessage;
-    switch (*kind) {
-        case NewHand:
-            return OnNewHand(seat, message);
-        case Deal:
-            return OnDeal(seat, message);
-        case BetChosen:
-            if (const auto bets = net::DecodeChairTile(message); bets && IsChair(bets->chair))
-                seat.bets[bets->chair] = bets->tile;
-            return;
-        case Draw:
-            if (const auto draw = net::DecodeChairTile(message))
-                Drew(seat, draw->chair, draw->tile);
-            return;
-        case Discarded:
-            if (const auto discard = net::DecodeDiscard(message)) OnDiscarded(seat, *discard);
-            return;
-        case Chowed:
-        case Punged:
-            if (const auto meld = net::DecodeChairTile(message))
-                OnMeld(seat, *meld, *kind == Chowed ? MeldKind::Chow : MeldKind::Pung);
-            return;
-        case Konged:
-            if (const auto kong = net::DecodeKong(message)) OnKong(seat, *kong);
-            return;
-        case ThreeIndicators:
-            return OnThreeIndicators(seat, message);
-        case MayRobKong:
-            if (message.size() == 3 && message[2] == seat.self) {
-                seat.turn = seat.self;
-                seat.phase = net::phase::kRobKong;
-            }
-            return;
-        case HandResync:
-            if (message.size() < 3 || message.size() < 3u + message[2]) return;
-            seat.hand.assign(message.begin() + 3, message.begin() + 3 + message[2]);
-            return;
-        case WinRecord:
-        case DrawnGame:
-            seat.running = false;
-            seat.phase = net::phase::kIdle;
-            return;
-        case Snapshot:
-            return OnSnapshot(seat, message);
-        default:
-            return;
-    }
+    Learner learner{seat};
+    net::DispatchServerMessage(learner, message);
 }
 
 BotView ViewOf(const SeatKnowledge& seat) {
