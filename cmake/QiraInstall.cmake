@@ -4,7 +4,7 @@
 #   lib/<multiarch>/qira/          the client's sound module
 #   share/qira/client/Res/         the client's own pictures, sounds and pages
 #   share/qira/{ResMj,UserRes,res} the pictures shared with other games; items.txt
-#   share/doc/qira/                README, the protocol, the rules, the handbook
+#   share/doc/qira/                README, operating, the protocol, the rules, the handbook
 #   share/man/man1/                one page per program, from its --help
 #   share/applications, share/metainfo, share/icons/hicolor
 #   lib/systemd/system/qira-server.service, etc/qira/server.conf
@@ -98,7 +98,7 @@ install(FILES ${QIRA_RUNTIME_DIR}/items.txt DESTINATION ${QIRA_DATA_DIR})
 install(FILES ${QIRA_PACKAGING_DIR}/screenshots/main-window.png
         DESTINATION ${QIRA_DATA_DIR}/screenshots)
 
-install(FILES README.md docs/protocol.md docs/rules.md docs/hand-log.md docs/help.html
+install(FILES README.md docs/operating.md docs/protocol.md docs/rules.md docs/hand-log.md docs/help.html
               ${QIRA_PACKAGING_DIR}/copyright
         DESTINATION ${QIRA_DOC_DIR})
 

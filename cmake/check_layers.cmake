@@ -1,7 +1,8 @@
 # Fails when a source file includes a header from a layer it may not use, or
-# when a layer that must stay free of Qt includes a Qt header. Run by every
+# when a layer that must stay free of Qt includes a Qt header, and when the
+# layer table of docs/architecture.md says other than this file. Run by every
 # build (target check_layers) and by scripts/test:
-#   cmake -DSOURCE_DIR=<repository> -P cmake/check_layers.cmake
+#   cmake -DSOURCE_DIR=<repository> [-DLAYER_DOC=<file>] -P cmake/check_layers.cmake
 #
 # Each entry is a folder, "|", and the folders whose headers it may include. The order is the layering of src/CMakeLists.txt.
 cmake_minimum_required(VERSION 3.25)
@@ -76,6 +77,48 @@ foreach(entry ${layers})
   endforeach()
 endforeach()
 
+# The document's table: one row per layer, "| `folder` | targets | uses | what |",
+# the uses written without "src/" ("net, rules, server/core") or "—".
+if(NOT LAYER_DOC)
+  set(LAYER_DOC ${SOURCE_DIR}/docs/architecture.md)
+endif()
+file(READ ${LAYER_DOC} doc)
+string(REGEX MATCHALL "\n\\| `(src|server)/[^`]*` \\|[^|\n]*\\|[^|\n]*\\|" rows "${doc}")
+set(documented "")
+foreach(row ${rows})
+  string(REGEX MATCH "`([^`]+)` \\|[^|]*\\|([^|]*)\\|" _ "${row}")
+  set(folder "${CMAKE_MATCH_1}")
+  string(REGEX MATCHALL "[a-z/]+" names "${CMAKE_MATCH_2}")
+  set(uses "")
+  foreach(name ${names})
+    if(NOT name MATCHES "^server/")
+      set(name "src/${name}")
+    endif()
+    list(APPEND uses ${name})
+  endforeach()
+  list(SORT uses)
+  list(APPEND documented ${folder})
+  set(doc_uses_${folder} "${uses}")
+endforeach()
+foreach(entry ${layers})
+  string(REGEX REPLACE "[| ]+" ";" parts "${entry}")
+  list(POP_FRONT parts folder)
+  list(SORT parts)
+  if(NOT folder IN_LIST documented)
+    message(SEND_ERROR "layer table: no row for ${folder} in ${LAYER_DOC}")
+    math(EXPR failures "${failures} + 1")
+  elseif(NOT "${doc_uses_${folder}}" STREQUAL "${parts}")
+    message(SEND_ERROR "layer table: ${folder} differs: ${LAYER_DOC} lets it use "
+                       "'${doc_uses_${folder}}', the layering allows '${parts}'")
+    math(EXPR failures "${failures} + 1")
+  endif()
+  list(REMOVE_ITEM documented ${folder})
+endforeach()
+foreach(folder ${documented})
+  message(SEND_ERROR "layer table: ${folder} is no layer, but ${LAYER_DOC} lists it")
+  math(EXPR failures "${failures} + 1")
+endforeach()
+
 if(failures GREATER 0)
-  message(FATAL_ERROR "check_layers: ${failures} include(s) across the layers")
+  message(FATAL_ERROR "check_layers: ${failures} fault(s) in the layering or its table")
 endif()

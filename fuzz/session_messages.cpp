@@ -103,7 +103,9 @@ struct SilentHost final : RequestSender,
     void LoadDaoJuInfo(std::string_view) override {}
     void LoadMyDaoJu(std::string_view) override {}
     bool AllowWatchCards() const override { return true; }
+    bool ShowInOut() const override { return true; }
     bool QuitPrompt() const override { return true; }
+    bool WrongOutPrompt() const override { return true; }
     bool DiscardHint() const override { return true; }
 };
 

@@ -26,8 +26,21 @@ HandInfo HandState::InfoOf(int chair) const {
     return HandInfo{seat.hand, seat.melds, wild, seat.noWin};
 }
 
+std::vector<Tile> HandState::HandAsKept(int chair) const {
+    std::vector<Tile> tiles = seats[chair].hand;
+    std::sort(tiles.begin(), tiles.end());
+    const bool drewLast = stage == Stage::Turn && turn == chair && turnKind != TurnKind::Claimed &&
+                          Holds(tiles, fresh);
+    if (drewLast) {
+        RemoveOne(tiles, fresh);
+        tiles.push_back(fresh);
+    }
+    std::stable_partition(tiles.begin(), tiles.end(), [this](Tile tile) { return tile == wild; });
+    return tiles;
+}
+
 std::vector<Tile> HandState::HandAsSeenBy(int chair, bool visible) const {
-    if (visible) return seats[chair].hand;
+    if (visible) return HandAsKept(chair);
     return std::vector<Tile>(seats[chair].hand.size(), rules::kFaceDownTile);
 }
 

@@ -65,6 +65,11 @@ struct HandState {
 
     bool Running() const { return stage != Stage::Setup && stage != Stage::Idle; }
     HandInfo InfoOf(int chair) const;
+    // The chair's hand in the order its client keeps it: wild tiles first,
+    // then ascending codes, except that a tile just drawn (or a kong's
+    // replacement) stays last until the discard.
+    std::vector<Tile> HandAsKept(int chair) const;
+    // The hand as kept, or face down when the viewer may not see it.
     std::vector<Tile> HandAsSeenBy(int chair, bool visible) const;
     bool AllBetsChosen() const;
 

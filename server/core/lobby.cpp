@@ -18,6 +18,7 @@ Lobby::Lobby(Scheduler& scheduler, StatsStore& stats, ServerConfig config, Logge
       random_(config_.seed) {}
 
 Lobby::~Lobby() {
+    if (statsRetry_) scheduler_.CancelTimer(*statsRetry_);
     closing_.clear();
     tables_.clear();
     bots_.clear();
@@ -38,6 +39,7 @@ void Lobby::OnMessage(Peer& peer, std::span<const std::uint8_t> message) {
     const auto it = byPeer_.find(&peer);
     if (it == byPeer_.end() || !it->second->table) return;
     User& user = *it->second;
+    if (user.requests.closing()) return;
     user.table->OnRequest(user, message);
 }
 
@@ -47,8 +49,23 @@ void Lobby::OnDisconnected(Peer& peer) {
     if (it == byPeer_.end()) return;
     User& user = *it->second;
     byPeer_.erase(it);
+    LogSuppressed(user);
     logger_.Line(user.name + " disconnected (" + peer.Describe() + ")");
     if (user.table) user.table->OnConnectionLost(user);
+}
+
+void Lobby::LogSuppressed(User& user) {
+    if (const auto held = user.requests.TakeSuppressed())
+        logger_.Line(std::to_string(held) + " more lines about " + user.name +
+                     "'s requests not logged");
+}
+
+void Lobby::CloseFlooding(User& user) {
+    if (!user.peer) return;
+    LogSuppressed(user);
+    logger_.Line("closing the connection of " + user.name + " (" + user.peer->Describe() +
+                 "): it keeps sending refused requests");
+    user.peer->Disconnect();
 }
 
 void Lobby::RefuseLink(Peer& peer, Refusal why) {
@@ -66,7 +83,7 @@ bool Lobby::TableFullOfOnlookers(const std::string& watched) const {
 bool Lobby::NameTaken(const std::string& name) const {
     const std::string key = NameKey(name);
     return std::any_of(users_.begin(), users_.end(),
-                       [&](const auto& user) { return NameKey(user->name) == key; });
+                       [&](const auto& user) { return user->nameKey == key; });
 }
 
 User* Lobby::FindUser(const std::string& name) const {
@@ -107,10 +124,18 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     auto owned = std::make_unique<User>();
     User& user = *owned;
     user.name = UniqueName(hello.name);
+    user.nameKey = NameKey(user.name);
+    try {
+        user.stats = stats_.Load(user.name);
+    } catch (const std::exception& error) {
+        logger_.Error(error.what());
+        peer.Deliver(net::server_messages::Notice("服务器暂时无法保存新用户的战绩，请稍后再来"));
+        return RefuseLink(peer, Refusal::StatisticsUnavailable);
+    }
     user.peer = &peer;
     user.allowWatch = allowWatch;
     user.secret = hello.secret;
-    user.stats = stats_.Load(user.name);
+    user.requests = RequestGuard(config_.limits.requests);
     user.portrait = static_cast<int>(std::hash<std::string>{}(user.name) % 20);
     users_.push_back(std::move(owned));
     byPeer_[&peer] = &user;
@@ -128,15 +153,25 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     table.SeatPlayer(user, table.FreeChair());
 }
 
-// A player whose connection dropped during a hand gets the chair back.
+// A player whose connection dropped gets the chair back. The old connection
+// may still look alive (a laptop that slept, a changed network): the secret
+// proves the player, so the old one is closed and the chair handed over.
 bool Lobby::Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch) {
     User* back = FindUser(hello.name);
-    if (!back || back->peer || back->isBot || !back->table || back->chair < 0) return false;
+    if (!back || back->isBot || !back->table || back->chair < 0) return false;
     if (hello.secret.empty() || hello.secret != back->secret) {
         logger_.Line(hello.name + " from " + peer.Describe() +
-                     " lacks the dropped player's secret: a new user");
+                     " lacks the seated player's secret: a new user");
         return false;
     }
+    if (Peer* stale = back->peer; stale && stale != &peer) {
+        logger_.Line(back->name + " is back from " + peer.Describe() + "; closing the old " +
+                     stale->Describe());
+        byPeer_.erase(stale);
+        stale->Disconnect();
+    }
+    LogSuppressed(*back);
+    back->requests = RequestGuard(config_.limits.requests);
     back->peer = &peer;
     back->allowWatch = allowWatch;
     byPeer_[&peer] = back;
@@ -154,11 +189,17 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
         user.name = "电脑" + std::to_string(n);
         if (!FindUser(user.name)) break;
     }
+    user.nameKey = NameKey(user.name);
     ++nextBotNumber_;
     user.isBot = true;
     // A seated player could otherwise watch a computer opponent's tiles.
     user.allowWatch = false;
-    user.stats = stats_.Load(user.name);
+    try {
+        user.stats = stats_.Load(user.name);
+    } catch (const std::exception& error) {
+        // The computer player plays on; its hands wait in the store with the others.
+        logger_.Error(error.what());
+    }
     user.portrait = 1000 + chair;
     const Milliseconds think = table.HasHuman() ? config_.botThink : Milliseconds{0};
     auto bot = std::make_unique<BotClient>(
@@ -197,6 +238,25 @@ void Lobby::ForgetUser(User& user) {
         users_.erase(u);
     }
     scheduler_.Post([bot, kept] {});
+}
+
+void Lobby::RetryStatisticsLater() {
+    if (statsRetry_ || stats_.Waiting() == 0) return;
+    statsRetry_ = scheduler_.StartTimer(config_.statsRetry, [this] {
+        statsRetry_.reset();
+        const std::size_t waiting = stats_.Waiting();
+        const std::string fault = stats_.Flush();
+        if (fault.empty()) {
+            logger_.Line("statistics saved of the " + HandCount(waiting) + " that waited");
+            lastStatsFault_.clear();
+            return;
+        }
+        if (fault != lastStatsFault_)
+            logger_.Error("statistics still not saved: " + fault + "; " + HandCount(waiting) +
+                          " waiting");
+        lastStatsFault_ = fault;
+        RetryStatisticsLater();
+    });
 }
 
 void Lobby::CloseTableIfEmpty(Table& table) {

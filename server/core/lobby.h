@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <span>
 #include <string>
@@ -87,9 +88,13 @@ public:
     User& AddBot(Table& table, int chair, BotStyle style);
     void ForgetUser(User& user);  // the user has left its table
     void DetachPeer(User& user);  // the user's link no longer speaks for it
+    // The user's connection keeps sending refused requests: it is closed.
+    void CloseFlooding(User& user);
     std::size_t UserCount() const { return users_.size(); }
     std::size_t TableCount() const { return tables_.size(); }
     void CloseTableIfEmpty(Table& table);
+    // Tries the statistics that wait in the store again until they are written.
+    void RetryStatisticsLater();
 
 private:
     using PendingHello = Hello;
@@ -101,6 +106,7 @@ private:
     std::string UniqueName(const std::string& wanted) const;
     User* FindUser(const std::string& name) const;
     Table& TableForNewPlayer();
+    void LogSuppressed(User& user);
 
     Scheduler& scheduler_;
     StatsStore& stats_;
@@ -119,6 +125,8 @@ private:
     std::function<void(const HandSummary&)> handObserver_;
     std::vector<std::unique_ptr<Table>> closing_;  // closed, gone after the current task
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    std::optional<Scheduler::TimerId> statsRetry_;
+    std::string lastStatsFault_;
 };
 
 }  // namespace qira::server

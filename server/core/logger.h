@@ -14,9 +14,13 @@ public:
 
     explicit Logger(bool enabled, Sink sink = {}) : enabled_(enabled), sink_(std::move(sink)) {}
     void Line(const std::string& text) const;
+    // A fault the operator must hear of ("error: " and the text), written
+    // even when the lines are turned off.
+    void Error(const std::string& text) const;
     bool enabled() const { return enabled_; }
 
 private:
+    void Write(const std::string& text) const;
     bool enabled_;
     Sink sink_;
 };

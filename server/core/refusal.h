@@ -22,11 +22,13 @@ namespace qira::server {
     X(MalformedKong, "not a kind of kong")                                           \
     X(ChatFieldCount, "chat needs ten fields")                                       \
     X(NotAHello, "not a hello")                                                      \
+    X(InvalidGbk, "the hello is not valid GBK")                                      \
     X(ControlCharacters, "control characters in the name")                           \
     X(NameTooLong, "the name is too long")                                           \
     X(MalformedSecret, "the secret is not letters and digits")                       \
     X(NotAnEntry, "expected the entry message")                                      \
     X(TooManyOnlookers, "the table has as many onlookers as it takes")               \
+    X(StatisticsUnavailable, "the statistics database cannot add the user")          \
     /* who may ask */                                                                \
     X(OnlookersHaveNoSay, "onlookers have no say")                                   \
     X(OnlookersDoNotPlay, "onlookers do not play")                                   \

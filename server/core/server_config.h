@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "server/core/bot_brain.h"
+#include "server/core/request_guard.h"
 #include "server/core/scheduler.h"
 
 namespace qira::server {
@@ -29,12 +30,19 @@ struct Limits {
     // of a frame once its first byte came.
     Milliseconds helloDeadline{10'000};
     Milliseconds frameDeadline{10'000};
-    // Connections from one address, and in all (0: as many as the
-    // descriptor limit leaves room for).
+    // A connection whose peer answers neither keepalive probes nor data is
+    // dropped within this time (a player's chair is then played for).
+    Milliseconds deadPeer{60'000};
+    // Connections from one address (an IPv6 /64 counts as one), and in all
+    // (0: as many as the descriptor limit leaves room for).
     std::size_t connectionsPerAddress = 16;
     std::size_t maxConnections = 0;
     // Onlookers at one table.
     std::size_t onlookersPerTable = 32;
+    // What the half-written frames of all connections may hold together.
+    std::size_t halfFrameBytes = 16 << 20;
+    // Log lines and refusals one connection may cause.
+    RequestBounds requests;
 };
 
 struct ServerConfig {
@@ -65,6 +73,8 @@ struct ServerConfig {
     std::vector<std::uint8_t> stackedWall;
     int firstDealer = -1;
     bool log = true;
+    // How often the statistics of hands the database refused are tried again.
+    Milliseconds statsRetry{3'000};
     Limits limits;
 };
 

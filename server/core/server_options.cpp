@@ -3,7 +3,9 @@
 #include "server/core/selfplay.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <sstream>
 #include <vector>
 
@@ -11,12 +13,6 @@
 
 namespace qira::server {
 namespace {
-
-std::optional<Milliseconds> ReadSeconds(std::string_view text) {
-    const auto seconds = net::ReadWholeNumber<double>(text);
-    if (!seconds || *seconds < 0 || *seconds > 86'400) return std::nullopt;
-    return Milliseconds(static_cast<long>(*seconds * 1000));
-}
 
 bool ReadListen(ServerOptions& options, std::string_view text) {
     const auto colon = text.rfind(':');
@@ -29,82 +25,100 @@ bool ReadListen(ServerOptions& options, std::string_view text) {
 }
 
 // One option: its name, the name of its value (empty for a flag), the help
-// line, and how its value is stored; false for a value it does not take.
+// line, how its value is stored (false for a value it does not take), and
+// for a number the values it takes, named in the help and in the error.
 struct OptionRow {
     std::string_view name;
     std::string_view valueName;
     std::string_view help;
     std::function<bool(ServerOptions&, std::string_view)> store;
+    std::string accepts = {};
 };
 
-template <typename Number, typename Field>
-std::function<bool(ServerOptions&, std::string_view)> StoreNumber(Field field) {
-    return [field](ServerOptions& o, std::string_view text) {
-        const auto value = net::ReadWholeNumber<Number>(text);
-        if (value) o.*field = *value;
-        return value.has_value();
-    };
+template <typename Number>
+std::string RangeText(Number low, Number high) {
+    if (std::numeric_limits<Number>::digits >= 63 && high == std::numeric_limits<Number>::max())
+        return std::to_string(low) + " or more";
+    return std::to_string(low) + " to " + std::to_string(high);
 }
 
-std::function<bool(ServerOptions&, std::string_view)> StoreSeconds(
-    Milliseconds ServerOptions::*field) {
-    return [field](ServerOptions& o, std::string_view text) {
-        const auto value = ReadSeconds(text);
-        if (value) o.*field = *value;
-        return value.has_value();
+// A whole number from `low` to `high`, handed to `assign`.
+template <typename Number>
+OptionRow NumberRow(std::string_view name, std::string_view valueName, std::string_view help,
+                    Number low, Number high, std::function<void(ServerOptions&, Number)> assign) {
+    auto store = [=](ServerOptions& o, std::string_view text) {
+        const auto value = net::ReadWholeNumber<Number>(text);
+        if (!value || *value < low || *value > high) return false;
+        assign(o, *value);
+        return true;
     };
+    return {name, valueName, help, store, RangeText(low, high)};
+}
+
+template <typename Number>
+OptionRow NumberRow(std::string_view name, std::string_view valueName, std::string_view help,
+                    Number low, Number high, Number ServerOptions::*field) {
+    return NumberRow<Number>(name, valueName, help, low, high,
+                             [field](ServerOptions& o, Number value) { o.*field = value; });
+}
+
+template <typename Number>
+OptionRow NumberRow(std::string_view name, std::string_view valueName, std::string_view help,
+                    Number low, Number high, std::optional<Number> ServerOptions::*field) {
+    return NumberRow<Number>(name, valueName, help, low, high,
+                             [field](ServerOptions& o, Number value) { o.*field = value; });
+}
+
+OptionRow LimitRow(std::string_view name, std::string_view help, std::size_t low, std::size_t high,
+                   std::size_t Limits::*field) {
+    return NumberRow<std::size_t>(
+        name, "N", help, low, high,
+        [field](ServerOptions& o, std::size_t n) { o.limits.*field = n; });
+}
+
+// Seconds, fractions allowed, from `low` to `high`; stored in milliseconds.
+OptionRow SecondsRow(std::string_view name, std::string_view help, int low, int high,
+                     std::function<Milliseconds&(ServerOptions&)> field) {
+    auto store = [=](ServerOptions& o, std::string_view text) {
+        const auto seconds = net::ReadWholeNumber<double>(text);
+        if (!seconds || !std::isfinite(*seconds) || *seconds < low || *seconds > high) return false;
+        field(o) = Milliseconds(std::llround(*seconds * 1000));
+        return true;
+    };
+    return {name, "SECONDS", help, store, RangeText(low, high)};
 }
 
 std::function<bool(ServerOptions&, std::string_view)> StoreFlag(bool ServerOptions::*field) {
     return [field](ServerOptions& o, std::string_view) { return o.*field = true; };
 }
 
-std::function<bool(ServerOptions&, std::string_view)> StoreLimit(std::size_t Limits::*field) {
-    return [field](ServerOptions& o, std::string_view text) {
-        const auto value = net::ReadWholeNumber<std::size_t>(text);
-        if (value) o.limits.*field = *value;
-        return value.has_value();
-    };
-}
-
-std::function<bool(ServerOptions&, std::string_view)> StoreLimitSeconds(
-    Milliseconds Limits::*field) {
-    return [field](ServerOptions& o, std::string_view text) {
-        const auto value = ReadSeconds(text);
-        if (value) o.limits.*field = *value;
-        return value.has_value() && value->count() > 0;
-    };
-}
-
 std::vector<OptionRow> GeneralRows();
 
 // What one client may take of the server (docs/protocol.md, "Limits").
 std::vector<OptionRow> LimitRows() {
+    constexpr std::size_t kMany = 1'000'000;
     return {
-        {"output-cap-kb", "KB",
-         "Unsent output to one client beyond which it is cut off (default 1024).",
-         [](ServerOptions& o, std::string_view v) {
-             const auto kb = net::ReadWholeNumber<std::size_t>(v);
-             if (kb && *kb >= 64 && *kb <= 1'000'000) o.limits.outputCapBytes = *kb * 1024;
-             return kb && *kb >= 64 && *kb <= 1'000'000;
-         }},
-        {"hello-seconds", "SECONDS",
-         "Time a new connection has for its hello and entry (default 10).",
-         StoreLimitSeconds(&Limits::helloDeadline)},
-        {"frame-seconds", "SECONDS",
-         "Time a client has to finish a frame it has begun (default 10).",
-         StoreLimitSeconds(&Limits::frameDeadline)},
-        {"per-address", "N", "Connections allowed from one address (default 16).",
-         StoreLimit(&Limits::connectionsPerAddress)},
-        {"max-connections", "N",
-         "Connections in all (default: what the descriptor limit leaves room for).",
-         StoreLimit(&Limits::maxConnections)},
-        {"max-onlookers", "N", "Onlookers allowed at one table (default 32).",
-         StoreLimit(&Limits::onlookersPerTable)},
-        {"chat-characters", "N", "Longest chat text in characters (default 200).",
-         StoreLimit(&Limits::chatCharacters)},
-        {"chat-lines", "N", "Chat lines a user may send in five seconds (default 5).",
-         StoreLimit(&Limits::chatLines)},
+        NumberRow<std::size_t>(
+            "output-cap-kb", "KB",
+            "Unsent output to one client beyond which it is cut off (default 1024).", 64, kMany,
+            [](ServerOptions& o, std::size_t kb) { o.limits.outputCapBytes = kb * 1024; }),
+        SecondsRow("hello-seconds",
+                   "Time a new connection has for its hello and entry (default 10).", 1, 3600,
+                   [](ServerOptions& o) -> Milliseconds& { return o.limits.helloDeadline; }),
+        SecondsRow("frame-seconds",
+                   "Time a client has to finish a frame it has begun (default 10).", 1, 3600,
+                   [](ServerOptions& o) -> Milliseconds& { return o.limits.frameDeadline; }),
+        LimitRow("per-address", "Connections allowed from one address (default 16).", 1, kMany,
+                 &Limits::connectionsPerAddress),
+        LimitRow("max-connections",
+                 "Connections in all (default: what the descriptor limit leaves room for).", 1,
+                 kMany, &Limits::maxConnections),
+        LimitRow("max-onlookers", "Onlookers allowed at one table (default 32).", 0, 1000,
+                 &Limits::onlookersPerTable),
+        LimitRow("chat-characters", "Longest chat text in characters (default 200).", 1, 1000,
+                 &Limits::chatCharacters),
+        LimitRow("chat-lines", "Chat lines a user may send in five seconds (default 5).", 1, 1000,
+                 &Limits::chatLines),
     };
 }
 
@@ -121,88 +135,96 @@ const std::vector<OptionRow>& Rows() {
 }
 
 std::vector<OptionRow> GeneralRows() {
+    const auto think = [](ServerOptions& o, long ms) { o.botThink = Milliseconds(ms); };
     return {
         {"listen", "HOST:PORT",
          "Address and port to listen on (default 127.0.0.1:5870; port 0 picks a free one; "
          "0.0.0.0:PORT for a LAN).",
-         ReadListen},
+         ReadListen, "HOST:PORT with PORT 0 to 65535"},
         {"config", "FILE",
          "Read options from FILE, \"key = value\" lines named like the long options "
          "(default " QIRA_CONFIG_FILE " when it exists); the command line wins.",
          [](ServerOptions& o, std::string_view v) { return !(o.configFile = v)->empty(); }},
         {"db", "PATH",
          "SQLite file for the statistics and the hand log (default under the XDG data folder; "
-         "with --selfplay: kept only when given).",
+         "with --selfplay: kept only when given). It must be writable and pass SQLite's quick "
+         "check, or the server does not start.",
          [](ServerOptions& o, std::string_view v) { return !(o.database = v)->empty(); }},
-        {"export-hands", "", "Print the kept hands of --db as JSON lines, oldest first, and exit.",
+        {"export-hands", "",
+         "Print the kept hands of --db as JSON lines, oldest first, and exit; a hand that "
+         "cannot be read is named on standard error and the exit status is 1.",
          StoreFlag(&ServerOptions::exportHands)},
-        {"hand", "ID", "With --export-hands: only the hand with this id.",
-         [](ServerOptions& o, std::string_view v) {
-             const auto id = net::ReadWholeNumber<std::int64_t>(v);
-             o.exportHand = id.value_or(0);
-             return id && *id > 0;
-         }},
+        NumberRow<std::int64_t>("hand", "ID", "With --export-hands: only the hand with this id.", 1,
+                                std::numeric_limits<std::int64_t>::max(),
+                                &ServerOptions::exportHand),
         {"items", "PATH",
          "Item catalogue file (default: items.txt beside the program or in its data folder).",
          [](ServerOptions& o, std::string_view v) { return !(o.itemsFile = v)->empty(); }},
-        {"bot-wait", "SECONDS",
-         "Seconds a table with a human waits before computer players fill it (default 0).",
-         StoreSeconds(&ServerOptions::botWait)},
-        {"bot-think", "MS",
-         "Milliseconds a computer player takes to act at a table with humans (default 400).",
-         [](ServerOptions& o, std::string_view v) {
-             const auto ms = net::ReadWholeNumber<long>(v);
-             if (ms && *ms >= 0) o.botThink = Milliseconds(*ms);
-             return ms && *ms >= 0;
-         }},
-        {"bot-level", "N",
-         "Strength of the computer players that fill chairs: 1, 2 or 3 (default 2).",
-         [](ServerOptions& o, std::string_view v) {
-             const auto level = net::ReadWholeNumber<int>(v);
-             if (level && *level >= 1 && *level <= 3) o.botLevel = *level;
-             return level && *level >= 1 && *level <= 3;
-         }},
-        {"turn-seconds", "SECONDS", "The server's own turn clock in seconds (default 25).",
-         StoreSeconds(&ServerOptions::turnTimeout)},
+        SecondsRow("bot-wait",
+                   "Seconds a table with a human waits before computer players fill it "
+                   "(default 0).",
+                   0, 3600, [](ServerOptions& o) -> Milliseconds& { return o.botWait; }),
+        NumberRow<long>(
+            "bot-think", "MS",
+            "Milliseconds a computer player takes to act at a table with humans (default 400).", 0,
+            60'000, think),
+        NumberRow<int>("bot-level", "N",
+                       "Strength of the computer players that fill chairs: 1, 2 or 3 (default 2).",
+                       1, 3, &ServerOptions::botLevel),
+        SecondsRow("turn-seconds",
+                   "The server's own turn clock in seconds (default 25); the client plays for "
+                   "an idle player at 20, so a shorter clock would overtake it.",
+                   20, 600, [](ServerOptions& o) -> Milliseconds& { return o.turnTimeout; }),
         {"mode", "MODE", "points or experience (default points).",
          [](ServerOptions& o, std::string_view v) {
              if (v == "points") o.scoreMode = ScoreMode::Points;
              if (v == "experience") o.scoreMode = ScoreMode::Experience;
              return v == "points" || v == "experience";
-         }},
-        {"seed", "S",
-         "Seed of the shuffles and computer players (default: from the clock; 1 for self-play).",
-         StoreNumber<std::uint32_t>(&ServerOptions::seed)},
-        {"selfplay", "N", "Play N hands of four computer players, print figures and exit.",
-         StoreNumber<std::uint64_t>(&ServerOptions::selfPlayHands)},
+         },
+         "points or experience"},
+        NumberRow<std::uint32_t>(
+            "seed", "S",
+            "Seed of the shuffles and computer players (default: from the clock; 1 for "
+            "self-play).",
+            0, std::numeric_limits<std::uint32_t>::max(), &ServerOptions::seed),
+        NumberRow<std::uint64_t>("selfplay", "N",
+                                 "Play N hands of four computer players, print figures and exit.",
+                                 1, 1'000'000'000, &ServerOptions::selfPlayHands),
         {"bot-levels", "A,B,C,D",
          "With --selfplay: the levels of four computer players, for example 3,2,2,2; they move "
          "one chair on every hand and the figures end in one JSON line.",
          [](ServerOptions& o, std::string_view v) {
              o.selfPlayLevels = ParseBotLevels(v);
              return o.selfPlayLevels.has_value();
-         }},
+         },
+         "four levels 1 to 3"},
         {"random-opponents", "", "With --selfplay: chairs 1-3 discard at random.",
          StoreFlag(&ServerOptions::randomOpponents)},
-        {"soak", "TABLES",
-         "Run TABLES tables of computer players on the event loop and report memory.",
-         StoreNumber<int>(&ServerOptions::soakTables)},
-        {"soak-seconds", "SECONDS", "How long --soak runs (default 180).",
-         StoreNumber<int>(&ServerOptions::soakSeconds)},
-        {"soak-think", "MS",
-         "With --soak: milliseconds the computer players think before each move, give or take "
-         "half (default 0).",
-         StoreNumber<int>(&ServerOptions::soakThinkMs)},
-        {"soak-hostile", "SECONDS",
-         "Run a chatting table with an onlooker that never reads and 100 idle connections a "
-         "second for SECONDS, and report memory.",
-         StoreNumber<int>(&ServerOptions::hostileSoakSeconds)},
+        NumberRow<int>("soak", "TABLES",
+                       "Run TABLES tables of computer players on the event loop and report "
+                       "memory.",
+                       1, 10'000, &ServerOptions::soakTables),
+        NumberRow<int>("soak-seconds", "SECONDS", "How long --soak runs (default 180).", 1, 86'400,
+                       &ServerOptions::soakSeconds),
+        NumberRow<int>("soak-think", "MS",
+                       "With --soak: milliseconds the computer players think before each move, "
+                       "give or take half (default 0).",
+                       0, 60'000, &ServerOptions::soakThinkMs),
+        NumberRow<int>("soak-hostile", "SECONDS",
+                       "Run a chatting table with an onlooker that never reads and 100 idle "
+                       "connections a second for SECONDS, and report memory.",
+                       1, 86'400, &ServerOptions::hostileSoakSeconds),
         {"print-port", "", "Print the listening port on standard output once listening.",
          StoreFlag(&ServerOptions::printPort)},
         {"quiet", "", "No log lines.", StoreFlag(&ServerOptions::quiet)},
         {"help", "", "Show this help and exit.", StoreFlag(&ServerOptions::help)},
         {"version", "", "Show the version and exit.", StoreFlag(&ServerOptions::version)},
     };
+}
+
+// " (it takes 20 to 600)" after a refused value, when the row says.
+std::string Takes(const OptionRow& row) {
+    return row.accepts.empty() ? std::string() : " (it takes " + row.accepts + ")";
 }
 
 const OptionRow* FindRow(std::string_view name) {
@@ -234,7 +256,9 @@ ParsedOptions ParseOnto(ServerOptions base, std::span<const std::string_view> ar
             value = arguments[++i];
         }
         if (!row->store(parsed.options, value.value_or("")))
-            return {{}, "--" + std::string(argument) + " does not take " + std::string(*value)};
+            return {{},
+                    "--" + std::string(argument) + " does not take " + std::string(*value) +
+                        Takes(*row)};
     }
     return parsed;
 }
@@ -273,7 +297,8 @@ std::string ApplyConfigLine(ServerOptions& options, std::string_view line) {
         return {};
     }
     if (!row->store(options, value))
-        return "\"" + std::string(key) + "\" does not take \"" + std::string(value) + "\"";
+        return "\"" + std::string(key) + "\" does not take \"" + std::string(value) + "\"" +
+               Takes(*row);
     return {};
 }
 
@@ -329,8 +354,20 @@ std::string ServerHelpText() {
             out << std::string(26 - left.size(), ' ');
         else
             out << "\n" << std::string(26, ' ');
-        out << row.help << '\n';
+        out << row.help;
+        if (!row.accepts.empty()) out << " Takes " << row.accepts << ".";
+        out << '\n';
     }
+    out << "\nStatistics: when the database refuses a hand (a full disk, lost write\n"
+           "permission, a lock held by another process), the hand waits in memory and is\n"
+           "written again every 3 s. The log says \"error: table N: statistics not saved:\n"
+           "REASON; N hands waiting\", the players at the table are told, and a line\n"
+           "says when the waiting hands are saved.\n"
+           "\nExit status: 0 stopped cleanly; 1 did not start (the reason is on standard\n"
+           "error: the address, or a database that is not a writable regular file or\n"
+           "fails SQLite's quick check; with --export-hands: a hand that cannot be read);\n"
+           "2 a wrong option; 3 stopped while hands still waited: their statistics are\n"
+           "lost, and the log names the reason and their number.\n";
     return out.str();
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <optional>
@@ -38,6 +41,7 @@ class StatsStore {
 public:
     virtual ~StatsStore() = default;
     // The user's numbers; a new user is created with the starting numbers.
+    // Throws std::runtime_error when a new user cannot be stored.
     virtual UserStats Load(const std::string& name) = 0;
     // Applies the changes of one hand, all or nothing, and returns the
     // numbers afterwards by name.
@@ -51,6 +55,13 @@ public:
     }
     // The kept hands as JSON lines with their "id", oldest first; `id` picks one.
     virtual std::vector<std::string> Hands(std::optional<std::int64_t> id) const = 0;
+    // Hands recorded in memory whose writing storage refused so far.
+    virtual std::size_t Waiting() const { return 0; }
+    // Writes the waiting hands, waiting at most `lockWait` for another
+    // process's lock; the fault that keeps them waiting, or empty.
+    virtual std::string Flush(std::chrono::milliseconds /*lockWait*/ = {}) { return {}; }
+    // What kept the waiting hands from being written the last time.
+    virtual std::string Fault() const { return {}; }
 
 protected:
     virtual void KeepHand(const std::string&) {}
@@ -72,10 +83,15 @@ private:
     std::int64_t lastId_ = 0;
 };
 
-// Statistics in an SQLite file; every hand is one transaction.
+// Statistics in an SQLite file, every hand one transaction. Every user's
+// numbers are read at the start, so a join never waits for the database; a
+// hand the database refuses (full, read-only, locked by another process)
+// waits in memory, already counted, until Flush writes it.
 class SqliteStatsStore final : public StatsStore {
 public:
-    // Opens or creates the database; throws std::runtime_error when it cannot.
+    // Opens or creates the database and checks that it is a regular file,
+    // writable and passes SQLite's quick check; throws std::runtime_error
+    // with the reason when it is not.
     explicit SqliteStatsStore(const std::string& path);
     ~SqliteStatsStore() override;
     SqliteStatsStore(const SqliteStatsStore&) = delete;
@@ -86,17 +102,41 @@ public:
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes,
                                             const std::string& handLog) override;
     std::vector<std::string> Hands(std::optional<std::int64_t> id) const override;
+    std::size_t Waiting() const override { return waiting_.size(); }
+    std::string Flush(std::chrono::milliseconds lockWait = {}) override;
+    std::string Fault() const override { return fault_; }
 
 private:
+    struct WaitingHand {
+        std::vector<StatsChange> changes;
+        std::string log;
+    };
     void Execute(const char* sql);
-    std::optional<UserStats> Find(const std::string& name);
+    void CheckIntegrity();
+    void CheckWritable();
+    void ReadUsers();
+    void Write(const WaitingHand& hand, std::map<std::string, std::int64_t>& newIds);
 
+    std::string path_;
     sqlite3* db_ = nullptr;
+    std::map<std::string, UserStats> users_;
+    std::deque<WaitingHand> waiting_;
+    std::string fault_;
 };
+
+// Writes the kept hands of the database at `path` to `out` as JSON lines,
+// oldest first (`id` picks one). A row that cannot be read or is not a JSON
+// object is left out and named on `errors`, as is a database that cannot be
+// read at all; returns whether every hand asked for was written.
+bool ExportHands(const std::string& path, std::optional<std::int64_t> id, std::ostream& out,
+                 std::ostream& errors);
 
 // The default database path: $XDG_DATA_HOME/qira/server.sqlite, or
 // ~/.local/share/qira/server.sqlite.
 std::string DefaultDatabasePath();
+
+// "1 hand", "3 hands".
+std::string HandCount(std::size_t count);
 
 // `log` (a JSON object) with "id" put first.
 std::string WithHandId(std::int64_t id, const std::string& log);

@@ -28,6 +28,7 @@ Table::~Table() {
 }
 
 void Table::Log(const std::string& text) const {
+    LogPendingMove();
     lobby_.log().Line("table " + std::to_string(number_) + ": " + text);
 }
 

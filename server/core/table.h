@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -83,6 +84,9 @@ private:
     net::Bytes SnapshotFor(const User& user) const;
     void ResyncHiddenOnlookers(int chair) const;
     void Log(const std::string& text) const;
+    // A line about the user's requests, within what its connection may log.
+    void LogAbout(User& user, const std::string& text) const;
+    void LogPendingMove() const;
 
     // --- who sits, settings, readiness (table_seating.cpp) ---
     void RemoveOnlooker(User& user);
@@ -98,13 +102,13 @@ private:
     void ReplaceWithBot(int chair);
 
     // --- what a request may do now (table_requests.cpp) ---
-    void Refuse(const User& user, std::span<const std::uint8_t> message, Refusal why) const;
+    void Refuse(User& user, std::span<const std::uint8_t> message, Refusal why) const;
     // A claim that arrives after its window closed: not an error.
-    void Late(const User& user, std::span<const std::uint8_t> message) const;
+    void Late(User& user, std::span<const std::uint8_t> message) const;
     // What became of a request: done, refused, or a claim too late to count.
     struct LateClaim {};
     using Outcome = std::variant<std::monostate, Refusal, LateClaim>;
-    void Conclude(const User& user, std::span<const std::uint8_t> message, Outcome outcome) const;
+    void Conclude(User& user, std::span<const std::uint8_t> message, Outcome outcome) const;
     void HandleRoom(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m);
     void HandleGame(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m);
     void HandlePreference(User& user, const ParsedRequest& request);
@@ -120,6 +124,8 @@ private:
     Outcome HandleThreeIndicators(int chair);
     std::optional<Refusal> ChatAllowed(User& user, const std::string& text) const;
     void RelayChat(User& user, const ParsedRequest& request, std::span<const std::uint8_t> m);
+    void KeepChatLine(std::vector<std::string> fields);
+    void SendEarlierChat(const User& user) const;
     bool UseItem(const User& user, const std::string& arguments);
 
     // --- the hand's moves (table_hand.cpp) ---
@@ -186,6 +192,14 @@ private:
     std::optional<Scheduler::TimerId> botFillTimer_;
     std::uint64_t epoch_ = 0;  // guards posted plays against a changed table
     bool keepWithoutHumans_ = false;
+    // A player's move whose line is logged once it is not refused.
+    struct PendingMove {
+        User* user = nullptr;
+        std::string line;
+    };
+    mutable PendingMove pendingMove_;
+    // The last lines said to the whole table, for a player who comes back.
+    std::deque<std::vector<std::string>> earlierChat_;
     // Posted tasks hold a weak reference and do nothing once the table is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -446,14 +446,25 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
         }
         changes.push_back(change);
     }
+    StatsStore& store = lobby_.stats();
     try {
-        const auto after = lobby_.stats().Record(changes, HandLog(winners, actual));
+        const auto after = store.Record(changes, HandLog(winners, actual));
         for (User* player : seating_.players)
             if (player)
                 if (const auto it = after.find(player->name); it != after.end())
                     player->stats = it->second;
     } catch (const std::exception& error) {
-        Log(std::string("statistics not saved: ") + error.what());
+        lobby_.log().Error("table " + std::to_string(number_) +
+                           ": statistics not saved: " + error.what());
+    }
+    if (const std::size_t waiting = store.Waiting(); waiting > 0) {
+        lobby_.log().Error("table " + std::to_string(number_) +
+                           ": statistics not saved: " + store.Fault() + "; " + HandCount(waiting) +
+                           " waiting, tried again every " +
+                           std::to_string(lobby_.config().statsRetry.count() / 1000) + " s");
+        SendAll(net::server_messages::ChatLine(
+            "系统：本局战绩暂时无法写入数据库，服务器已保留，会自动重试"));
+        lobby_.RetryStatisticsLater();
     }
 }
 

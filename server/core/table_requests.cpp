@@ -48,18 +48,27 @@ std::string DescribeMove(const ParsedRequest& request) {
 
 }  // namespace
 
-void Table::Refuse(const User& user, std::span<const std::uint8_t> message, Refusal why) const {
+void Table::LogAbout(User& user, const std::string& text) const {
+    if (!user.requests.MayLog(lobby_.scheduler().Now())) return;
+    if (const auto held = user.requests.TakeSuppressed())
+        Log(std::to_string(held) + " more lines about " + user.name + "'s requests not logged");
+    Log(text);
+}
+
+void Table::Refuse(User& user, std::span<const std::uint8_t> message, Refusal why) const {
     lobby_.CountRefusal(why);
-    Log("refused from " + user.name + " [" + Shown(message) + "]: " + std::string(TextOf(why)));
+    LogAbout(user, "refused from " + user.name + " [" + Shown(message) +
+                       "]: " + std::string(TextOf(why)));
+    if (!user.isBot && user.requests.RefusedOnceTooOften(lobby_.scheduler().Now()))
+        lobby_.CloseFlooding(user);
 }
 
-void Table::Late(const User& user, std::span<const std::uint8_t> message) const {
-    Log("late claim from " + user.name + " [" + Shown(message) +
-        "] ignored: its window has closed");
+void Table::Late(User& user, std::span<const std::uint8_t> message) const {
+    LogAbout(user, "late claim from " + user.name + " [" + Shown(message) +
+                       "] ignored: its window has closed");
 }
 
-void Table::Conclude(const User& user, std::span<const std::uint8_t> message,
-                     Outcome outcome) const {
+void Table::Conclude(User& user, std::span<const std::uint8_t> message, Outcome outcome) const {
     if (const auto* why = std::get_if<Refusal>(&outcome)) Refuse(user, message, *why);
     if (std::holds_alternative<LateClaim>(outcome)) Late(user, message);
 }
@@ -96,9 +105,20 @@ void Table::HandleGame(User& user, const ParsedRequest& request, std::span<const
     if (user.chair < 0) return Refuse(user, m, Refusal::OnlookersDoNotPlay);
     if (request.chair != user.chair) return Refuse(user, m, Refusal::NotSendersChair);
     // The people's moves, not the computer players': how a hand was played.
+    // The line waits for the move's outcome, which a refusal's line already
+    // shows, but goes before anything the move itself logs.
     if (const std::string move = DescribeMove(request); !user.isBot && !move.empty())
-        Log(user.name + " " + move);
-    Conclude(user, m, HandlePlay(user.chair, request));
+        pendingMove_ = {&user, user.name + " " + move};
+    const Outcome outcome = HandlePlay(user.chair, request);
+    if (std::holds_alternative<Refusal>(outcome)) pendingMove_ = {};
+    LogPendingMove();
+    Conclude(user, m, outcome);
+}
+
+void Table::LogPendingMove() const {
+    if (!pendingMove_.user) return;
+    const PendingMove move = std::exchange(pendingMove_, {});
+    LogAbout(*move.user, move.line);
 }
 
 void Table::HandlePreference(User& user, const ParsedRequest& request) {
@@ -285,15 +305,34 @@ void Table::RelayChat(User& user, const ParsedRequest& request, std::span<const 
     }
     const auto relay = net::server_messages::ChatRelay(net::JoinFields(fields));
     const std::string& target = fields[0];
-    if (target.empty() || target == "所有人") return SendAll(relay);
     bool found = false;
-    for (const User* other : seating_.Everyone())
-        if (other->name == target) {
-            SendTo(*other, relay);
-            found = true;
-        }
-    if (found && target != user.name) SendTo(user, relay);
-    if (!found) SendAll(relay);
+    if (!target.empty() && target != "所有人")
+        for (const User* other : seating_.Everyone())
+            if (other->name == target) {
+                SendTo(*other, relay);
+                found = true;
+            }
+    if (found) {
+        if (target != user.name) SendTo(user, relay);
+        return;
+    }
+    SendAll(relay);
+    KeepChatLine(std::move(fields));
+}
+
+void Table::KeepChatLine(std::vector<std::string> fields) {
+    constexpr std::size_t kEarlierChatLines = 20;
+    earlierChat_.push_back(std::move(fields));
+    if (earlierChat_.size() > kEarlierChatLines) earlierChat_.pop_front();
+}
+
+// Lines said to the whole table, marked as earlier ones so that a returning
+// player tells them from what is said now. Whispers are never repeated.
+void Table::SendEarlierChat(const User& user) const {
+    for (std::vector<std::string> fields : earlierChat_) {
+        fields[9] = "（之前）" + fields[9];
+        SendTo(user, net::server_messages::ChatRelay(net::JoinFields(fields)));
+    }
 }
 
 bool Table::UseItem(const User& user, const std::string& arguments) {

@@ -51,6 +51,7 @@ void Table::OnReconnected(User& user) {
     Log(user.name + " is back");
     SendAllExcept(user, net::server_messages::PlayerBack(user.name));
     SendWelcome(user);
+    SendEarlierChat(user);
 }
 
 // Every way out of a running hand ends like a connection that does not come

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "server/core/peer.h"
+#include "server/core/request_guard.h"
 #include "server/core/scheduler.h"
 #include "server/core/stats_store.h"
 
@@ -14,6 +15,7 @@ class Table;
 // A user the lobby knows: a player in a chair or an onlooker of a player.
 struct User {
     std::string name;
+    std::string nameKey;   // NameKey(name), kept: folding takes ICU a while
     Peer* peer = nullptr;  // null while the user's connection is gone
     bool isBot = false;
     bool allowWatch = false;
@@ -26,6 +28,7 @@ struct User {
     // chair back. Empty for a client that sent none.
     std::string secret;
     std::deque<Milliseconds> recentChat;  // when the user's last chat lines came
+    RequestGuard requests;                // what the current connection's requests cost
 };
 
 }  // namespace qira::server

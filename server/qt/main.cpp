@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -45,6 +46,24 @@ ServerConfig ConfigOf(const ServerOptions& options, std::uint32_t seed) {
     config.scoreMode = options.scoreMode;
     config.limits = options.limits;
     return config;
+}
+
+// The exit statuses that --help lists.
+constexpr int kCannotStart = 1;
+constexpr int kStatisticsLost = 3;
+
+// Writes what still waits, waiting for another process's lock a while since
+// nobody is served any more; false when hands are lost.
+bool SaveWaitingStatistics(StatsStore& stats, const Logger& log) {
+    const std::size_t waiting = stats.Waiting();
+    if (waiting == 0) return true;
+    const std::string fault = stats.Flush(std::chrono::seconds(10));
+    if (fault.empty()) {
+        log.Line("statistics saved of the " + HandCount(waiting) + " that waited");
+        return true;
+    }
+    log.Error("statistics lost of " + HandCount(waiting) + ": " + fault);
+    return false;
 }
 
 std::unique_ptr<StatsStore> OpenStatistics(const std::string& path) {
@@ -89,7 +108,7 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     }
     const std::string dbPath = options.database.value_or(DefaultDatabasePath());
     const auto stats = OpenStatistics(dbPath);
-    if (!stats) return 1;
+    if (!stats) return kCannotStart;
     QtScheduler scheduler;
     Lobby lobby(scheduler, *stats, ConfigOf(options, seed));
     lobby.SetItems(LoadItems(options));
@@ -105,6 +124,7 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     const auto signalNotifier = QuitOnSignals();
     const int status = QCoreApplication::exec();
     lobby.log().Line("server stops");
+    if (!SaveWaitingStatistics(*stats, lobby.log())) return kStatisticsLost;
     return status;
 }
 
@@ -157,22 +177,23 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (options.exportHands) {
-        const auto stats = OpenStatistics(options.database.value_or(DefaultDatabasePath()));
-        if (!stats) return 1;
-        for (const auto& line : stats->Hands(options.exportHand)) std::cout << line << '\n';
-        return 0;
+        const std::string path = options.database.value_or(DefaultDatabasePath());
+        return ExportHands(path, options.exportHand, std::cout, std::cerr) ? 0 : 1;
     }
     const bool selfPlay = options.selfPlayHands.has_value();
     const std::uint32_t seed =
         options.seed.value_or(selfPlay ? 1u : static_cast<std::uint32_t>(time(nullptr)));
     std::unique_ptr<StatsStore> store;
-    if (selfPlay && options.database && !(store = OpenStatistics(*options.database))) return 1;
+    if (selfPlay && options.database && !(store = OpenStatistics(*options.database)))
+        return kCannotStart;
+    const Logger selfPlayLog(!options.quiet);
     // Every mode below plays many hands: the large answer cache pays for itself.
     qira::rules::PrepareWinAnalysis(qira::rules::AnswerCache::Large);
     if (selfPlay && options.selfPlayLevels) {
         const auto report =
             RunLevelMatch(*options.selfPlayHands, seed, *options.selfPlayLevels, store.get());
         std::cout << FormatJson(report) << std::endl;
+        if (store && !SaveWaitingStatistics(*store, selfPlayLog)) return kStatisticsLost;
         return report.stuck ? 1 : 0;
     }
     if (selfPlay) {
@@ -180,6 +201,7 @@ int main(int argc, char* argv[]) {
             options.randomOpponents ? Opponents::RandomDiscard : Opponents::Smart;
         const auto report = RunSelfPlay(*options.selfPlayHands, seed, opponents, store.get());
         std::cout << FormatReport(report, opponents);
+        if (store && !SaveWaitingStatistics(*store, selfPlayLog)) return kStatisticsLost;
         return report.stuck || report.timeouts > 0 ? 1 : 0;
     }
     if (options.hostileSoakSeconds) return RunHostileSoak(*options.hostileSoakSeconds, seed);

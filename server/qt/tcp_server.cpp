@@ -1,6 +1,7 @@
 #include "server/qt/tcp_server.h"
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -8,9 +9,11 @@
 #include <unistd.h>
 
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "net/keepalive.h"
 #include "server/core/lobby.h"
 
 namespace qira::server {
@@ -28,14 +31,26 @@ std::size_t ConnectionsTheDescriptorsAllow() {
 }
 }  // namespace
 
-TcpConnection::TcpConnection(Lobby& lobby, QTcpSocket* socket, QObject* parent)
-    : QObject(parent), lobby_(lobby), socket_(socket) {
+std::string AddressGroup(const QHostAddress& address) {
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+    if (isIPv4) return QHostAddress(ipv4).toString().toStdString();
+    Q_IPV6ADDR bytes = address.toIPv6Address();
+    std::fill(std::begin(bytes.c) + 8, std::end(bytes.c), quint8{0});
+    return QHostAddress(bytes).toString().toStdString() + "/64";
+}
+
+TcpConnection::TcpConnection(Lobby& lobby, HalfFrameBudget& halfFrames, QTcpSocket* socket,
+                             QObject* parent)
+    : QObject(parent), lobby_(lobby), halfFrames_(halfFrames), socket_(socket) {
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const Limits& limits = lobby_.config().limits;
+    net::DetectDeadPeer(static_cast<int>(socket_->socketDescriptor()),
+                        std::chrono::duration_cast<std::chrono::seconds>(limits.deadPeer));
     address_ = (socket_->peerAddress().toString() + ":" + QString::number(socket_->peerPort()))
                    .toStdString();
     connect(socket_, &QTcpSocket::readyRead, this, &TcpConnection::OnReadyRead);
-    const Limits& limits = lobby_.config().limits;
     entryDeadline_.setSingleShot(true);
     frameDeadline_.setSingleShot(true);
     connect(&entryDeadline_, &QTimer::timeout, this, [this] { TimeOut("no hello and entry"); });
@@ -46,7 +61,15 @@ TcpConnection::TcpConnection(Lobby& lobby, QTcpSocket* socket, QObject* parent)
     connect(socket_, &QTcpSocket::disconnected, this, &TcpConnection::OnDisconnected);
 }
 
-TcpConnection::~TcpConnection() = default;
+TcpConnection::~TcpConnection() {
+    ReleaseHalfFrame();
+}
+
+void TcpConnection::ReleaseHalfFrame() {
+    if (halfFrameBytes_ == 0) return;
+    halfFrames_.Change(halfFrameBytes_, 0);
+    halfFrameBytes_ = 0;
+}
 
 void TcpConnection::Deliver(const net::Bytes& message) {
     if (ended_ || cutOff_ || message.empty()) return;
@@ -96,6 +119,12 @@ void TcpConnection::OnReadyRead() {
                                  static_cast<std::size_t>(data.size()));
     const auto status =
         decoder_.Feed(bytes, [this](std::span<const std::uint8_t> message) { OnMessage(message); });
+    if (ended_) return;  // what it held is released already
+    if (!AccountHalfFrame()) {
+        lobby_.log().Line("error: half-written frames of all connections would hold over " +
+                          std::to_string(halfFrames_.cap()) + " bytes; closing " + address_);
+        return CutOff();
+    }
     // The clock for a frame runs from its first byte until it is whole.
     if (decoder_.buffered() == 0)
         frameDeadline_.stop();
@@ -106,6 +135,13 @@ void TcpConnection::OnReadyRead() {
         socket_->abort();
         OnDisconnected();
     }
+}
+
+bool TcpConnection::AccountHalfFrame() {
+    const std::size_t now = decoder_.buffered();
+    if (!halfFrames_.Change(halfFrameBytes_, now)) return false;
+    halfFrameBytes_ = now;
+    return true;
 }
 
 void TcpConnection::OnMessage(std::span<const std::uint8_t> message) {
@@ -124,6 +160,8 @@ void TcpConnection::TimeOut(const std::string& what) {
 void TcpConnection::OnDisconnected() {
     if (ended_) return;
     ended_ = true;
+    // The budget may be gone before this object is: it is released now.
+    ReleaseHalfFrame();
     lobby_.OnDisconnected(*this);
     emit Ended(this);
 }
@@ -136,6 +174,9 @@ namespace {
 
 constexpr int kListenBacklog = 4096;
 constexpr int kAcceptPauseMilliseconds = 1'000;
+// After connections close, freed memory goes back to the system once they
+// have stopped closing for this long.
+constexpr int kReturnMemoryMilliseconds = 2'000;
 
 // The socket address for `address` and `port`; an IPv6 address, the any
 // address included, also takes IPv4 connections.
@@ -193,7 +234,13 @@ bool OutOfResources(int error) {
 
 }  // namespace
 
-TcpServer::TcpServer(Lobby& lobby, QObject* parent) : QObject(parent), lobby_(lobby) {
+TcpServer::TcpServer(Lobby& lobby, QObject* parent)
+    : QObject(parent), lobby_(lobby), halfFrames_(lobby.config().limits.halfFrameBytes) {
+    returnMemory_.setSingleShot(true);
+    returnMemory_.setInterval(kReturnMemoryMilliseconds);
+    // Many connections' buffers freed at once leave the heap full of holes
+    // that the allocator keeps unless asked.
+    connect(&returnMemory_, &QTimer::timeout, this, [] { ::malloc_trim(0); });
     maxConnections_ = lobby.config().limits.maxConnections;
     if (maxConnections_ == 0) maxConnections_ = ConnectionsTheDescriptorsAllow();
     resumeAccepting_.setSingleShot(true);
@@ -237,7 +284,7 @@ bool TcpServer::Listen(const QHostAddress& address, quint16 port) {
 
 std::optional<std::string> TcpServer::Refusal(const QTcpSocket& socket) const {
     const Limits& limits = lobby_.config().limits;
-    const auto it = perAddress_.find(socket.peerAddress().toString().toStdString());
+    const auto it = perAddress_.find(AddressGroup(socket.peerAddress()));
     if (it != perAddress_.end() && it->second >= limits.connectionsPerAddress)
         return "too many connections from this address";
     if (connections_.size() >= maxConnections_) return "the server is full";
@@ -272,6 +319,17 @@ void TcpServer::PauseAccepting(const std::string& why) {
     resumeAccepting_.start();
 }
 
+void TcpServer::LogTurnedAway(const std::string& line) {
+    if (!turnedAwayLog_.Take(lobby_.scheduler().Now())) {
+        ++turnedAwayUnlogged_;
+        return;
+    }
+    if (turnedAwayUnlogged_ > 0)
+        lobby_.log().Line(std::to_string(std::exchange(turnedAwayUnlogged_, 0)) +
+                          " more refused connections not logged");
+    lobby_.log().Line(line);
+}
+
 void TcpServer::Admit(int descriptor) {
     auto socket = std::make_unique<QTcpSocket>();
     if (!socket->setSocketDescriptor(descriptor)) {
@@ -279,16 +337,18 @@ void TcpServer::Admit(int descriptor) {
         return;
     }
     if (const auto why = Refusal(*socket)) {
-        lobby_.log().Line("refused connection from " +
-                          socket->peerAddress().toString().toStdString() + ": " + *why);
+        LogTurnedAway("refused connection from " + socket->peerAddress().toString().toStdString() +
+                      ": " + *why);
         socket->abort();
         return;
     }
-    const std::string address = socket->peerAddress().toString().toStdString();
+    const std::string address = AddressGroup(socket->peerAddress());
     ++perAddress_[address];
-    auto connection = std::make_unique<TcpConnection>(lobby_, socket.release(), nullptr);
+    auto connection =
+        std::make_unique<TcpConnection>(lobby_, halfFrames_, socket.release(), nullptr);
     connect(connection.get(), &TcpConnection::Ended, this, [this, address](TcpConnection* ended) {
         if (--perAddress_[address] == 0) perAddress_.erase(address);
+        returnMemory_.start();
         // The connection is still on the call stack: delete it afterwards.
         auto node = connections_.extract(ended);
         if (node) node.mapped().release()->deleteLater();

@@ -14,17 +14,44 @@
 
 #include "net/frame_codec.h"
 #include "server/core/peer.h"
+#include "server/core/request_guard.h"
 
 namespace qira::server {
 
 class Lobby;
+
+// The key under which connections from one place are counted: the IPv4
+// address (also one mapped into IPv6), or the IPv6 /64, which one subscriber
+// or one machine usually holds whole.
+std::string AddressGroup(const QHostAddress& address);
+
+// What the half-written frames of all connections hold together: one more
+// byte beyond the cap closes the connection that would add it.
+class HalfFrameBudget {
+public:
+    explicit HalfFrameBudget(std::size_t cap) : cap_(cap) {}
+    // A connection's half frame goes from `before` to `after` bytes; false,
+    // and nothing changes, when that would take the total beyond the cap.
+    bool Change(std::size_t before, std::size_t after) {
+        const std::size_t total = held_ - before + after;
+        if (after > before && total > cap_) return false;
+        held_ = total;
+        return true;
+    }
+    std::size_t held() const { return held_; }
+    std::size_t cap() const { return cap_; }
+
+private:
+    std::size_t cap_;
+    std::size_t held_ = 0;
+};
 
 // One client's TCP connection: frames in both directions, the hello frame
 // first, then messages handed to the lobby.
 class TcpConnection final : public QObject, public Peer {
     Q_OBJECT
 public:
-    TcpConnection(Lobby& lobby, QTcpSocket* socket, QObject* parent);
+    TcpConnection(Lobby& lobby, HalfFrameBudget& halfFrames, QTcpSocket* socket, QObject* parent);
     ~TcpConnection() override;
 
     void Deliver(const net::Bytes& message) override;
@@ -39,11 +66,17 @@ private:
     void OnMessage(std::span<const std::uint8_t> message);
     void OnDisconnected();
     void TimeOut(const std::string& what);
+    // Counts the half frame the decoder now holds; false when the budget
+    // cannot take it.
+    bool AccountHalfFrame();
+    void ReleaseHalfFrame();
     // Drops the connection and everything still to send.
     void CutOff();
 
     Lobby& lobby_;
-    QTcpSocket* socket_;  // a child of this object
+    HalfFrameBudget& halfFrames_;
+    std::size_t halfFrameBytes_ = 0;  // what this connection counts in the budget
+    QTcpSocket* socket_;              // a child of this object
     net::FrameDecoder decoder_;
     std::string address_;
     int messagesSeen_ = 0;  // the hello and the entry come first
@@ -93,14 +126,20 @@ private:
     // Why a new connection is turned away, or nothing.
     std::optional<std::string> Refusal(const QTcpSocket& socket) const;
     void PauseAccepting(const std::string& why);
+    // Connections turned away are logged within a rate, the rest counted.
+    void LogTurnedAway(const std::string& line);
 
     Lobby& lobby_;
+    HalfFrameBudget halfFrames_;  // outlives the connections
     std::map<TcpConnection*, std::unique_ptr<TcpConnection>> connections_;
     std::map<std::string, std::size_t> perAddress_;
     std::size_t maxConnections_ = 0;
     ListeningDescriptor listening_;
     std::unique_ptr<QSocketNotifier> acceptNotifier_;  // destroyed before the descriptor closes
     QTimer resumeAccepting_;
+    QTimer returnMemory_;
+    RateBucket turnedAwayLog_{20, Milliseconds{1'000}};
+    std::uint64_t turnedAwayUnlogged_ = 0;
     quint16 port_ = 0;
     QString errorText_;
 };

@@ -14,6 +14,7 @@
 #include "launch/client_exit.h"
 #include "launch/command_line.h"
 #include "launch/data_folders.h"
+#include "launch/exit_note.h"
 #include "launch/globals.h"
 #include "qira_build.h"
 #include "ui/platform/fonts.h"
@@ -48,6 +49,15 @@ constexpr std::string_view kHelpText =
     "Options:\n"
     "  --help     Show this help and exit.\n"
     "  --version  Show the version and exit.\n";
+
+// On standard error for anyone, and in the note file of a launcher that asked
+// for one (launch/exit_note.h), which shows it in its window.
+void TellWhyTheTableSentThePlayerAway(const std::string& farewell) {
+    if (farewell.empty()) return;
+    std::fprintf(stderr, "qira-client: %s\n", farewell.c_str());
+    const QByteArray notePath = qgetenv(launch::kExitNoteVariable);
+    if (!notePath.isEmpty()) launch::WriteExitNote(notePath.toStdString(), farewell);
+}
 
 // The data folder, and where the preferences go.
 launch::ClientFolders ClientFolders() {
@@ -171,5 +181,6 @@ int main(int argc, char** argv) {
     socket.ConnectTo(QString::fromStdString(globals.launch.strRoomServerAddr), portOk ? port : 0,
                      globals.strUserName());
     const int status = app.exec();
+    TellWhyTheTableSentThePlayerAway(session.farewell());
     return status != 0 ? status : launch::StatusOf(session.exit());
 }

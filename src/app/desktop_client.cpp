@@ -186,7 +186,9 @@ public:
 
     // --- PreferenceSource ---
     bool AllowWatchCards() const override { return client_.preferences_.bytAllowWatchCards != 0; }
+    bool ShowInOut() const override { return client_.preferences_.bytShowInOut != 0; }
     bool QuitPrompt() const override { return client_.preferences_.bytQuitPrompt != 0; }
+    bool WrongOutPrompt() const override { return client_.preferences_.bytWrongOutPrompt != 0; }
     bool DiscardHint() const override { return client_.preferences_.bytDiscardHint != 0; }
 
     // The user list and the chat pane speak the session's language directly.
@@ -319,6 +321,9 @@ DesktopClient::DesktopClient(launch::ClientGlobals globals, Options options)
     auto area = std::make_unique<render::GameAreaWidget>(canvas_, std::move(handlers));
     session_->SetAnnouncer([gameArea = area.get()](const std::string& words) {
         gameArea->Announce(QString::fromStdString(words));
+    });
+    session_->SetRefusalListener([gameArea = area.get()](const std::string& why) {
+        gameArea->ShowRefusal(QString::fromStdString(why));
     });
     window_.SetGameArea(std::move(area));
     ConnectWindowEvents();

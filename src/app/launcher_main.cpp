@@ -27,6 +27,7 @@
 #include "launch/client_end.h"
 #include "launch/client_exit.h"
 #include "launch/command_line.h"
+#include "launch/exit_note.h"
 #include "launch/launch_token.h"
 #include "qira_build.h"
 
@@ -79,10 +80,13 @@ qira::launch::ClientEnd RunClient(const QString& dir, const QString& host, const
     QFile::remove(report);
     qira::launch::ClientEnd end;
     end.serverAddress = qira::launch::ServerAddress(host.toStdString(), port.toStdString());
+    const QString note = report + "-note";
+    QFile::remove(note);
     QProcess client;
     client.setProcessChannelMode(QProcess::ForwardedChannels);
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert(qira::launch::kEndReportVariable, report);
+    environment.insert(QString::fromLatin1(qira::launch::kExitNoteVariable), note);
     client.setProcessEnvironment(environment);
     EndWithTheLauncher(client);
     client.start(dir + "/qira-client",
@@ -96,7 +100,9 @@ qira::launch::ClientEnd RunClient(const QString& dir, const QString& host, const
     client.waitForFinished(-1);
     if (client.exitStatus() == QProcess::NormalExit) end.status = client.exitCode();
     end.reason = qira::launch::ReadEndReport(report.toStdString());
+    end.note = qira::launch::ReadExitNote(note.toStdString());
     QFile::remove(report);
+    QFile::remove(note);
     return end;
 }
 

@@ -11,7 +11,11 @@ std::string ServerAddress(std::string_view host, std::string_view port) {
 }
 
 std::optional<EndNotice> NoticeFor(const ClientEnd& end) {
-    if (end.status == StatusOf(ClientExit::LeftTable)) return EndNotice{"你已离开牌桌", "再来一局"};
+    if (end.status == StatusOf(ClientExit::LeftTable)) {
+        std::string text = "你已离开牌桌";
+        if (!end.note.empty()) text += "\n" + end.note;
+        return EndNotice{std::move(text), "再来一局"};
+    }
     if (end.status == StatusOf(ClientExit::ConnectionLost))
         return EndNotice{"与服务器的连接断开了", "重新连接", true};
     if (end.status == StatusOf(ClientExit::ServerUnreachable)) {

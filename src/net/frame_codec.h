@@ -48,15 +48,21 @@ public:
             consumed += 4 + *size;
         }
         buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(consumed));
+        // The room a large read or frame needed goes back once it is handled.
+        if (buffer_.capacity() > kKeptCapacity && buffer_.capacity() > 4 * buffer_.size())
+            buffer_.shrink_to_fit();
         return Status::Ok;
     }
 
     std::size_t buffered() const { return buffer_.size(); }
+    // The memory the buffer holds, used or not.
+    std::size_t capacity() const { return buffer_.capacity(); }
 
 private:
     // The body size of a frame starting at `offset` when all of it is buffered.
     std::optional<std::size_t> CompleteFrameSize(std::size_t offset);
 
+    static constexpr std::size_t kKeptCapacity = 4096;
     std::vector<std::uint8_t> buffer_;
     bool failed_ = false;
 };

@@ -135,6 +135,12 @@ public:
     void SetAnnouncer(std::function<void(const std::string& words)> announcer) {
         announcer_ = std::move(announcer);
     }
+    // Hears why a click could not be played ("还没轮到你出牌"), when the player
+    // asked to be told ("出牌不对时给出提示"); the same words become the
+    // status line. Optional.
+    void SetRefusalListener(std::function<void(const std::string& why)> listener) {
+        refusalListener_ = std::move(listener);
+    }
     // Identifies the evaluation of the turn that stands; a new one starts
     // with every message that moves the turn.
     std::uint64_t evaluationSerial() const { return evaluationSerial_; }
@@ -144,6 +150,9 @@ public:
     bool ended() const { return ended_; }
     // Why the program ends, as its exit status tells whoever started it.
     launch::ClientExit exit() const { return exit_; }
+    // When the table sent the player away: why, and what it cost, in words
+    // for the player. Empty otherwise.
+    const std::string& farewell() const { return farewell_; }
 
     // The turn logic, run after every message that moves the turn.
     void EvaluateTurn();
@@ -211,6 +220,7 @@ private:
     void OnPlayerDropped(std::string_view name);
     void OnOnlookerLeaves(std::string_view name);
     void OnUserLeaves(std::string_view name);
+    void ShowInOutLine(const std::string& line);
     void OnSettingsNegotiation(std::span<const std::string> fields);
     void OnHandRaised(std::uint8_t subType, std::span<const std::string> fields);
     void OnTableSnapshot(std::span<const std::uint8_t> message);
@@ -240,7 +250,8 @@ private:
     struct BoxFollowUp {
         bool evaluateTurn = false;
         std::optional<std::uint64_t> endHand{};  // the hand a drawn game ends, if it still runs
-        bool leaveTable = false;                 // the server stopped the local player
+        // Why the server stopped the local player, when it did.
+        std::optional<std::string> leaveTable{};
     };
     // A one-button box of the program or the platform's warning box, and
     // what follows once it has closed.
@@ -282,9 +293,15 @@ private:
     void DeclineOffers(bool kongOffered, bool winOffered);
     // Marks what the expert would do, when the player asked for hints.
     void ShowHint(bool ownTurn);
+    // Why no hand tile may be discarded now; empty when one may.
+    std::string WhyNoDiscard() const;
+    void ExplainRefusal(std::string why);
 
     // the program's end
     void CloseMainWindow(launch::ClientExit why);
+    void LeaveTable(const std::string& why);  // the table sends the player away
+    std::string CostOfLeaving() const;
+    void RememberEscapePenalty(std::span<const std::string> settings);
     void RunUnloadSteps();
 
     // helpers
@@ -313,7 +330,10 @@ private:
     bool connectionWasUp_ = false;  // a connection that ends had come up: a drop
     std::string statusLine_;
     std::function<void(const std::string&)> announcer_;
+    std::function<void(const std::string&)> refusalListener_;
     launch::ClientExit exit_ = launch::ClientExit::ClosedByPlayer;
+    std::string farewell_;
+    std::optional<std::int32_t> escapePenalty_;  // as the table's settings last said
     // Counts evaluations and hands, so that a path that waited on a modal
     // prompt can tell whether a later message has taken over meanwhile.
     std::uint64_t evaluationSerial_ = 0;

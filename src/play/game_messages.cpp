@@ -278,10 +278,12 @@ void ClientSession::OnPlayerMustStop(Message message) {
     if (message.size() < 3) return;
     const std::uint8_t chair = message[2];
     const std::string name = IsChair(chair) ? table_.Seats[chair].strPlayerName : std::string();
+    const std::string reason = net::DecodeBody(message, 3);
+    std::optional<std::string> leave;
+    if (IsMyChair(chair) && !IsOnlooker()) leave = "服务器让你离开了牌桌，原因：" + reason + "。";
     ShowServerBox(
-        {.box = OneButtonBox(name + " 不能继续玩下去，原因：" + net::DecodeBody(message, 3),
-                             GameTitle() + "系统提示"),
-         .then = {.leaveTable = IsMyChair(chair) && !IsOnlooker()}});
+        {.box = OneButtonBox(name + " 不能继续玩下去，原因：" + reason, GameTitle() + "系统提示"),
+         .then = {.leaveTable = std::move(leave)}});
 }
 
 void ClientSession::OnHandVisibility(Message message) {

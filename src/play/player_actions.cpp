@@ -19,6 +19,14 @@ std::size_t ButtonIndex(ActionButton button) {
     return static_cast<std::size_t>(button);
 }
 
+std::string OfferedNames(const OfferData& offer) {
+    std::string names;
+    for (int index = 0; index < kActionButtonCount; ++index)
+        if (offer.Offered(static_cast<ActionButton>(index)))
+            names += (names.empty() ? "" : " / ") + ActionName(static_cast<ActionButton>(index));
+    return names;
+}
+
 }  // namespace
 
 rules::TileCode ClientSession::FreshTile() const {
@@ -34,14 +42,38 @@ bool ClientSession::MayDiscardNow() const {
            table_.bytTurnPhase != phase::kDiscarded && HoldsFullHand(table_);
 }
 
+std::string ClientSession::WhyNoDiscard() const {
+    if (MayDiscardNow()) return {};
+    if (IsOnlooker()) return "你在旁观，不能出牌";
+    const auto turnPhase = table_.bytTurnPhase;
+    if (table_.blnHandIdle || turnPhase == phase::kIdle) return "现在没有在打牌";
+    if (turnPhase == phase::kSideBets) return "请先选择押注";
+    if (offer_.AnyOffered()) return "请先选择 " + OfferedNames(offer_);
+    if (!IsMyChair(table_.bytTurnChair) || turnPhase == phase::kDiscarded || !HoldsFullHand(table_))
+        return "还没轮到你出牌";
+    return "你已经出过牌了";
+}
+
+// A click that cannot be played says why, unobtrusively, when the player
+// asked for it; otherwise it is ignored as ever.
+void ClientSession::ExplainRefusal(std::string why) {
+    if (ended_ || why.empty() || !host_.preferences.WrongOutPrompt()) return;
+    Announce(std::move(why));
+    if (refusalListener_) refusalListener_(statusLine_);
+}
+
 void ClientSession::OnHandTileClick(int position, MouseButton button) {
-    if (button != MouseButton::Left || !MayDiscardNow()) return;
+    if (button != MouseButton::Left) return;
+    if (!MayDiscardNow()) return ExplainRefusal(WhyNoDiscard());
     if (position < 1 || static_cast<std::size_t>(position) > table_.bytMyHand.size()) return;
     const rules::TileCode tile = table_.bytMyHand[static_cast<std::size_t>(position) - 1];
     if (table_.Seats[table_.bytMyChair].bytTing != 0) {
         const rules::TileCode fresh = FreshTile();
         if (tile != fresh) {
-            ShowOneButtonBox("你已经听牌了，必须打出刚抓到的牌！", "系统提示");
+            // A rule the player must know, so it is said whatever the
+            // preference; but as a line, not a box to dismiss mid-turn.
+            Announce("你已经听牌了，必须打出刚抓到的牌！");
+            if (refusalListener_) refusalListener_(statusLine_);
             return;
         }
         StopTurnClock();
@@ -195,7 +227,10 @@ void ClientSession::DeclineOffers(bool kongOffered, bool winOffered) {
 void ClientSession::OnActionButton(int index, MouseButton button) {
     if (ended_ || button != MouseButton::Left || index < 0 || index >= kActionButtonCount) return;
     const auto pressed = static_cast<ActionButton>(index);
-    if (!offer_.Offered(pressed)) return;
+    if (!offer_.Offered(pressed)) {
+        if (!IsOnlooker()) ExplainRefusal("现在不能" + ActionName(pressed));
+        return;
+    }
     const bool kongOffered = offer_.Offered(ActionButton::Kong);
     const bool winOffered = offer_.Offered(ActionButton::Win);
     StopTurnClock();

@@ -37,8 +37,8 @@ void ClientSession::OnOnlookerComes(std::span<const std::string> fields, std::st
     const std::string& name = fields[0];
     if (name.empty() || !host_.userList.FindUser(name).empty()) return;
     host_.userList.AddUser(record);
-    host_.chat.ShowSystemLine(name + " 进来了，正在旁观 " + fields[user_record::kWatched] +
-                              " 游戏...");
+    if (host_.userList.FindUser(name).empty()) return;  // a full list takes nobody more
+    ShowInOutLine(name + " 进来了，正在旁观 " + fields[user_record::kWatched] + " 游戏...");
     host_.chat.ChangeChatTarget(ChatTargetAction::Add, name);
 }
 
@@ -109,7 +109,8 @@ void ClientSession::OnUserComes(std::span<const std::string> fields, std::string
     const std::string& name = fields[0];
     if (name.empty() || !host_.userList.FindUser(name).empty()) return;
     host_.userList.AddUser(record);
-    host_.chat.ShowSystemLine(name + " 进来了...");
+    if (host_.userList.FindUser(name).empty()) return;  // a full list takes nobody more
+    ShowInOutLine(name + " 进来了...");
     host_.chat.ChangeChatTarget(ChatTargetAction::Add, name);
     if (IsOnlookerRecord(fields)) return;
     const int chair = ChairOfRecord(fields);
@@ -140,14 +141,14 @@ void ClientSession::OnPlayerDropped(std::string_view name) {
 void ClientSession::OnOnlookerLeaves(std::string_view name) {
     if (name.empty() || host_.userList.FindUser(name).empty()) return;
     host_.userList.RemoveUser(name);
-    host_.chat.ShowSystemLine("旁观用户 " + std::string(name) + " 走了...");
+    ShowInOutLine("旁观用户 " + std::string(name) + " 走了...");
     host_.chat.ChangeChatTarget(ChatTargetAction::Remove, name);
 }
 
 void ClientSession::OnUserLeaves(std::string_view name) {
     if (!name.empty() && !host_.userList.FindUser(name).empty()) {
         host_.userList.RemoveUser(name);
-        host_.chat.ShowSystemLine(std::string(name) + " 走了...");
+        ShowInOutLine(std::string(name) + " 走了...");
         host_.chat.ChangeChatTarget(ChatTargetAction::Remove, name);
     }
     const int chair = FindChairOf(name);
@@ -163,6 +164,12 @@ void ClientSession::OnUserLeaves(std::string_view name) {
     host_.painter.PaintNetBreak(paintedChair);
 }
 
+// Arrivals and departures, unless the player turned them off ("显示用户进出
+//消息"); drops and returns concern the game and are always shown.
+void ClientSession::ShowInOutLine(const std::string& line) {
+    if (host_.preferences.ShowInOut()) host_.chat.ShowSystemLine(line);
+}
+
 bool ClientSession::OpenGameSet(bool deskMaster, std::string_view settings) {
     host_.gameSet.LoadGameSet();
     if (host_.gameSet.SetInitGameSetInfo(deskMaster, settings)) {
@@ -175,6 +182,7 @@ bool ClientSession::OpenGameSet(bool deskMaster, std::string_view settings) {
 }
 
 void ClientSession::OnSettingsNegotiation(std::span<const std::string> fields) {
+    if (fields.size() > 7) RememberEscapePenalty(fields.subspan(7));
     if (NumberOf(fields[5]) <= 0) {
         globals_.bytGameState = 0;
         ShowStartButton();
@@ -205,6 +213,7 @@ void ClientSession::OnHandRaised(std::uint8_t subType, std::span<const std::stri
     table_.Seats[chair].blnReady = true;
     host_.painter.PaintHandUp(static_cast<Chair>(chair));
     host_.messages.UnloadRoomMsgObjects(0);
+    RememberEscapePenalty(fields.subspan(1));
     if (fields[0] != globals_.strUserName() && fields.size() > 1) {
         if (!OpenGameSet(false, JoinFrom(fields, 1))) return;
     }

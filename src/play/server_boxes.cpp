@@ -37,7 +37,7 @@ void ClientSession::QueueServerBox(ServerBox box) {
     BoxFollowUp then = last.then;
     then.evaluateTurn = then.evaluateTurn || box.then.evaluateTurn;
     if (box.then.endHand) then.endHand = box.then.endHand;
-    then.leaveTable = then.leaveTable || box.then.leaveTable;
+    if (box.then.leaveTable) then.leaveTable = box.then.leaveTable;
     last = std::move(box);
     last.then = then;
 }
@@ -47,7 +47,7 @@ void ClientSession::FollowUp(const BoxFollowUp& then) {
     if (then.endHand && *then.endHand == handSerial_) EndHand();
     if (then.evaluateTurn) EvaluateTurn();
     if (ended_) return;
-    if (then.leaveTable) CloseMainWindow(launch::ClientExit::LeftTable);
+    if (then.leaveTable) LeaveTable(*then.leaveTable);
 }
 
 }  // namespace qira::play

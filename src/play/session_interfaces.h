@@ -236,7 +236,9 @@ class PreferenceSource {
 public:
     virtual ~PreferenceSource() = default;
     virtual bool AllowWatchCards() const = 0;  // "允许旁观者看我的牌"
+    virtual bool ShowInOut() const = 0;        // "显示用户进出消息"
     virtual bool QuitPrompt() const = 0;       // "强退时给出提示"
+    virtual bool WrongOutPrompt() const = 0;   // "出牌不对时给出提示"
     virtual bool DiscardHint() const = 0;      // "出牌提示"
 };
 

@@ -182,6 +182,7 @@ void ClientSession::OnGameButtonClick(int index) {
     if (ended_ || IsOnlooker() || index < 0 || index >= kGameButtonCount) return;
     auto& states = table_.bytBetButtonStates;
     const auto state = states[static_cast<std::size_t>(index)];
+    if (state == game_button::kHidden) return ExplainRefusal("现在不能押注");
     if (state != game_button::kNormal && state != game_button::kHighlighted) return;
     if (index == 2) return SendSideBets();
     turn_.bytBetSum = static_cast<std::uint8_t>(turn_.bytBetSum + (index == 0 ? 1 : 2));
@@ -204,7 +205,7 @@ void ClientSession::OnClockTimeout() {
     if (globals_.blnShowStart) {
         // The player did not start in time and leaves the table.
         host_.timers.SetTimerRunning(SessionTimer::Start, false);
-        CloseMainWindow(launch::ClientExit::LeftTable);
+        LeaveTable("你没有在时限内点“开始”，离开了牌桌。");
         return;
     }
     if (GameButtonsShown(table_)) {
@@ -237,15 +238,17 @@ void ClientSession::OnClockTimeout() {
     }
 }
 
+// The count starts again with every hand, and the warning says so.
 void ClientSession::CountAutoPlay() {
     table_.bytAutoPlayCount = static_cast<std::uint8_t>(table_.bytAutoPlayCount + 1);
     const int count = table_.bytAutoPlayCount;
-    const std::string prefix = "注意：系统帮你自动出牌的次数累计已达 " + std::to_string(count);
+    const std::string prefix = "注意：本局系统已替你自动出牌 " + std::to_string(count);
     if (table_.bytAutoPlayLimit == count + 1) {
-        ShowOneButtonBox(prefix + " 次，再出现一次就算你逃跑！", "系统提示");
+        ShowOneButtonBox(prefix + " 次，本局再有一次就算你逃跑！", "系统提示");
     } else if (count >= table_.bytAutoPlayLimit) {
         ShowOneButtonBox(prefix + " 次，现在算你逃跑！", "系统提示");
-        CloseMainWindow(launch::ClientExit::LeftTable);
+        LeaveTable("本局系统已替你自动出牌 " + std::to_string(count) +
+                   " 次，到了每局的上限，算你逃跑，离开了牌桌。");
     }
 }
 

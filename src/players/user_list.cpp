@@ -32,48 +32,42 @@ bool IsOnlooker(const UserRecord& record) {
     return !TrimBlanks(record[kWatchedPlayer]).empty();
 }
 
-std::vector<UserList::Entry>::const_iterator UserList::Find(std::string_view name) const {
+const UserList::Entry* UserList::Find(std::string_view name) const {
     const auto found = positions_.find(std::string(name));
-    if (found == positions_.end()) return records_.end();
-    return records_.begin() + static_cast<std::ptrdiff_t>(found->second);
-}
-
-void UserList::Reindex() {
-    positions_.clear();
-    for (std::size_t i = 0; i < records_.size(); ++i) positions_[records_[i].name] = i;
+    return found == positions_.end() ? nullptr : &records_.at(found->second);
 }
 
 bool UserList::AddUser(std::string_view record) {
     if (!ParseUserRecord(record)) return false;
     const std::string_view name = NameOf(record);
-    if (name.empty() || Contains(name)) return false;
-    positions_[std::string(name)] = records_.size();
-    records_.push_back({std::string(name), std::string(record)});
+    if (name.empty() || Contains(name) || records_.size() >= kMaxUsers) return false;
+    positions_[std::string(name)] = nextNumber_;
+    records_.emplace(nextNumber_++, Entry{std::string(name), std::string(record)});
     return true;
 }
 
 bool UserList::RemoveUser(std::string_view name) {
-    const auto found = Find(name);
-    if (found == records_.end()) return false;
-    records_.erase(found);
-    Reindex();
+    const auto found = positions_.find(std::string(name));
+    if (found == positions_.end()) return false;
+    records_.erase(found->second);
+    positions_.erase(found);
     return true;
 }
 
 std::string UserList::FindUser(std::string_view name) const {
-    const auto found = Find(name);
-    return found == records_.end() ? std::string() : found->record;
+    const Entry* found = Find(name);
+    return found ? found->record : std::string();
 }
 
 bool UserList::Contains(std::string_view name) const {
-    return Find(name) != records_.end();
+    return Find(name) != nullptr;
 }
 
 bool UserList::RefreshUser(std::string_view record) {
     if (!ParseUserRecord(record)) return false;
-    const auto found = Find(NameOf(record));
-    if (found == records_.end()) return false;
-    records_[static_cast<std::size_t>(found - records_.begin())].record = std::string(record);
+    const auto found = positions_.find(std::string(NameOf(record)));
+    if (found == positions_.end()) return false;
+    records_.at(found->second).record = std::string(record);
     return true;
 }
 
@@ -98,7 +92,7 @@ std::vector<std::string> UserList::LoadList(std::string_view text) {
 std::vector<std::string> UserList::Names() const {
     std::vector<std::string> names;
     names.reserve(records_.size());
-    for (const auto& entry : records_) names.push_back(entry.name);
+    for (const auto& [number, entry] : records_) names.push_back(entry.name);
     return names;
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,13 +45,18 @@ std::optional<UserRecord> ParseUserRecord(std::string_view record);
 // An onlooker names the player it watches in field 4; blanks alone name nobody.
 bool IsOnlooker(const UserRecord& record);
 
+// A table holds four players and its onlookers (our server admits 32 by
+// default): a list that keeps at most this many stays small whatever a
+// server sends.
+inline constexpr std::size_t kMaxUsers = 5000;
+
 // The user records of everybody at the table, keyed by name, in the order
 // they arrived. This is the model behind the user-list pane.
 class UserList {
 public:
     // Adds a record of 16 fields whose name is not listed yet. Returns false
-    // (and changes nothing) for a malformed record, an empty name or a name
-    // already listed.
+    // (and changes nothing) for a malformed record, an empty name, a name
+    // already listed or a full list (kMaxUsers).
     bool AddUser(std::string_view record);
     // Returns false when the name is not listed.
     bool RemoveUser(std::string_view name);
@@ -77,12 +83,12 @@ private:
         std::string name;
         std::string record;
     };
-    std::vector<Entry>::const_iterator Find(std::string_view name) const;
-    void Reindex();
-    std::vector<Entry> records_;
-    // Each name's position in records_: arrivals and look-ups stay cheap on
-    // a table with thousands of onlookers.
-    std::unordered_map<std::string, std::size_t> positions_;
+    const Entry* Find(std::string_view name) const;
+    // Arrival order by a running number, so that a departure from the middle
+    // of thousands of users costs no more than an arrival.
+    std::map<std::uint64_t, Entry> records_;
+    std::unordered_map<std::string, std::uint64_t> positions_;  // each name's number
+    std::uint64_t nextNumber_ = 0;
 };
 
 // "普通用户" for portrait numbers 0..999, the membership tier labels of

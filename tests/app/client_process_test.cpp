@@ -8,10 +8,12 @@
 #include <QThread>
 
 #include "launch/client_exit.h"
+#include "launch/exit_note.h"
 #include "launch/launch_token.h"
 #include "net/frame_codec.h"
 #include "net/hello_secret.h"
 #include "net/packet.h"
+#include "net/server_messages.h"
 
 namespace qira {
 namespace {
@@ -46,12 +48,14 @@ Finished RunToEnd(QProcess& process) {
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
 }
 
+// `endReport` and `notePath` name the files the client writes why it ended to.
 void StartClient(QProcess& process, const QStringList& arguments,
-                 const QString& endReport = QString()) {
+                 const QString& endReport = QString(), const QString& notePath = QString()) {
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("LC_ALL", "C.UTF-8");  // the system's reasons in English
     if (!endReport.isEmpty()) environment.insert(launch::kEndReportVariable, endReport);
+    if (!notePath.isEmpty()) environment.insert(launch::kExitNoteVariable, notePath);
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(QIRA_CLIENT_PATH), arguments);
     ASSERT_TRUE(process.waitForStarted(10000));
@@ -157,6 +161,43 @@ TEST(ClientProcess, ReportsAConnectionThatEndsWhileTheDiceRoll) {
                                             .arg(server.serverPort())
                                             .arg(reason)))
         << finished.standardError.toStdString();
+}
+
+void SendMessage(QTcpSocket& connection, const net::Bytes& message) {
+    const net::Bytes frame = net::FrameMessage(message);
+    connection.write(reinterpret_cast<const char*>(frame.data()),
+                     static_cast<qint64>(frame.size()));
+    connection.flush();
+}
+
+// The server sends the player away between hands: the client ends with the
+// status that offers another game, and says why in the note file its
+// launcher named and on standard error.
+TEST(ClientProcess, TellsItsLauncherWhyTheTableSentThePlayerAway) {
+    App();
+    QTemporaryDir folder;
+    const QString notePath = folder.filePath(QStringLiteral("note"));
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QProcess client;
+    StartClient(client, LaunchArguments(server.serverPort()), QString(), notePath);
+    ASSERT_TRUE(server.waitForNewConnection(20000));
+    std::unique_ptr<QTcpSocket> connection(server.nextPendingConnection());
+    ASSERT_EQ(ReadMessages(*connection, 2).size(), 2u);
+
+    namespace sm = net::server_messages;
+    SendMessage(*connection, sm::Identity("张三", "张三"));
+    const std::vector<std::string> records{net::JoinFields(
+        {"张三", "1", "1000", "100", "", "0", "0", "0", "0", "0", "0", "0", "3", "0", "0", "0"})};
+    SendMessage(*connection, sm::UserList(records));
+    SendMessage(*connection, sm::MustStop(0, "超时次数过多，系统判定为逃跑"));
+    const auto finished = RunToEnd(client);  // after the notice's countdown
+    EXPECT_EQ(finished.exitCode, launch::StatusOf(launch::ClientExit::LeftTable));
+    const std::string why =
+        "服务器让你离开了牌桌，原因：超时次数过多，系统判定为逃跑。"
+        "当时没有牌局在进行，不扣分。";
+    EXPECT_EQ(launch::ReadExitNote(notePath.toStdString()), why);
+    EXPECT_TRUE(finished.standardError.contains(QString::fromStdString(why)));
 }
 
 TEST(ClientProcess, EndsWhenTheServerRefusesTheConnection) {

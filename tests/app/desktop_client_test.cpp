@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
@@ -22,6 +23,7 @@
 #include "ui/dialogs/frm_user_set.h"
 #include "ui/play/frm_hu_pai_result.h"
 #include "ui/play/frm_shun_zi.h"
+#include "ui/render/game_area_widget.h"
 
 namespace qira::app {
 namespace {
@@ -585,6 +587,32 @@ TEST_F(KeyboardTest, ClaimKeysActOnlyForTheOfferedButtons) {
     Feed(Discard(3, 9));  // a pair of 一饼 in hand: pung offered
     Press(Qt::Key_Escape);
     EXPECT_EQ(sent, std::vector<Bytes>{rq::Pass(0)});
+}
+
+// "出牌不对时给出提示": what cannot be played says why in a line above the
+// hand, which goes by itself; no box opens.
+TEST_F(KeyboardTest, MovesThatCannotBePlayedSayWhyAboveTheHand) {
+    StartHandDealtByTheLastChair({0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27});
+    auto& area = dynamic_cast<render::GameAreaWidget&>(Table());
+    const int handTop = client.canvas().layout().ptShouPai[2].y;
+    const QRect above(area.width() / 3, handTop - 60, area.width() / 3, 60);
+    const QImage before = area.grab(above).toImage();
+    Press(Qt::Key_Space);
+    EXPECT_EQ(area.refusal(), QStringLiteral("还没轮到你出牌"));
+    EXPECT_EQ(area.statusLine(), QStringLiteral("还没轮到你出牌"));
+    Press(Qt::Key_P);
+    EXPECT_EQ(area.refusal(), QStringLiteral("现在不能碰"));
+    QDir().mkpath(QStringLiteral(QIRA_SCREENSHOT_DIR));
+    area.grab().save(QStringLiteral(QIRA_SCREENSHOT_DIR "/refusal_line.png"));
+    EXPECT_NE(area.grab(above).toImage(), before);
+    EXPECT_EQ(client.messageBoxes().Window(0), nullptr);
+    EXPECT_TRUE(sent.empty());
+    QTRY_VERIFY_WITH_TIMEOUT(area.refusal().isEmpty(), 5000);
+    EXPECT_EQ(area.grab(above).toImage(), before) << "the line goes by itself";
+
+    client.preferences().bytWrongOutPrompt = 0;
+    Press(Qt::Key_Space);
+    EXPECT_TRUE(area.refusal().isEmpty());
 }
 
 TEST_F(KeyboardTest, ChowChooserTakesArrowsAndEnter) {

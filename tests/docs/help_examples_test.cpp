@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "dialogs/user_prefs.h"
 #include "docs/help_page.h"
 #include "play/win_record.h"
 #include "rules/claim_options.h"
@@ -367,6 +368,29 @@ TEST(HelpPage, EveryPictureAndLinkResolvesBesideTheInstalledPage) {
         }
         EXPECT_TRUE(std::filesystem::is_regular_file(folder / address)) << address;
     }
+}
+
+// The handbook is installed with the programs: it lists the preferences as
+// their window shows them, and names the installed programs, not the
+// developers' build folders and scripts.
+TEST(HelpPage, SettingsAreThoseOfThePreferencesWindowAndProgramsTheInstalledOnes) {
+    const std::string& page = Page();
+    const auto begin = page.find("<ul id=\"settings\">");
+    ASSERT_NE(begin, std::string::npos);
+    const auto end = page.find("</ul>", begin);
+    std::vector<std::string> listed;
+    for (auto item = page.find("<li>", begin); item < end; item = page.find("<li>", item + 1)) {
+        const auto text = item + std::string_view("<li>").size();
+        listed.push_back(page.substr(text, page.find("：", text) - text));
+    }
+    std::vector<std::string> captions;
+    for (int index = 0; index < dialogs::kPreferenceCount; ++index)
+        captions.emplace_back(dialogs::UserSetDialog::CheckCaption(index));
+    EXPECT_EQ(listed, captions);
+
+    for (const std::string_view developers : {"scripts/", "build/", "release/", "game/bin"})
+        EXPECT_EQ(page.find(developers), std::string::npos) << developers;
+    EXPECT_NE(page.find("qira-launch 192.168.1.20 5870"), std::string::npos);
 }
 
 }  // namespace

@@ -48,6 +48,17 @@ TEST(FrameDecoder, ByteByByteDelivery) {
     EXPECT_EQ(got, std::vector<Bytes>{Bytes({1, 2, 3})});
 }
 
+TEST(FrameDecoder, GivesBackTheRoomOfALargeFrameOnceItIsHandled) {
+    FrameDecoder decoder;
+    const Bytes large = FrameMessage(Bytes(kMaxMessageBytes, 7));
+    DecodeAll(decoder, std::span(large).first(large.size() - 1));
+    EXPECT_GE(decoder.capacity(), kMaxMessageBytes) << "the half frame is held";
+    EXPECT_EQ(DecodeAll(decoder, std::span(large).last(1)).size(), 1u);
+    const Bytes next = FrameMessage(Bytes{1, 2, 3});
+    DecodeAll(decoder, std::span(next).first(3));
+    EXPECT_LE(decoder.capacity(), 4096u) << "a small half frame holds little";
+}
+
 TEST(FrameDecoder, RejectsZeroAndOversizedLengthsAsSoonAsTheHeaderArrives) {
     for (const Bytes& header : {Bytes{0, 0, 0, 0}, Bytes{0, 1, 0, 1}, Bytes{255, 255, 255, 255}}) {
         FrameDecoder decoder;

@@ -259,8 +259,12 @@ struct FakePreferences : PreferenceSource {
     bool allowWatchCards = false;
     bool quitPrompt = true;
     bool discardHint = false;
+    bool showInOut = true;
+    bool wrongOutPrompt = true;
     bool AllowWatchCards() const override { return allowWatchCards; }
+    bool ShowInOut() const override { return showInOut; }
     bool QuitPrompt() const override { return quitPrompt; }
+    bool WrongOutPrompt() const override { return wrongOutPrompt; }
     bool DiscardHint() const override { return discardHint; }
 };
 

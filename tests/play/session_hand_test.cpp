@@ -532,11 +532,17 @@ TEST(SessionEnd, TellsWhetherThePlayerClosedTheWindowOrTheTableSentHimAway) {
     EXPECT_EQ(startClock.session->exit(), launch::ClientExit::LeftTable);
     startClock.session->OnConnectionEnded();  // the server closes after the leave
     EXPECT_EQ(startClock.session->exit(), launch::ClientExit::LeftTable);
+    EXPECT_EQ(startClock.session->farewell(),
+              "你没有在时限内点“开始”，离开了牌桌。当时没有牌局在进行，不扣分。");
 
     SessionRig removed;
     EnterAsPlayer(removed);
-    removed.Feed(TextFrom({5, 0, 1}, "逃跑"));
+    StartHand(removed);  // the table's settings were never heard: no figure
+    removed.Feed(TextFrom({5, 0, 1}, "超时次数过多，系统判定为逃跑"));
     EXPECT_EQ(removed.session->exit(), launch::ClientExit::LeftTable);
+    EXPECT_EQ(removed.session->farewell(),
+              "服务器让你离开了牌桌，原因：超时次数过多，系统判定为逃跑。"
+              "这算逃跑：按本桌设置扣逃跑分，本局由电脑替你打完，输赢也算在你名下。");
 
     SessionRig lost;
     lost.session->OnConnected();
@@ -552,6 +558,7 @@ TEST(SessionEnd, TellsWhetherThePlayerClosedTheWindowOrTheTableSentHimAway) {
     EnterAsPlayer(closed);
     EXPECT_TRUE(closed.session->OnCloseRequested());
     EXPECT_EQ(closed.session->exit(), launch::ClientExit::ClosedByPlayer);
+    EXPECT_TRUE(closed.session->farewell().empty());
 }
 
 TEST(DiscardHint, MarksTheExpertsDiscardAndClaimOnlyWhenAskedFor) {
@@ -618,6 +625,7 @@ TEST(NewestDiscard, BlinksWhileItWaitsForClaimsAndStopsWithTheDraw) {
 TEST(AutoPlay, ClockDiscardsTheLastTileWarnsAtFourAndEndsAtFive) {
     SessionRig rig;
     EnterAsPlayer(rig);
+    rig.Feed(Text(112, 1, "east`10`100`1`20`50`0"));  // the owner agreed a penalty of 20
     StartHand(rig);
     rig.Feed(DiscardMsg(0, 30));
     rig.TakeSent();
@@ -632,16 +640,19 @@ TEST(AutoPlay, ClockDiscardsTheLastTileWarnsAtFourAndEndsAtFive) {
         if (round == 4) {
             ASSERT_EQ(rig.messages.shown.size(), 1u);
             EXPECT_EQ(rig.messages.shown[0].note,
-                      "注意：系统帮你自动出牌的次数累计已达 4 次，再出现一次就算你逃跑！");
+                      "注意：本局系统已替你自动出牌 4 次，本局再有一次就算你逃跑！");
             EXPECT_EQ(rig.window.unloads, 0);
         }
         rig.Feed(DiscardMsg(1, 37));
     }
     ASSERT_EQ(rig.messages.shown.size(), 2u);
-    EXPECT_EQ(rig.messages.shown[1].note,
-              "注意：系统帮你自动出牌的次数累计已达 5 次，现在算你逃跑！");
+    EXPECT_EQ(rig.messages.shown[1].note, "注意：本局系统已替你自动出牌 5 次，现在算你逃跑！");
     EXPECT_EQ(rig.window.unloads, 1);
     EXPECT_TRUE(rig.session->ended());
+    EXPECT_EQ(rig.session->exit(), launch::ClientExit::LeftTable);
+    EXPECT_EQ(rig.session->farewell(),
+              "本局系统已替你自动出牌 5 次，到了每局的上限，算你逃跑，离开了牌桌。"
+              "这算逃跑：扣逃跑分 20 分，本局由电脑替你打完，输赢也算在你名下。");
 }
 
 TEST(AutoPlay, ClockOfAnotherChairJustRestarts) {
@@ -691,6 +702,42 @@ TEST(Discarding, WildQuestionAnsweredAfterTheClockPlayedSendsNothing) {
     rig.messages.whileOpen = [&] { rig.session->OnClockTimeout(); };
     rig.session->OnHandTileClick(1, MouseButton::Left);
     EXPECT_EQ(rig.TakeSent(), std::vector<Bytes>{DiscardRequest(1, 38)});
+}
+
+// "出牌不对时给出提示": a click that cannot be played says why in the status
+// line (the table shows it briefly), never in a box; without the preference
+// it is ignored as before.
+TEST(WrongMoves, ClicksThatCannotBePlayedSayWhyWhenThePlayerAskedForIt) {
+    for (const bool asked : {true, false}) {
+        SessionRig rig;
+        rig.preferences.wrongOutPrompt = asked;
+        std::vector<std::string> heard;
+        rig.session->SetRefusalListener([&](const std::string& why) { heard.push_back(why); });
+        EnterAsPlayer(rig);
+        rig.TakeSent();
+        rig.session->OnHandTileClick(1, MouseButton::Left);
+        rig.Feed(NewHand{}.Build());
+        rig.session->OnHandTileClick(1, MouseButton::Left);
+        rig.session->OnGameButtonClick(2);
+        rig.Feed(Deal(1, 0, kMyHand));
+        rig.TakeSent();
+        rig.session->OnHandTileClick(3, MouseButton::Left);
+        rig.session->OnHandTileClick(3, MouseButton::Right);  // not a play at all
+        rig.session->OnActionButton(1, MouseButton::Left);
+        rig.session->OnGameButtonClick(0);
+        rig.Feed(DiscardMsg(0, 2));  // chow or pass
+        rig.session->OnHandTileClick(3, MouseButton::Left);
+        rig.session->OnActionButton(1, MouseButton::Left);
+        EXPECT_TRUE(rig.sender.sent.empty());
+        EXPECT_TRUE(rig.messages.shown.empty());
+        const std::vector<std::string> reasons{"现在没有在打牌", "请先选择押注", "还没轮到你出牌",
+                                               "现在不能碰",     "现在不能押注", "请先选择 吃 / 过",
+                                               "现在不能碰"};
+        EXPECT_EQ(heard, asked ? reasons : std::vector<std::string>{});
+        EXPECT_EQ(rig.session->statusLine() == "现在不能碰", asked);
+        rig.session->OnActionButton(0, MouseButton::Left);  // the offered chow still goes
+        EXPECT_EQ(rig.TakeSent(), std::vector<Bytes>{rq::Chow(1, 0)});
+    }
 }
 
 TEST(Discarding, ReadyPlayerMustDiscardTheFreshTile) {

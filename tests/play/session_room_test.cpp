@@ -192,6 +192,40 @@ TEST(UsersComingAndGoing, OnlookerComesOnlyWithAWatchedPlayer) {
     EXPECT_EQ(std::count(rig.chat.targets.begin(), rig.chat.targets.end(), "eye"), 0);
 }
 
+// "显示用户进出消息" off: arrivals and departures change the list quietly;
+// drops and returns still speak.
+TEST(UsersComingAndGoing, ArrivalsAndDeparturesAreQuietWhenThePlayerTurnedThemOff) {
+    SessionRig rig;
+    rig.preferences.showInOut = false;
+    EnterAsPlayer(rig);
+    const auto lines = rig.chat.systemLines.size();
+    rig.Feed(Text(130, 0, UserRecord("eye", 0, "me")));
+    rig.Feed(Text(130, 4, UserRecord("late", -1)));
+    rig.Feed(Text(108, 4, "eye"));
+    rig.Feed(Text(110, 0, "late"));
+    EXPECT_EQ(rig.chat.systemLines.size(), lines);
+    EXPECT_TRUE(rig.userList.FindUser("eye").empty());
+    EXPECT_EQ(std::count(rig.chat.targets.begin(), rig.chat.targets.end(), "late"), 0);
+    rig.Feed(Text(108, 3, "west"));
+    EXPECT_EQ(rig.chat.systemLines.back(), "不好，west 掉线了...");
+}
+
+// A server that sends arrivals without end fills the list once; later
+// arrivals are neither listed, nor announced, nor chat targets.
+TEST(UsersComingAndGoing, AFullListTakesNobodyMore) {
+    SessionRig rig;
+    EnterAsPlayer(rig);
+    const auto lines = rig.chat.systemLines.size();
+    for (int i = 0; i < 5200; ++i)
+        rig.Feed(Text(130, 0, UserRecord("eye" + std::to_string(i), 0, "me")));
+    EXPECT_EQ(rig.userList.model.size(), players::kMaxUsers);
+    EXPECT_EQ(rig.chat.systemLines.size() - lines, players::kMaxUsers - 4);
+    EXPECT_EQ(rig.chat.targets.back(), "eye4995");
+    rig.Feed(Text(108, 4, "eye0"));
+    rig.Feed(Text(130, 0, UserRecord("late", 0, "me")));
+    EXPECT_FALSE(rig.userList.FindUser("late").empty()) << "a departure makes room";
+}
+
 TEST(UsersComingAndGoing, DroppingAndReturning) {
     SessionRig rig;
     EnterAsPlayer(rig);

@@ -133,9 +133,12 @@ TEST(WinOffer, ReadyPlayerMustDiscardTheFreshTileAfterPassingAWin) {
     rig.session->OnActionButton(4, MouseButton::Left);
     ASSERT_TRUE(rig.clock.RunningFor(1));
 
+    // The rule is always said, whatever "出牌不对时给出提示", as a line and
+    // not as a box to dismiss while the turn clock runs.
+    rig.preferences.wrongOutPrompt = false;
     rig.session->OnHandTileClick(1, MouseButton::Left);
-    EXPECT_EQ(rig.messages.shown.back().note, "你已经听牌了，必须打出刚抓到的牌！");
-    EXPECT_EQ(rig.messages.shown.back().caption, "系统提示");
+    EXPECT_EQ(rig.session->statusLine(), "你已经听牌了，必须打出刚抓到的牌！");
+    EXPECT_TRUE(rig.messages.shown.empty());
     EXPECT_TRUE(rig.sender.sent.empty());
     EXPECT_TRUE(rig.clock.RunningFor(1));
 

@@ -1,6 +1,7 @@
 // The real server program under a small descriptor limit, flooded with
 // idle connections: it refuses or pauses instead of spinning, and serves a
-// new player once the flood is gone.
+// new player once the flood is gone. Also the program's answer to a stale
+// connection and to a flood of refused requests.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -67,6 +68,19 @@ public:
         const auto frame = net::FrameMessage(message);
         return ::send(fd_, frame.data(), frame.size(), MSG_NOSIGNAL) ==
                static_cast<ssize_t>(frame.size());
+    }
+
+    // True once the server has closed the connection within `wait`,
+    // whatever it sent before.
+    bool ClosedWithin(std::chrono::milliseconds wait) {
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        std::uint8_t buffer[4096];
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{fd_, POLLIN, 0};
+            if (::poll(&ready, 1, 100) == 1 && ::recv(fd_, buffer, sizeof buffer, 0) <= 0)
+                return true;
+        }
+        return false;
     }
 
     // True once any byte arrives within `wait`.
@@ -187,6 +201,47 @@ TEST(Listening, AnIPv6AddressIsServedAndABusyPortIsReportedClearly) {
     EXPECT_NE(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardError().contains("Address already in use"));
     QFile::remove(QDir::temp().filePath(QStringLiteral("qira-busy-port-test.db")));
+}
+
+TEST(ServerProgram, TheSecretTakesTheChairFromAConnectionThatStaysOpenAndSilent) {
+    LimitedServer server(1024, {});
+    ASSERT_NE(server.port(), 0);
+    const auto hello = *net::BuildHello("alice", "", "5ecret0f4lice");
+    RawConnection stale(server.port());
+    ASSERT_TRUE(stale.Send(hello) && stale.Send(*net::requests::Entry(true)) && stale.Answered(5s))
+        << server.LogTail();
+    RawConnection back(server.port());
+    ASSERT_TRUE(back.Send(hello) && back.Send(*net::requests::Entry(true)) && back.Answered(5s));
+    EXPECT_TRUE(stale.ClosedWithin(10s)) << server.LogTail();
+    EXPECT_FALSE(back.ClosedWithin(500ms));
+    EXPECT_EQ(server.LinesWith("renamed"), 0) << "not a second alice";
+    EXPECT_TRUE(server.LogsWithin("closing the old", 1s)) << server.LogTail();
+}
+
+TEST(ServerProgram, AFloodOfRefusedRequestsTakesAFewLogLinesAndTheConnection) {
+    LimitedServer server(1024, {});
+    ASSERT_NE(server.port(), 0);
+    RawConnection flooder(server.port());
+    ASSERT_TRUE(flooder.Send(*net::BuildHello("flooder")) &&
+                flooder.Send(*net::requests::Entry(true)) && flooder.Answered(5s));
+    const auto settings = *net::requests::ConfirmSettings(
+        "someone else", std::vector<std::string>{"10", "100", "1", "50", "500", "0"});
+    for (int i = 0; i < 20'000 && flooder.Send(settings); ++i) {
+    }
+    EXPECT_TRUE(flooder.ClosedWithin(10s)) << server.LogTail();
+    EXPECT_TRUE(server.LogsWithin("keeps sending refused requests", 2s)) << server.LogTail();
+    EXPECT_LE(server.LinesWith("refused from flooder"), 25) << server.LogTail();
+}
+
+TEST(ServerProgram, ConnectionsTurnedAwayTakeAFewLogLines) {
+    LimitedServer server(1024, {"--per-address", "2"});
+    ASSERT_NE(server.port(), 0);
+    RawConnection first(server.port()), second(server.port());
+    for (int i = 0; i < 500; ++i) RawConnection(server.port()).ClosedWithin(1s);
+    std::this_thread::sleep_for(1100ms);
+    RawConnection(server.port()).ClosedWithin(1s);  // logged, after the count of the rest
+    EXPECT_TRUE(server.LogsWithin("more refused connections not logged", 5s)) << server.LogTail();
+    EXPECT_LE(server.LinesWith("too many connections from this address"), 30);
 }
 
 TEST(DescriptorLimit, ConnectionsBeyondWhatTheDescriptorsAllowAreRefusedWithAReason) {

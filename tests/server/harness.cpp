@@ -158,7 +158,8 @@ bool ScriptedClient::Connect(quint16 port, bool allowWatch, const std::string& w
     socket_->connectToHost(QHostAddress::LocalHost, port);
     if (!socket_->waitForConnected(5000)) return false;
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    auto hello = net::BuildHello(watch.empty() ? name : name + "`" + watch);
+    const auto hello = secret.empty() ? net::BuildHello(watch.empty() ? name : name + "`" + watch)
+                                      : net::BuildHello(name, watch, secret);
     Send(*hello);
     Send(*net::requests::Entry(allowWatch));
     return true;

@@ -8,6 +8,9 @@
 #include "harness.h"
 #include "net/frame_codec.h"
 #include "net/requests.h"
+#include "server/core/hello.h"
+#include "server/core/text_rules.h"
+#include "server/qt/tcp_server.h"
 
 namespace qira::server::testing {
 namespace {
@@ -136,6 +139,41 @@ TEST(HostileClients, NamesWithControlCharactersAreRefusedAndLookAlikesRenamed) {
     EXPECT_EQ(alice.Count(130, 2), 1) << "alice's user list arrived once, unbroken";
 }
 
+// Fullwidth letters, a Cyrillic "а" and an ideographic space: each would
+// pass for alice in the user list and in chat.
+TEST(HostileClients, LookAlikesInAnyWidthOrScriptAreRenamed) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    VirtualServer server(config);
+    std::vector<std::unique_ptr<ScriptedClient>> clients;
+    for (const char* name : {"alice", "ａｌｉｃｅ", "\u0430lice", "alice\u3000", "\u3000Alice"}) {
+        clients.push_back(std::make_unique<ScriptedClient>(name));
+        clients.back()->autoPlay = false;
+        ASSERT_TRUE(clients.back()->Connect(server));
+        ASSERT_TRUE(clients.back()->PumpUntil(
+            [&] { return clients.back()->First(130, 3).has_value(); }, 1s));
+    }
+    std::vector<std::string> names;
+    for (const auto& client : clients) names.push_back(FieldsOf(*client->First(130, 3))[0]);
+    EXPECT_EQ(names, (std::vector<std::string>{"alice", "ａｌｉｃｅ(2)", "\u0430lice(3)",
+                                               "alice(4)", "Alice(5)"}));
+    EXPECT_NE(NameKey("张三"), NameKey("张山"));
+    EXPECT_NE(NameKey("alice"), NameKey("alicia"));
+    EXPECT_EQ(NameKey("ＡＬＩＣＥ\u200B"), NameKey("alice"));
+}
+
+TEST(HostileClients, AHelloThatIsNotValidGbkIsRefused) {
+    const auto hello = [](std::string_view text) {
+        return ParseHello(
+            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), Limits{});
+    };
+    EXPECT_EQ(std::get<Hello>(hello("QIRA/1`\xD5\xC5\xC8\xFD")).name, "张三");
+    for (const std::string_view bad :
+         {std::string_view("QIRA/1`\xB0\x20lice"), std::string_view("QIRA/1`ali\xFF\xFF"),
+          std::string_view("QIRA/1`alice\xD5")})
+        EXPECT_EQ(std::get<Refusal>(hello(bad)), Refusal::InvalidGbk) << bad;
+}
+
 TEST_F(QuietTableWithOnlooker, ChatNeverRelaysControlCharacters) {
     auto line = ChatLine("line\none\x01two");
     line[5] = "宋\x7f体";
@@ -260,6 +298,48 @@ TEST_F(QuietTableWithOnlooker, ChatHasTenFieldsAShortTextAndARate) {
     EXPECT_EQ(bob.Count(1), 6) << "the rate allows more once the window has passed";
 }
 
+TEST_F(QuietTableWithOnlooker, RefusedRequestsAreLoggedWithinARateAndAFloodIsClosed) {
+    const auto linesAboutAlice = [&] {
+        return std::count_if(server.log().begin(), server.log().end(), [](const std::string& l) {
+            return l.find("alice") != std::string::npos && l.find("stake") == std::string::npos;
+        });
+    };
+    const auto before = linesAboutAlice();
+    const auto discard = net::requests::Discard(static_cast<std::uint8_t>(alice.chair), 1, 0, 0);
+    for (int i = 0; i < 60; ++i) {  // a clumsy client: one refusal a second
+        alice.Send(discard);
+        server.scheduler().RunFor(1s);
+    }
+    EXPECT_FALSE(alice.Disconnected());
+    EXPECT_EQ(linesAboutAlice() - before, 60) << "at that pace every refusal is logged, once";
+
+    const auto beforeFlood = linesAboutAlice();
+    for (int i = 0; i < 5000; ++i) alice.Send(discard);
+    server.scheduler().RunFor(100ms);
+    EXPECT_TRUE(alice.Disconnected()) << "a flood of refused requests closes the connection";
+    EXPECT_LE(linesAboutAlice() - beforeFlood, 30) << "the log is not flooded";
+    EXPECT_TRUE(server.Logged("more lines about alice's requests not logged"));
+    EXPECT_TRUE(server.Logged("keeps sending refused requests"));
+}
+
+TEST(HostileClients, OverTcpAFloodOfRefusedRequestsIsClosed) {
+    auto config = FastConfig();
+    config.botWait = 600s;
+    ServerHarness server(config);
+    ScriptedClient flooder("flooder");
+    flooder.autoPlay = false;
+    ASSERT_TRUE(flooder.Connect(server.port()));
+    ASSERT_TRUE(flooder.PumpUntil([&] { return flooder.chair >= 0; }, 5s));
+    const auto frame = net::FrameMessage(
+        net::requests::Discard(static_cast<std::uint8_t>(flooder.chair), 1, 0, 0));
+    QByteArray flood;
+    for (int i = 0; i < 3000; ++i)
+        flood.append(reinterpret_cast<const char*>(frame.data()),
+                     static_cast<qsizetype>(frame.size()));
+    flooder.SendRaw(flood);
+    EXPECT_TRUE(flooder.PumpUntil([&] { return flooder.Disconnected(); }, 10s));
+}
+
 TEST(HostileClients, OnlookersAreLimitedWithAClearRefusal) {
     auto config = FastConfig();
     config.botWait = 600s;
@@ -316,6 +396,52 @@ TEST(HostileClients, SilentAndStalledConnectionsAreClosedAtTheirDeadlines) {
     EXPECT_TRUE(ClosedByServer(stalled, 3000)) << "a frame left unfinished";
     player.readAll();
     EXPECT_FALSE(ClosedByServer(player, 600)) << "a quiet player whose frames are whole stays";
+}
+
+// A connection that begins a frame of 60,000 bytes and sends 40,000 of them.
+std::unique_ptr<QTcpSocket> HalfFrameSender(quint16 port) {
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(socket->waitForConnected(5000));
+    QByteArray bytes("\0\0\xea\x60", 4);
+    bytes.append(40'000, 'x');
+    socket->write(bytes);
+    EXPECT_TRUE(socket->waitForBytesWritten(1000));
+    return socket;
+}
+
+TEST(HostileClients, HalfWrittenFramesOfAllConnectionsAreCapped) {
+    auto config = FastConfig();
+    config.limits.halfFrameBytes = 100'000;
+    ServerHarness server(config);
+    std::vector<std::unique_ptr<QTcpSocket>> senders;
+    for (int i = 0; i < 3; ++i) senders.push_back(HalfFrameSender(server.port()));
+    const auto closedCount = [&] {
+        return std::count_if(senders.begin(), senders.end(),
+                             [](const auto& s) { return ClosedByServer(*s, 20); });
+    };
+    for (int wait = 0; wait < 100 && closedCount() == 0; ++wait) {
+    }
+    EXPECT_EQ(closedCount(), 1) << "two fit in 100,000 bytes; the one that would pass it goes";
+
+    const auto open = std::find_if(senders.begin(), senders.end(),
+                                   [](const auto& s) { return !ClosedByServer(*s, 0); });
+    ASSERT_NE(open, senders.end());
+    (*open)->abort();  // what it held is given back
+    bool room = false;
+    for (int attempt = 0; attempt < 10 && !room; ++attempt)
+        room = !ClosedByServer(*senders.emplace_back(HalfFrameSender(server.port())), 300);
+    EXPECT_TRUE(room) << "room again once a connection closed";
+}
+
+TEST(HostileClients, ConnectionsAreCountedByIPv4AddressOrIPv6Slash64) {
+    const auto group = [](const char* address) {
+        return AddressGroup(QHostAddress(QString::fromLatin1(address)));
+    };
+    EXPECT_EQ(group("2001:db8:1:2::1"), group("2001:db8:1:2:ffff:ffff:ffff:fffe"));
+    EXPECT_NE(group("2001:db8:1:2::1"), group("2001:db8:1:3::1"));
+    EXPECT_EQ(group("::ffff:192.0.2.7"), group("192.0.2.7"));
+    EXPECT_NE(group("192.0.2.7"), group("192.0.2.8"));
 }
 
 TEST(HostileClients, ConnectionsFromOneAddressAreLimited) {

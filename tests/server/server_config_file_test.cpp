@@ -33,7 +33,7 @@ TEST(ServerConfigFile, KeysAreTheLongOptionNames) {
         "\n"
         "listen = 0.0.0.0:6000\n"
         "  bot-level=3  \r\n"
-        "turn-seconds = 8\n"
+        "turn-seconds = 30\n"
         "db = /var/lib/qira/server.sqlite\n"
         "chat-lines = 2\n"
         "quiet = yes\n"
@@ -44,7 +44,7 @@ TEST(ServerConfigFile, KeysAreTheLongOptionNames) {
     EXPECT_EQ(o.listenHost, "0.0.0.0");
     EXPECT_EQ(o.listenPort, 6000);
     EXPECT_EQ(o.botLevel, 3);
-    EXPECT_EQ(o.turnTimeout, Milliseconds(8000));
+    EXPECT_EQ(o.turnTimeout, Milliseconds(30'000));
     EXPECT_EQ(o.database, "/var/lib/qira/server.sqlite");
     EXPECT_EQ(o.limits.chatLines, 2u);
     EXPECT_TRUE(o.quiet);
@@ -57,7 +57,7 @@ TEST(ServerConfigFile, ErrorsNameTheFileAndTheLine) {
     EXPECT_EQ(FromFile("# c\n\nlisten 127.0.0.1:1\n").error,
               "server.conf:3: expected \"key = value\", found \"listen 127.0.0.1:1\"");
     EXPECT_EQ(FromFile("bot-level = 9\n").error,
-              "server.conf:1: \"bot-level\" does not take \"9\"");
+              "server.conf:1: \"bot-level\" does not take \"9\" (it takes 1 to 3)");
     EXPECT_EQ(FromFile("quiet = maybe").error, "server.conf:1: \"quiet\" takes true or false");
     EXPECT_EQ(FromFile("--listen = 127.0.0.1:1").error, "server.conf:1: unknown key \"--listen\"");
     // Asking for help or naming another file is for the command line only.

@@ -21,16 +21,16 @@ TEST(ServerOptions, DefaultsWithoutArguments) {
 
 TEST(ServerOptions, ValuesInBothSpellingsAndFlags) {
     const auto parsed =
-        Parse({"--listen", "[::1]:0", "--bot-wait=1.5", "--bot-think", "30", "--turn-seconds", "8",
-               "--mode=experience", "--seed", "7", "--selfplay", "100", "--random-opponents",
-               "--quiet", "--print-port", "--db", "/tmp/x.sqlite"});
+        Parse({"--listen", "[::1]:0", "--bot-wait=1.5", "--bot-think", "30", "--turn-seconds",
+               "30.5", "--mode=experience", "--seed", "7", "--selfplay", "100",
+               "--random-opponents", "--quiet", "--print-port", "--db", "/tmp/x.sqlite"});
     ASSERT_EQ(parsed.error, "");
     const ServerOptions& o = parsed.options;
     EXPECT_EQ(o.listenHost, "[::1]");
     EXPECT_EQ(o.listenPort, 0);
     EXPECT_EQ(o.botWait, Milliseconds(1500));
     EXPECT_EQ(o.botThink, Milliseconds(30));
-    EXPECT_EQ(o.turnTimeout, Milliseconds(8000));
+    EXPECT_EQ(o.turnTimeout, Milliseconds(30'500));
     EXPECT_EQ(o.scoreMode, ScoreMode::Experience);
     EXPECT_EQ(o.seed, 7u);
     EXPECT_EQ(o.selfPlayHands, 100u);
@@ -44,22 +44,57 @@ TEST(ServerOptions, ValuesInBothSpellingsAndFlags) {
     EXPECT_EQ(limits.options.limits.onlookersPerTable, 3u);
     EXPECT_EQ(limits.options.limits.chatLines, 9u);
     EXPECT_EQ(limits.options.limits.outputCapBytes, 128u * 1024);
+    EXPECT_EQ(Parse({"--dead-peer-seconds", "20"}).options.limits.deadPeer, Milliseconds(20000));
+    for (const char* outside : {"9", "3601", "nan"})
+        EXPECT_NE(Parse({"--dead-peer-seconds", outside}).error, "") << outside;
+    EXPECT_EQ(Parse({"--half-frames-mb", "2"}).options.limits.halfFrameBytes, 2u << 20);
+    for (const char* outside : {"0", "4097", "-1"})
+        EXPECT_NE(Parse({"--half-frames-mb", outside}).error, "") << outside;
 }
 
 TEST(ServerOptions, MistakesAreNamed) {
     EXPECT_EQ(Parse({"--nope"}).error, "unknown option --nope");
     EXPECT_EQ(Parse({"--seed"}).error, "--seed needs S");
-    EXPECT_EQ(Parse({"--seed", "x1"}).error, "--seed does not take x1");
-    EXPECT_EQ(Parse({"--listen", "5870"}).error, "--listen does not take 5870");
-    EXPECT_EQ(Parse({"--listen", "host:70000"}).error, "--listen does not take host:70000");
-    EXPECT_EQ(Parse({"--mode", "gold"}).error, "--mode does not take gold");
+    EXPECT_EQ(Parse({"--seed", "x1"}).error, "--seed does not take x1 (it takes 0 to 4294967295)");
+    EXPECT_EQ(Parse({"--listen", "host:70000"}).error,
+              "--listen does not take host:70000 (it takes HOST:PORT with PORT 0 to 65535)");
+    EXPECT_EQ(Parse({"--mode", "gold"}).error,
+              "--mode does not take gold (it takes points or experience)");
     EXPECT_EQ(Parse({"--quiet=1"}).error, "--quiet takes no value");
-    EXPECT_EQ(Parse({"--bot-level", "4"}).error, "--bot-level does not take 4");
-    EXPECT_EQ(Parse({"--bot-levels", "3,2,2"}).error, "--bot-levels does not take 3,2,2");
+    EXPECT_EQ(Parse({"--bot-level", "4"}).error, "--bot-level does not take 4 (it takes 1 to 3)");
+    EXPECT_EQ(Parse({"--bot-levels", "3,2,2"}).error,
+              "--bot-levels does not take 3,2,2 (it takes four levels 1 to 3)");
     EXPECT_EQ(Parse({"--bot-levels", "3,2,2,1"}).options.selfPlayLevels,
               (std::array<int, 4>{3, 2, 2, 1}));
     EXPECT_EQ(Parse({"stray"}).error, "unexpected argument stray");
-    EXPECT_EQ(Parse({"--turn-seconds", "-3"}).error, "--turn-seconds does not take -3");
+}
+
+// Values a parser of numbers takes but the server cannot run with.
+TEST(ServerOptions, EveryNumberIsRefusedOutsideItsRangeWithNameAndRange) {
+    const std::pair<std::vector<std::string_view>, std::string> cases[] = {
+        {{"--turn-seconds", "0"}, "--turn-seconds does not take 0 (it takes 20 to 600)"},
+        {{"--turn-seconds", "nan"}, "--turn-seconds does not take nan (it takes 20 to 600)"},
+        {{"--turn-seconds=inf"}, "--turn-seconds does not take inf (it takes 20 to 600)"},
+        {{"--bot-think", "2147483648"},
+         "--bot-think does not take 2147483648 (it takes 0 to 60000)"},
+        {{"--per-address", "0"}, "--per-address does not take 0 (it takes 1 to 1000000)"},
+        {{"--soak", "-1"}, "--soak does not take -1 (it takes 1 to 10000)"},
+        {{"--soak-seconds", "0"}, "--soak-seconds does not take 0 (it takes 1 to 86400)"},
+        {{"--bot-wait", "-0.5"}, "--bot-wait does not take -0.5 (it takes 0 to 3600)"},
+        {{"--hello-seconds", "0"}, "--hello-seconds does not take 0 (it takes 1 to 3600)"},
+        {{"--max-connections", "0"}, "--max-connections does not take 0 (it takes 1 to 1000000)"},
+        {{"--chat-lines", "0"}, "--chat-lines does not take 0 (it takes 1 to 1000)"},
+        {{"--output-cap-kb", "63"}, "--output-cap-kb does not take 63 (it takes 64 to 1000000)"},
+        {{"--selfplay", "0"}, "--selfplay does not take 0 (it takes 1 to 1000000000)"},
+        {{"--hand", "0"}, "--hand does not take 0 (it takes 1 or more)"},
+    };
+    for (const auto& [arguments, error] : cases)
+        EXPECT_EQ(ParseServerOptions(arguments).error, error);
+    const auto edges = Parse({"--turn-seconds", "20", "--bot-think", "60000", "--per-address", "1",
+                              "--soak", "10000", "--max-onlookers", "0"});
+    ASSERT_EQ(edges.error, "");
+    EXPECT_EQ(edges.options.botThink, Milliseconds(60'000));
+    EXPECT_NE(ServerHelpText().find("Takes 20 to 600."), std::string::npos);
 }
 
 TEST(ServerOptions, HelpListsEveryOptionTheParserTakes) {
@@ -83,6 +118,8 @@ TEST(ServerOptions, HelpListsEveryOptionTheParserTakes) {
                              "--output-cap-kb",
                              "--hello-seconds",
                              "--frame-seconds",
+                             "--dead-peer-seconds",
+                             "--half-frames-mb",
                              "--per-address",
                              "--max-connections",
                              "--max-onlookers",

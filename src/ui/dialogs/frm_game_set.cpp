@@ -83,6 +83,9 @@ frmGameSet::frmGameSet(const std::string& strGameTitle, std::string strUserName,
         connect(&command, &QPushButton::clicked, this, [this, button] { OnButton(button); });
     }
     cmdUser[0].setDefault(true);
+    setTabOrder(&txtUser[0], &txtUser[1]);
+    setTabOrder(&txtUser[1], &cmdUser[0]);
+    setTabOrder(&cmdUser[0], &cmdUser[1]);
 
     tmrDelay.setInterval(1000);
     connect(&tmrDelay, &QTimer::timeout, this, &frmGameSet::OnDelayTick);
@@ -101,8 +104,13 @@ bool frmGameSet::SetInitGameSetInfo(bool blnDeskMaster, std::string_view strAllG
                                              : palette().color(QPalette::Window));
         edit.setPalette(colours);
         const QSignalBlocker quiet(&edit);
-        edit.setText(QString::fromStdString(model_.BoxText(box)));
+        offered_[static_cast<std::size_t>(box)] = QString::fromStdString(model_.BoxText(box));
+        edit.setText(offered_[static_cast<std::size_t>(box)]);
     }
+    // The window opens with the keyboard on its first button, not in a box:
+    // keys the player was pressing at the table must not change the stake.
+    // Enter presses the first button; a click or Tab goes into a box.
+    cmdUser[0].setFocus();
     RefreshCaptions();
     if (model_.IsTimerEnabled()) tmrDelay.start();
     return accepted;
@@ -111,9 +119,11 @@ bool frmGameSet::SetInitGameSetInfo(bool blnDeskMaster, std::string_view strAllG
 bool frmGameSet::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
-    // Keys that type nothing (arrows, delete, tab) are not characters to filter.
-    if (key->text().isEmpty()) return false;
     const QString text = key->text();
+    // Keys that type nothing (arrows, delete, tab) are not characters to
+    // filter, and Enter and Esc go on to the window.
+    const bool control = text.size() == 1 && (text.at(0) < u' ' || text.at(0) == u'\x7f');
+    if (text.isEmpty() || (control && text.at(0) != QChar(kBackspaceKey))) return false;
     const char32_t typed = text.size() == 1 ? text.at(0).unicode() : U'\0';
     return !AcceptsGameSetKey(typed);
 }
@@ -154,8 +164,21 @@ void frmGameSet::Apply(const GameSetOutcome& outcome) {
     }
 }
 
+// Esc answers as the countdown would, with the settings the server offered.
+void frmGameSet::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier)
+        return QDialog::keyPressEvent(event);
+    event->accept();
+    AnswerWithOfferedSettings();
+}
+
+void frmGameSet::AnswerWithOfferedSettings() {
+    for (std::size_t box = 0; box < txtUser.size(); ++box) txtUser[box].setText(offered_[box]);
+    OnButton(GameSetButton::Confirm);
+}
+
 void frmGameSet::reject() {
-    // Escape and the close box do not answer; only the buttons close the window.
+    // The close box does not answer; only the buttons and Esc do.
     if (answered_) QDialog::reject();
 }
 

@@ -48,14 +48,17 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
 
 private:
     void OnButton(GameSetButton button);
     void Apply(const GameSetOutcome& outcome);
     void RefreshCaptions();
+    void AnswerWithOfferedSettings();
 
     GameSetModel model_;
+    std::array<QString, 2> offered_;  // the boxes as the server filled them
     RequestSink SendGameSetResult_;
     WarningBox warningBox_;
     bool answered_ = false;

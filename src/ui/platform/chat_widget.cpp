@@ -3,8 +3,10 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
 namespace qira::platform {
@@ -21,6 +23,11 @@ QTextCharFormat PlainFormat(const QColor& colour, bool bold = false) {
     format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
     return format;
 }
+
+// A document keeps every character format it was ever given, even after
+// the lines using it have gone; past this many it is copied afresh.
+constexpr int kMaxFormats = 2000;
+constexpr int kBatchMilliseconds = 100;
 
 }  // namespace
 
@@ -44,6 +51,8 @@ ChatWidget::ChatWidget(QWidget* parent)
     lines_.setObjectName(QStringLiteral("TivChat"));
     lines_.setOpenLinks(false);
     lines_.setReadOnly(true);
+    lines_.setUndoRedoEnabled(false);  // an undo history would keep every line ever shown
+    lines_.document()->setMaximumBlockCount(kMaxLines);
     targets_.setMinimumContentsLength(4);
     targets_.setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     targets_.setMaximumWidth(84);
@@ -52,6 +61,9 @@ ChatWidget::ChatWidget(QWidget* parent)
     input_.setPlaceholderText(QStringLiteral("在这里输入聊天内容"));
     send_.setText(QStringLiteral("发送"));
     send_.setMaximumWidth(48);
+    batch_.setSingleShot(true);
+    batch_.setInterval(kBatchMilliseconds);
+    connect(&batch_, &QTimer::timeout, this, &ChatWidget::ShowPendingLines);
     connect(&input_, &QLineEdit::returnPressed, this, &ChatWidget::SubmitInput);
     connect(&send_, &QPushButton::clicked, this, &ChatWidget::SubmitInput);
 }
@@ -60,18 +72,53 @@ void ChatWidget::SetTitle(std::string_view title) {
     title_.setText(FromUtf8(title));
 }
 
+// Lines reach the pane in batches, a few times a second at most: the pane
+// lays out and scrolls once per batch, and of a flood only the lines that
+// stay are ever laid out.
 void ChatWidget::AppendLine(const QString& prefix, const QString& text,
                             const QTextCharFormat& format) {
+    const QString time =
+        showTime_ ? QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss ")) : QString();
+    pending_.push_back({time, prefix, text, format});
+    if (pending_.size() > static_cast<std::size_t>(kMaxLines)) pending_.pop_front();
+    if (!batch_.isActive()) batch_.start();
+}
+
+void ChatWidget::ShowPendingLines() {
+    batch_.stop();
+    if (pending_.empty()) return;
     QTextCursor cursor(lines_.document());
+    cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
-    if (!lines_.document()->isEmpty()) cursor.insertBlock();
-    if (showTime_)
-        cursor.insertText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss ")),
-                          PlainFormat(QColor(120, 120, 120)));
-    // insertText never interprets markup, so whatever a user sends stays text.
-    if (!prefix.isEmpty()) cursor.insertText(prefix, PlainFormat(QColor(0, 0, 160), true));
-    cursor.insertText(text, format);
+    for (const PendingLine& line : pending_) {
+        if (!lines_.document()->isEmpty()) cursor.insertBlock();
+        if (!line.time.isEmpty()) cursor.insertText(line.time, PlainFormat(QColor(120, 120, 120)));
+        // insertText never interprets markup, so whatever a user sends stays text.
+        if (!line.prefix.isEmpty())
+            cursor.insertText(line.prefix, PlainFormat(QColor(0, 0, 160), true));
+        cursor.insertText(line.text, line.format);
+    }
+    cursor.endEditBlock();
+    pending_.clear();
+    DropUnusedFormats();
     lines_.verticalScrollBar()->setValue(lines_.verticalScrollBar()->maximum());
+}
+
+// Relayed lines choose their own colour, font and size, so a stream of
+// lines in ever new looks would grow the document's format table; a copy of
+// the kept lines holds only the formats they use.
+void ChatWidget::DropUnusedFormats() {
+    QTextDocument* old = lines_.document();
+    if (old->allFormats().size() <= kMaxFormats) return;
+    auto* fresh = new QTextDocument(&lines_);
+    fresh->setDefaultFont(old->defaultFont());
+    fresh->setMaximumBlockCount(kMaxLines);
+    fresh->setUndoRedoEnabled(false);
+    QTextCursor(fresh).insertFragment(QTextDocumentFragment(old));
+    // The pane deletes some documents it lets go of itself, not all.
+    const QPointer<QTextDocument> replaced(old);
+    lines_.setDocument(fresh);
+    delete replaced.data();
 }
 
 void ChatWidget::ShowSystemLine(std::string_view text) {
@@ -108,11 +155,18 @@ void ChatWidget::ShowChatMessage(std::span<const std::string> fields) {
 }
 
 void ChatWidget::ChangeChatTarget(TargetAction action, std::string_view name) {
-    const QString target = FromUtf8(name);
-    if (target.isEmpty() || target == FromUtf8(players::kChatEveryone)) return;
-    const int index = targets_.findText(target, Qt::MatchExactly);
-    if (action == TargetAction::Add && index < 0) targets_.addItem(target);
-    if (action != TargetAction::Remove || index <= 0) return;
+    if (name.empty() || name == players::kChatEveryone) return;
+    const std::string key(name);
+    const bool listed = targetNames_.contains(key);
+    if (action == TargetAction::Add) {
+        if (!listed) targets_.addItem(FromUtf8(name));
+        targetNames_.insert(key);
+        return;
+    }
+    if (!listed) return;
+    targetNames_.erase(key);
+    const int index = targets_.findText(FromUtf8(name), Qt::MatchExactly);
+    if (index <= 0) return;
     // A user who leaves stops being talked to; the line goes to everybody again.
     if (targets_.currentIndex() == index) targets_.setCurrentIndex(0);
     targets_.removeItem(index);
@@ -135,8 +189,11 @@ std::vector<std::string> ChatWidget::Targets() const {
 }
 
 void ChatWidget::ClearChat() {
+    batch_.stop();
+    pending_.clear();
     lines_.clear();
-    while (targets_.count() > 1) targets_.removeItem(1);
+    targetNames_.clear();
+    while (targets_.count() > 1) targets_.removeItem(targets_.count() - 1);
     targets_.setCurrentIndex(0);
 }
 

@@ -4,10 +4,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QWidget>
+#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "players/chat_message.h"
@@ -22,6 +25,10 @@ namespace qira::platform {
 class ChatWidget : public QWidget {
     Q_OBJECT
 public:
+    // The pane keeps the latest lines only, so that a long evening or a flood
+    // of messages does not grow the client without end.
+    static constexpr int kMaxLines = 500;
+
     explicit ChatWidget(QWidget* parent = nullptr);
 
     // The folder of the expression pictures ("<face>.bmp"), the program folder
@@ -55,7 +62,12 @@ public:
     // What the user would send (for the window's own send button and tests).
     void SubmitInput();
 
-    QTextBrowser& lines() { return lines_; }
+    // The lines shown, with any that wait for the next batch (see AppendLine).
+    QTextBrowser& lines() {
+        ShowPendingLines();
+        return lines_;
+    }
+    void ShowPendingLines();
     QLineEdit& input() { return input_; }
     QPushButton& sendButton() { return send_; }
     QComboBox& targets() { return targets_; }
@@ -65,7 +77,14 @@ signals:
     void SendRequested(const std::vector<std::string>& fields);
 
 private:
+    struct PendingLine {
+        QString time;
+        QString prefix;
+        QString text;
+        QTextCharFormat format;
+    };
     void AppendLine(const QString& prefix, const QString& text, const QTextCharFormat& format);
+    void DropUnusedFormats();
     QTextCharFormat MessageFormat(const players::ChatMessage& message) const;
 
     PaneTitle title_;
@@ -73,10 +92,15 @@ private:
     QComboBox targets_;
     QLineEdit input_;
     QPushButton send_;
+    std::deque<PendingLine> pending_;  // at most kMaxLines: older ones would scroll away unseen
+    QTimer batch_;
     std::string faceFolder_;
     std::string appPath_;
     std::string localPage_;
     std::string localName_;
+    // The names in `targets_`, so that thousands of arrivals each check
+    // their name at once rather than by a search of the list.
+    std::unordered_set<std::string> targetNames_;
     bool showTime_ = true;
     bool echoOwnLines_ = false;
 };

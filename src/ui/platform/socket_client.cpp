@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "net/hello_secret.h"
+#include "net/keepalive.h"
 
 namespace qira::platform {
 
@@ -101,6 +102,9 @@ void SocketClient::OnConnectFinished() {
     addresses_.clear();
     const int on = 1;
     setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // A server that vanished without closing (its machine off the network)
+    // ends the connection within a minute instead of never.
+    net::DetectDeadPeer(socket_);
     readable_ = new QSocketNotifier(socket_, QSocketNotifier::Read, this);
     connect(readable_, &QSocketNotifier::activated, this, &SocketClient::OnReadable);
     WritePending();

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <charconv>
+#include <memory>
 
 #include "net/packet.h"
 
@@ -22,6 +23,7 @@ std::int32_t ParseInt(std::string_view text) {
 }
 
 constexpr int kLevelColumn = 3;
+constexpr int kBatchMilliseconds = 150;
 
 }  // namespace
 
@@ -39,6 +41,9 @@ UserListWidget::UserListWidget(QWidget* parent) : QWidget(parent), title_(this),
     view_.setContextMenuPolicy(Qt::CustomContextMenu);
     view_.header()->setStretchLastSection(false);
     title_.setText(QStringLiteral("用户列表"));
+    batch_.setSingleShot(true);
+    batch_.setInterval(kBatchMilliseconds);
+    connect(&batch_, &QTimer::timeout, this, &UserListWidget::ApplyPendingRows);
     connect(&view_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { Activate(item, false); });
     connect(&view_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -121,22 +126,25 @@ QStringList UserListWidget::RowTexts(const players::UserRecord& record) const {
 void UserListWidget::Rebuild() {
     const QString selected =
         view_.currentItem() ? view_.currentItem()->data(0, Qt::UserRole).toString() : QString();
+    batch_.stop();
+    arrived_.clear();
+    departed_ = false;
+    rows_.clear();
     view_.clear();
     ApplyHeader();
-    for (const std::string& name : users_.Names()) {
-        QTreeWidgetItem* item = AppendRow(name);
-        if (item && FromUtf8(name) == selected) view_.setCurrentItem(item);
-    }
+    QList<QTreeWidgetItem*> items;
+    for (const std::string& name : users_.Names())
+        if (QTreeWidgetItem* item = NewRow(name)) items.append(item);
+    view_.addTopLevelItems(items);
+    if (QTreeWidgetItem* item = RowOf(selected.toStdString())) view_.setCurrentItem(item);
 }
 
-QTreeWidgetItem* UserListWidget::AppendRow(const std::string& name) {
-    auto* item = new QTreeWidgetItem(&view_);
+QTreeWidgetItem* UserListWidget::NewRow(const std::string& name) {
+    auto item = std::make_unique<QTreeWidgetItem>();
     item->setData(0, Qt::UserRole, FromUtf8(name));
-    if (!FillRow(*item, name)) {
-        delete item;
-        return nullptr;
-    }
-    return item;
+    if (!FillRow(*item, name)) return nullptr;
+    rows_[name] = item.get();
+    return item.release();  // the view takes it
 }
 
 bool UserListWidget::FillRow(QTreeWidgetItem& item, const std::string& name) {
@@ -160,25 +168,21 @@ bool UserListWidget::FillRow(QTreeWidgetItem& item, const std::string& name) {
 }
 
 QTreeWidgetItem* UserListWidget::RowOf(std::string_view name) const {
-    const QString key = FromUtf8(std::string(name));
-    for (int i = 0; i < view_.topLevelItemCount(); ++i)
-        if (QTreeWidgetItem* item = view_.topLevelItem(i);
-            item->data(0, Qt::UserRole).toString() == key)
-            return item;
-    return nullptr;
+    const auto found = rows_.find(std::string(name));
+    return found == rows_.end() ? nullptr : found->second;
 }
 
-// One arrival, departure or refresh touches one row, so that thousands of
-// arrivals cost time in proportion to their number.
 bool UserListWidget::AddUser(std::string_view record) {
     if (!users_.AddUser(record)) return false;
-    AppendRow((*players::ParseUserRecord(record))[players::kName]);
+    arrived_.push_back((*players::ParseUserRecord(record))[players::kName]);
+    SchedulePendingRows();
     return true;
 }
 
 bool UserListWidget::RemoveUser(std::string_view name) {
     if (!users_.RemoveUser(name)) return false;
-    delete RowOf(name);
+    departed_ = true;
+    SchedulePendingRows();
     return true;
 }
 
@@ -188,6 +192,44 @@ bool UserListWidget::RefreshUser(std::string_view record) {
     const std::string& name = (*parsed)[players::kName];
     if (QTreeWidgetItem* item = RowOf(name)) FillRow(*item, name);
     return true;
+}
+
+void UserListWidget::SchedulePendingRows() {
+    if (!batch_.isActive()) batch_.start();
+}
+
+// One pass over the rows takes away every departed user's.
+void UserListWidget::DropRowsOfDeparted() {
+    if (!departed_) return;
+    departed_ = false;
+    const QTreeWidgetItem* current = view_.currentItem();
+    const std::string selected =
+        current ? current->data(0, Qt::UserRole).toString().toStdString() : std::string();
+    QList<QTreeWidgetItem*> kept = view_.invisibleRootItem()->takeChildren();
+    kept.removeIf([this](QTreeWidgetItem* item) {
+        const std::string name = item->data(0, Qt::UserRole).toString().toStdString();
+        if (users_.Contains(name)) return false;
+        rows_.erase(name);
+        delete item;
+        return true;
+    });
+    view_.addTopLevelItems(kept);
+    if (QTreeWidgetItem* item = RowOf(selected)) view_.setCurrentItem(item);
+}
+
+void UserListWidget::ApplyPendingRows() {
+    batch_.stop();
+    DropRowsOfDeparted();
+    QList<QTreeWidgetItem*> items;
+    for (const std::string& name : arrived_) {
+        if (!users_.Contains(name)) continue;
+        if (QTreeWidgetItem* row = RowOf(name))
+            FillRow(*row, name);  // left and came back within the batch
+        else if (QTreeWidgetItem* item = NewRow(name))
+            items.append(item);
+    }
+    arrived_.clear();
+    view_.addTopLevelItems(items);
 }
 
 void UserListWidget::ClearUsers() {

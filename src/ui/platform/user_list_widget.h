@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWidget>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "launch/globals.h"
@@ -15,6 +17,12 @@ namespace qira::platform {
 // The user list (lstUser): one row per user at the table, showing the first
 // columns of the sixteen-field record. The records live in players::UserList;
 // the widget only shows them and reports clicks.
+//
+// Arrivals and departures reach the rows in batches, a few times a second at
+// most: the view lays itself out again after every change, so a flood of
+// thousands of arrivals, each in its own turn of the event loop, would
+// otherwise cost time in proportion to their number squared. The records
+// themselves change at once; `view()` hands out the rows up to date.
 class UserListWidget : public QWidget {
     Q_OBJECT
 public:
@@ -42,7 +50,12 @@ public:
     std::vector<std::string> LoadWholeList(std::string_view text);
 
     const players::UserList& users() const { return users_; }
-    QTreeWidget& view() { return view_; }
+    QTreeWidget& view() {
+        ApplyPendingRows();
+        return view_;
+    }
+    // Brings the rows up to date with the records now rather than with the next batch.
+    void ApplyPendingRows();
     QString Title() const { return title_.text(); }
 
 signals:
@@ -54,9 +67,11 @@ signals:
 
 private:
     void Rebuild();
-    QTreeWidgetItem* AppendRow(const std::string& name);
+    QTreeWidgetItem* NewRow(const std::string& name);
     bool FillRow(QTreeWidgetItem& item, const std::string& name);
     QTreeWidgetItem* RowOf(std::string_view name) const;
+    void DropRowsOfDeparted();
+    void SchedulePendingRows();
     QStringList RowTexts(const players::UserRecord& record) const;
     void ApplyHeader();
     void Activate(QTreeWidgetItem* item, bool menuRequest);
@@ -69,6 +84,11 @@ private:
     QStringList columnTitles_;
     int shownColumns_ = 11;
     std::vector<int> columnWidths_;
+    // Each shown user's row, by name.
+    std::unordered_map<std::string, QTreeWidgetItem*> rows_;
+    std::vector<std::string> arrived_;  // names whose rows wait for the next batch
+    bool departed_ = false;             // some rows wait to be taken away
+    QTimer batch_;
 };
 
 }  // namespace qira::platform

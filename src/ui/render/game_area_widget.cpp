@@ -27,6 +27,8 @@ QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+constexpr int kRefusalMilliseconds = 3000;
+
 constexpr std::array<const char*, play::kActionButtonCount> kActionKeys = {"C", "P", "G", "H",
                                                                            "Esc"};
 
@@ -73,6 +75,38 @@ GameAreaWidget::GameAreaWidget(TableCanvas& canvas, Handlers handlers, QWidget* 
     setAccessibleName(QStringLiteral("牌桌"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     canvas_.SetChangedHandler([this] { update(); });
+    refusalTimer_.setSingleShot(true);
+    refusalTimer_.setInterval(kRefusalMilliseconds);
+    connect(&refusalTimer_, &QTimer::timeout, this, [this] {
+        refusal_.clear();
+        update();
+    });
+}
+
+void GameAreaWidget::ShowRefusal(const QString& why) {
+    refusal_ = why;
+    refusalTimer_.start();
+    update();
+}
+
+// Centred over the local hand, clear of the action buttons on its right.
+void GameAreaWidget::DrawRefusal(QPainter& painter) const {
+    if (refusal_.isEmpty()) return;
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(refusal_) + 24;
+    const int height = metrics.height() + 8;
+    constexpr int kLocalPosition = 2;  // the viewed player sits at the bottom
+    const int handTop = canvas_.layout().ptShouPai[kLocalPosition].y;
+    const QRect box((this->width() - width) / 2, handTop - height - 16, width, height);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 150));
+    painter.drawRoundedRect(box, 6, 6);
+    painter.setPen(QColor(255, 236, 160));
+    painter.drawText(box, Qt::AlignCenter, refusal_);
 }
 
 void GameAreaWidget::paintEvent(QPaintEvent* event) {
@@ -85,6 +119,7 @@ void GameAreaWidget::paintEvent(QPaintEvent* event) {
         area, picture,
         QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio, area.height() * ratio));
     canvas_.DrawOverlays(painter);
+    DrawRefusal(painter);
 }
 
 void GameAreaWidget::resizeEvent(QResizeEvent* event) {
@@ -223,7 +258,11 @@ void GameAreaWidget::PressStartButton() {
 
 void GameAreaWidget::DiscardOrRaiseByKey() {
     const std::uint64_t turn = handlers_.discardTurn ? handlers_.discardTurn() : 0;
-    if (turn == 0) return;
+    if (turn == 0) {
+        // No tile may go: the play logic says why, when the player asked for it.
+        if (handlers_.handTileClick) handlers_.handTileClick(0, play::MouseButton::Left);
+        return;
+    }
     // A tile left raised by the mouse or an earlier turn is not discarded
     // by a key: the keys raise the drawn tile first.
     if (turn != keyTurn_ || canvas_.lngRaisedPai() <= 0) return MoveRaisedTile(0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -50,6 +51,10 @@ public:
     // The latest event in words; assistive technology hears each one.
     void Announce(const QString& words);
     const QString& statusLine() const { return statusLine_; }
+    // Why a click could not be played: a short line above the hand that
+    // goes by itself after a few seconds.
+    void ShowRefusal(const QString& why);
+    const QString& refusal() const { return refusal_; }
     const TableCanvas& canvas() const { return canvas_; }
 
 protected:
@@ -68,10 +73,13 @@ private:
     bool PressStartByKey();
     QString ToolTipAt(Point point) const;
     void NotifyRaisedTile();
+    void DrawRefusal(QPainter& painter) const;
 
     TableCanvas& canvas_;
     Handlers handlers_;
     QString statusLine_;
+    QString refusal_;
+    QTimer refusalTimer_;
     std::uint64_t keyTurn_ = 0;  // the turn in which the keys last raised a tile
 };
 

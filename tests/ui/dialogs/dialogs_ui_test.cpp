@@ -282,14 +282,43 @@ TEST_F(GameSetWindowTest, OtherPlayerAgreesByItselfAfterTwentyOneTicks) {
     EXPECT_FALSE(window);
 }
 
-TEST_F(GameSetWindowTest, DisagreeSendsLeaveAndEscapeDoesNothing) {
+TEST_F(GameSetWindowTest, DisagreeSendsLeave) {
     QPointer<frmGameSet> window = Open(false);
     window->show();
-    QTest::keyClick(window, Qt::Key_Escape);
-    EXPECT_TRUE(window && window->isVisible());
     QTest::mouseClick(&window->cmdUser[1], Qt::LeftButton);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], *net::requests::Leave("乙"));
+}
+
+// The keyboard as a player uses it: the window pops up while keys go to the
+// table; only a box the player chose takes digits; Enter confirms, Esc
+// answers with the offered settings.
+TEST_F(GameSetWindowTest, KeysReachOnlyTheChosenBoxAndEnterOrEscAnswer) {
+    const std::string offered[] = {"10", "100", "1", "5", "50", "0"};
+    for (const bool escape : {false, true}) {
+        sent.clear();
+        QPointer<frmGameSet> window = Open(true);
+        window->show();
+        QApplication::setActiveWindow(window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), "3");  // meant for the side bets
+        EXPECT_EQ(window->txtUser[0].text(), "10");
+        EXPECT_EQ(window->txtUser[1].text(), "5");
+
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Backtab, Qt::ShiftModifier);
+        ASSERT_EQ(QApplication::focusWidget(), &window->txtUser[1]);
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), "2");  // moving in selected the whole box
+        EXPECT_EQ(window->txtUser[1].text(), "2");
+        EXPECT_EQ(window->txtUser[0].text(), "10");
+        EXPECT_TRUE(sent.empty());
+
+        QTest::keyClick(static_cast<QWidget*>(nullptr), escape ? Qt::Key_Escape : Qt::Key_Return);
+        const std::string confirmed[] = {"10", "100", "1", "2", "50", "0"};
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0], *net::requests::ConfirmSettings("桌主甲", escape ? offered : confirmed));
+        DeleteClosedWindows();
+        EXPECT_FALSE(window);
+    }
 }
 
 class UserSetWindowTest : public ::testing::Test {

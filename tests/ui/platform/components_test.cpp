@@ -1,6 +1,8 @@
 // The outside components driven as widgets, offscreen.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -209,6 +213,70 @@ TEST_F(ChatWidgetTest, TargetsKeepEveryoneFirstAndFollowAddRemoveAndClear) {
     chat.ClearChat();
     EXPECT_EQ(chat.Targets(), (std::vector<std::string>{"所有人"}));
     EXPECT_TRUE(Lines().isEmpty());
+}
+
+// A long evening, or a server sending a line every millisecond, keeps the
+// latest lines only, and lines in ever new looks do not pile up formats.
+TEST_F(ChatWidgetTest, KeepsTheLatestLinesAndFewFormatsUnderAFlood) {
+    for (int i = 0; i < 6000; ++i) {
+        char colour[8];
+        std::snprintf(colour, sizeof colour, "#%06X",
+                      static_cast<unsigned>(i) * 2654435u % 0xFFFFFFu);
+        const std::vector<std::string> fields{"李四", "所有人", colour, "宋体" + std::to_string(i),
+                                              "10",   "0",      "0",    "行" + std::to_string(i)};
+        chat.ShowChatMessage(fields);
+        if (i % 100 == 99) chat.ShowPendingLines();  // as the pane's timer shows them
+    }
+    QTextDocument& lines = *chat.lines().document();
+    EXPECT_EQ(lines.blockCount(), ChatWidget::kMaxLines);
+    EXPECT_TRUE(lines.lastBlock().text().endsWith(QStringLiteral("行5999")));
+    EXPECT_TRUE(lines.firstBlock().text().endsWith(QStringLiteral("行5500")));
+    EXPECT_LE(lines.allFormats().size(), 2 * 2000);
+    QTextCursor end(&lines);
+    end.movePosition(QTextCursor::End);
+    EXPECT_FALSE(lines.isUndoRedoEnabled());
+    EXPECT_EQ(end.charFormat().fontFamilies().toStringList(),
+              QStringList{QStringLiteral("宋体5999")})
+        << "the kept lines keep their looks";
+
+    chat.ClearChat();
+    for (int i = 0; i < 600; ++i) chat.ShowLine("x");
+    EXPECT_EQ(chat.lines().document()->blockCount(), ChatWidget::kMaxLines);
+}
+
+// 100,000 users arriving one message at a time, each in its own turn of the
+// event loop as the socket delivers them, as a hostile server may send them.
+// Every turn used to lay out the whole list and search the whole target list:
+// this test then ran for hours.
+TEST(ClientPanes, HundredThousandArrivalsAreHandledInBatches) {
+    App();
+    UserListWidget list;
+    ChatWidget chat;
+    list.SetColumns("用户名`用户ID`积分`级别`旁观对象", 5);
+    list.resize(400, 300);
+    chat.resize(300, 300);
+    list.show();
+    chat.show();
+    constexpr int kArrivals = 100'000;
+    for (int i = 0; i < kArrivals; ++i) {
+        const std::string name = "旁观" + std::to_string(i);
+        list.AddUser(Record(name, "张三", 0));
+        chat.ShowSystemLine(name + " 进来了...");
+        chat.ChangeChatTarget(ChatWidget::TargetAction::Add, name);
+        QCoreApplication::processEvents();
+    }
+    constexpr int kListed = static_cast<int>(players::kMaxUsers);  // the rest were refused
+    list.RemoveUser("旁观5");
+    list.AddUser(Record("旁观5", "", 1));  // gone and back within one batch
+    EXPECT_EQ(list.view().topLevelItemCount(), kListed);
+    EXPECT_EQ(list.view().topLevelItem(kListed - 1)->text(0), QStringLiteral("旁观4999"));
+    EXPECT_EQ(list.view().topLevelItem(5)->text(4), QString()) << "the new record shows";
+    EXPECT_EQ(chat.targets().count(), kArrivals + 1);
+    EXPECT_EQ(chat.lines().document()->blockCount(), ChatWidget::kMaxLines);
+
+    for (int i = 0; i < kArrivals; i += 2) list.RemoveUser("旁观" + std::to_string(i));
+    EXPECT_EQ(list.view().topLevelItemCount(), kListed / 2);
+    EXPECT_EQ(list.view().topLevelItem(0)->text(0), QStringLiteral("旁观1"));
 }
 
 TEST(TurnClockWidget, CountsDownWarnsAndTimesOutOnceEach) {

@@ -17,6 +17,7 @@
 
 #include "net/hello_secret.h"
 #include "net/packet.h"
+#include "tcp_timer.h"
 
 namespace qira::platform {
 namespace {
@@ -191,6 +192,14 @@ TEST_F(SocketClientTest, SendsLargerThanTheSocketBuffersArriveWholeAndInOrder) {
         ASSERT_EQ(message.size(), net::kMaxMessageBytes - 16);
         EXPECT_EQ(message.back(), static_cast<std::uint8_t>(number)) << number;
     }
+}
+
+TEST_F(SocketClientTest, AnIdleConnectionProbesTheServerWithinAMinute) {
+    ProcessEventsUntil([] { return false; }, 300);  // the hello is acknowledged
+    const auto timer = qira::testing::TcpTimer(server->peerPort(), listener.serverPort());
+    ASSERT_TRUE(timer.has_value());
+    EXPECT_EQ(timer->first, 2) << "a keepalive timer runs on the client's end";
+    EXPECT_LE(timer->second, 20 * 100) << "the first probe within a third of a minute";
 }
 
 // Connecting by name and failing to connect, without a fixture's server.
