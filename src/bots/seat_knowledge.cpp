@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "net/claims.h"
 #include "net/game_messages.h"
 #include "rules/table_state.h"
 
@@ -80,7 +81,8 @@ void OnDiscarded(SeatKnowledge& seat, const net::DiscardMessage& discard) {
 
 // A chow or pung of the discard in play: the claimed tile is already counted
 // as a discard, the others came from the claimer's hand.
-void OnMeld(SeatKnowledge& seat, const net::ChairTileMessage& meld, MeldKind kind) {
+void OnMeld(SeatKnowledge& seat, const net::ChairTileMessage& meld, net::ClaimKind claim) {
+    const auto kind = static_cast<MeldKind>(net::RowOf(claim).meld);
     const int chair = meld.chair;
     const Tile tile = meld.tile;
     if (chair == seat.self) {
@@ -98,7 +100,7 @@ void OnMeld(SeatKnowledge& seat, const net::ChairTileMessage& meld, MeldKind kin
     }
     seat.turn = chair;
     seat.current = tile;
-    seat.phase = kind == MeldKind::Chow ? net::phase::kChowed : net::phase::kPunged;
+    seat.phase = net::RowOf(claim).phase;
 }
 
 void OnKong(SeatKnowledge& seat, const net::KongMessage& kong) {
@@ -203,10 +205,10 @@ struct Learner {
         if (const auto discard = net::DecodeDiscard(m)) OnDiscarded(seat, *discard);
     }
     void ReceiveChowed(Message m) {
-        if (const auto meld = net::DecodeChairTile(m)) OnMeld(seat, *meld, MeldKind::Chow);
+        if (const auto meld = net::DecodeChairTile(m)) OnMeld(seat, *meld, net::ClaimKind::Chow);
     }
     void ReceivePunged(Message m) {
-        if (const auto meld = net::DecodeChairTile(m)) OnMeld(seat, *meld, MeldKind::Pung);
+        if (const auto meld = net::DecodeChairTile(m)) OnMeld(seat, *meld, net::ClaimKind::Pung);
     }
     void ReceiveKonged(Message m) {
         if (const auto kong = net::DecodeKong(m)) OnKong(seat, *kong);

@@ -4,12 +4,17 @@
 // their text from byte 2.
 #include <string>
 
+#include "net/claims.h"
 #include "net/packet.h"
 #include "net/protocol.h"
 #include "play/client_session.h"
 
 namespace qira::play {
 namespace {
+
+rules::MeldKind MeldOf(net::ClaimKind claim) {
+    return static_cast<rules::MeldKind>(net::RowOf(claim).meld);
+}
 
 std::string RoomText(std::span<const std::uint8_t> m) {
     return net::DecodeBody(m, 2);
@@ -111,11 +116,11 @@ void ClientSession::ReceiveDiscarded(Message m) {
 }
 
 void ClientSession::ReceiveChowed(Message m) {
-    OnChowOrPung(m, rules::MeldKind::Chow);
+    OnChowOrPung(m, MeldOf(net::ClaimKind::Chow));
 }
 
 void ClientSession::ReceivePunged(Message m) {
-    OnChowOrPung(m, rules::MeldKind::Pung);
+    OnChowOrPung(m, MeldOf(net::ClaimKind::Pung));
 }
 
 void ClientSession::ReceiveKonged(Message m) {
