@@ -6,6 +6,7 @@
 #include "net/game_messages.h"
 #include "net/protocol.h"
 #include "net/requests.h"
+#include "rules/claim_options.h"
 #include "server/core/lobby.h"
 #include "server/core/win_check.h"
 
@@ -130,7 +131,9 @@ void BotClient::ReceiveHandRaised(Message m) {
 }
 
 void BotClient::ReceiveNewHand(Message m) {
-    if (m.size() >= 28) betChosen_ = indicatorsAsked_ = false;
+    if (m.size() < 28) return;
+    betChosen_ = indicatorsAsked_ = false;
+    declinedKongs_.clear();
 }
 
 void BotClient::ReceiveBetChosen(Message m) {
@@ -221,10 +224,15 @@ void BotClient::ActOnOwnTurn() {
         return Send(net::requests::ThreeIndicatorKong(me));
     }
     if (knowledge_.phase >= net::phase::kConcealedKong) {
-        if (CanWinWith(OwnHand(), knowledge_.fresh)) return Send(net::requests::Win(me));
-        if (const auto kong = brain_.ChooseOwnKong(View()))
-            return Send(
-                net::requests::Kong(me, static_cast<std::uint8_t>(kong->bytKind), kong->bytTile));
+        const HandInfo info = OwnHand();
+        if (CanWinWith(info, knowledge_.fresh)) return Send(net::requests::Win(me));
+        // Like a person, the player takes or lets pass the one kong its client offers.
+        if (const auto offered = OfferedOwnKong(info, knowledge_.fresh, declinedKongs_)) {
+            if (brain_.ChooseOwnKong(View()) == offered)
+                return Send(net::requests::Kong(me, static_cast<std::uint8_t>(offered->bytKind),
+                                                offered->bytTile));
+            declinedKongs_.push_back(offered->bytTile);
+        }
     }
     const Tile tile = brain_.ChooseDiscard(View());
     Send(net::requests::Discard(me, tile, 0, 0));
@@ -234,9 +242,18 @@ net::Bytes BotClient::AnswerToDiscard() {
     const auto me = static_cast<std::uint8_t>(chair_);
     const Tile tile = knowledge_.current;
     const BotView view = View();
-    if (!knowledge_.noWin && CanWinWith(OwnHand(), tile)) return net::requests::Win(me);
-    if (brain_.WantsExposedKong(view, tile))
-        return net::requests::Kong(me, net::phase::kExposedKong, tile);
+    const bool ready = chair_ >= 0 && knowledge_.ready[chair_];
+    // Like a person's client: no win on a discarded wild tile unless ready.
+    if (!knowledge_.noWin && (tile != knowledge_.wild || ready) && CanWinWith(OwnHand(), tile))
+        return net::requests::Win(me);
+    const rules::HandView hand{knowledge_.hand, knowledge_.OwnMelds(), knowledge_.wild,
+                               knowledge_.noWin};
+    if (knowledge_.wallLeft > 0 && rules::KongOption(hand, tile, rules::Turn::Other) &&
+        std::find(declinedKongs_.begin(), declinedKongs_.end(), tile) == declinedKongs_.end()) {
+        if (brain_.WantsExposedKong(view, tile))
+            return net::requests::Kong(me, net::phase::kExposedKong, tile);
+        declinedKongs_.push_back(tile);
+    }
     if (brain_.WantsPung(view, tile)) return net::requests::Pung(me, tile);
     if ((knowledge_.turn + 1) % 4 == chair_)
         if (const auto chow = brain_.ChooseChow(view, tile)) return net::requests::Chow(me, *chow);

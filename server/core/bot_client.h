@@ -116,8 +116,9 @@ private:
 
     bots::SeatKnowledge knowledge_;
     bool indicatorsAsked_ = false;
-    std::uint64_t claimWindow_ = 0;  // grows with every discard
-    std::uint64_t version_ = 0;      // grows with every game message; a stale plan is dropped
+    std::vector<Tile> declinedKongs_;  // kongs let pass: a client never offers them again
+    std::uint64_t claimWindow_ = 0;    // grows with every discard
+    std::uint64_t version_ = 0;        // grows with every game message; a stale plan is dropped
 };
 
 }  // namespace qira::server

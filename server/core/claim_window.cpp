@@ -51,6 +51,9 @@ ClaimWindow::Outcome ClaimWindow::Resolve() const {
     outcome.kind = BestClaimed();
     for (int c = 0; c < rules::kChairCount; ++c)
         if (options_[c].win && claims_[c].kind != ClaimKind::Win) outcome.passedWins.push_back(c);
+    for (int c = 0; c < rules::kChairCount; ++c)
+        if (options_[c].kong && claims_[c].kind != ClaimKind::Kong)
+            outcome.passedKongs.push_back(c);
     for (int i = 1; i < rules::kChairCount; ++i) {
         const int c = (discarder_ + i) % rules::kChairCount;
         if (claims_[c].kind == ClaimKind::Win)

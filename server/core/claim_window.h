@@ -41,6 +41,8 @@ public:
         Tile chowLowest = 0;
         // Chairs that could have won and did not: barred until their next draw.
         std::vector<int> passedWins;
+        // Chairs that could have konged and did not: not offered that kong again.
+        std::vector<int> passedKongs;
     };
 
     void Open(int discarder, Tile tile, std::array<ClaimOptions, rules::kChairCount> options);

@@ -28,7 +28,8 @@ struct SeatHand {
     std::uint8_t bets = net::kBetsNotChosen;
     bool ting = false;
     bool noWin = false;
-    bool discardWinBarred = false;  // passed a win since the last own draw
+    bool discardWinBarred = false;    // passed a win since the last own draw
+    std::vector<Tile> declinedKongs;  // offered kongs let pass: never offered again
     int autoPlays = 0;
     int concealedKongs = 0;
     int exposedKongs = 0;

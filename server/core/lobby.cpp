@@ -192,6 +192,7 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     user.nameKey = NameKey(user.name);
     ++nextBotNumber_;
     user.isBot = true;
+    user.botLevel = bots::LevelOf(style);
     // A seated player could otherwise watch a computer opponent's tiles.
     user.allowWatch = false;
     try {
@@ -291,7 +292,10 @@ Table& Lobby::OpenBotTable(std::span<const BotStyle> styles) {
 }
 
 void Lobby::SetBotStyle(const User& user, BotStyle style) {
-    if (const auto it = bots_.find(&user); it != bots_.end()) it->second->SetStyle(style);
+    const auto it = bots_.find(&user);
+    if (it == bots_.end()) return;
+    it->second->SetStyle(style);
+    if (User* bot = FindUser(user.name)) bot->botLevel = bots::LevelOf(style);
 }
 
 void Lobby::FoldIntoDigest(const net::Bytes& message) {

@@ -74,6 +74,7 @@ public:
         std::uint64_t hands = 0, drawn = 0, selfDrawn = 0, onDiscard = 0, timeouts = 0, refused = 0;
         RefusalCounts refusedBy{};
         std::map<std::string, std::uint64_t> winsByName;
+        std::array<std::uint64_t, 3> wildDiscardWins{};  // by SeatKind
         // FNV-1a over every hand's opening and closing message: equal digests
         // mean the same hands were played.
         std::uint64_t digest = 14695981039346656037ull;
@@ -82,6 +83,9 @@ public:
     void CountHand(const std::vector<std::string>& winnerNames, bool selfDrawn);
     void FoldIntoDigest(const net::Bytes& message);
     void CountTimeout() { ++tally_.timeouts; }
+    void CountWildDiscardWin(SeatKind kind) {
+        ++tally_.wildDiscardWins[static_cast<std::size_t>(kind)];
+    }
     void CountRefusal(Refusal why);
 
     // --- used by tables ---

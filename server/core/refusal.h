@@ -49,7 +49,9 @@ namespace qira::server {
     X(NoKongNow, "no kong now")                                                      \
     X(NoSuchKongInHand, "no such kong in hand")                                      \
     X(KongBreaksReadyHand, "a ready hand's kong must keep it ready")                 \
+    X(KongNotOffered, "not the kong a client offers now")                            \
     X(NoWinOnThisDiscard, "no win on this discard")                                  \
+    X(NoWinOnWildDiscard, "no win on a discarded wild tile without declaring ready") \
     X(NoWinNow, "no win now")                                                        \
     X(HandDoesNotWin, "the hand does not win")                                       \
     X(NoKongToRob, "no kong to rob")                                                 \

@@ -44,6 +44,7 @@ SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents op
     report.onDiscard = tally.onDiscard;
     report.timeouts = tally.timeouts;
     report.digest = tally.digest;
+    report.wildDiscardWins = tally.wildDiscardWins;
     if (const auto it = tally.winsByName.find(first); it != tally.winsByName.end())
         report.firstChairWins = it->second;
     return report;
@@ -63,6 +64,8 @@ std::string FormatReport(const SelfPlayReport& r, Opponents opponents) {
         << 100.0 * r.firstChairWins / hands << "%) against "
         << (opponents == Opponents::Smart ? "three of its kind" : "three random discarders")
         << "\n";
+    out << "wins on a discarded wild tile: computer players " << r.wildDiscardWins[0] << ", people "
+        << r.wildDiscardWins[1] << ", played by the server " << r.wildDiscardWins[2] << "\n";
     out << "clocks that ran out: " << r.timeouts << "\n";
     out << "digest of the hands: " << std::hex << r.digest << std::dec << "\n";
     if (r.stuck) out << "STUCK: the table stopped before the last hand\n";
@@ -130,6 +133,8 @@ LevelMatchReport RunLevelMatch(std::uint64_t hands, std::uint32_t seed,
     report.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     report.hands = played;
+    report.wildDiscardWins = lobby.tally().wildDiscardWins;
+    report.digest = lobby.tally().digest;
     return report;
 }
 
@@ -158,7 +163,10 @@ std::string FormatJson(const LevelMatchReport& r) {
     list(means);
     out << ",\"ci95\":";
     list(intervals);
-    out << "}";
+    // By who played the winning chair: computer player, person, the server.
+    out << ",\"wild_discard_wins\":";
+    list(r.wildDiscardWins);
+    out << ",\"digest\":\"" << std::hex << r.digest << std::dec << "\"}";
     return out.str();
 }
 

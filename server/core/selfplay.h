@@ -18,6 +18,7 @@ struct SelfPlayReport {
     std::uint64_t firstChairWins = 0;  // wins of the player in chair 0
     std::uint64_t timeouts = 0;        // clocks that ran out: a computer player failed to act
     std::uint64_t digest = 0;          // the same hands give the same digest
+    std::array<std::uint64_t, 3> wildDiscardWins{};  // by SeatKind
     double seconds = 0;
     bool stuck = false;
 };
@@ -44,6 +45,8 @@ struct LevelMatchReport {
     std::array<std::uint64_t, 4> wins{};
     std::array<std::uint64_t, 4> dealtIn{};  // wins given on the slot's own discard
     std::uint64_t draws = 0;
+    std::array<std::uint64_t, 3> wildDiscardWins{};  // by SeatKind
+    std::uint64_t digest = 0;
     double seconds = 0;
     bool stuck = false;
 

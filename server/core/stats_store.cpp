@@ -27,6 +27,8 @@ void ApplyChange(UserStats& stats, const StatsChange& change) {
         case HandResult::Draw:
             ++stats.draws;
             break;
+        case HandResult::Spared:
+            break;
     }
     if (change.escaped) ++stats.escapes;
     stats.points += change.points;

@@ -26,7 +26,9 @@ struct UserStats {
     std::int64_t escapes = 0;
 };
 
-enum class HandResult { Win, Loss, Draw };
+// Spared: another player won and this one paid nothing (the discarder paid);
+// it counts among the hands only, neither a win nor a loss nor a draw.
+enum class HandResult { Win, Loss, Draw, Spared };
 
 // What one hand changed for one user.
 struct StatsChange {

@@ -139,7 +139,9 @@ private:
     void OnClaim(int chair, Claim claim);
     void TryResolveClaims();
     void ResolveClaims();
-    bool PassBarsDiscardWins(int chair) const;
+    bool MayClaimWinOn(int chair, Tile tile) const;
+    // The kong the chair's client offers on this turn, if any.
+    std::optional<Meld> OwnKongOffer(int chair) const;
     void DoChow(int chair, Tile lowest);
     void DoPung(int chair);
     void DoKong(int chair, MeldKind kind, Tile tile, int source);
@@ -151,6 +153,7 @@ private:
     void OnSelfWin(int chair);
     void EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile tile);
     void EndDrawn();
+    SeatKind KindOfSeat(int chair) const;
     void ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
                     const std::array<std::int32_t, 4>& due) const;
     void FinishHand(const std::vector<std::uint8_t>& winners,
@@ -159,6 +162,7 @@ private:
     // only goes to the statistics store, never to a client.
     std::string HandLog(const std::vector<std::uint8_t>& winners,
                         const std::array<std::int32_t, 4>& actual) const;
+    HandResult ResultFor(const std::vector<std::uint8_t>& winners, bool won, int chair) const;
     void RecordStatistics(const std::vector<std::uint8_t>& winners,
                           const std::array<std::int32_t, 4>& actual, std::vector<User*>& escaped);
 

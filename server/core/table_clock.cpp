@@ -140,6 +140,7 @@ bots::SeatKnowledge Table::KnowledgeOf(int chair) const {
     seat.phase = betting ? net::phase::kSideBets : hand_.phase;
     seat.current = hand_.curTile;
     seat.dealer = hand_.dealer;
+    seat.wallLeft = hand_.wall.Remaining();
     return seat;
 }
 

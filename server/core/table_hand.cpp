@@ -1,5 +1,6 @@
 // The moves of a hand, from the deal to the win or the drawn game.
 #include <algorithm>
+#include <chrono>
 
 #include "net/server_messages.h"
 #include "rules/claim_options.h"
@@ -80,10 +81,11 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
     ClaimOptions options;
     if (chair == discarder) return options;
     const SeatHand& seat = hand_.seats[chair];
-    if (!seat.noWin && !seat.discardWinBarred) options.win = CanWinWith(hand_.InfoOf(chair), tile);
+    if (!seat.noWin && !seat.discardWinBarred && MayClaimWinOn(chair, tile))
+        options.win = CanWinWith(hand_.InfoOf(chair), tile);
     const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
     const auto kong = rules::KongOption(view, tile, rules::Turn::Other);
-    options.kong = kong && hand_.wall.Remaining() > 0 &&
+    options.kong = kong && hand_.wall.Remaining() > 0 && !Holds(seat.declinedKongs, tile) &&
                    (!seat.ting || rules::KongKeepsReady(view, tile, *kong));
     if (seat.ting) return options;
     options.pung = rules::PungOption(view, tile).has_value();
@@ -94,6 +96,9 @@ ClaimOptions Table::OptionsFor(int chair, int discarder, Tile tile) const {
 
 void Table::OnDiscard(int chair, Tile tile, std::uint8_t tingDeclaration) {
     CancelTimer();
+    // A kong offered on this turn and not taken is not offered again.
+    if (const auto kong = OwnKongOffer(chair))
+        hand_.seats[chair].declinedKongs.push_back(kong->bytTile);
     const std::uint8_t ting = hand_.Discard(chair, tile, tingDeclaration != 0) ? 1 : 0;
     std::array<ClaimOptions, rules::kChairCount> options;
     for (int c = 0; c < rules::kChairCount; ++c) options[c] = OptionsFor(c, chair, tile);
@@ -146,9 +151,11 @@ void Table::ResolveClaims() {
     const ClaimWindow::Outcome outcome = claims_.Resolve();
     const int discarder = claims_.discarder();
     for (const int chair : outcome.passedWins) {
-        if (PassBarsDiscardWins(chair)) hand_.seats[chair].discardWinBarred = true;
+        hand_.seats[chair].discardWinBarred = true;
         hand_.PassWin(chair, claims_.tile(), discarder, false);
     }
+    for (const int chair : outcome.passedKongs)
+        hand_.seats[chair].declinedKongs.push_back(claims_.tile());
     switch (outcome.kind) {
         case ClaimKind::Win:
             hand_.Win(outcome.winners, claims_.tile(), discarder, false);
@@ -166,10 +173,17 @@ void Table::ResolveClaims() {
     }
 }
 
-// A client offers a player who has not declared ready nothing on a discarded
-// wild tile and passes at once: that pass declines no win it was shown.
-bool Table::PassBarsDiscardWins(int chair) const {
-    return claims_.tile() != hand_.wild || hand_.seats[chair].ting;
+std::optional<Meld> Table::OwnKongOffer(int chair) const {
+    if (hand_.stage != Stage::Turn || hand_.turn != chair || hand_.turnKind == TurnKind::Claimed)
+        return std::nullopt;
+    const SeatHand& seat = hand_.seats[chair];
+    return OfferedOwnKong(hand_.InfoOf(chair), hand_.fresh, seat.declinedKongs);
+}
+
+// A client offers a win on a discarded wild tile only to a player who declared
+// ready; every chair, whoever plays it, has exactly that right.
+bool Table::MayClaimWinOn(int chair, Tile tile) const {
+    return tile != hand_.wild || hand_.seats[chair].ting;
 }
 
 void Table::DoChow(int chair, Tile lowest) {
@@ -311,11 +325,19 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     std::vector<std::string> names;
     for (auto w : winners) names.push_back(seating_.players[w] ? seating_.players[w]->name : "?");
     lobby_.CountHand(names, selfDrawn);
+    if (!selfDrawn && tile == hand_.wild)
+        for (auto w : winners) lobby_.CountWildDiscardWin(KindOfSeat(w));
     std::string text;
     for (const auto& n : names) text += " " + n;
     ReportHand(winners, discarder, outcome.due);
     FinishHand(winners, outcome.actual,
                "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
+}
+
+SeatKind Table::KindOfSeat(int chair) const {
+    const User* player = seating_.players[chair];
+    if (player && player->isBot) return SeatKind::Computer;
+    return player && player->peer ? SeatKind::Person : SeatKind::PlayedByServer;
 }
 
 void Table::EndDrawn() {
@@ -397,14 +419,21 @@ std::string ChairLists(Each each) {
     return out + "]";
 }
 
+std::int64_t WallClockSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
                            const std::array<std::int32_t, 4>& actual) const {
-    std::string players, points, won;
+    std::string players, levels, points, won;
     for (int c = 0; c < rules::kChairCount; ++c) {
         const User* player = seating_.players[c];
         players += (c ? "," : "") + JsonString(player ? player->name : "");
+        levels += (c ? "," : "") + std::to_string(player && player->isBot ? player->botLevel : 0);
         points += (c ? "," : "") + std::to_string(actual[c]);
     }
     for (const auto w : winners) won += (won.empty() ? "" : ",") + std::to_string(w);
@@ -413,13 +442,22 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
     };
     won += "],\"discarder\":" + orNull(hand_.winDiscarder) + ",\"tile\":" + orNull(hand_.winTile);
     return "{\"table\":" + std::to_string(number_) + ",\"seed\":" + std::to_string(hand_.seed) +
-           ",\"dealer\":" + std::to_string(hand_.dealer) + ",\"players\":[" + players +
-           "],\"indicator\":" + std::to_string(hand_.indicator) +
+           ",\"dealer\":" + std::to_string(hand_.dealer) +
+           ",\"time\":" + std::to_string(WallClockSeconds()) + ",\"players\":[" + players +
+           "],\"levels\":[" + levels + "],\"indicator\":" + std::to_string(hand_.indicator) +
            ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
            ",\"points\":[" + points + "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
            ",\"deal\":" + ChairLists([&](int c) { return std::span(hand_.dealt[c]); }) +
            ",\"events\":" + EventsJson(hand_.events) +
            ",\"final\":" + ChairLists([&](int c) { return std::span(hand_.seats[c].hand); }) + "}";
+}
+
+// A win is paid by the discarder alone, or by all three others when self-drawn.
+HandResult Table::ResultFor(const std::vector<std::uint8_t>& winners, bool won, int chair) const {
+    if (winners.empty()) return HandResult::Draw;
+    if (won) return HandResult::Win;
+    const bool paid = !hand_.winDiscarder || *hand_.winDiscarder == chair;
+    return paid ? HandResult::Loss : HandResult::Spared;
 }
 
 void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
@@ -432,9 +470,7 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
         StatsChange change;
         change.name = player->name;
         const bool won = std::find(winners.begin(), winners.end(), c) != winners.end();
-        change.result = winners.empty() ? HandResult::Draw
-                        : won           ? HandResult::Win
-                                        : HandResult::Loss;
+        change.result = ResultFor(winners, won, c);
         change.points = actual[c];
         change.experience = won ? 3 : 1;
         if (!player->peer) {

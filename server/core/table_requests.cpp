@@ -232,12 +232,16 @@ Table::Outcome Table::HandleKong(int chair, const ParsedRequest& request) {
     if (!concealed && !addsToPung) return Refusal::NoSuchKongInHand;
     const rules::HandView view{seat.hand, seat.melds, hand_.wild, seat.noWin};
     if (seat.ting && !rules::KongKeepsReady(view, tile, kind)) return Refusal::KongBreaksReadyHand;
+    const auto offered = OwnKongOffer(chair);
+    if (!offered || offered->bytTile != tile || offered->bytKind != kind)
+        return Refusal::KongNotOffered;
     OnOwnKong(chair, kind, tile);
     return {};
 }
 
 Table::Outcome Table::HandleWin(int chair) {
     if (hand_.stage == Stage::Claim) {
+        if (!MayClaimWinOn(chair, claims_.tile())) return Refusal::NoWinOnWildDiscard;
         if (!claims_.OptionsOf(chair).win || !claims_.Awaits(chair))
             return Refusal::NoWinOnThisDiscard;
         OnClaim(chair, {ClaimKind::Win, claims_.tile()});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -12,12 +13,17 @@ namespace qira::server {
 
 class Table;
 
+// Who plays a chair: a computer player, a person at a connected client, or
+// the server for a person who is gone.
+enum class SeatKind : std::uint8_t { Computer, Person, PlayedByServer };
+
 // A user the lobby knows: a player in a chair or an onlooker of a player.
 struct User {
     std::string name;
     std::string nameKey;   // NameKey(name), kept: folding takes ICU a while
     Peer* peer = nullptr;  // null while the user's connection is gone
     bool isBot = false;
+    int botLevel = 0;  // a computer player's level 1-3, 0 for the random discarder
     bool allowWatch = false;
     Table* table = nullptr;
     int chair = -1;       // -1 for an onlooker

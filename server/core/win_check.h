@@ -26,6 +26,14 @@ bool CanWinWith(const HandInfo& hand, Tile tile);
 // the hand is not ready.
 std::optional<Tile> FirstWinningTile(const HandInfo& hand);
 
+// The one kong a person's client offers on its own turn (not right after a
+// chow or pung): the drawn tile's kong, else the first kong found in the hand
+// kept as the client keeps it (wild tiles first, then ascending). Nothing when
+// that tile's kong was declined earlier in the hand: the client never offers
+// it again.
+std::optional<Meld> OfferedOwnKong(const HandInfo& hand, Tile fresh,
+                                   std::span<const Tile> declined);
+
 // Seven pairs with wild tiles as stand-ins, for scoring a 3k+2 hand.
 bool IsSevenPairs(std::span<const Tile> concealed, std::span<const Meld> melds, Tile wild);
 

@@ -1,19 +1,27 @@
-// qira-launch: plays the lobby's part on one machine. It starts a local
-// qira-server on a free loopback port and then the client with the nine
-// launch tokens; closing the client stops the server. When the table sends the
-// player away (for example after not pressing start in time), a small window
+// qira-launch: plays the lobby's part on one machine. Without arguments it
+// shows the start window (app/start_window.h): a local game against computer
+// players, joining a server, the player's hands and record. A local game
+// starts qira-server on a free loopback port and then the client with the
+// nine launch tokens; closing the client stops the server, and the start
+// window comes back. When the table sends the player away, a small window
 // offers another game at a new table on the same server; when the server
 // cannot be reached or the connection breaks, it says so and offers to connect
 // again (a local server that ended is started again first).
-//   qira-launch              a local server with computer players
+//   qira-launch              the start window
+//   qira-launch --local      a local game at once, as scripts do
 //   qira-launch HOST PORT    join a server elsewhere, for example on a LAN
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <iostream>
@@ -24,11 +32,13 @@
 #include <sys/prctl.h>
 
 #include "app/client_end_window.h"
+#include "app/start_window.h"
 #include "launch/client_end.h"
 #include "launch/client_exit.h"
 #include "launch/command_line.h"
 #include "launch/exit_note.h"
 #include "launch/launch_token.h"
+#include "launch/start_settings.h"
 #include "qira_build.h"
 
 namespace {
@@ -39,18 +49,35 @@ constexpr const char* kLevelTable =
 constexpr const char* kPointsMode = "1";
 
 constexpr const char* kHelpText =
-    "Usage: qira-launch [HOST PORT]\n"
-    "Starts a game of Qira Mahjong. Without arguments it starts a local qira-server with\n"
-    "computer players on a free loopback port and then the client; closing the client\n"
-    "stops the server. With HOST and PORT it joins a server elsewhere, for example on a LAN.\n"
-    "The user name is $QIRA_USER, else $USER.\n"
+    "Usage: qira-launch [--local | HOST PORT]\n"
+    "Starts a game of Qira Mahjong.\n"
+    "\n"
+    "Without arguments it shows the start window, the desktop entry's way in. It has\n"
+    "the player's name and four tabs. The local game tab starts a game against computer\n"
+    "players of level 1 to 3 on a local qira-server. The join tab joins a server by\n"
+    "host and port, lists the last servers used (most recent first) and names a server\n"
+    "that does not answer, with the reason, in the window. The hands tab lists the\n"
+    "player's hands kept by the local server, newest first (date, table, the others,\n"
+    "the result from the player's side, points); Enter opens the chosen one in\n"
+    "qira-replay from the player's seat. The record tab draws the player's points after\n"
+    "each hand, win rate, self-drawn share, deal-in rate and average points won and\n"
+    "lost, by the computer players' level. The name, the level, the servers and the tab\n"
+    "are remembered in $XDG_CONFIG_HOME/qira/launcher.conf; the local server keeps its\n"
+    "hands in $XDG_DATA_HOME/qira/server.sqlite. Leaving the table brings the start\n"
+    "window back; closing it ends the launcher with status 0.\n"
+    "\n"
+    "--local starts a local game at once (level 2, the name $QIRA_USER, else $USER),\n"
+    "as scripts do; HOST PORT joins that server at once. Closing the client stops a\n"
+    "local server.\n"
     "\n"
     "When the server cannot be reached or the connection breaks, a small window says so\n"
     "and offers to connect again: the new client has the same name and hello secret and\n"
-    "takes the chair back while the hand runs. The exit status is 0, or the client's\n"
-    "when it failed: 4 the connection broke, 5 the server could not be reached.\n"
+    "takes the chair back while the hand runs. With --local or HOST PORT the exit status\n"
+    "is 0, or the client's when it failed: 4 the connection broke, 5 the server could\n"
+    "not be reached.\n"
     "\n"
     "Options:\n"
+    "  --local    Start a local game without the start window.\n"
     "  --help     Show this help and exit.\n"
     "  --version  Show the version and exit.\n";
 
@@ -75,7 +102,8 @@ QString EndReportPath() {
     return folder.filePath("end-report");
 }
 
-qira::launch::ClientEnd RunClient(const QString& dir, const QString& host, const QString& port) {
+qira::launch::ClientEnd RunClient(const QString& dir, const QString& host, const QString& port,
+                                  const QString& name) {
     const QString report = EndReportPath();
     QFile::remove(report);
     qira::launch::ClientEnd end;
@@ -92,7 +120,7 @@ qira::launch::ClientEnd RunClient(const QString& dir, const QString& host, const
     client.start(dir + "/qira-client",
                  {QString::fromUtf8(qira::launch::kLaunchToken.data(),
                                     static_cast<int>(qira::launch::kLaunchToken.size())),
-                  host, port, kGameTitle, kLevelTable, "-", "-", UserName(), kPointsMode});
+                  host, port, kGameTitle, kLevelTable, "-", "-", name, kPointsMode});
     if (!client.waitForStarted(10'000)) {
         std::cerr << "qira-launch: cannot start " << (dir + "/qira-client").toStdString() << '\n';
         return end;
@@ -136,7 +164,9 @@ qira::launch::PlayerChoice Ask(const qira::launch::EndNotice& notice) {
 // was stopped) and the player asks to connect again.
 class LocalServer {
 public:
-    explicit LocalServer(QString dir) : dir_(std::move(dir)) {}
+    // `options`: more of qira-server's options (the level, the database).
+    explicit LocalServer(QString dir, QStringList options = {})
+        : dir_(std::move(dir)), options_(std::move(options)) {}
     ~LocalServer() { Stop(); }
 
     // Looks at the process itself: the launcher's loop may not have run since
@@ -151,8 +181,9 @@ public:
         process_ = std::make_unique<QProcess>();
         process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         EndWithTheLauncher(*process_);
-        process_->start(dir_ + "/qira-server",
-                        {"--listen", "127.0.0.1:0", "--print-port", "--bot-wait", "0"});
+        process_->start(
+            dir_ + "/qira-server",
+            QStringList{"--listen", "127.0.0.1:0", "--print-port", "--bot-wait", "0"} + options_);
         if (!process_->waitForStarted(10'000)) {
             std::cerr << "qira-launch: cannot start " << (dir_ + "/qira-server").toStdString()
                       << '\n';
@@ -183,9 +214,92 @@ public:
 
 private:
     QString dir_;
+    QStringList options_;
     std::unique_ptr<QProcess> process_;
     QString port_;
 };
+
+int PlayLocally(const QString& dir, const QString& name, QStringList serverOptions = {}) {
+    LocalServer server(dir, std::move(serverOptions));
+    if (!server.Start()) return 1;
+    return qira::launch::RunClientsUntilDone(
+        [&]() -> qira::launch::ClientEnd {
+            if (!server.Running() && !server.Start()) return {};
+            return RunClient(dir, "127.0.0.1", server.port(), name);
+        },
+        Ask);
+}
+
+void NextTestCommand(qira::app::StartWindow& window);
+
+// The start window under QIRA_LAUNCH_TEST_HOOK: it prints "start: NAME [TAB]"
+// and then follows the lines of standard input: "local", "join HOST PORT"
+// (a server that does not answer prints "start-error: " and the window's
+// text, and the next line is read), anything else closes the window.
+void DriveForTheTest(qira::app::StartWindow& window) {
+    if (!qEnvironmentVariableIsSet("QIRA_LAUNCH_TEST_HOOK")) return;
+    std::cout << "start: " << window.nameEdit().text().toStdString() << " ["
+              << window.tabs().tabText(window.tabs().currentIndex()).toStdString() << "]"
+              << std::endl;
+    QTimer::singleShot(0, &window, [&window] { NextTestCommand(window); });
+}
+
+void NextTestCommand(qira::app::StartWindow& window) {
+    std::string line;
+    std::getline(std::cin, line);
+    if (line == "local") {
+        window.localButton().click();
+    } else if (line.rfind("join ", 0) == 0) {
+        const QStringList parts = QString::fromStdString(line).split(' ');
+        window.tabs().setCurrentIndex(1);
+        window.hostBox().setEditText(parts.value(1));
+        window.portBox().setValue(parts.value(2).toInt());
+        window.joinButton().click();
+        auto* watch = new QTimer(&window);
+        QObject::connect(watch, &QTimer::timeout, &window, [&window, watch] {
+            if (!window.joinButton().isEnabled()) return;
+            watch->deleteLater();
+            std::cout << "start-error: " << window.joinStatus().text().toStdString() << std::endl;
+            NextTestCommand(window);
+        });
+        watch->start(50);
+    } else {
+        window.reject();
+    }
+}
+
+// The start window until the player closes it; each game it starts returns
+// to it.
+int RunStartWindow(const QString& dir) {
+    using qira::app::StartWindow;
+    const std::string settingsPath = qira::launch::SettingsPath();
+    auto settings = qira::launch::LoadSettings(settingsPath);
+    if (settings.name.empty()) settings.name = UserName().toStdString();
+    const QString database = QString::fromStdString(qira::launch::LocalDatabasePath());
+    for (;;) {
+        StartWindow window(settings, {database, dir + "/qira-replay"});
+        DriveForTheTest(window);
+        window.exec();
+        settings = window.settings();
+        if (!qira::launch::SaveSettings(settingsPath, settings))
+            std::cerr << "qira-launch: cannot write " << settingsPath << '\n';
+        const QString name =
+            settings.name.empty() ? UserName() : QString::fromStdString(settings.name);
+        if (window.choice() == StartWindow::Choice::None) return 0;
+        if (window.choice() == StartWindow::Choice::LocalGame) {
+            PlayLocally(dir, name,
+                        {"--bot-level", QString::number(settings.level), "--db", database});
+        } else {
+            const auto& server = window.server();
+            qira::launch::RunClientsUntilDone(
+                [&] {
+                    return RunClient(dir, QString::fromStdString(server.host),
+                                     QString::number(server.port), name);
+                },
+                Ask);
+        }
+    }
+}
 
 }  // namespace
 
@@ -203,19 +317,12 @@ int main(int argc, char* argv[]) {
     const QString dir = QApplication::applicationDirPath();
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 2)
-        return qira::launch::RunClientsUntilDone([&] { return RunClient(dir, args[0], args[1]); },
-                                                 Ask);
+        return qira::launch::RunClientsUntilDone(
+            [&] { return RunClient(dir, args[0], args[1], UserName()); }, Ask);
+    if (args == QStringList{"--local"}) return PlayLocally(dir, UserName());
     if (!args.isEmpty()) {
-        std::cerr << "usage: qira-launch [HOST PORT]\n";
+        std::cerr << "usage: qira-launch [--local | HOST PORT]\n";
         return 2;
     }
-
-    LocalServer server(dir);
-    if (!server.Start()) return 1;
-    return qira::launch::RunClientsUntilDone(
-        [&]() -> qira::launch::ClientEnd {
-            if (!server.Running() && !server.Start()) return {};
-            return RunClient(dir, "127.0.0.1", server.port());
-        },
-        Ask);
+    return RunStartWindow(dir);
 }

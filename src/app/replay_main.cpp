@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QScreen>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "launch/data_folders.h"
 #include "launch/globals.h"
 #include "qira_build.h"
+#include "replay/hand_database.h"
 #include "replay/hand_log.h"
 #include "replay/log_file.h"
 #include "ui/platform/fonts.h"
@@ -25,16 +27,19 @@ using namespace qira;
 // In English like every program's command-line help: the manual pages are
 // made from it.
 constexpr const char* kUsage =
-    "Usage: qira-replay [FILE|-] [--hand ID] [--seat CHAIR] [--step N] [--snapshot OUT.png]\n"
-    "Steps through a hand the server logged (the JSON lines of qira-server --db FILE\n"
-    "--export-hands) on the table, all four hands face up. With no FILE or -, reads\n"
+    "Usage: qira-replay [FILE|-] [--hand ID] [--seat CHAIR | --player NAME] [--step N]\n"
+    "                   [--snapshot OUT.png]\n"
+    "Steps through a hand the server logged on the table, all four hands face up. FILE\n"
+    "is the server's statistics database itself (--db FILE) or the JSON lines of\n"
+    "qira-server --db FILE --export-hands. With no FILE or -, reads JSON lines from\n"
     "standard input. FILE must be a regular file; at most 64 MiB (about 20,000 hands)\n"
-    "and 1 MiB on one line are read, and a longer log or line is refused.\n"
+    "and 1 MiB on one line are read from JSON lines, and a longer log or line is refused.\n"
     "\n"
     "Options:\n"
     "  --hand ID           Replay this hand (default: the first hand of the log).\n"
     "  --seat CHAIR        The chair 0-3 at the bottom (default: the first winner, or\n"
     "                      the dealer when the hand was drawn).\n"
+    "  --player NAME       The chair of the player NAME at the bottom.\n"
     "  --step N            Start at step N (0 is the position right after the deal).\n"
     "  --snapshot OUT.png  Paint step N to a PNG picture without a window and exit.\n"
     "  --help              Show this help and exit.\n"
@@ -51,6 +56,7 @@ struct Arguments {
     std::string file = "-";
     std::optional<std::int64_t> hand;
     std::optional<int> seat;
+    std::optional<std::string> player;
     std::size_t step = 0;
     std::optional<std::string> snapshot;
     bool help = false;
@@ -100,6 +106,12 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
             const auto seat = number(0, 3);
             if (!seat) return std::nullopt;
             args.seat = static_cast<int>(*seat);
+        } else if (arg == "--player") {
+            args.player = value();
+            if (!args.player || args.player->empty()) {
+                std::cerr << "qira-replay: --player 需要一个玩家名\n";
+                return std::nullopt;
+            }
         } else if (arg == "--step") {
             const auto step = number(0, 1000000);
             if (!step) return std::nullopt;
@@ -128,6 +140,16 @@ replay::Chair DefaultSeat(const replay::HandLog& hand) {
     return hand.result.winners.empty() ? hand.dealer : hand.result.winners.front();
 }
 
+// The log's text from a statistics database or from JSON lines.
+replay::LogText ReadHands(const std::string& file) {
+    if (file == "-" || !replay::LooksLikeDatabase(file)) return replay::ReadLogFile(file);
+    auto read = replay::ReadDatabaseHands(file);
+    if (!read.error.empty()) return {std::nullopt, read.error};
+    std::string text;
+    for (const auto& line : read.lines) text += line + "\n";
+    return {std::move(text), {}};
+}
+
 int Fail(const std::string& text) {
     std::cerr << "qira-replay: " << text << "\n";
     return 1;
@@ -152,7 +174,7 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    const auto read = replay::ReadLogFile(args->file);
+    const auto read = ReadHands(args->file);
     if (!read.text) return Fail(read.error);
     const auto log = replay::ParseHandLog(*read.text);
     for (const auto& error : log.errors) std::cerr << "qira-replay: 跳过 " << error << "\n";
@@ -162,7 +184,13 @@ int main(int argc, char** argv) {
         hand = replay::FindHand(log.hands, *args->hand);
         if (!hand) return Fail("记录里没有第 " + std::to_string(*args->hand) + " 局");
     }
-    const auto seat = static_cast<replay::Chair>(args->seat.value_or(DefaultSeat(*hand)));
+    auto seat = static_cast<replay::Chair>(args->seat.value_or(DefaultSeat(*hand)));
+    if (args->player) {
+        const auto sat = std::find(hand->players.begin(), hand->players.end(), *args->player);
+        if (sat == hand->players.end())
+            return Fail("第 " + std::to_string(hand->id) + " 局里没有玩家 " + *args->player);
+        seat = static_cast<replay::Chair>(sat - hand->players.begin());
+    }
     std::string error;
     auto replay = replay::HandReplay::Build(*hand, seat, &error);
     if (!replay) return Fail("第 " + std::to_string(hand->id) + " 局的记录不对：" + error);

@@ -43,6 +43,8 @@ void OnNewHand(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
     seat.turn = m[15];
     seat.phase = net::phase::kSideBets;
     seat.bets.fill(net::kBetsNotChosen);
+    // The indicator and the deal (13 tiles a chair and the dealer's 14th) are gone.
+    seat.wallLeft = rules::kTilesInSet - 1 - (13 * rules::kChairCount + 1);
 }
 
 void OnDeal(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
@@ -54,6 +56,7 @@ void OnDeal(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
 }
 
 void Drew(SeatKnowledge& seat, int chair, Tile tile) {
+    --seat.wallLeft;
     seat.turn = chair;
     seat.current = tile;
     seat.phase = net::phase::kDrew;
@@ -109,6 +112,7 @@ void OnKong(SeatKnowledge& seat, const net::KongMessage& kong) {
     const Tile tile = kong.tile;
     const bool onDiscard = seat.phase == net::phase::kDiscarded;
     const bool mine = chair == seat.self;
+    --seat.wallLeft;  // the replacement
     if (IsChair(chair)) {
         auto& melds = seat.melds[chair];
         if (onDiscard) {
@@ -168,6 +172,7 @@ void OnSnapshot(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
     read.current = read.fresh = table.bytCurTile;
     read.indicator = table.bytWildIndicator;
     read.wild = table.bytWildTile;
+    read.wallLeft = rules::kTilesInSet;  // not in the snapshot: assume tiles are left
     seat = std::move(read);
 }
 

@@ -41,6 +41,7 @@ struct SeatKnowledge {
     Tile current = 0;
     int dealer = 0;
     bool running = false;
+    int wallLeft = 0;  // tiles still in the wall, as counted from the draws
 
     std::span<const Meld> OwnMelds() const {
         if (self < 0 || self >= rules::kChairCount) return {};

@@ -18,8 +18,8 @@ enum class PlayerChoice { StartAnother, Quit };
 struct ClientEnd {
     std::optional<int> status;  // nothing: the client crashed or never started
     std::string reason;         // the client's end report, see client_exit.h
-    std::string note;           // why the table sent the player away, see exit_note.h
     std::string serverAddress;  // as ServerAddress writes it
+    std::string note = {};      // why the table sent the player away, see exit_note.h
 };
 
 // The small window shown after a client ended: its text and the caption of the

@@ -134,6 +134,16 @@ HandLog HandOf(const JsonValue& root) {
         if (value < 1 || value > 6) Refuse("\"dice\" is not 1-6");
         hand.dice = static_cast<std::uint8_t>(value);
     }
+    if (const JsonValue* time = root.Find("time")) hand.time = IntegerOf(*time, "\"time\"");
+    if (const JsonValue* levels = root.Find("levels")) {
+        const auto& each = ArrayOf(*levels, "\"levels\"");
+        if (each.size() != 4) Refuse("\"levels\" does not have four numbers");
+        for (std::size_t c = 0; c < 4; ++c) {
+            const auto level = IntegerOf(each[c], "a level");
+            if (level < 0 || level > 3) Refuse("a level is not 0-3");
+            hand.levels[c] = static_cast<int>(level);
+        }
+    }
     const auto& players = ArrayOf(Member(root, "players", ""), "\"players\"");
     if (players.size() != 4) Refuse("\"players\" does not have four names");
     for (std::size_t c = 0; c < 4; ++c)

@@ -44,6 +44,8 @@ struct HandLog {
     Chair dealer = 0;
     std::uint8_t dice = 1;  // the log may leave it out; it only places the wall's start
     std::array<std::string, 4> players;
+    std::int64_t time = 0;        // seconds since 1970 (UTC) the hand ended; 0: not logged
+    std::array<int, 4> levels{};  // a computer player's level 1-3 by chair; 0: a person
     Tile indicator = 0;
     Tile wild = 0;
     std::vector<Tile> wall;  // draw order, the deal first

@@ -32,9 +32,9 @@ class LauncherProgram : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(home_.isValid()); }
 
-    // Starts `qira-launch 127.0.0.1 PORT`, or with no port the launcher's
-    // own local server.
-    void StartLauncher(std::optional<quint16> port) {
+    // Starts `qira-launch 127.0.0.1 PORT`, or with no port `qira-launch
+    // --local`, or with `arguments` given those.
+    void StartLauncher(std::optional<quint16> port, std::optional<QStringList> arguments = {}) {
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("HOME", home_.path());  // the client's own hello secret
@@ -42,10 +42,12 @@ protected:
         environment.insert("LC_ALL", "C.UTF-8");  // the system's reasons in English
         environment.insert("QIRA_USER", "张三");
         environment.insert("QIRA_LAUNCH_TEST_HOOK", "1");
+        environment.insert("XDG_DATA_HOME", home_.filePath("data"));
         launcher_.setProcessEnvironment(environment);
         launcher_.start(QStringLiteral(QIRA_LAUNCH_PATH),
-                        port ? QStringList{QStringLiteral("127.0.0.1"), QString::number(*port)}
-                             : QStringList{});
+                        arguments ? *arguments
+                        : port    ? QStringList{QStringLiteral("127.0.0.1"), QString::number(*port)}
+                                  : QStringList{QStringLiteral("--local")});
         ASSERT_TRUE(launcher_.waitForStarted(10000));
     }
 
@@ -205,6 +207,30 @@ TEST_F(LauncherProgram, ALocalServerThatEndedIsStartedAgainOnReconnect) {
     ::kill(*second, SIGKILL);
     EXPECT_EQ(Answer("Escape"), kDropped);
     EXPECT_EQ(Finish(), 4);
+}
+
+TEST_F(LauncherProgram, TheStartWindowNamesARefusingServerAndComesBackAfterALocalGame) {
+    StartLauncher(std::nullopt, QStringList{});
+    const quint16 closed = ClosedPort();
+    EXPECT_EQ(Answer(QStringLiteral("join 127.0.0.1 %1").arg(closed).toUtf8().constData()),
+              QStringLiteral("start: 张三 [单机游戏]"));
+    EXPECT_EQ(Answer("local"),
+              QStringLiteral("start-error: 无法连接到服务器 127.0.0.1:%1（Connection refused）")
+                  .arg(closed));
+    const auto server = ChildOf(launcher_.processId(), "qira-server");
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(WaitForStandardError("张三 joined", 1)) << errors_.toStdString();
+    QFile command(QStringLiteral("/proc/%1/cmdline").arg(*server));
+    ASSERT_TRUE(command.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(command.readAll().contains(QByteArray("--bot-level\0002\0--db\0", 19)));
+    ::kill(*server, SIGKILL);
+    EXPECT_EQ(Answer("Escape"), kDropped);
+    EXPECT_EQ(Answer("quit"), QStringLiteral("start: 张三 [加入游戏]"))
+        << "back at the start, at the tab last used";
+    EXPECT_EQ(Finish(), 0);
+    QFile settings(home_.filePath("config/qira/launcher.conf"));
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(settings.readAll().contains("server =")) << "only servers that answered";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Runs the real qira-replay program on hand logs written by the tests.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -128,6 +129,38 @@ TEST_F(ReplayProgram, TheFirstHandIsTheDefaultAndItsLastStepIsTheDrawnGame) {
                                 QStringLiteral("--snapshot"), Picture("drawn.png")});
     EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
     EXPECT_FALSE(QImage(Picture("drawn.png")).isNull());
+}
+
+// The statistics database as the server keeps it: the log without its "id".
+void WriteDatabase(const QString& path, std::int64_t id, const std::string& line) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    const std::string log = "{" + line.substr(line.find(',') + 1);
+    const std::string sql =
+        "CREATE TABLE hands (id INTEGER PRIMARY KEY AUTOINCREMENT, log TEXT NOT NULL);"
+        "INSERT INTO hands VALUES (" +
+        std::to_string(id) + ", '" + log + "');";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+TEST_F(ReplayProgram, ReadsTheDatabaseAndSeatsThePlayerByName) {
+    auto hand = replay::testing::KongAndSelfDrawnWin();
+    hand.id = 42;
+    WriteDatabase(dir_.filePath("server.sqlite"), 42, hand.Line());
+    const auto byName = RunReplay({dir_.filePath("server.sqlite"), "--hand", "42", "--player",
+                                   "西西", "--snapshot", Picture("by-name.png")});
+    EXPECT_EQ(byName.exitCode, 0) << byName.standardError.toStdString();
+    const auto bySeat = RunReplay({dir_.filePath("server.sqlite"), "--hand", "42", "--seat", "2",
+                                   "--snapshot", Picture("by-seat.png")});
+    EXPECT_EQ(QImage(Picture("by-name.png")), QImage(Picture("by-seat.png")));
+    const auto dealerSeat = RunReplay(
+        {dir_.filePath("server.sqlite"), "--hand", "42", "--snapshot", Picture("default.png")});
+    EXPECT_NE(QImage(Picture("by-name.png")), QImage(Picture("default.png")));
+    const auto stranger =
+        RunReplay({dir_.filePath("server.sqlite"), "--hand", "42", "--player", "无名"});
+    EXPECT_EQ(stranger.exitCode, 1);
+    EXPECT_TRUE(stranger.standardError.contains("第 42 局里没有玩家 无名"));
 }
 
 TEST_F(ReplayProgram, HelpAndVersion) {

@@ -48,6 +48,8 @@ TEST(ClientEnd, EachEndGetsItsOwnWordsAndButton) {
     ASSERT_TRUE(left);
     EXPECT_EQ(left->text, "你已离开牌桌");
     EXPECT_EQ(left->againCaption, "再来一局");
+    EXPECT_EQ(NoticeFor({kLeft.status, {}, kLeft.serverAddress, "开始的时限到了。"})->text,
+              "你已离开牌桌\n开始的时限到了。");
 
     const auto dropped = NoticeFor(kDropped);
     ASSERT_TRUE(dropped);

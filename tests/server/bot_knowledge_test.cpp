@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 
+#include "harness.h"
 #include "in_process_player.h"
 #include "net/game_messages.h"
 #include "net/protocol.h"
@@ -185,6 +186,88 @@ TEST(BotThinking, AClaimThatAnotherClaimBeatWhileThinkingBecomesAPass) {
     EXPECT_NE(std::find(requests.begin(), requests.end(), net::requests::Pass(seat)),
               requests.end())
         << "the window still gets its one answer";
+}
+
+// A person's client played by the computer player's logic, except that its
+// first discard is the wild tile.
+class ThrowsTheWildTile final : public Peer {
+public:
+    ThrowsTheWildTile(Lobby& lobby, Scheduler& scheduler, Tile wild)
+        : lobby_(lobby),
+          wild_(wild),
+          player_(
+              scheduler, [this](const net::Bytes& m) { Forward(m); }, "person", BotStyle::Smart, 11,
+              Milliseconds{0}) {
+        lobby_.OnHello(*this, *net::BuildHello("person"));
+        lobby_.OnMessage(*this, *net::requests::Entry(false));
+    }
+    void Deliver(const net::Bytes& message) override { player_.Deliver(message); }
+    void Disconnect() override {}
+    std::string Describe() const override { return "test player"; }
+
+private:
+    void Forward(net::Bytes request) {
+        if (net::ClassifyRequest(request) == net::Request::Discard && !thrown_) {
+            thrown_ = true;
+            request = net::requests::Discard(request[1], wild_, 0, 0);
+        }
+        lobby_.OnMessage(*this, request);
+    }
+
+    Lobby& lobby_;
+    Tile wild_;
+    BotClient player_;
+    bool thrown_ = false;
+};
+
+// A person deals and throws a wild tile; the computer player after it holds
+// a hand the analysis lets win on it, but it has not declared ready.
+TEST(BotRights, AComputerPlayerWinsOnADiscardedWildTileOnlyAsAPersonWould) {
+    constexpr Tile kWild = 38;
+    ManualScheduler scheduler;
+    MemoryStatsStore stats;
+    ServerConfig config;
+    config.log = false;
+    config.seed = 9;
+    config.botThink = Milliseconds{0};
+    config.firstDealer = 0;
+    const std::vector<Tile> fillerA{9, 10, 11, 13, 14, 15, 17, 18, 19, 20, 22, 24, 26};
+    const std::vector<Tile> fillerB{9, 11, 12, 13, 15, 16, 17, 18, 20, 21, 22, 24, 26};
+    const std::vector<Tile> winsOnTheWild{0, 1, 2, 3, 4, 5, 6, 7, 8, 36, 36, 36, kWild};
+    config.stackedWall =
+        testing::StackWall(0, {{fillerA, winsOnTheWild, fillerB, fillerB}}, kWild, 37);
+    Lobby lobby(scheduler, stats, config);
+    ThrowsTheWildTile person(lobby, scheduler, kWild);
+    Lobby::HandSummary hand;
+    lobby.SetHandObserver([&](const Lobby::HandSummary& summary) { hand = summary; });
+    scheduler.RunUntil([&] { return lobby.tally().hands >= 1; }, 20'000'000);
+    const auto& tally = lobby.tally();
+    ASSERT_EQ(tally.hands, 1u);
+    ASSERT_TRUE(hand.players[0] && hand.players[0]->name == "person") << "the person deals";
+    EXPECT_NE(hand.discarder, 0) << "nobody won on the person's wild tile";
+    for (std::size_t kind = 0; kind < 3; ++kind) EXPECT_EQ(tally.wildDiscardWins[kind], 0u);
+    EXPECT_EQ(tally.refused, 0u) << "the computer players asked for nothing a client would not";
+    EXPECT_EQ(tally.timeouts, 0u);
+}
+
+// Three computer players against one that discards at random, wild tiles
+// included: over many hands they never ask for what a client would not offer.
+TEST(BotRights, ComputerPlayersAskForNothingAClientWouldNotOffer) {
+    ManualScheduler scheduler;
+    MemoryStatsStore stats;
+    ServerConfig config;
+    config.log = false;
+    config.seed = 5;
+    Lobby lobby(scheduler, stats, config);
+    const std::array<BotStyle, 4> styles{BotStyle::Expert, BotStyle::RandomDiscard, BotStyle::Smart,
+                                         BotStyle::Beginner};
+    lobby.OpenBotTable(styles);
+    scheduler.RunUntil([&] { return lobby.tally().hands >= 150; }, 200'000'000);
+    const auto& tally = lobby.tally();
+    EXPECT_EQ(tally.hands, 150u);
+    EXPECT_EQ(tally.refused, 0u);
+    EXPECT_EQ(tally.timeouts, 0u);
+    EXPECT_EQ(tally.wildDiscardWins[static_cast<std::size_t>(SeatKind::Computer)], 0u);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ TEST(HandLog, SelfPlayKeepsEveryHandOldestFirstAndExportsOneById) {
         EXPECT_EQ(line.rfind("{\"id\":" + std::to_string(i + 1) + ",", 0), 0u) << line;
         EXPECT_EQ(line.find('\n'), std::string::npos);
         for (const char* key :
-             {"\"table\":", "\"dealer\":", "\"players\":[",
+             {"\"table\":", "\"dealer\":", "\"players\":[", "\"time\":", "\"levels\":[",
               "\"indicator\":", "\"wild\":", "\"result\":{\"winners\":[", "\"points\":[",
               "\"wall\":[", "\"deal\":[[", "\"final\":[[", "\"seed\":", "\"events\":[{"})
             EXPECT_EQ(Count(line, key), 1) << key << " in " << line;

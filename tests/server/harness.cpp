@@ -337,7 +337,8 @@ void ScriptedClient::OnMessage(const Bytes& m) {
                 curTile = m[3];
                 phase = net::phase::kDiscarded;
                 if (m[2] != chair && autoPlay && chair >= 0) {
-                    const bool wins = policy_ == Policy::DeclareWins &&
+                    // Like the client: no win on a discarded wild tile unless ready.
+                    const bool wins = policy_ == Policy::DeclareWins && m[3] != wild &&
                                       CanWinWith(HandInfo{hand, melds_, wild, false}, m[3]);
                     Send(wins ? net::requests::Win(me) : net::requests::Pass(me));
                 }

@@ -260,19 +260,29 @@ TEST(HouseRules, ThreeOrFourWildTilesWinOnlyOnTheOwnDraw) {
     EXPECT_EQ(record.winners[0].items[1], 4) << "self-drawn";
 }
 
-TEST(HouseRules, TwoHeldWildTilesWinOnADiscardedThirdWhichCountsAsWild) {
-    // Three pungs of winds, north, red dragon, two wild tiles: the discarded
-    // wild tile with the two held ones makes the north or red a set and pair.
-    Play p(
-        Deal{.hands = {{{}, {27, 27, 27, 28, 28, 28, 29, 29, 29, 30, kRed, kWild, kWild}, {}, {}}},
-             .dealerExtra = kWild});
-    const Bytes wild = p.Discard(0, kWild);
-    EXPECT_FALSE(NobodyMayClaim(wild));
-    const Record record = p.Win(1);
+TEST(HouseRules, OnlyAReadyPlayerWinsOnADiscardedWildTile) {
+    // The dealer declares ready on three pungs of winds, a north, a red dragon
+    // and two wild tiles; chair 1 throws a wild tile. The dealer wins on it,
+    // the wild tiles making a pung of one of north and red and the pair of the
+    // other. Chair 2's hand wins on it too, but chair 2 did not declare ready.
+    Play p(Deal{.hands = {{{27, 27, 27, 28, 28, 28, 29, 29, 29, 30, kRed, kWild, kWild},
+                           {},
+                           {0, 1, 2, 3, 4, 5, 6, 7, 8, 30, 30, 30, kWild},
+                           {}}},
+                .dealerExtra = kRed,
+                .draws = {kWild}});
+    EXPECT_EQ(p.Discard(0, kRed, 1)[4], 1) << "the dealer is ready";
+    EXPECT_FALSE(NobodyMayClaim(p.Discard(1, kWild)));
+    p.t[2].Send(net::requests::Win(2));
+    const Record record = p.Win(0);
     ASSERT_EQ(record.winners.size(), 1u);
-    EXPECT_EQ(record.winners[0].items[1], 0) << "won on the dealer's discard";
+    EXPECT_EQ(record.winners[0].chair, 0);
     EXPECT_EQ(record.winningTile, kWild);
     EXPECT_EQ(record.winners[0].items[13], 1) << "not 素胡: the hand holds wild tiles";
+    const auto& tally = p.t.server->lobby().tally();
+    EXPECT_EQ(tally.refusedBy[static_cast<std::size_t>(Refusal::NoWinOnWildDiscard)], 1u);
+    EXPECT_EQ(tally.wildDiscardWins[static_cast<std::size_t>(SeatKind::Person)], 1u);
+    EXPECT_EQ(tally.wildDiscardWins[static_cast<std::size_t>(SeatKind::Computer)], 0u);
 }
 
 TEST(HouseRules, AWildTileMayNotTurnAnotherPlayersDiscardIntoThePair) {
@@ -285,13 +295,44 @@ TEST(HouseRules, AWildTileMayNotTurnAnotherPlayersDiscardIntoThePair) {
     EXPECT_EQ(p.Win(1).winners.at(0).items[1], 4);
 }
 
-TEST(HouseRules, ADiscardedWildTileMayPairAHeldOneAsAnotherTile) {
-    Play p(Deal{.hands = {{{}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 27, 27, 27, kWild}, {}, {}}},
-                .dealerExtra = kWild});
-    EXPECT_FALSE(NobodyMayClaim(p.Discard(0, kWild)));
-    const Record record = p.Win(1);
+TEST(HouseRules, TheServerPlayingForAbsentPlayersWinsOnADiscardedWildTileOnlyWhenReady) {
+    // The same hands, with the ready dealer and chair 2 gone before the wild
+    // tile comes: the server plays both chairs, and only the dealer wins.
+    Play p(Deal{.hands = {{{27, 27, 27, 28, 28, 28, 29, 29, 29, 30, kRed, kWild, kWild},
+                           {},
+                           {0, 1, 2, 3, 4, 5, 6, 7, 8, 30, 30, 30, kWild},
+                           {}}},
+                .dealerExtra = kRed,
+                .draws = {kWild}});
+    EXPECT_EQ(p.Discard(0, kRed, 1)[4], 1) << "the dealer is ready";
+    p.t[0].Close();
+    p.t[2].Close();
+    p.t[1].Send(net::requests::Discard(1, kWild, 0, 0));
+    ASSERT_TRUE(p.t[1].PumpUntil([&] { return p.t[1].Count(23) == 1; }));
+    const Record record = ReadRecord(*p.t[1].First(23));
     ASSERT_EQ(record.winners.size(), 1u);
-    EXPECT_EQ(record.winningTile, kWild);
+    EXPECT_EQ(record.winners[0].chair, 0);
+    const auto& wins = p.t.server->lobby().tally().wildDiscardWins;
+    EXPECT_EQ(wins[static_cast<std::size_t>(SeatKind::PlayedByServer)], 1u);
+    EXPECT_EQ(wins[static_cast<std::size_t>(SeatKind::Person)], 0u);
+}
+
+TEST(HouseRules, NoWinOnADiscardedWildTileIsOfferedWithoutAReadyDeclaration) {
+    // The analysis lets the discarded wild tile pair the held one as the 1 of
+    // characters, but the wait is too wide for the hand ever to be ready.
+    const std::vector<Tile> hand{0, 1, 2, 3, 4, 5, 6, 7, 8, 27, 27, 27, kWild};
+    EXPECT_TRUE(CanWinWith(HandInfo{hand, {}, kWild, false}, kWild));
+    Play p(Deal{.hands = {{{}, hand, {}, {}}}, .dealerExtra = kWild});
+    EXPECT_TRUE(NobodyMayClaim(p.Discard(0, kWild)));
+}
+
+TEST(HouseRules, AWildTileMayStandForAFifthCopyWhoseFourLieInTheOwnKong) {
+    // Four 2s of characters laid down as a kong; the 1 and 3 and a wild tile
+    // make a chow only with the wild tile as a fifth 2. Only the concealed
+    // tiles and the winning tile are counted, so the hand wins on the 1 of dots.
+    const std::vector<Tile> concealed{0, 2, kWild, 9, 10, 11, 12, 13, 14, 18};
+    const std::vector<Meld> kong{{MeldKind::ConcealedKong, 1, 1}};
+    EXPECT_TRUE(CanWinWith(HandInfo{concealed, kong, kWild, false}, 18));
 }
 
 TEST(HouseRules, InSevenPairsAWildTileMayPairAnotherPlayersDiscard) {
@@ -439,19 +480,6 @@ TEST(HouseRules, APassedWinBarsDiscardWinsUntilTheNextOwnDraw) {
     EXPECT_TRUE(NobodyMayClaim(p.DiscardDrawn(1))) << "barred until its own draw";
     p.Discard(2, 28);
     EXPECT_FALSE(NobodyMayClaim(p.DiscardDrawn(3)));
-    EXPECT_EQ(p.Win(2).winners.at(0).chair, 2);
-}
-
-TEST(HouseRules, PassingOnADiscardedWildTileDoesNotBarLaterDiscardWins) {
-    // The client offers nothing on a discarded wild tile and passes at once.
-    Play p(
-        Deal{.hands = {{{}, {}, {27, 27, 27, 28, 28, 28, 29, 29, 29, 30, kRed, kWild, kWild}, {}}},
-             .dealerExtra = kWild,
-             .draws = {kRed}});
-    EXPECT_FALSE(NobodyMayClaim(p.Discard(0, kWild)));
-    p.t[2].Send(net::requests::Pass(2));
-    ASSERT_TRUE(p.t[1].PumpUntil([&] { return p.t[1].hand.size() == 14; }));
-    EXPECT_FALSE(NobodyMayClaim(p.DiscardDrawn(1)));
     EXPECT_EQ(p.Win(2).winners.at(0).chair, 2);
 }
 
@@ -629,6 +657,34 @@ TEST(HouseRules, NoKongRightAfterAChowOrPung) {
     p.t[1].Send(net::requests::Kong(1, 3, 0));
     EXPECT_EQ(p.Refused(Refusal::NoKongNow), 1u);
     EXPECT_EQ(p.t[0].Count(22), 0);
+}
+
+// A client offers a kong once: a kong let pass (on the own turn, or on a
+// discard by pung or pass) is not offered again in the hand, and the server
+// refuses it from every chair.
+TEST(HouseRules, AConcealedKongLetPassOnTheOwnTurnIsNotOfferedAgain) {
+    Play p(Deal{.hands = {{{0, 0, 0, 0, 9, 10, 11, 13, 14, 15, 17, 18, 19}, {}, {}, {}}},
+                .dealerExtra = 30,
+                .draws = {27, 28, 29, kRed}});
+    p.Discard(0, 30);
+    for (int chair : {1, 2, 3}) p.DiscardDrawn(chair);
+    p.t[0].Send(net::requests::Kong(0, 3, 0));
+    EXPECT_TRUE(p.t.Quiet(22));
+    EXPECT_EQ(p.Refused(Refusal::KongNotOffered), 1u);
+}
+
+TEST(HouseRules, AKongLetPassForAPungIsNotOfferedAgain) {
+    Play p(Deal{.hands = {{{}, {0, 0, 0, 9, 10, 11, 13, 14, 15, 17, 18, 19, 20}, {}, {}}},
+                .dealerExtra = 0,
+                .draws = {27, 28, 29, 30}});
+    p.Discard(0, 0);
+    p.t[1].Send(net::requests::Pung(1, 0));
+    ASSERT_TRUE(p.AllGot(21, 1));
+    p.Discard(1, 9);
+    for (int chair : {2, 3, 0}) p.DiscardDrawn(chair);
+    p.t[1].Send(net::requests::Kong(1, 4, 0));
+    EXPECT_TRUE(p.t.Quiet(22));
+    EXPECT_EQ(p.Refused(Refusal::KongNotOffered), 1u);
 }
 
 TEST(HouseRules, TheDealerKeepsTheDealAfterADrawnGame) {
