@@ -574,6 +574,10 @@ TEST_F(KeyboardTest, WinWindowPassesTheStartKeyToTheTableAndEnterOrEscCloseIt) {
         auto* win = ActiveWinWindow();
         ASSERT_NE(win, nullptr);
         ASSERT_TRUE(win->isAncestorOf(QApplication::focusWidget()));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(win)->text(QAccessible::Description),
+                  QStringLiteral(
+                      "李四，赵六  同时胡牌，张三  点炮。按 S 开始下一局，按 Enter 或 Esc 关闭。"))
+            << "what a screen reader hears as it opens";
         sent.clear();
         Press(Qt::Key_S);
         ASSERT_FALSE(sent.empty()) << "S in the win window starts";
