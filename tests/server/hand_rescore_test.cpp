@@ -166,6 +166,9 @@ TEST(HandRescore, EveryPaymentOfSelfPlayedHandsFollowsFromTheExportAlone) {
     int hands = 0;
     for (std::string line; std::getline(lines, line); ++hands) {
         const json hand = json::parse(line);
+        ASSERT_TRUE(hand.contains("score") && hand["result"].contains("due") &&
+                    hand["result"].contains("escaped"))
+            << "hand " << hand["id"] << " keeps nothing to re-score it from";
         Rescore(hand, covered);
         if (previous) ExpectBalancesFollowOn(*previous, hand);
         previous = hand;
