@@ -81,8 +81,14 @@ TcpConnection::TcpConnection(Lobby& lobby, HalfFrameBudget& halfFrames, OutputBa
 }
 
 TcpConnection::~TcpConnection() {
-    if (inBatch_) batch_.Forget(*this);
+    LeaveBatch();
     ReleaseHalfFrame();
+}
+
+void TcpConnection::LeaveBatch() {
+    if (!inBatch_) return;
+    batch_.Forget(*this);
+    inBatch_ = false;
 }
 
 void TcpConnection::ReleaseHalfFrame() {
@@ -204,8 +210,10 @@ void TcpConnection::TimeOut(const std::string& what) {
 void TcpConnection::OnDisconnected() {
     if (ended_) return;
     ended_ = true;
-    // The budget may be gone before this object is: it is released now.
+    // The budget and the batch may be gone before this object is: it leaves
+    // them now.
     ReleaseHalfFrame();
+    LeaveBatch();
     lobby_.OnDisconnected(*this);
     emit Ended(this);
 }

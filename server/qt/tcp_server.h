@@ -94,6 +94,7 @@ private:
     // cannot take it.
     bool AccountHalfFrame();
     void ReleaseHalfFrame();
+    void LeaveBatch();
     // Drops the connection and everything still to send.
     void CutOff();
 
