@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "bots/seat_knowledge.h"
 #include "net/packet.h"
 #include "server/core/bot_brain.h"
 #include "server/core/claim_window.h"
@@ -65,6 +66,10 @@ public:
     std::vector<User*> Everyone() const { return seating_.Everyone(); }
 
     std::string RecordOf(const User& user) const;
+    // What the chair's player may know of the running hand, and the view the
+    // server plays the chair's turn from when the player is gone.
+    bots::SeatKnowledge KnowledgeOf(int chair) const;
+    BotView ViewOf(int chair) const;
 
 private:
     // --- what goes to whom (table.cpp) ---
@@ -152,14 +157,18 @@ private:
     void ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
                     const std::array<std::int32_t, 4>& due) const;
     void FinishHand(const std::vector<std::uint8_t>& winners,
-                    const std::array<std::int32_t, 4>& actual, const std::string& ending);
+                    const std::array<std::int32_t, 4>& actual,
+                    const std::array<std::int32_t, 4>& due, const std::string& ending);
     // The hand's record for the hand log; it holds every hidden tile, so it
     // only goes to the statistics store, never to a client.
     std::string HandLog(const std::vector<std::uint8_t>& winners,
-                        const std::array<std::int32_t, 4>& actual) const;
+                        const std::array<std::int32_t, 4>& actual,
+                        const std::array<std::int32_t, 4>& due) const;
+    std::string ScoreLog() const;
     HandResult ResultFor(const std::vector<std::uint8_t>& winners, bool won, int chair) const;
     void RecordStatistics(const std::vector<std::uint8_t>& winners,
-                          const std::array<std::int32_t, 4>& actual, std::vector<User*>& escaped);
+                          const std::array<std::int32_t, 4>& actual,
+                          const std::array<std::int32_t, 4>& due, std::vector<User*>& escaped);
 
     // --- time-outs and play for absent players (table_clock.cpp) ---
     void ArmTimer(Milliseconds delay);
@@ -172,7 +181,6 @@ private:
     void ActFor(int chair);
     void ChooseNoBetsFor(int chair);
     void PlayTurnFor(int chair, std::uint32_t brainSeed);
-    BotView ViewOf(int chair) const;
     bool NeedsServerPlay(int chair) const;
     void CountAutoPlay(int chair);
     void PlayForAbsentSoon(int chair);
