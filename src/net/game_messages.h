@@ -58,8 +58,9 @@ struct ChairMessage {
 };
 
 // 2: the hand as the client should keep it. A count beyond the message's end
-// keeps the tiles that are there.
+// keeps the tiles that are there; `count` is what the message claims.
 struct HandResyncMessage {
+    std::uint8_t count = 0;
     std::span<const std::uint8_t> tiles;  // a view into the message
 };
 
@@ -117,7 +118,7 @@ inline std::optional<HandResyncMessage> DecodeHandResync(std::span<const std::ui
     const auto count = ByteAt(m, 2);
     if (!count) return std::nullopt;
     const auto tiles = m.subspan(3);
-    return HandResyncMessage{tiles.first(std::min<std::size_t>(*count, tiles.size()))};
+    return HandResyncMessage{*count, tiles.first(std::min<std::size_t>(*count, tiles.size()))};
 }
 
 }  // namespace qira::net
