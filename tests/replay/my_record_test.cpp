@@ -46,7 +46,7 @@ protected:
                       "[3,0,3,3]"),
                  Kept(others, R"({"winners":[0],"discarder":1,"tile":5,"points":[9,-9,0,0]})"),
              })
-            store.Record({}, line);
+            store.Record({}, line, 0);
     }
     void TearDown() override { std::filesystem::remove(path_); }
 
