@@ -58,7 +58,7 @@ def key(name):
 
 
 def snapshot(path):
-    subprocess.run("xwd -root -silent | /usr/bin/convert xwd:- %s" % path, shell=True)
+    subprocess.run(["import", "-window", "root", path])
 
 
 def main():

@@ -152,14 +152,18 @@ private:
     void ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
                     const std::array<std::int32_t, 4>& due) const;
     void FinishHand(const std::vector<std::uint8_t>& winners,
-                    const std::array<std::int32_t, 4>& actual, const std::string& ending);
+                    const std::array<std::int32_t, 4>& actual,
+                    const std::array<std::int32_t, 4>& due, const std::string& ending);
     // The hand's record for the hand log; it holds every hidden tile, so it
     // only goes to the statistics store, never to a client.
     std::string HandLog(const std::vector<std::uint8_t>& winners,
-                        const std::array<std::int32_t, 4>& actual) const;
+                        const std::array<std::int32_t, 4>& actual,
+                        const std::array<std::int32_t, 4>& due) const;
+    std::string ScoreLog() const;
     HandResult ResultFor(const std::vector<std::uint8_t>& winners, bool won, int chair) const;
     void RecordStatistics(const std::vector<std::uint8_t>& winners,
-                          const std::array<std::int32_t, 4>& actual, std::vector<User*>& escaped);
+                          const std::array<std::int32_t, 4>& actual,
+                          const std::array<std::int32_t, 4>& due, std::vector<User*>& escaped);
 
     // --- time-outs and play for absent players (table_clock.cpp) ---
     void ArmTimer(Milliseconds delay);

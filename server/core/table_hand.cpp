@@ -329,7 +329,7 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     std::string text;
     for (const auto& n : names) text += " " + n;
     ReportHand(winners, discarder, outcome.due);
-    FinishHand(winners, outcome.actual,
+    FinishHand(winners, outcome.actual, outcome.due,
                "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
 }
 
@@ -346,7 +346,7 @@ void Table::EndDrawn() {
     lobby_.FoldIntoDigest(message);
     lobby_.CountHand({}, false);
     ReportHand({}, -1, {});
-    FinishHand({}, {}, "hand ends drawn");
+    FinishHand({}, {}, {}, "hand ends drawn");
 }
 
 void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
@@ -362,13 +362,14 @@ void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
 // The hand is logged as ended once its statistics are stored, so that the
 // log never reports a hand that a crash could still lose.
 void Table::FinishHand(const std::vector<std::uint8_t>& winners,
-                       const std::array<std::int32_t, 4>& actual, const std::string& ending) {
+                       const std::array<std::int32_t, 4>& actual,
+                       const std::array<std::int32_t, 4>& due, const std::string& ending) {
     ++handsPlayed_;
     ++epoch_;
     hand_.stage = Stage::Idle;
     seating_.ready = {};
     std::vector<User*> escaped;
-    RecordStatistics(winners, actual, escaped);
+    RecordStatistics(winners, actual, due, escaped);
     // The log above names this hand's dealer; the next hand's may differ.
     const std::uint8_t dealer = hand_.dealer;
     const bool dealerWon = std::find(winners.begin(), winners.end(), dealer) != winners.end();
@@ -418,6 +419,13 @@ std::string ChairLists(Each each) {
     return out + "]";
 }
 
+template <typename Number>
+std::string Joined(const std::array<Number, 4>& numbers) {
+    std::string out;
+    for (const Number n : numbers) out += (out.empty() ? "" : ",") + std::to_string(n);
+    return out;
+}
+
 std::int64_t WallClockSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -426,8 +434,25 @@ std::int64_t WallClockSeconds() {
 
 }  // namespace
 
+// Everything the payments are computed from besides the tiles and the acts:
+// the points each chair held before the hand bound what it pays in points mode.
+std::string Table::ScoreLog() const {
+    std::array<std::int64_t, rules::kChairCount> bets{}, balance{};
+    for (int c = 0; c < rules::kChairCount; ++c) {
+        const std::uint8_t chosen = hand_.seats[c].bets;
+        bets[c] = chosen == net::kBetsNotChosen ? 0 : chosen;
+        balance[c] = seating_.players[c] ? seating_.players[c]->stats.points : 0;
+    }
+    const bool points = lobby_.config().scoreMode == ScoreMode::Points;
+    return std::string("{\"mode\":\"") + (points ? "points" : "experience") +
+           "\",\"base\":" + std::to_string(settings_[0]) +
+           ",\"escape_penalty\":" + std::to_string(settings_[3]) + ",\"bets\":[" + Joined(bets) +
+           "],\"balance\":[" + Joined(balance) + "]}";
+}
+
 std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
-                           const std::array<std::int32_t, 4>& actual) const {
+                           const std::array<std::int32_t, 4>& actual,
+                           const std::array<std::int32_t, 4>& due) const {
     std::string players, levels, points, won;
     for (int c = 0; c < rules::kChairCount; ++c) {
         const User* player = seating_.players[c];
@@ -436,16 +461,22 @@ std::string Table::HandLog(const std::vector<std::uint8_t>& winners,
         points += (c ? "," : "") + std::to_string(actual[c]);
     }
     for (const auto w : winners) won += (won.empty() ? "" : ",") + std::to_string(w);
+    std::string escaped;
+    for (int c = 0; c < rules::kChairCount; ++c)
+        if (seating_.players[c] && !seating_.players[c]->peer)
+            escaped += (escaped.empty() ? "" : ",") + std::to_string(c);
     const auto orNull = [](const auto& value) {
         return value ? std::to_string(*value) : std::string("null");
     };
     won += "],\"discarder\":" + orNull(hand_.winDiscarder) + ",\"tile\":" + orNull(hand_.winTile);
     return "{\"table\":" + std::to_string(number_) + ",\"seed\":" + std::to_string(hand_.seed) +
            ",\"dealer\":" + std::to_string(hand_.dealer) +
+           ",\"dice\":" + std::to_string(hand_.dice) + ",\"score\":" + ScoreLog() +
            ",\"time\":" + std::to_string(WallClockSeconds()) + ",\"players\":[" + players +
            "],\"levels\":[" + levels + "],\"indicator\":" + std::to_string(hand_.indicator) +
            ",\"wild\":" + std::to_string(hand_.wild) + ",\"result\":{\"winners\":[" + won +
-           ",\"points\":[" + points + "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
+           ",\"points\":[" + points + "],\"due\":[" + Joined(due) + "],\"escaped\":[" + escaped +
+           "]},\"wall\":" + TileList(hand_.wall.DrawOrder()) +
            ",\"deal\":" + ChairLists([&](int c) { return std::span(hand_.dealt[c]); }) +
            ",\"events\":" + EventsJson(hand_.events) +
            ",\"final\":" + ChairLists([&](int c) { return std::span(hand_.seats[c].hand); }) + "}";
@@ -461,7 +492,7 @@ HandResult Table::ResultFor(const std::vector<std::uint8_t>& winners, bool won, 
 
 void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
                              const std::array<std::int32_t, 4>& actual,
-                             std::vector<User*>& escaped) {
+                             const std::array<std::int32_t, 4>& due, std::vector<User*>& escaped) {
     std::vector<StatsChange> changes;
     for (int c = 0; c < rules::kChairCount; ++c) {
         User* player = seating_.players[c];
@@ -484,7 +515,7 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
     }
     StatsStore& store = lobby_.stats();
     try {
-        const auto after = store.Record(changes, HandLog(winners, actual));
+        const auto after = store.Record(changes, HandLog(winners, actual, due));
         for (User* player : seating_.players)
             if (player)
                 if (const auto it = after.find(player->name); it != after.end())

@@ -134,6 +134,7 @@ public:
         delete winResult_.data();
         winResult_ =
             new play::frmHuPaiResult(QString::fromStdString(client_.parentPath_), &client_.window_);
+        winResult_->SetTable(&client_.window_.picGameBack());
     }
     bool ProcessHuResultData(std::span<const std::uint8_t> message,
                              std::size_t lastIndex) override {
@@ -152,6 +153,8 @@ public:
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         winResult_->move(screen.center() - winResult_->rect().center());
         winResult_->show();
+        // Without a window manager nothing else gives it the keyboard.
+        winResult_->activateWindow();
     }
     void CloseHuResult() override {
         if (winResult_) winResult_->close();

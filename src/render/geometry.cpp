@@ -86,6 +86,48 @@ void PlaceTileRings(TableLayout& t) {
         Point{P[kDown].x + 16, S[kDown].y - 20}, Point{31 / 2 + S[kRight].x, P[kRight].y + 16}};
 }
 
+constexpr std::int32_t kActionBarWidth = 5 * kActionButtonWidth;
+
+// The bar stands above the right end of the local hand, right of the down
+// wall (whose last stack it would cover) with the wall's erased margin
+// between them. In a low window the right seat's column reaches down to it:
+// the column rises until its erased rectangle ends a row above the bar.
+void PlaceActionBar(TableLayout& t) {
+    const Point hand = t.ptShouPai[kDown];
+    const std::int32_t wallEnd =
+        WallEraseOrigin(t, kDown).x + WallEraseSize(kDown).width + 1;  // EraseRect's extra column
+    t.ptActionBar = {std::max(hand.x + 14 * 44 - 150, wallEnd), hand.y - 42};
+
+    const Point column = HandEraseOrigin(t, kRight);
+    const Size columnSize = HandEraseSize(t, kRight);
+    const bool above = column.x < t.ptActionBar.x + kActionBarWidth &&
+                       column.x + columnSize.width >= t.ptActionBar.x;
+    if (!above) return;
+    const std::int32_t foot = column.y + columnSize.height;  // the last erased row
+    const std::int32_t lift = std::max(0, foot - (t.ptActionBar.y - 2));
+    t.ptShouPai[kRight].y -= lift;
+    t.ptMoPai[kRight].y -= lift;
+}
+
+// True when two rectangles share a pixel; `size` as EraseRect takes it, one
+// short of the pixels filled, for the second.
+bool MeetsErased(Point at, Size size, Point erased, Size erasedSize) {
+    return at.x <= erased.x + erasedSize.width && erased.x < at.x + size.width &&
+           at.y <= erased.y + erasedSize.height && erased.y < at.y + size.height;
+}
+
+// The countdown of a claim stands above the bar's left end, or above its
+// right end where the left one would cover the right seat's wall or column.
+void PlaceClaimClock(TableLayout& t) {
+    const Point bar = t.ptActionBar;
+    const Point left = {bar.x, bar.y - 28};
+    const Point right = {bar.x + kActionBarWidth - kTurnClockSize.width, left.y};
+    const bool covers =
+        MeetsErased(left, kTurnClockSize, WallEraseOrigin(t, kRight), WallEraseSize(kRight)) ||
+        MeetsErased(left, kTurnClockSize, HandEraseOrigin(t, kRight), HandEraseSize(t, kRight));
+    t.ptClockCentre = covers ? right : left;
+}
+
 void PlaceControls(TableLayout& t) {
     const std::int32_t W = t.area.width;
     const std::int32_t H = t.area.height;
@@ -93,10 +135,10 @@ void PlaceControls(TableLayout& t) {
     const auto& N = t.ptUserName;
     const auto& Z = t.ptZhuang;
     const auto& T = t.ptTing;
-    t.ptActionBar = {t.ptShouPai[kDown].x + 14 * 44 - 150, t.ptShouPai[kDown].y - 42};
+    PlaceActionBar(t);
     t.ptClock = {Point{N[kUp].x + 80, P[kUp].y + 2}, Point{P[kLeft].x, Z[kLeft].y - 28},
                  Point{N[kDown].x + 80, P[kDown].y}, Point{P[kRight].x - 21, Z[kRight].y - 28}};
-    t.ptClockCentre = {t.ptActionBar.x, t.ptActionBar.y - 28};
+    PlaceClaimClock(t);
     t.ptGameBut = {(W - 178) / 2, (H - 35) / 2};
     t.ptStartBut = {P[kDown].x + 180, P[kDown].y - 39};
     // The right flag shares the left mark's row, as the two side seats face each other.
@@ -348,7 +390,9 @@ Point MeldArrowPlace(int position, bool kong, Point o) {
         case kLeft:
             return Offset(o, -9, 25);
         case kDown:
-            return Offset(o, 61, kong ? -9 - 17 : -9);
+            // A kong's lifted tile fills the middle up to the down wall in a
+            // low window: its arrow stands over the third tile instead.
+            return Offset(o, kong ? 88 + 17 : 61, -9);
         default:
             return Offset(o, 31, 25);
     }

@@ -115,6 +115,8 @@ inline constexpr std::int32_t kActionButtonHeight = 27;
 inline constexpr Size kGameButtonSize = {54, 35};
 inline constexpr std::int32_t kGameButtonSpacing = 62;
 inline constexpr std::int32_t kStartButtonSide = 71;
+// The turn clock's widget.
+inline constexpr Size kTurnClockSize = {40, 26};
 
 int HitActionBar(const TableLayout& layout, Point point);
 // Only while the first button is shown (`states[0]` non-zero).

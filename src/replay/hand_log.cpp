@@ -62,6 +62,14 @@ std::array<std::vector<Tile>, 4> FourTileLists(const JsonValue& value, std::stri
     return out;
 }
 
+std::array<std::int64_t, 4> FourIntegers(const JsonValue& value, std::string_view what) {
+    const auto& each = ArrayOf(value, what);
+    if (each.size() != 4) Refuse(std::string(what) + " does not have four numbers");
+    std::array<std::int64_t, 4> out{};
+    for (std::size_t c = 0; c < 4; ++c) out[c] = IntegerOf(each[c], what);
+    return out;
+}
+
 Act ActOf(const JsonValue& value, std::string_view what) {
     const std::string* name = value.String();
     if (!name) Refuse(std::string(what) + "\"act\" is not text");
@@ -115,12 +123,22 @@ HandResult ResultOf(const JsonValue& value) {
         result.discarder = ChairOf(*d, "\"discarder\"");
     if (const JsonValue* t = value.Find("tile"); t && !t->IsNull())
         result.tile = TileOf(*t, "the winning \"tile\"");
-    if (const JsonValue* p = value.Find("points")) {
-        const auto& points = ArrayOf(*p, "\"points\"");
-        if (points.size() != 4) Refuse("\"points\" does not have four numbers");
-        for (std::size_t c = 0; c < 4; ++c) result.points[c] = IntegerOf(points[c], "a point");
-    }
+    if (const JsonValue* p = value.Find("points")) result.points = FourIntegers(*p, "\"points\"");
+    if (const JsonValue* due = value.Find("due")) result.due = FourIntegers(*due, "\"due\"");
     return result;
+}
+
+// Only what the win record shows; the rest of "score" is for re-scoring.
+void ReadScore(const JsonValue& score, HandLog& hand) {
+    if (!score.IsObject()) Refuse("\"score\" is not an object");
+    if (const JsonValue* base = score.Find("base")) hand.base = IntegerOf(*base, "\"base\"");
+    if (const JsonValue* bets = score.Find("bets")) {
+        const auto each = FourIntegers(*bets, "\"bets\"");
+        for (std::size_t c = 0; c < 4; ++c) {
+            if (each[c] < 0 || each[c] > 3) Refuse("a side bet is not 0-3");
+            hand.bets[c] = static_cast<std::uint8_t>(each[c]);
+        }
+    }
 }
 
 HandLog HandOf(const JsonValue& root) {
@@ -134,6 +152,7 @@ HandLog HandOf(const JsonValue& root) {
         if (value < 1 || value > 6) Refuse("\"dice\" is not 1-6");
         hand.dice = static_cast<std::uint8_t>(value);
     }
+    if (const JsonValue* score = root.Find("score")) ReadScore(*score, hand);
     if (const JsonValue* time = root.Find("time")) hand.time = IntegerOf(*time, "\"time\"");
     if (const JsonValue* levels = root.Find("levels")) {
         const auto& each = ArrayOf(*levels, "\"levels\"");

@@ -35,7 +35,9 @@ struct HandResult {
     std::vector<Chair> winners;  // empty: a drawn hand
     std::optional<Chair> discarder;
     std::optional<Tile> tile;
-    std::array<std::int64_t, 4> points{};
+    std::array<std::int64_t, 4> points{};  // what each chair was paid (the actual points)
+    std::optional<std::array<std::int64_t, 4>>
+        due;  // before any payer was capped; older logs: none
 };
 
 struct HandLog {
@@ -44,8 +46,10 @@ struct HandLog {
     Chair dealer = 0;
     std::uint8_t dice = 1;  // the log may leave it out; it only places the wall's start
     std::array<std::string, 4> players;
-    std::int64_t time = 0;        // seconds since 1970 (UTC) the hand ended; 0: not logged
-    std::array<int, 4> levels{};  // a computer player's level 1-3 by chair; 0: a person
+    std::int64_t time = 0;               // seconds since 1970 (UTC) the hand ended; 0: not logged
+    std::array<int, 4> levels{};         // a computer player's level 1-3 by chair; 0: a person
+    std::int64_t base = 1;               // the table's base score; older logs leave it out
+    std::array<std::uint8_t, 4> bets{};  // side bets by chair: 1 "挂档" + 2 "漂"
     Tile indicator = 0;
     Tile wild = 0;
     std::vector<Tile> wall;  // draw order, the deal first

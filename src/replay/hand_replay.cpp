@@ -514,14 +514,17 @@ net::Bytes BuildWinRecord(const WinFacts& f) {
                                                       : 8;
         }
         items[13] = wilds == 0 && !kongs.wild ? 2 : 1;
-        items[15] = 0;  // the second side bet: not logged
+        items[14] = (hand.bets[w] & 1) ? 2 : 1;
+        items[15] = (hand.bets[w] & 2) ? 2 : 0;
         items[16] = f.indicatorKong[w];
         items[17] = kongs.wild ? 4 : 0;
         for (int i = 1; i <= 17; ++i) out.push_back(items[static_cast<std::size_t>(i)]);
     }
-    for (int pass = 0; pass < 2; ++pass)  // the actual points, then the due points
-        for (std::size_t c = 0; c < 4; ++c) AppendInt(out, hand.result.points[c]);
-    AppendInt(out, 1);
+    // An older log keeps no due points: they are shown as the actual ones.
+    const auto& due = hand.result.due ? *hand.result.due : hand.result.points;
+    for (std::size_t c = 0; c < 4; ++c) AppendInt(out, hand.result.points[c]);
+    for (std::size_t c = 0; c < 4; ++c) AppendInt(out, due[c]);
+    AppendInt(out, hand.base);
     for (std::size_t c = 0; c < 4; ++c) {
         const auto kongs = KongsOf(f.melds[c], wild);
         out.push_back(static_cast<std::uint8_t>(kongs.concealed));
@@ -535,8 +538,8 @@ net::Bytes BuildWinRecord(const WinFacts& f) {
         const std::array<std::uint8_t, 6> items = {
             static_cast<std::uint8_t>(c == discarder ? 3 : 1),
             static_cast<std::uint8_t>(c == hand.dealer ? 2 : 1),
-            1,
-            0,
+            static_cast<std::uint8_t>((hand.bets[c] & 1) ? 2 : 1),
+            static_cast<std::uint8_t>((hand.bets[c] & 2) ? 2 : 0),
             f.indicatorKong[c],
             static_cast<std::uint8_t>(kongs.wild ? 4 : 0)};
         for (std::uint8_t item : items) out.push_back(pays ? item : 0);

@@ -538,6 +538,22 @@ class KeyboardTest : public DesktopClientTest {
 protected:
     QWidget& Table() { return client.window().picGameBack(); }
     void Press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+
+    // The win window, once it holds the keyboard as a window manager gives it.
+    play::frmHuPaiResult* ActiveWinWindow() {
+        auto* win = OpenWindow<play::frmHuPaiResult>();
+        if (!win) return nullptr;
+        win->activateWindow();
+        for (int waited = 0; waited < 2000 && QApplication::activeWindow() != win; waited += 10)
+            QTest::qWait(10);
+        return QApplication::activeWindow() == win ? win : nullptr;
+    }
+    // Windows are activated by the window system, a moment later.
+    bool TableGetsTheKeys() {
+        for (int waited = 0; waited < 2000 && QApplication::focusWidget() != &Table(); waited += 10)
+            QTest::qWait(10);
+        return QApplication::focusWidget() == &Table();
+    }
 };
 
 TEST_F(KeyboardTest, ArrowsRaiseTheDrawnTileFirstAndEnterDiscardsTheRaisedOne) {
@@ -645,6 +661,45 @@ TEST_F(KeyboardTest, StartAndSideBetsHaveTheirKeys) {
     EXPECT_TRUE(sent.empty());
     Press(Qt::Key_1);
     EXPECT_EQ(sent, std::vector<Bytes>{rq::SideBets(0, 3)});
+}
+
+// The win window opens holding the keyboard. The table's keys pressed in it
+// reach the table; Enter or Esc close it and the table has the keys again.
+TEST_F(KeyboardTest, WinWindowPassesTheStartKeyToTheTableAndEnterOrEscCloseIt) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    for (const Qt::Key closeKey : {Qt::Key_Return, Qt::Key_Escape}) {
+        Feed(WinRecord());
+        auto* win = ActiveWinWindow();
+        ASSERT_NE(win, nullptr);
+        ASSERT_TRUE(win->isAncestorOf(QApplication::focusWidget()));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(win)->text(QAccessible::Description),
+                  QStringLiteral(
+                      "李四，赵六  同时胡牌，张三  点炮。按 S 开始下一局，按 Enter 或 Esc 关闭。"))
+            << "what a screen reader hears as it opens";
+        sent.clear();
+        Press(Qt::Key_S);
+        ASSERT_FALSE(sent.empty()) << "S in the win window starts";
+        EXPECT_EQ(sent.back(), rq::ReadyForNextHand(0));
+        EXPECT_TRUE(win->isVisible()) << "open until the next hand begins";
+        Press(closeKey);
+        EXPECT_FALSE(win->isVisible());
+        EXPECT_TRUE(TableGetsTheKeys());
+    }
+}
+
+// Closed by the next hand, the win window hands the keyboard back in time
+// for the side bets.
+TEST_F(KeyboardTest, NextHandClosingTheWinWindowGivesTheKeysBackForTheSideBets) {
+    StartHandDealtByTheLastChair({0, 1, 2, 3, 4, 5, 9, 10, 11, 18, 19, 20, 27});
+    Feed(WinRecord());
+    ASSERT_NE(ActiveWinWindow(), nullptr);
+    Press(Qt::Key_S);
+    Feed(NewHand(3));
+    ASSERT_EQ(OpenWindow<play::frmHuPaiResult>(), nullptr);
+    ASSERT_TRUE(TableGetsTheKeys());
+    sent.clear();
+    Press(Qt::Key_3);
+    EXPECT_EQ(sent, std::vector<Bytes>{rq::SideBets(0, 0)}) << "确定 without a bet";
 }
 
 TEST_F(KeyboardTest, ChatKeepsItsKeysAndTabLeavesTheTable) {

@@ -73,6 +73,9 @@ TEST(Anchors, MarksHangOffThePlayerPictures) {
     EXPECT_EQ(t.ptTing[3], (Point{767, 314}));
     EXPECT_EQ(t.ptBetFlag[3], (Point{755, t.ptTing[1].y}));
     EXPECT_EQ(t.ptClockCentre, (Point{t.ptActionBar.x, t.ptActionBar.y - 28}));
+    const TableLayout low = ComputeTableLayout({650, 570}, {800, 570});
+    EXPECT_EQ(low.ptClockCentre, (Point{low.ptActionBar.x + 125 - 40, low.ptActionBar.y - 28}))
+        << "clear of the right seat's wall and column";
     EXPECT_EQ(t.ptGameBut, (Point{311, 282}));
     EXPECT_EQ(t.ptStartBut, (Point{564, 521}));
     EXPECT_EQ(t.CentreOrigin(), (Point{250, 185}));
@@ -218,6 +221,78 @@ TEST(LocalRow, WideAreaKeepsTheAnchorAndNarrowOneCentresTheRow) {
     EXPECT_GE(erase.x + size.width + 1, none.handLeft + 14 * 44 + 5);
 }
 
+// --- the bottom right corner ---
+
+// A rectangle of the picture, right and bottom one past the last pixel.
+struct Box {
+    std::int32_t left, top, right, bottom;
+    bool Meets(const Box& o) const {
+        return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
+    }
+};
+
+Box Painted(Point at, Size size) {
+    return {at.x, at.y, at.x + size.width, at.y + size.height};
+}
+
+// What a partial repaint fills: one pixel more each way than the size says.
+Box Erased(Point at, Size size) {
+    return Painted(at, {size.width + 1, size.height + 1});
+}
+
+// The smallest window, a narrow table in a wide window and larger ones.
+constexpr std::array<std::pair<Size, Size>, 6> kCornerSizes = {{{{650, 570}, {800, 570}},
+                                                                {{650, 570}, {1280, 570}},
+                                                                {{700, 600}, {850, 600}},
+                                                                {{900, 660}, {960, 720}},
+                                                                {{984, 768}, {1280, 768}},
+                                                                {{1250, 800}, {1280, 800}}}};
+
+// The action bar and the claim clock over it stand clear of the down wall,
+// the right seat's column and wall and the local row, inside the table's
+// edges: no painter's erasing reaches them, nor they anything painted.
+TEST(BottomRightCorner, ActionBarAndClaimClockStandClearOfWallsColumnAndRow) {
+    for (const auto& [area, window] : kCornerSizes) {
+        SCOPED_TRACE(testing::Message() << area.width << "x" << area.height << " in "
+                                        << window.width << "x" << window.height);
+        const TableLayout t = ComputeTableLayout(area, window);
+        const Box bar = Painted(t.ptActionBar, {5 * kActionButtonWidth, kActionButtonHeight});
+        const Box clock = Painted(t.ptClockCentre, kTurnClockSize);
+        const std::array<std::pair<const char*, Box>, 4> others = {
+            {{"down wall", Erased(WallEraseOrigin(t, 2), WallEraseSize(2))},
+             {"right wall", Erased(WallEraseOrigin(t, 3), WallEraseSize(3))},
+             {"right column", Erased(HandEraseOrigin(t, 3), HandEraseSize(t, 3))},
+             {"local row", Erased(HandEraseOrigin(t, 2), HandEraseSize(t, 2))}}};
+        for (const auto& [name, box] : others) {
+            EXPECT_FALSE(bar.Meets(box)) << "bar on the " << name;
+            EXPECT_FALSE(clock.Meets(box)) << "clock on the " << name;
+        }
+        EXPECT_FALSE(clock.Meets(bar));
+        EXPECT_GE(bar.left, 8);
+        EXPECT_LE(std::max(bar.right, clock.right), area.width - 8);
+    }
+}
+
+// A local kong's arrow keeps clear of the down wall above it and of its own
+// lifted tile, inside the row that the hand's repaint redraws.
+TEST(BottomRightCorner, LocalKongArrowKeepsClearOfTheDownWall) {
+    for (const auto& [area, window] : kCornerSizes) {
+        const TableLayout t = ComputeTableLayout(area, window);
+        const Box wall = Erased(WallEraseOrigin(t, 2), WallEraseSize(2));
+        const Box row = Erased(HandEraseOrigin(t, 2), HandEraseSize(t, 2));
+        for (int melds = 1; melds <= 4; ++melds) {
+            SCOPED_TRACE(testing::Message() << area.width << " wide, " << melds << " melds");
+            const Point origin = MeldOrigin(t, 2, melds - 1, melds);
+            const Box arrow = Painted(MeldArrowPlace(2, true, origin), {9, 9});
+            EXPECT_FALSE(arrow.Meets(wall));
+            for (const Point tile : MeldTilePlaces(2, true, origin))
+                EXPECT_FALSE(arrow.Meets(Painted(tile, szLiangPai[2])));
+            EXPECT_TRUE(arrow.left >= row.left && arrow.right <= row.right &&
+                        arrow.top >= row.top && arrow.bottom <= row.bottom);
+        }
+    }
+}
+
 // --- buttons ---
 
 TEST(ButtonHitTests, ActionBarRightEdgeIsOutside) {
@@ -354,7 +429,7 @@ TEST(MeldLayout, ArrowsSitBesideTheMeld) {
     const Point o{100, 200};
     EXPECT_EQ(MeldArrowPlace(0, false, o), (Point{128, 235}));
     EXPECT_EQ(MeldArrowPlace(2, false, o), (Point{161, 191}));
-    EXPECT_EQ(MeldArrowPlace(2, true, o), (Point{161, 174}));
+    EXPECT_EQ(MeldArrowPlace(2, true, o), (Point{205, 191})) << "beside the lifted tile";
     EXPECT_EQ(MeldArrowPlace(1, false, o), (Point{91, 225}));
     EXPECT_EQ(MeldArrowPlace(3, false, o), (Point{131, 225}));
 }

@@ -144,6 +144,31 @@ TEST(HandReplay, TheWinRecordCarriesTheLoggedPointsAndExplainsTheWildTile) {
     EXPECT_TRUE(explained);
 }
 
+// A payer short of points pays what it has: the record shows both sums, the
+// base and every chair's side bets as the server's record did.
+TEST(HandReplay, TheWinRecordShowsTheLoggedBetsBaseAndDuePoints) {
+    ScriptedHand script = KongAndSelfDrawnWin();
+    script.result =
+        R"({"winners":[0],"discarder":null,"tile":6,"points":[200,-80,-40,-80],"due":[240,-80,-80,-80]})";
+    script.extraKeys =
+        R"(,"score":{"mode":"points","base":10,"escape_penalty":50,"bets":[3,1,2,0],"balance":[900,500,40,700]})";
+    const HandReplay replay = BuildOrFail(Parse(script));
+    const auto record = play::DecodeWinRecord(replay.Step(replay.StepCount()).messages.at(0));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->actualScore, (std::array<std::int32_t, 4>{200, -80, -40, -80}));
+    EXPECT_EQ(record->dueScore, (std::array<std::int32_t, 4>{240, -80, -80, -80}));
+    EXPECT_EQ(record->reserved, 10) << "the base score";
+    EXPECT_EQ(record->winners[0].items[14], 2);
+    EXPECT_EQ(record->winners[0].items[15], 2);
+    using Bets = std::array<std::uint8_t, 2>;
+    const auto betsOf = [&](int c) {
+        return Bets{record->payerItems[c][2], record->payerItems[c][3]};
+    };
+    EXPECT_EQ(betsOf(1), (Bets{2, 0}));
+    EXPECT_EQ(betsOf(2), (Bets{1, 2}));
+    EXPECT_EQ(betsOf(3), (Bets{1, 0}));
+}
+
 TEST(HandReplay, ADiscardWinOnAKongReplacementsDiscardNamesTheDiscarder) {
     ScriptedHand script = KongAndSelfDrawnWin();
     // Chair 0 wins on chair 3's discard right after chair 3's kong.

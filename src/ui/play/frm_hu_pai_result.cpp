@@ -1,7 +1,9 @@
 #include "ui/play/frm_hu_pai_result.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -213,6 +215,9 @@ frmHuPaiResult::frmHuPaiResult(QString sharedFolder, QWidget* owner)
     layout->addWidget(&resultList_);
     layout->addWidget(&closeButton_, 0, Qt::AlignHCenter);
     connect(&closeButton_, &QPushButton::clicked, this, &QDialog::close);
+    for (QWidget* focusable :
+         {static_cast<QWidget*>(&resultList_), static_cast<QWidget*>(&closeButton_)})
+        focusable->installEventFilter(this);
     closeTimer_.setInterval(1000);
     connect(&closeTimer_, &QTimer::timeout, this, &frmHuPaiResult::OnTimerTick);
     resize(760, 420);
@@ -240,6 +245,12 @@ bool frmHuPaiResult::ProcessHuResultData(std::span<const std::uint8_t> message,
         resultList_.setItem(chair, 3, new QTableWidgetItem(FromUtf8(items[chair])));
     }
     hands_->SetRecord(*record, playerNames, wildTile);
+    // Heard by a screen reader as the window opens, with the keys it takes.
+    setAccessibleDescription(winnerLine_.text() +
+                             (discarderLine_.text().isEmpty()
+                                  ? QString()
+                                  : QStringLiteral("，") + discarderLine_.text()) +
+                             QStringLiteral("。按 S 开始下一局，按 Enter 或 Esc 关闭。"));
     adjustSize();
     secondsLeft_ = kWinResultSeconds;
     closeTimer_.start();
@@ -248,6 +259,61 @@ bool frmHuPaiResult::ProcessHuResultData(std::span<const std::uint8_t> message,
 
 std::vector<frmHuPaiResult::PaintedLabel> frmHuPaiResult::PaintedWildLabels() const {
     return hands_->PaintedLabels();
+}
+
+void frmHuPaiResult::done(int result) {
+    const bool returnKeyboard = HoldsKeyboard();
+    QDialog::done(result);
+    if (!returnKeyboard || !table_) return;
+    table_->activateWindow();
+    table_->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+bool frmHuPaiResult::HoldsKeyboard() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return isActiveWindow() || (focus && (focus == this || isAncestorOf(focus)));
+}
+
+void frmHuPaiResult::keyPressEvent(QKeyEvent* event) {
+    if (!HandleKey(*event)) QDialog::keyPressEvent(event);
+}
+
+bool frmHuPaiResult::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent&>(*event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+// True when the key was used: it closed the window or the table took it.
+bool frmHuPaiResult::HandleKey(QKeyEvent& event) {
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    switch (event.key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            close();
+            return true;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Space:
+            return false;  // moving about in the window, pressing its button
+        default:
+            break;
+    }
+    if (!table_) return false;
+    QKeyEvent forwarded(event.type(), event.key(), event.modifiers(), event.text(),
+                        event.isAutoRepeat(), static_cast<quint16>(event.count()));
+    QCoreApplication::sendEvent(table_, &forwarded);
+    return forwarded.isAccepted();
 }
 
 void frmHuPaiResult::OnTimerTick() {

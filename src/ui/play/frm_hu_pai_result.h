@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -19,6 +20,11 @@ class WinnerHandsView;
 
 // The win result: header lines, one row per chair with its scores and score
 // items, and the winners' hands in tile pictures. Closes itself after a minute.
+//
+// It stands over the table between hands without taking the table's keys:
+// Enter and Esc close it, Tab and the arrows move about in it, and every other
+// key goes to the table (S starts the next hand). Whenever it closes holding
+// the keyboard, the table gets the keyboard back.
 class frmHuPaiResult : public QDialog {
     Q_OBJECT
 public:
@@ -37,6 +43,10 @@ public:
     // Advances the close countdown by one second, as the window's timer does.
     void OnTimerTick();
 
+    // The table behind the window, which its keys go to.
+    void SetTable(QWidget* table) { table_ = table; }
+    void done(int result) override;
+
     QString WinnerLine() const { return winnerLine_.text(); }
     QString DiscarderLine() const { return discarderLine_.text(); }
     QString CloseCaption() const { return closeButton_.text(); }
@@ -49,8 +59,16 @@ public:
     };
     std::vector<PaintedLabel> PaintedWildLabels() const;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    bool HandleKey(QKeyEvent& event);
+    bool HoldsKeyboard() const;
+
     QString sharedFolder_;
+    QPointer<QWidget> table_;
     QLabel winnerLine_;
     QLabel discarderLine_;
     QTableWidget resultList_;

@@ -518,6 +518,8 @@ void TableCanvas::PaintHands(play::Chair chair) {
     } else {
         drawBacks();
         drawMelds();
+        // The right seat's erase took the bottom row of its drawn tile above the column.
+        if (blnPartialPaint_ && s == kRight) DrawDrawnTile(chair);
     }
     Changed();
 }

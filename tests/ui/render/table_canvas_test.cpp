@@ -284,6 +284,44 @@ TEST_F(TableCanvasTest, LeftDrawnTileInALowWindowComesAndGoesCleanly) {
     EXPECT_TRUE(matchesFresh()) << "drawn tile taken away";
 }
 
+// The walls, the right seat's column and the local row are repainted on their
+// own all through a hand: none of them takes a piece of the action bar, of a
+// local kong's arrow or of the right seat's drawn tile with it.
+TEST_F(TableCanvasTest, CornerRepaintsLeaveTheActionBarKongArrowsAndDrawnTileWhole) {
+    for (const auto& [area, window] : kRowSizes) {
+        ScriptedTable table = LocalRow(4);  // two kongs, the right seat holding a drawn tile
+        table.offer.bytActionButtons = {0, 1, 1, 0, 1};
+        canvas_.SetSources(table.Sources());
+        canvas_.Resize(area, window);
+        canvas_.PaintTable();
+        TableCanvas fresh;
+        fresh.SetSources(table.Sources());
+        fresh.Resize(area, window);
+        fresh.PaintTable();
+        const TableLayout& t = canvas_.layout();
+        const Point row = HandEraseOrigin(t, 2);
+        const Size rowSize = HandEraseSize(t, 2);
+        const Point column = t.ptMoPai[3];
+        const std::array<QRect, 3> parts = {
+            QRect(t.ptActionBar.x, t.ptActionBar.y, 125, 27),
+            QRect(row.x, row.y, rowSize.width + 1, rowSize.height + 1),
+            QRect(column.x, column.y, 20, HandEraseSize(t, 3).height + 43)};
+        auto whole = [&] {
+            for (const QRect& part : parts)
+                if (canvas_.picture().copy(part) != fresh.picture().copy(part)) return false;
+            return true;
+        };
+        canvas_.PaintWall(0);
+        EXPECT_TRUE(whole()) << area.width << ": a draw from the down wall";
+        canvas_.PaintHands(1);
+        EXPECT_TRUE(whole()) << area.width << ": the right column";
+        canvas_.PaintWall(1);
+        canvas_.PaintHands(0);
+        canvas_.PaintActionBar();
+        EXPECT_TRUE(whole()) << area.width << ": the right wall, the row, the bar";
+    }
+}
+
 // A tile raised over the place where the next meld goes leaves nothing above
 // the meld once it is made and the hand is repainted.
 TEST_F(TableCanvasTest, MeldMadeUnderARaisedTileLeavesNoEdgeAbove) {
