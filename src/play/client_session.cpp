@@ -80,6 +80,9 @@ void ClientSession::RollDice(std::uint8_t value) {
 }
 
 void ClientSession::OnConnectionEnded() {
+    // A server that turns the user away says why and closes at once: the
+    // reason outlives the window, which closes with the connection.
+    if (farewell_.empty() && !ended_) farewell_ = refusal_;
     CloseMainWindow(connectionWasUp_ ? launch::ClientExit::ConnectionLost
                                      : launch::ClientExit::ServerUnreachable);
 }

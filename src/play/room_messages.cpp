@@ -36,6 +36,7 @@ void ClientSession::OnRoomMessage(std::span<const std::uint8_t> message) {
     if (ended_ || message.size() < 2) return;
     const auto kind = net::ClassifyServerMessage(message);
     if (!kind) return;
+    admitted_ = true;
     using enum net::ServerMessage;
     switch (*kind) {
         case Snapshot:
