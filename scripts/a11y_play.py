@@ -128,7 +128,7 @@ def main():
                     break
             else:
                 presses.append("Esc"); key("Escape")
-        elif turn_line() is not None and turn_line().name == "轮到你出牌":
+        elif getattr(turn_line(), "name", None) == "轮到你出牌":
             played = True
             if not tree_written:
                 with open(OUT + "-tree.txt", "w") as tree:

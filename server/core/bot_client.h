@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "bots/seat_knowledge.h"
 #include "net/byte_reader.h"
 #include "server/core/bot_brain.h"
 #include "server/core/peer.h"
 #include "server/core/scheduler.h"
+#include "server/core/win_check.h"
 
 namespace qira::server {
 
@@ -41,22 +43,54 @@ public:
     // in step, as people do. 0 (the default) keeps every wait equal.
     void SetThinkSpread(double spread);
     std::string Describe() const override { return "computer player"; }
+    // What the player decides from now.
+    BotView View() const { return bots::ViewOf(knowledge_); }
 
 private:
-    void OnRoom(std::span<const std::uint8_t> m);
-    void OnGame(std::span<const std::uint8_t> m);
-    void OnNewHand(std::span<const std::uint8_t> m);
-    void OnDeal(std::span<const std::uint8_t> m);
-    void OnDraw(std::span<const std::uint8_t> m);
-    void OnDiscarded(std::span<const std::uint8_t> m);
-    void OnMeld(std::span<const std::uint8_t> m, bool chow);
-    void OnKong(std::span<const std::uint8_t> m);
-    void LayOwnKong(MeldKind kind, Tile tile, bool onDiscard);
-    void OnThreeIndicators(std::span<const std::uint8_t> m);
+    // One receiver per server message of the protocol's table; the hand's
+    // facts are learnt by knowledge_ first.
+    template <typename Handler>
+    friend bool net::DispatchServerMessage(Handler&, std::span<const std::uint8_t>);
+    using Message = std::span<const std::uint8_t>;
+    void ReceiveOnlookerArrived(Message) {}
+    void ReceiveTableReset(Message) {}
+    void ReceiveUserList(Message m);
+    void ReceiveIdentity(Message m);
+    void ReceiveUserArrived(Message m);
+    void ReceiveWindowHidden(Message) {}
+    void ReceivePlayerBack(Message) {}
+    void ReceivePlayerDropped(Message) {}
+    void ReceiveOnlookerLeft(Message) {}
+    void ReceiveRefreshUser(Message) {}
+    void ReceiveUserLeft(Message) {}
+    void ReceiveSettings(Message m);
+    void ReceiveHandRaised(Message m);
+    void ReceiveSnapshot(Message m);
+    void ReceiveChatLine(Message) {}
+    void ReceiveNewHand(Message m);
+    void ReceiveBetChosen(Message m);
+    void ReceiveDeal(Message) {}
+    void ReceiveReadyForNext(Message) {}
+    void ReceiveDraw(Message) {}
+    void ReceiveDiscarded(Message m);
+    void ReceiveChowed(Message) {}
+    void ReceivePunged(Message) {}
+    void ReceiveKonged(Message) {}
+    void ReceiveThreeIndicators(Message m);
+    void ReceiveMayRobKong(Message) {}
+    void ReceiveHandResync(Message) {}
+    void ReceiveWinRecord(Message m);
+    void ReceiveDrawnGame(Message m);
+    void ReceiveNotice(Message) {}
+    void ReceiveMustStop(Message) {}
+    void ReceiveWatchPermission(Message) {}
+    void ReceiveChatRelay(Message) {}
+    void ReceiveItemCatalogue(Message) {}
+    void ReceiveOwnItems(Message) {}
+    void ReceiveItemNotice(Message) {}
+    void ReceiveItemUsed(Message) {}
+    void TakeChairFromRecord(std::span<const std::string> user);
     void OnHandOver();
-    void LoadSnapshot(std::span<const std::uint8_t> m);
-    void ReadSnapshotTable(net::ByteReader& r);
-    void ReadSnapshotSeats(net::ByteReader& r);
     void Send(net::Bytes request);
     void SendLater(net::Bytes request);
     void AnswerClaimWindowLater(net::Bytes answer);
@@ -65,10 +99,7 @@ private:
     void Act();
     void ActOnOwnTurn();
     net::Bytes AnswerToDiscard();
-    void RemoveFromHand(Tile tile, int copies = 1);
-    void SeeTile(Tile tile, int copies = 1);
-    void ForgetWhatChairsShowed();
-    BotView View() const;
+    HandInfo OwnHand() const;
 
     Scheduler& scheduler_;
     RequestSink sink_;
@@ -80,33 +111,14 @@ private:
     std::mt19937 thinkRandom_;
     bool gone_ = false;
     int chair_ = -1;
-    std::uint8_t dealer_ = 0;
     bool betChosen_ = true;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
-    std::vector<Tile> hand_;
-    std::vector<Meld> melds_;
-    KindCounts seen_{};
-    // What each chair has shown this hand, for the expert's defence.
-    std::array<std::vector<Tile>, rules::kChairCount> discards_{};
-    std::array<int, rules::kChairCount> exposedMelds_{};
-    std::array<bool, rules::kChairCount> declaredReady_{};
-    std::vector<std::pair<int, Tile>> discardLog_;
-    Tile wild_ = 0;
-    Tile indicator_ = 0;
-    bool noWin_ = false;
-    bool ting_ = false;
+    bots::SeatKnowledge knowledge_;
     bool indicatorsAsked_ = false;
     std::vector<Tile> declinedKongs_;  // kongs let pass: a client never offers them again
-    // Tiles left in the wall: a kong on a discard needs one for the replacement.
-    int wallLeft_ = 0;
-    int turnChair_ = -1;
-    std::uint8_t phase_ = net::phase::kIdle;
-    Tile curTile_ = 0;
-    Tile fresh_ = 0;
-    bool handRunning_ = false;
-    std::uint64_t claimWindow_ = 0;  // grows with every discard
-    std::uint64_t version_ = 0;      // grows with every game message; a stale plan is dropped
+    std::uint64_t claimWindow_ = 0;    // grows with every discard
+    std::uint64_t version_ = 0;        // grows with every game message; a stale plan is dropped
 };
 
 }  // namespace qira::server

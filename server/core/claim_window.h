@@ -5,15 +5,15 @@
 #include <optional>
 #include <vector>
 
+#include "net/claims.h"
 #include "rules/table_state.h"
 #include "server/core/tiles.h"
 
 namespace qira::server {
 
-// What a player answers to a discard. The order is the order of precedence:
-// a later kind beats an earlier one. A pung and a kong never compete for the
-// same discard (there are only four copies of a tile).
-enum class ClaimKind : std::uint8_t { None, Pass, Chow, Pung, Kong, Win };
+// What a player answers to a discard: a row of net/claims.h, whose order is
+// the order of precedence, or None before the answer.
+using net::ClaimKind;
 
 struct ClaimOptions {
     bool win = false, kong = false, pung = false;

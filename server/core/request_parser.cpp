@@ -13,38 +13,14 @@ struct ByteLayout {
     std::size_t minimum = 3;
 };
 
-std::optional<ByteLayout> ByteLayoutOf(Request request) {
-    using enum Request;
-    switch (request) {
-        case ReadyForNextHand:
-        case Win:
-        case ThreeIndicatorKong:
-            return ByteLayout{1, 2};
-        case Discard:
-            return ByteLayout{2, 8};
-        case Chow:
-        case Pung:
-        case Kong:
-        case SideBets:
-            return ByteLayout{2, 4};
-        case Pass:
-        case RobKongAnswer:
-        case Resynchronise:
-            return ByteLayout{2, 3};
-        default:
-            return std::nullopt;
-    }
-}
-
-RequestOrRefusal ParseByteRequest(Request kind, std::span<const std::uint8_t> m) {
-    const auto layout = ByteLayoutOf(kind);
-    if (!layout) return Refusal::UnknownRequest;
-    if (m.size() < layout->minimum) return Refusal::TooShort;
+RequestOrRefusal ParseByteRequest(Request kind, ByteLayout layout,
+                                  std::span<const std::uint8_t> m) {
+    if (m.size() < layout.minimum) return Refusal::TooShort;
     ParsedRequest request;
     request.kind = kind;
     request.sub = m[1];
-    request.chair = m[layout->chairAt];
-    if (layout->minimum >= 4) request.tile = m[3];
+    request.chair = m[layout.chairAt];
+    if (layout.minimum >= 4) request.tile = m[3];
     if (kind == Request::Discard) request.detail = m[4];
     if (kind == Request::SideBets) {
         if (m[1] != net::IdOf(Request::SideBets).sub || m[3] > 3) return Refusal::MalformedSideBets;
@@ -77,32 +53,68 @@ RequestOrRefusal ParseChat(std::span<const std::uint8_t> m) {
     return request;
 }
 
-RequestOrRefusal ParseRoomRequest(std::span<const std::uint8_t> m, std::string_view sender) {
+RequestOrRefusal ParseRoomRequest(Request kind, std::span<const std::uint8_t> m,
+                                  std::string_view sender) {
     if (m.size() < 2) return Refusal::TooShort;
-    const auto kind = net::ClassifyRequest(m);
-    if (!kind) return Refusal::UnknownRequest;
     ParsedRequest request;
-    request.kind = *kind;
+    request.kind = kind;
     request.sub = m[1];
-    if (*kind == Request::HandStarted || *kind == Request::Entry) return request;
+    if (kind == Request::HandStarted || kind == Request::Entry) return request;
     request.fields = net::SplitFields(net::DecodeBody(m, 2));
-    if (*kind == Request::ConfirmSettings && request.fields.size() != 7)
+    if (kind == Request::ConfirmSettings && request.fields.size() != 7)
         return Refusal::MalformedSettings;
     if (request.fields.empty() || request.fields[0] != sender) return Refusal::NotSendersName;
     return request;
 }
 
+// One reader per request of the protocol's table.
+struct Reader {
+    using Message = std::span<const std::uint8_t>;
+    std::string_view sender;
+    RequestOrRefusal result = Refusal::UnknownRequest;
+
+    void ReceiveEntry(Message m) { result = ParseRoomRequest(Request::Entry, m, sender); }
+    void ReceiveHandStarted(Message m) {
+        result = ParseRoomRequest(Request::HandStarted, m, sender);
+    }
+    void ReceiveConfirmSettings(Message m) {
+        result = ParseRoomRequest(Request::ConfirmSettings, m, sender);
+    }
+    void ReceiveRaiseHand(Message m) { result = ParseRoomRequest(Request::RaiseHand, m, sender); }
+    void ReceiveLeave(Message m) { result = ParseRoomRequest(Request::Leave, m, sender); }
+    void ReceiveReadyForNextHand(Message m) {
+        result = ParseByteRequest(Request::ReadyForNextHand, {1, 2}, m);
+    }
+    void ReceiveDiscard(Message m) { result = ParseByteRequest(Request::Discard, {2, 8}, m); }
+    void ReceiveChow(Message m) { result = ParseByteRequest(Request::Chow, {2, 4}, m); }
+    void ReceivePung(Message m) { result = ParseByteRequest(Request::Pung, {2, 4}, m); }
+    void ReceiveKong(Message m) { result = ParseByteRequest(Request::Kong, {2, 4}, m); }
+    void ReceiveWin(Message m) { result = ParseByteRequest(Request::Win, {1, 2}, m); }
+    void ReceivePass(Message m) { result = ParseByteRequest(Request::Pass, {2, 3}, m); }
+    void ReceiveSideBets(Message m) { result = ParseByteRequest(Request::SideBets, {2, 4}, m); }
+    void ReceiveRobKongAnswer(Message m) {
+        result = ParseByteRequest(Request::RobKongAnswer, {2, 3}, m);
+    }
+    void ReceiveThreeIndicatorKong(Message m) {
+        result = ParseByteRequest(Request::ThreeIndicatorKong, {1, 2}, m);
+    }
+    void ReceiveResynchronise(Message m) {
+        result = ParseByteRequest(Request::Resynchronise, {2, 3}, m);
+    }
+    void ReceiveAllowWatchCards(Message m) { result = ParsePreference(m, sender); }
+    void ReceiveChat(Message m) { result = ParseChat(m); }
+};
+
 }  // namespace
 
 RequestOrRefusal ParseRequest(std::span<const std::uint8_t> message, std::string_view senderName) {
     if (message.empty()) return Refusal::TooShort;
-    if (net::RouteOf(message[0]) == net::MessageRoute::Room)
-        return ParseRoomRequest(message, senderName);
-    const auto kind = net::ClassifyRequest(message);
-    if (!kind) return Refusal::UnknownRequest;
-    if (*kind == Request::Chat) return ParseChat(message);
-    if (*kind == Request::AllowWatchCards) return ParsePreference(message, senderName);
-    return ParseByteRequest(*kind, message);
+    // A room request carries at least its main and sub type.
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room && message.size() < 2)
+        return Refusal::TooShort;
+    Reader reader{senderName};
+    net::DispatchRequest(reader, message);
+    return reader.result;
 }
 
 }  // namespace qira::server

@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "bots/seat_knowledge.h"
 #include "net/packet.h"
 #include "server/core/bot_brain.h"
 #include "server/core/claim_window.h"
@@ -65,6 +66,10 @@ public:
     std::vector<User*> Everyone() const { return seating_.Everyone(); }
 
     std::string RecordOf(const User& user) const;
+    // What the chair's player may know of the running hand, and the view the
+    // server plays the chair's turn from when the player is gone.
+    bots::SeatKnowledge KnowledgeOf(int chair) const;
+    BotView ViewOf(int chair) const;
 
 private:
     // --- what goes to whom (table.cpp) ---
@@ -176,7 +181,6 @@ private:
     void ActFor(int chair);
     void ChooseNoBetsFor(int chair);
     void PlayTurnFor(int chair, std::uint32_t brainSeed);
-    BotView ViewOf(int chair) const;
     bool NeedsServerPlay(int chair) const;
     void CountAutoPlay(int chair);
     void PlayForAbsentSoon(int chair);

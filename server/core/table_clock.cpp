@@ -102,29 +102,50 @@ bool Table::NeedsServerPlay(int chair) const {
     return user == nullptr || user->peer == nullptr;
 }
 
-BotView Table::ViewOf(int chair) const {
-    BotView view;
-    const SeatHand& seat = hand_.seats[chair];
-    view.hand = seat.hand;
-    view.melds = seat.melds;
-    view.wild = hand_.wild;
-    view.indicator = hand_.indicator;
-    view.noWin = seat.noWin;
-    view.ting = seat.ting;
-    view.freshTile = hand_.fresh;
+namespace {
+
+bool TakesADiscard(const HandEvent& event) {
+    return event.from &&
+           (event.act == Act::Chow || event.act == Act::Pung || event.act == Act::Kong);
+}
+
+}  // namespace
+
+// What the chair's own client knows, from the hand as the server holds it:
+// the server plays an absent player's turn from the same view a computer
+// player in that chair would have.
+bots::SeatKnowledge Table::KnowledgeOf(int chair) const {
+    bots::SeatKnowledge seat;
+    seat.self = chair;
+    seat.running = hand_.Running();
+    // The tiles are dealt once every side bet is chosen.
+    const bool betting = hand_.stage == Stage::Bets;
+    if (!betting) seat.hand = hand_.seats[chair].hand;
+    seat.noWin = hand_.seats[chair].noWin;
     for (int c = 0; c < rules::kChairCount; ++c) {
-        for (Tile t : hand_.seats[c].discards) ++view.seen[KindIndex(t)];
-        for (const Meld& m : hand_.seats[c].melds) {
-            if (m.bytKind == MeldKind::ConcealedKong && c != chair) continue;
-            if (m.bytKind == MeldKind::Chow)
-                for (int t = m.bytTile; t < m.bytTile + 3; ++t)
-                    ++view.seen[KindIndex(static_cast<Tile>(t))];
-            else
-                view.seen[KindIndex(m.bytTile)] += m.bytKind == MeldKind::Pung ? 3 : 4;
-        }
+        seat.melds[c] = hand_.seats[c].melds;
+        seat.ready[c] = hand_.seats[c].ting;
+        seat.bets[c] = hand_.seats[c].bets;
     }
-    ++view.seen[KindIndex(hand_.indicator)];
-    return view;
+    for (const HandEvent& event : hand_.events) {
+        if (event.act == Act::Discard && event.tile)
+            seat.discards.push_back({event.chair, *event.tile});
+        else if (TakesADiscard(event) && !seat.discards.empty())
+            seat.discards.back().claimedBy = event.chair;
+    }
+    seat.wild = hand_.wild;
+    seat.indicator = hand_.indicator;
+    seat.fresh = hand_.fresh;
+    seat.turn = hand_.turn;
+    seat.phase = betting ? net::phase::kSideBets : hand_.phase;
+    seat.current = hand_.curTile;
+    seat.dealer = hand_.dealer;
+    seat.wallLeft = hand_.wall.Remaining();
+    return seat;
+}
+
+BotView Table::ViewOf(int chair) const {
+    return bots::ViewOf(KnowledgeOf(chair));
 }
 
 void Table::ActFor(int chair) {

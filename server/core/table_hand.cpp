@@ -166,7 +166,8 @@ void Table::ResolveClaims() {
             return DoPung(outcome.chair);
         case ClaimKind::Chow:
             return DoChow(outcome.chair, outcome.chowLowest);
-        default:
+        case ClaimKind::Pass:
+        case ClaimKind::None:
             hand_.seats[discarder].discards.push_back(claims_.tile());
             return DrawFor((discarder + 1) % rules::kChairCount);
     }

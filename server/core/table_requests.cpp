@@ -41,9 +41,19 @@ std::string DescribeMove(const ParsedRequest& request) {
             return "bets " + std::to_string(request.detail);
         case ReadyForNextHand:
             return "is ready for the next hand";
-        default:
+        case Entry:
+        case HandStarted:
+        case ConfirmSettings:
+        case RaiseHand:
+        case Leave:
+        case RobKongAnswer:
+        case ThreeIndicatorKong:
+        case Resynchronise:
+        case AllowWatchCards:
+        case Chat:
             return {};
     }
+    return {};
 }
 
 }  // namespace
@@ -166,9 +176,18 @@ Table::Outcome Table::HandlePlay(int chair, const ParsedRequest& request) {
             return HandleRobAnswer(chair, request);
         case ThreeIndicatorKong:
             return HandleThreeIndicators(chair);
-        default:
+        // Not a move in the hand: answered before the hand's moves are.
+        case Entry:
+        case HandStarted:
+        case ConfirmSettings:
+        case RaiseHand:
+        case Leave:
+        case Resynchronise:
+        case AllowWatchCards:
+        case Chat:
             return Refusal::UnknownRequest;
     }
+    return Refusal::UnknownRequest;
 }
 
 Table::Outcome Table::HandleSideBets(int chair, const ParsedRequest& request) {

@@ -49,6 +49,8 @@ struct BotView {
     std::array<bool, rules::kChairCount> declaredReady{};
     // Every discard of the hand in the order made: (chair, tile).
     std::vector<std::pair<int, Tile>> discardLog;
+
+    friend bool operator==(const BotView&, const BotView&) = default;
 };
 
 // Tiles still to go before a ready hand: -1 for a complete hand, 0 for a

@@ -150,6 +150,36 @@ constexpr std::optional<Request> ClassifyRequest(std::span<const std::uint8_t> m
     return detail::Classify<Request>(kRequestIds, m);
 }
 
+// Hands a message to the function its row names, handler.Receive<Name>(m). Every row
+// needs its function, so a side that leaves a message out does not compile;
+// bytes the protocol does not know reach no function and return false.
+#define QIRA_DISPATCH_CASE(Kind, name) \
+    case Kind::name:                   \
+        handler.Receive##name(m);      \
+        return true;
+#define QIRA_DISPATCH_SERVER_MESSAGE(name, main, sub, match) QIRA_DISPATCH_CASE(ServerMessage, name)
+#define QIRA_DISPATCH_REQUEST(name, main, sub, match) QIRA_DISPATCH_CASE(Request, name)
+
+template <typename Handler>
+bool DispatchServerMessage(Handler& handler, std::span<const std::uint8_t> m) {
+    const auto kind = ClassifyServerMessage(m);
+    if (!kind) return false;
+    switch (*kind) { QIRA_SERVER_MESSAGES(QIRA_DISPATCH_SERVER_MESSAGE) }
+    return false;
+}
+
+template <typename Handler>
+bool DispatchRequest(Handler& handler, std::span<const std::uint8_t> m) {
+    const auto kind = ClassifyRequest(m);
+    if (!kind) return false;
+    switch (*kind) { QIRA_CLIENT_REQUESTS(QIRA_DISPATCH_REQUEST) }
+    return false;
+}
+
+#undef QIRA_DISPATCH_REQUEST
+#undef QIRA_DISPATCH_SERVER_MESSAGE
+#undef QIRA_DISPATCH_CASE
+
 // Turn phases as the game messages set them. The two kong phases are also
 // the sub type of a kong message (22/3, 22/4) and equal the meld kinds.
 namespace phase {

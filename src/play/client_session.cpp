@@ -55,10 +55,14 @@ void ClientSession::OnMessage(std::span<const std::uint8_t> message) {
 }
 
 void ClientSession::RouteMessage(std::span<const std::uint8_t> message) {
-    if (net::RouteOf(message[0]) == net::MessageRoute::Room)
-        OnRoomMessage(message);
-    else
-        OnGameMessage(message);
+    knowledge_.self = table_.bytMyChair;
+    bots::Learn(knowledge_, message);
+    // A room message carries at least its main and sub type.
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room) {
+        if (message.size() < 2) return;
+        admitted_ = true;  // the room speaks only to users it let in
+    }
+    net::DispatchServerMessage(*this, message);
 }
 
 void ClientSession::DeliverHeldMessages() {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bots/seat_knowledge.h"
 #include "launch/client_exit.h"
 #include "launch/globals.h"
 #include "net/protocol.h"
@@ -159,8 +160,47 @@ public:
 private:
     // the road of a message
     void RouteMessage(std::span<const std::uint8_t> message);
-    void OnRoomMessage(std::span<const std::uint8_t> message);
-    void OnGameMessage(std::span<const std::uint8_t> message);
+    // One receiver per server message of the protocol's table (message_dispatch.cpp).
+    template <typename Handler>
+    friend bool net::DispatchServerMessage(Handler&, std::span<const std::uint8_t>);
+    using Message = std::span<const std::uint8_t>;
+    void ReceiveOnlookerArrived(Message m);
+    void ReceiveTableReset(Message m);
+    void ReceiveUserList(Message m);
+    void ReceiveIdentity(Message m);
+    void ReceiveUserArrived(Message m);
+    void ReceiveWindowHidden(Message m);
+    void ReceivePlayerBack(Message m);
+    void ReceivePlayerDropped(Message m);
+    void ReceiveOnlookerLeft(Message m);
+    void ReceiveRefreshUser(Message m);
+    void ReceiveUserLeft(Message m);
+    void ReceiveSettings(Message m);
+    void ReceiveHandRaised(Message m);
+    void ReceiveSnapshot(Message m);
+    void ReceiveChatLine(Message m);
+    void ReceiveNewHand(Message m);
+    void ReceiveBetChosen(Message m);
+    void ReceiveDeal(Message m);
+    void ReceiveReadyForNext(Message m);
+    void ReceiveDraw(Message m);
+    void ReceiveDiscarded(Message m);
+    void ReceiveChowed(Message m);
+    void ReceivePunged(Message m);
+    void ReceiveKonged(Message m);
+    void ReceiveThreeIndicators(Message m);
+    void ReceiveMayRobKong(Message m);
+    void ReceiveHandResync(Message m);
+    void ReceiveWinRecord(Message m);
+    void ReceiveDrawnGame(Message m);
+    void ReceiveNotice(Message m);
+    void ReceiveMustStop(Message m);
+    void ReceiveWatchPermission(Message m);
+    void ReceiveChatRelay(Message m);
+    void ReceiveItemCatalogue(Message m);
+    void ReceiveOwnItems(Message m);
+    void ReceiveItemNotice(Message m);
+    void ReceiveItemUsed(Message m);
     void DeliverHeldMessages();
     // Delivers the held messages before the session asks the player
     // something; false when one of them moved the turn on (or ended the
@@ -205,7 +245,6 @@ private:
     void OnPlayerMustStop(std::span<const std::uint8_t> message);
     void OnHandVisibility(std::span<const std::uint8_t> message);
     void OnChatMessage(std::span<const std::uint8_t> message);
-    void OnItemMessage(net::ServerMessage kind, std::span<const std::uint8_t> message);
 
     // the server's boxes, one open at a time
     struct BoxFollowUp {
@@ -283,6 +322,8 @@ private:
     std::string programFolder_;
     SessionHost host_;
     rules::TableState table_;
+    // What the player's seat knows, from the same messages: the hint's view.
+    bots::SeatKnowledge knowledge_;
     TurnData turn_;
     OfferData offer_;
     bool ended_ = false;

@@ -2,8 +2,7 @@
 
 #include <optional>
 
-#include "bots/brain.h"
-#include "rules/table_state.h"
+#include "bots/seat_knowledge.h"
 
 // The hint for the local player ("出牌提示"): what the expert computer player
 // would do in the player's place, judged from the player's own view of the
@@ -18,11 +17,8 @@ struct Hint {
     std::optional<ActionButton> action;      // the offered button to press
 };
 
-// The local chair's view of the table, as a computer player would see it.
-bots::BotView LocalBotView(const rules::TableState& table);
-
 // On the own turn (`ownTurn`, a full hand) the discard and, among the offered
 // buttons, the one to take; on another's discard, the claim or the pass.
-Hint HintFor(const rules::TableState& table, const OfferData& offer, bool ownTurn);
+Hint HintFor(const bots::SeatKnowledge& seat, const OfferData& offer, bool ownTurn);
 
 }  // namespace qira::play

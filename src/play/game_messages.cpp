@@ -24,57 +24,6 @@ bool IsChair(std::uint8_t chair) {
 
 }  // namespace
 
-void ClientSession::OnGameMessage(Message message) {
-    if (ended_) return;
-    const auto kind = net::ClassifyServerMessage(message);
-    if (!kind) return;
-    using enum net::ServerMessage;
-    switch (*kind) {
-        case NewHand:
-            return OnNewHand(message);
-        case BetChosen:
-        case Deal:
-            return OnSideBetsOrDeal(message);
-        case ReadyForNext:
-            return OnReadyForNextHand(message);
-        case Draw:
-            return OnDraw(message);
-        case Discarded:
-            return OnDiscard(message);
-        case Chowed:
-            return OnChowOrPung(message, rules::MeldKind::Chow);
-        case Punged:
-            return OnChowOrPung(message, rules::MeldKind::Pung);
-        case Konged:
-            return OnKong(message);
-        case ThreeIndicators:
-            return OnThreeIndicators(message);
-        case MayRobKong:
-            return OnRobKongOffer(message);
-        case HandResync:
-            return OnHandResync(message);
-        case WinRecord:
-            return OnWin(message);
-        case DrawnGame:
-            return OnDrawnGame(message);
-        case Notice:
-            return OnServerNotice(message);
-        case MustStop:
-            return OnPlayerMustStop(message);
-        case WatchPermission:
-            return OnHandVisibility(message);
-        case ChatRelay:
-            return OnChatMessage(message);
-        case ItemCatalogue:
-        case OwnItems:
-        case ItemNotice:
-        case ItemUsed:
-            return OnItemMessage(*kind, message);
-        default:
-            return;  // room messages go to OnRoomMessage
-    }
-}
-
 void ClientSession::OnNewHand(Message message) {
     if (message.size() < kNewHandLength) return;
     turn_.blnInputReady = false;
@@ -349,33 +298,6 @@ void ClientSession::OnChatMessage(Message message) {
     const auto fields = net::SplitFields(net::DecodeBody(message, 1));
     if (fields.size() < net::kChatFieldCount) return;
     host_.chat.ShowChatMessage(std::span<const std::string>(fields).subspan(2, 8));
-}
-
-void ClientSession::OnItemMessage(net::ServerMessage kind, Message message) {
-    switch (kind) {
-        case net::ServerMessage::ItemCatalogue:
-            host_.items.LoadDaoJuInfo(net::DecodeBody(message, 2));
-            return;
-        case net::ServerMessage::OwnItems:
-            host_.items.LoadMyDaoJu(net::DecodeBody(message, 2));
-            return;
-        case net::ServerMessage::ItemNotice:
-            ShowServerBox({.box = OneButtonBox(net::DecodeBody(message, 2), GameTitle() + "提示")});
-            return;
-        case net::ServerMessage::ItemUsed: {
-            std::int32_t item = 0;
-            if (message.size() < 8 || !net::ReadInt32BE(item, message, 4)) return;
-            ShowServerBox(
-                {.box = OneButtonBox(std::to_string(message[2]) + " 号用户对 " +
-                                         std::to_string(message[3]) + " 号用户使用ID号为 " +
-                                         std::to_string(item) + " 的道具",
-                                     "道具演示"),
-                 .platformWarning = true});
-            return;
-        }
-        default:
-            return;
-    }
 }
 
 }  // namespace qira::play

@@ -1,6 +1,7 @@
 // The local player's actions: discarding, the claim offer on another chair's
 // discard, the offer on the own turn, the action buttons and the questions
 // (wild discard, three wild indicators, robbing a kong).
+#include "net/claims.h"
 #include "net/requests.h"
 #include "play/client_session.h"
 #include "play/discard_hint.h"
@@ -10,6 +11,16 @@
 
 namespace qira::play {
 namespace {
+
+// The action buttons stand in the places the claim table gives them.
+constexpr bool ButtonIs(ActionButton button, net::ClaimKind claim) {
+    return static_cast<int>(button) == net::RowOf(claim).button;
+}
+static_assert(ButtonIs(ActionButton::Chow, net::ClaimKind::Chow) &&
+              ButtonIs(ActionButton::Pung, net::ClaimKind::Pung) &&
+              ButtonIs(ActionButton::Kong, net::ClaimKind::Kong) &&
+              ButtonIs(ActionButton::Win, net::ClaimKind::Win) &&
+              ButtonIs(ActionButton::Pass, net::ClaimKind::Pass));
 
 bool HoldsFullHand(const rules::TableState& table) {
     return table.bytMyHand.size() % 3 == 2;
@@ -98,7 +109,7 @@ void ClientSession::OnHandTileClick(int position, MouseButton button) {
 
 void ClientSession::ShowHint(bool ownTurn) {
     if (!host_.preferences.DiscardHint() || IsOnlooker()) return;
-    const Hint hint = HintFor(table_, offer_, ownTurn);
+    const Hint hint = HintFor(knowledge_, offer_, ownTurn);
     offer_.hintDiscard = hint.discard;
     offer_.hintAction = hint.action;
     if (hint.discard) host_.painter.PaintLocalHand();

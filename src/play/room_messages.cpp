@@ -32,59 +32,6 @@ std::int32_t PortraitOf(std::span<const std::string> fields) {
 
 }  // namespace
 
-void ClientSession::OnRoomMessage(std::span<const std::uint8_t> message) {
-    if (ended_ || message.size() < 2) return;
-    const auto kind = net::ClassifyServerMessage(message);
-    if (!kind) return;
-    admitted_ = true;
-    using enum net::ServerMessage;
-    switch (*kind) {
-        case Snapshot:
-            return OnTableSnapshot(message);
-        case ChatLine:
-            if (message.size() > 3) host_.chat.ShowLine(net::DecodeBody(message, 3));
-            return;
-        case WindowHidden:
-            if (message.size() >= 3) host_.window.SetMainWindowHidden(message[2] != 0);
-            return;
-        case TableReset:
-            return OnTableReset();
-        default:
-            break;
-    }
-
-    const std::string body = net::DecodeBody(message, 2);
-    const auto fields = net::SplitFields(body);
-    switch (*kind) {
-        case OnlookerArrived:
-            return OnOnlookerComes(fields, body);
-        case UserList:
-            return OnWholeUserList(body);
-        case Identity:
-            return OnIdentity(fields);
-        case UserArrived:
-            return OnUserComes(fields, body);
-        case PlayerBack:
-            return OnPlayerBack(body);
-        case PlayerDropped:
-            return OnPlayerDropped(body);
-        case OnlookerLeft:
-            return OnOnlookerLeaves(body);
-        case RefreshUser:
-            if (fields.size() == user_record::kFieldCount) host_.userList.RefreshUser(body);
-            return;
-        case UserLeft:
-            return OnUserLeaves(body);
-        case Settings:
-            if (fields.size() >= 6) OnSettingsNegotiation(fields);
-            return;
-        case HandRaised:
-            return OnHandRaised(message[1], fields);
-        default:
-            return;  // game messages go to OnGameMessage
-    }
-}
-
 void ClientSession::OnOnlookerComes(std::span<const std::string> fields, std::string_view record) {
     if (fields.size() != user_record::kFieldCount || !IsOnlookerRecord(fields)) return;
     const std::string& name = fields[0];

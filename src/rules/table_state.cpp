@@ -5,8 +5,14 @@
 #include <utility>
 
 #include "net/byte_reader.h"
+#include "net/claims.h"
 
 namespace qira::rules {
+
+// The melds a claim lays are the claim table's.
+static_assert(static_cast<int>(MeldKind::Chow) == net::RowOf(net::ClaimKind::Chow).meld);
+static_assert(static_cast<int>(MeldKind::Pung) == net::RowOf(net::ClaimKind::Pung).meld);
+static_assert(static_cast<int>(MeldKind::ExposedKong) == net::RowOf(net::ClaimKind::Kong).meld);
 
 namespace {
 
