@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "../tests/rules/reference/position_generator.cpp"
-#include "../tests/rules/reference/reference_analysis.cpp"
+#include "position_generator.h"
+#include "reference_analysis.h"
 #include "rules/win_analysis.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,8 +14,7 @@
 #include "net/packet.h"
 #include "net/protocol.h"
 #include "server/core/room.h"
-#include "server/core/scheduler.h"
-#include "server/core/stats_store.h"
+#include "support/fuzz_lobby.h"
 
 namespace {
 
@@ -80,8 +78,10 @@ private:
         using enum net::ServerMessage;
         switch (*kind) {
             case Deal:
-                if (m.size() >= 4)
-                    for (std::size_t i = 3; i < m.size(); ++i) Expect(m[2], m[i]);
+                if (const auto deal = net::DecodeSideBetsOrDeal(m)) {
+                    Expect(deal->chair, deal->tile);
+                    for (const std::uint8_t tile : deal->tiles) Expect(deal->chair, tile);
+                }
                 return;
             case Draw:
                 if (const auto draw = net::DecodeChairTile(m)) Expect(draw->chair, draw->tile);
@@ -127,16 +127,8 @@ constexpr int kMaxStepsPerPause = 64;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    server::ManualScheduler scheduler;
-    server::MemoryStatsStore stats;
-    server::ServerConfig config;
-    config.log = false;
-    config.botThink = server::Milliseconds{0};
-    // The full search costs a thousand times a random discard; the fuzzer
-    // is after the lobby and the tables, not the computer players' choices.
-    config.botStyle = server::BotStyle::RandomDiscard;
-    auto lobby = std::make_unique<server::Lobby>(scheduler, stats, config);
     std::array<WatchingPeer, kPeers> peers;
+    fuzz::FuzzLobby lobby;
 
     Script script({data, size});
     for (int op = 0; op < kMaxOperations && !script.Done(); ++op) {
@@ -164,16 +156,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (peer.connected) lobby->OnDisconnected(peer);
                 peer.connected = false;
                 break;
-            default: {  // time passes: a few tasks or timers
-                const int steps = 1 + script.Byte() % kMaxStepsPerPause;
-                for (int i = 0; i < steps && scheduler.Step(); ++i) {
-                }
+            default:  // time passes: a few tasks or timers
+                lobby.Run(1 + script.Byte() % kMaxStepsPerPause);
                 break;
-            }
         }
     }
     for (auto& peer : peers)
         if (peer.connected) lobby->OnDisconnected(peer);
-    lobby.reset();
     return 0;
 }

@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "server/core/request_parser.h"
 #include "server/core/room.h"
 #include "server/core/text_rules.h"
+#include "support/fuzz_lobby.h"
 
 namespace {
 
@@ -92,15 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> input(data, size);
     CheckParsers(input);
 
-    server::ManualScheduler scheduler;
-    server::MemoryStatsStore stats;
-    server::ServerConfig config;
-    config.log = false;
-    config.botThink = server::Milliseconds{0};
-    config.botStyle = server::BotStyle::RandomDiscard;
-    auto lobby = std::make_unique<server::Lobby>(scheduler, stats, config);
-    lobby->SetItems(*server::ParseItems("type 道具\nitem 7 0 鲜花 10 72 1 1 1 1 0\n"));
     QuietPeer peer;
+    fuzz::FuzzLobby lobby;
+    lobby->SetItems(*server::ParseItems("type 道具\nitem 7 0 鲜花 10 72 1 1 1 1 0\n"));
     lobby->OnHello(peer, *net::BuildHello("fuzz"));
     lobby->OnMessage(peer, *net::requests::Entry(true));
 
@@ -113,9 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int steps = (data[at + 1] / 24) * 3;
         lobby->OnMessage(peer, RequestFrom(kind, input.subspan(at + 2, length)));
         at += 2 + length;
-        for (int step = 0; step < steps && scheduler.Step(); ++step) {
-        }
+        lobby.Run(steps);
     }
-    lobby.reset();
     return 0;
 }

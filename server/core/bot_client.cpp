@@ -137,11 +137,13 @@ void BotClient::ReceiveNewHand(Message m) {
 }
 
 void BotClient::ReceiveBetChosen(Message m) {
-    if (m.size() >= 4 && m[2] == chair_) betChosen_ = true;
+    if (const auto bet = net::DecodeSideBetsOrDeal(m); bet && bet->chair == chair_)
+        betChosen_ = true;
 }
 
 void BotClient::ReceiveThreeIndicators(Message m) {
-    if (m.size() > 1 && m[1] == chair_) indicatorsAsked_ = true;
+    const auto indicators = net::DecodeThreeIndicators(m);
+    if (indicators && indicators->chair == chair_) indicatorsAsked_ = true;
 }
 
 void BotClient::ReceiveWinRecord(Message) {

@@ -141,7 +141,10 @@ int EpollDispatcher::remainingTime(int timerId) {
     return static_cast<int>(std::max<std::int64_t>(0, left.count()));
 }
 
+// Every posted event wakes the loop: only the first since the loop last woke
+// writes to the descriptor, the others find it woken already.
 void EpollDispatcher::wakeUp() {
+    if (wakePending_.exchange(true)) return;
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
 }
@@ -186,6 +189,9 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
         if (fd == wakeFd_) {
             std::uint64_t count = 0;
             [[maybe_unused]] const auto got = read(wakeFd_, &count, sizeof count);
+            // Events posted before this are sent at the start of the next
+            // turn, before it waits; those posted after it write again.
+            wakePending_.store(false);
             woken = true;
             continue;
         }

@@ -65,6 +65,7 @@ private:
     int epoll_ = -1;
     int wakeFd_ = -1;
     std::atomic<bool> interrupted_{false};
+    std::atomic<bool> wakePending_{false};
     std::unordered_map<int, Watch> watches_;
     std::uint64_t lastSerial_ = 0;
     std::unordered_map<int, Timer> timers_;

@@ -32,47 +32,36 @@ void QtScheduler::Post(Task task) {
 }
 
 Scheduler::TimerId QtScheduler::StartTimer(Milliseconds delay, Task task) {
-    const TimerId id = ++lastId_;
     const Milliseconds deadline = Now() + std::max(delay, Milliseconds{0});
-    timers_.emplace(Key{deadline, id}, std::move(task));
-    deadlines_.emplace(id, deadline);
+    const TimerId id = timers_.Start(deadline, std::move(task));
     if (deadline < armedFor_) Rearm();
     return id;
 }
 
 void QtScheduler::CancelTimer(TimerId id) {
-    const auto it = deadlines_.find(id);
-    if (it == deadlines_.end()) return;
-    timers_.erase(Key{it->second, id});
-    deadlines_.erase(it);
     // The wake-up stays armed; finding nothing due, it arms for the next.
+    timers_.Cancel(id);
 }
 
-// Each due timer leaves the table before its task runs (the task may start
+// Each due timer leaves the wheel before its task runs (the task may start
 // or cancel timers). Timers the tasks start wait for the next turn of the
 // loop, so that sockets are served in between.
 void QtScheduler::RunDueTimers() {
-    const Milliseconds now = Now();
-    const TimerId newest = lastId_;
-    while (!timers_.empty() && timers_.begin()->first.first <= now &&
-           timers_.begin()->first.second <= newest) {
-        auto node = timers_.extract(timers_.begin());
-        deadlines_.erase(node.key().second);
-        node.mapped()();
-    }
+    for (const TimerId id : timers_.Due(Now()))
+        if (auto task = timers_.Take(id)) (*task)();
     Rearm();
 }
 
 void QtScheduler::Rearm() {
-    if (timers_.empty()) {
+    const auto next = timers_.NextCheck();
+    if (!next) {
         wake_.stop();
         armedFor_ = Milliseconds::max();
         return;
     }
-    const Milliseconds next = timers_.begin()->first.first;
-    if (next == armedFor_ && wake_.isActive()) return;
-    armedFor_ = next;
-    wake_.start(static_cast<int>(std::max(Milliseconds{0}, next - Now()).count()));
+    if (*next == armedFor_ && wake_.isActive()) return;
+    armedFor_ = *next;
+    wake_.start(static_cast<int>(std::max(Milliseconds{0}, *next - Now()).count()));
 }
 
 }  // namespace qira::server

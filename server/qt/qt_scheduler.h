@@ -2,17 +2,14 @@
 
 #include <QObject>
 #include <QTimer>
-#include <map>
-#include <unordered_map>
-
 #include "server/core/scheduler.h"
+#include "server/core/timer_wheel.h"
 
 namespace qira::server {
 
 // The scheduler on Qt's event loop: posted tasks are queued calls; timers
-// wait in one table ordered by deadline behind a single QTimer set to the
-// earliest, so starting or cancelling one of thousands costs a tree
-// operation, not a walk over Qt's list of timers.
+// wait in a timing wheel behind a single QTimer set to the earliest, so
+// starting or cancelling one of thousands costs the same as one of ten.
 class QtScheduler final : public QObject, public Scheduler {
     Q_OBJECT
 public:
@@ -31,16 +28,12 @@ public:
     std::size_t PendingTimers() const { return timers_.size(); }
 
 private:
-    using Key = std::pair<Milliseconds, TimerId>;  // deadline, then order of starting
-
     void RunDueTimers();
     void Rearm();
 
-    std::map<Key, Task> timers_;
-    std::unordered_map<TimerId, Milliseconds> deadlines_;
+    TimerWheel timers_{Now()};
     QTimer wake_;
     Milliseconds armedFor_ = Milliseconds::max();
-    TimerId lastId_ = 0;
 };
 
 }  // namespace qira::server

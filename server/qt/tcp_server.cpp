@@ -22,6 +22,8 @@ namespace qira::server {
 namespace {
 // How long a closing connection may take to flush what it was sent.
 constexpr int kCloseGraceMilliseconds = 5'000;
+// A connection's output buffer keeps its room up to this between turns.
+constexpr std::size_t kKeptOutputCapacity = 64 * 1024;
 
 // Room for every connection below the descriptor limit, leaving some for
 // the database, the log and the connections being refused.
@@ -41,9 +43,26 @@ std::string AddressGroup(const QHostAddress& address) {
     return QHostAddress(bytes).toString().toStdString() + "/64";
 }
 
-TcpConnection::TcpConnection(Lobby& lobby, HalfFrameBudget& halfFrames, QTcpSocket* socket,
-                             QObject* parent)
-    : QObject(parent), lobby_(lobby), halfFrames_(halfFrames), socket_(socket) {
+void OutputBatch::Add(TcpConnection& connection) {
+    waiting_.push_back(&connection);
+    if (posted_) return;
+    posted_ = true;
+    QMetaObject::invokeMethod(this, &OutputBatch::SendAll, Qt::QueuedConnection);
+}
+
+void OutputBatch::Forget(TcpConnection& connection) {
+    std::erase(waiting_, &connection);
+}
+
+void OutputBatch::SendAll() {
+    posted_ = false;
+    const auto connections = std::exchange(waiting_, {});
+    for (TcpConnection* connection : connections) connection->SendWaiting();
+}
+
+TcpConnection::TcpConnection(Lobby& lobby, HalfFrameBudget& halfFrames, OutputBatch& batch,
+                             QTcpSocket* socket, QObject* parent)
+    : QObject(parent), lobby_(lobby), halfFrames_(halfFrames), batch_(batch), socket_(socket) {
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const Limits& limits = lobby_.config().limits;
@@ -64,7 +83,14 @@ TcpConnection::TcpConnection(Lobby& lobby, HalfFrameBudget& halfFrames, QTcpSock
 }
 
 TcpConnection::~TcpConnection() {
+    LeaveBatch();
     ReleaseHalfFrame();
+}
+
+void TcpConnection::LeaveBatch() {
+    if (!inBatch_) return;
+    batch_.Forget(*this);
+    inBatch_ = false;
 }
 
 void TcpConnection::ReleaseHalfFrame() {
@@ -80,20 +106,43 @@ void TcpConnection::Deliver(const net::Bytes& message) {
                           address_ + " cannot be framed; not sent");
         return;
     }
-    const auto frame = net::FrameMessage(message);
-    socket_->write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
-    const auto unsent = static_cast<std::size_t>(socket_->bytesToWrite());
+    net::AppendFrame(message, waiting_);
+    const auto unsent = waiting_.size() + static_cast<std::size_t>(socket_->bytesToWrite());
     if (unsent > lobby_.config().limits.outputCapBytes) {
         lobby_.log().Line("protocol error from " + address_ + ": client does not read (" +
                           std::to_string(unsent) + " bytes unsent); cut off");
-        CutOff();
+        return CutOff();
     }
+    if (inBatch_) return;
+    inBatch_ = true;
+    batch_.Add(*this);
+}
+
+// Straight to the kernel while the socket's buffer is empty, so that its
+// write notifier stays off; an error leaves the rest to the socket, which
+// reports it as the end of the connection.
+void TcpConnection::SendWaiting() {
+    inBatch_ = false;
+    if (!ended_ && !cutOff_ && !waiting_.empty()) {
+        std::size_t sent = 0;
+        if (socket_->bytesToWrite() == 0) {
+            const auto n = ::send(static_cast<int>(socket_->socketDescriptor()), waiting_.data(),
+                                  waiting_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) sent = static_cast<std::size_t>(n);
+        }
+        if (sent < waiting_.size())
+            socket_->write(reinterpret_cast<const char*>(waiting_.data() + sent),
+                           static_cast<qint64>(waiting_.size() - sent));
+    }
+    waiting_.clear();
+    if (waiting_.capacity() > kKeptOutputCapacity) net::Bytes().swap(waiting_);
 }
 
 void TcpConnection::CutOff() {
     // The buffered output goes at once; the lobby hears of the end after
     // the current call, as from a dropped connection.
     cutOff_ = true;
+    waiting_.clear();
     QObject::disconnect(socket_, nullptr, this, nullptr);
     socket_->abort();
     QMetaObject::invokeMethod(this, &TcpConnection::OnDisconnected, Qt::QueuedConnection);
@@ -107,6 +156,7 @@ void TcpConnection::Disconnect() {
         this,
         [this] {
             if (cutOff_ || ended_) return;
+            SendWaiting();
             socket_->disconnectFromHost();
             QTimer::singleShot(kCloseGraceMilliseconds, this, [this] {
                 if (!ended_ && !cutOff_) CutOff();
@@ -173,8 +223,10 @@ void TcpConnection::TimeOut(QTimer& deadline, const std::string& what) {
 void TcpConnection::OnDisconnected() {
     if (ended_) return;
     ended_ = true;
-    // The budget may be gone before this object is: it is released now.
+    // The budget and the batch may be gone before this object is: it leaves
+    // them now.
     ReleaseHalfFrame();
+    LeaveBatch();
     lobby_.OnDisconnected(*this);
     emit Ended(this);
 }
@@ -358,7 +410,7 @@ void TcpServer::Admit(int descriptor) {
     const std::string address = AddressGroup(socket->peerAddress());
     ++perAddress_[address];
     auto connection =
-        std::make_unique<TcpConnection>(lobby_, halfFrames_, socket.release(), nullptr);
+        std::make_unique<TcpConnection>(lobby_, halfFrames_, batch_, socket.release(), nullptr);
     connect(connection.get(), &TcpConnection::Ended, this, [this, address](TcpConnection* ended) {
         if (--perAddress_[address] == 0) perAddress_.erase(address);
         returnMemory_.start();

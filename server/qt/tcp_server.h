@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "net/frame_codec.h"
 #include "server/core/peer.h"
@@ -19,6 +20,25 @@
 namespace qira::server {
 
 class Lobby;
+class TcpConnection;
+
+// Output of all connections, sent once per turn of the event loop: what one
+// turn delivers to a connection leaves in one write, and the socket's write
+// notifier is switched on only while the kernel cannot take everything.
+class OutputBatch final : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // `connection` has output waiting; the batch goes out after the current
+    // event is handled.
+    void Add(TcpConnection& connection);
+    void Forget(TcpConnection& connection);
+    void SendAll();
+
+private:
+    std::vector<TcpConnection*> waiting_;
+    bool posted_ = false;
+};
 
 // The key under which connections from one place are counted: the IPv4
 // address (also one mapped into IPv6), or the IPv6 /64, which one subscriber
@@ -51,12 +71,16 @@ private:
 class TcpConnection final : public QObject, public Peer {
     Q_OBJECT
 public:
-    TcpConnection(Lobby& lobby, HalfFrameBudget& halfFrames, QTcpSocket* socket, QObject* parent);
+    TcpConnection(Lobby& lobby, HalfFrameBudget& halfFrames, OutputBatch& batch, QTcpSocket* socket,
+                  QObject* parent);
     ~TcpConnection() override;
 
     void Deliver(const net::Bytes& message) override;
     void Disconnect() override;
     std::string Describe() const override { return address_; }
+    // Sends what this turn delivered; what the kernel does not take waits in
+    // the socket's own buffer, behind which later output queues.
+    void SendWaiting();
 
 signals:
     void Ended(TcpConnection* connection);
@@ -72,13 +96,17 @@ private:
     // cannot take it.
     bool AccountHalfFrame();
     void ReleaseHalfFrame();
+    void LeaveBatch();
     // Drops the connection and everything still to send.
     void CutOff();
 
     Lobby& lobby_;
     HalfFrameBudget& halfFrames_;
+    OutputBatch& batch_;
     std::size_t halfFrameBytes_ = 0;  // what this connection counts in the budget
-    QTcpSocket* socket_;              // a child of this object
+    net::Bytes waiting_;              // framed output of this turn
+    bool inBatch_ = false;
+    QTcpSocket* socket_;  // a child of this object
     net::FrameDecoder decoder_;
     std::string address_;
     int messagesSeen_ = 0;  // the hello and the entry come first
@@ -133,6 +161,7 @@ private:
 
     Lobby& lobby_;
     HalfFrameBudget halfFrames_;  // outlives the connections
+    OutputBatch batch_;           // outlives the connections
     std::map<TcpConnection*, std::unique_ptr<TcpConnection>> connections_;
     std::map<std::string, std::size_t> perAddress_;
     std::size_t maxConnections_ = 0;

@@ -48,9 +48,10 @@ void OnNewHand(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
 }
 
 void OnDeal(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
-    if (m.size() < 4 || m[2] != seat.self) return;
-    seat.hand.assign(m.begin() + 4, m.end());
-    seat.fresh = seat.current = m[3];
+    const auto deal = net::DecodeSideBetsOrDeal(m);
+    if (!deal || deal->chair != seat.self) return;
+    seat.hand.assign(deal->tiles.begin(), deal->tiles.end());
+    seat.fresh = seat.current = deal->tile;
     seat.turn = seat.dealer;
     seat.phase = net::phase::kDrew;
 }
@@ -139,9 +140,11 @@ void OnKong(SeatKnowledge& seat, const net::KongMessage& kong) {
 }
 
 void OnThreeIndicators(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
-    if (m.size() < 2 || !IsChair(m[1])) return;
-    if (m[1] == seat.self) RemoveFromHand(seat, seat.indicator, 3);
-    seat.melds[m[1]].push_back({MeldKind::Pung, seat.indicator, m[1]});
+    const auto indicators = net::DecodeThreeIndicators(m);
+    if (!indicators || !IsChair(indicators->chair)) return;
+    const std::uint8_t chair = indicators->chair;
+    if (chair == seat.self) RemoveFromHand(seat, seat.indicator, 3);
+    seat.melds[chair].push_back({MeldKind::Pung, seat.indicator, chair});
 }
 
 // The snapshot is read by the client's table state, the one reader of it.
@@ -220,13 +223,16 @@ struct Learner {
     }
     void ReceiveThreeIndicators(Message m) { OnThreeIndicators(seat, m); }
     void ReceiveMayRobKong(Message m) {
-        if (m.size() != 3 || m[2] != seat.self) return;
+        const auto offer = net::DecodeRobKongOffer(m);
+        if (!offer || offer->chair != seat.self) return;
         seat.turn = seat.self;
         seat.phase = net::phase::kRobKong;
     }
     void ReceiveHandResync(Message m) {
-        if (m.size() < 3 || m.size() < 3u + m[2]) return;
-        seat.hand.assign(m.begin() + 3, m.begin() + 3 + m[2]);
+        // A count beyond the message's end is no hand to keep.
+        const auto resync = net::DecodeHandResync(m);
+        if (!resync || resync->tiles.size() < resync->count) return;
+        seat.hand.assign(resync->tiles.begin(), resync->tiles.end());
     }
     void ReceiveWinRecord(Message) { EndHand(); }
     void ReceiveDrawnGame(Message) { EndHand(); }

@@ -6,11 +6,17 @@
 namespace qira::net {
 
 Bytes FrameMessage(std::span<const std::uint8_t> message) {
-    const auto size = static_cast<std::uint32_t>(message.size());
-    Bytes frame(4 + message.size());
-    for (std::size_t i = 0; i < 4; ++i) frame[i] = static_cast<std::uint8_t>(size >> (24 - 8 * i));
-    std::copy(message.begin(), message.end(), frame.begin() + 4);
+    Bytes frame;
+    frame.reserve(4 + message.size());
+    AppendFrame(message, frame);
     return frame;
+}
+
+void AppendFrame(std::span<const std::uint8_t> message, Bytes& out) {
+    const auto size = static_cast<std::uint32_t>(message.size());
+    for (std::size_t i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(size >> (24 - 8 * i)));
+    out.insert(out.end(), message.begin(), message.end());
 }
 
 std::optional<Bytes> BuildHello(std::string_view userName) {

@@ -18,6 +18,8 @@ inline constexpr std::string_view kHelloPrefix = "QIRA/1";
 
 // Prepends the length. Callers never frame an empty or oversized message.
 Bytes FrameMessage(std::span<const std::uint8_t> message);
+// The same frame, appended to `out`.
+void AppendFrame(std::span<const std::uint8_t> message, Bytes& out);
 
 // The hello frame's message: "QIRA/1", the separator and the user name, in GBK.
 std::optional<Bytes> BuildHello(std::string_view userName);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -40,6 +42,28 @@ struct KongMessage {
     std::uint8_t replacement = 0;
 };
 
+// 28: the side bets (sub 0: a chair and its bet choice) or the deal (any
+// other sub: the chair, the tile on the table, then the chair's tiles).
+struct SideBetsOrDealMessage {
+    std::uint8_t sub = 0;
+    std::uint8_t chair = 0;
+    std::uint8_t tile = 0;
+    std::span<const std::uint8_t> tiles;  // what follows the tile; a view into the message
+};
+
+// 30 and 29: one chair (of the three indicators at byte 1; of the rob-kong
+// offer at byte 2).
+struct ChairMessage {
+    std::uint8_t chair = 0;
+};
+
+// 2: the hand as the client should keep it. A count beyond the message's end
+// keeps the tiles that are there; `count` is what the message claims.
+struct HandResyncMessage {
+    std::uint8_t count = 0;
+    std::span<const std::uint8_t> tiles;  // a view into the message
+};
+
 inline std::optional<DiscardMessage> DecodeDiscard(std::span<const std::uint8_t> m) {
     ByteReader r(m, 2);
     const auto chair = r.Byte(), tile = r.Byte(), ting = r.Byte(), first = r.Byte();
@@ -70,6 +94,31 @@ inline std::optional<KongMessage> DecodeKong(std::span<const std::uint8_t> m) {
     if (!kong || !replacement) return std::nullopt;
     kong->replacement = *replacement;
     return kong;
+}
+
+inline std::optional<SideBetsOrDealMessage> DecodeSideBetsOrDeal(std::span<const std::uint8_t> m) {
+    const auto head = DecodeChairTile(m);
+    if (!head) return std::nullopt;
+    return SideBetsOrDealMessage{head->sub, head->chair, head->tile, m.subspan(4)};
+}
+
+inline std::optional<ChairMessage> DecodeThreeIndicators(std::span<const std::uint8_t> m) {
+    const auto chair = ByteAt(m, 1);
+    if (!chair) return std::nullopt;
+    return ChairMessage{*chair};
+}
+
+// Exactly three bytes: a longer offer is not one this client understands.
+inline std::optional<ChairMessage> DecodeRobKongOffer(std::span<const std::uint8_t> m) {
+    if (m.size() != 3) return std::nullopt;
+    return ChairMessage{m[2]};
+}
+
+inline std::optional<HandResyncMessage> DecodeHandResync(std::span<const std::uint8_t> m) {
+    const auto count = ByteAt(m, 2);
+    if (!count) return std::nullopt;
+    const auto tiles = m.subspan(3);
+    return HandResyncMessage{*count, tiles.first(std::min<std::size_t>(*count, tiles.size()))};
 }
 
 }  // namespace qira::net

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "net/game_messages.h"
 #include "net/requests.h"
 #include "net/server_messages.h"
@@ -75,6 +78,35 @@ TEST(GameMessageDecoders, ReadTheFieldsOrNothingWhenShort) {
     EXPECT_EQ(draw->chair, 2);
     EXPECT_EQ(draw->tile, 7);
     EXPECT_FALSE(DecodeChairTile(Bytes{25, 0, 2}));
+}
+
+// Each decoder: nothing from an empty message or one a byte short, the fields
+// from a whole one.
+TEST(GameMessageDecoders, DealIndicatorsRobKongAndResync) {
+    const std::vector<std::uint8_t> hand{1, 2, 3};
+    const Bytes deal = server_messages::Deal(2, 9, hand);
+    const auto decoded = DecodeSideBetsOrDeal(deal);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->chair, 2);
+    EXPECT_EQ(decoded->tile, 9);
+    EXPECT_TRUE(std::ranges::equal(decoded->tiles, hand));
+    EXPECT_FALSE(DecodeSideBetsOrDeal(Bytes{}));
+    EXPECT_FALSE(DecodeSideBetsOrDeal(Bytes{28, 0, 2}));
+
+    EXPECT_EQ(DecodeThreeIndicators(server_messages::ThreeIndicators(3))->chair, 3);
+    EXPECT_FALSE(DecodeThreeIndicators(Bytes{}));
+    EXPECT_FALSE(DecodeThreeIndicators(Bytes{30}));
+
+    EXPECT_EQ(DecodeRobKongOffer(server_messages::MayRobKong(1))->chair, 1);
+    EXPECT_FALSE(DecodeRobKongOffer(Bytes{}));
+    EXPECT_FALSE(DecodeRobKongOffer(Bytes{29, 0}));
+    EXPECT_FALSE(DecodeRobKongOffer(Bytes{29, 0, 1, 0}));
+
+    EXPECT_TRUE(
+        std::ranges::equal(DecodeHandResync(server_messages::HandResync(hand))->tiles, hand));
+    EXPECT_EQ(DecodeHandResync(Bytes{2, 0, 9, 4})->tiles.size(), 1u);  // count past the end
+    EXPECT_FALSE(DecodeHandResync(Bytes{}));
+    EXPECT_FALSE(DecodeHandResync(Bytes{2, 0}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The game messages: a hand from its start to the win or the drawn game, and
 // the notices that may come at any time. Each message is applied to the table
 // state, heard, painted, and followed by EvaluateTurn where the turn moved.
+#include <algorithm>
 #include <string>
 
 #include "net/game_messages.h"
@@ -49,21 +50,22 @@ void ClientSession::OnNewHand(Message message) {
 }
 
 void ClientSession::OnSideBetsOrDeal(Message message) {
-    if (message.size() < 4) return;
-    const std::uint8_t chair = message[2];
-    if (message[1] == 0) {
+    const auto decoded = net::DecodeSideBetsOrDeal(message);
+    if (!decoded) return;
+    const std::uint8_t chair = decoded->chair;
+    if (decoded->sub == 0) {
         if (!IsChair(chair)) return;
-        table_.Seats[chair].bytBetChoice = message[3];
+        table_.Seats[chair].bytBetChoice = decoded->tile;
         host_.painter.PaintBetFlag(chair);
         return;
     }
     if (!IsMyChair(chair)) return;
     turn_.blnInputReady = false;
-    table_.bytCurTile = message[3];
+    table_.bytCurTile = decoded->tile;
     table_.bytMyHand.clear();
     const std::size_t dealt = table_.bytMyChair == table_.bytDealerChair ? 14 : 13;
-    for (std::size_t i = 4; i < message.size() && i < 4 + dealt; ++i)
-        table_.InsertSorted(message[i]);
+    for (const std::uint8_t tile : decoded->tiles.first(std::min(dealt, decoded->tiles.size())))
+        table_.InsertSorted(tile);
     table_.bytTurnChair = table_.bytDealerChair;
     table_.bytTurnPhase = phase::kDrew;
     host_.painter.PaintTable();
@@ -223,8 +225,9 @@ void ClientSession::OnKong(Message message) {
 }
 
 void ClientSession::OnThreeIndicators(Message message) {
-    if (message.size() < 2 || !IsChair(message[1])) return;
-    const std::uint8_t chair = message[1];
+    const auto indicators = net::DecodeThreeIndicators(message);
+    if (!indicators || !IsChair(indicators->chair)) return;
+    const std::uint8_t chair = indicators->chair;
     turn_.blnInputReady = false;
     table_.ApplyMeld(chair, rules::MeldKind::Pung, table_.bytWildIndicator, chair);
     host_.painter.PaintHands(chair);
@@ -232,19 +235,19 @@ void ClientSession::OnThreeIndicators(Message message) {
 }
 
 void ClientSession::OnRobKongOffer(Message message) {
-    if (message.size() != 3 || !IsChair(message[2])) return;
+    const auto offer = net::DecodeRobKongOffer(message);
+    if (!offer || !IsChair(offer->chair)) return;
     turn_.blnInputReady = false;
-    table_.bytTurnChair = message[2];
+    table_.bytTurnChair = offer->chair;
     table_.bytTurnPhase = phase::kRobKong;
     EvaluateTurn();
 }
 
 void ClientSession::OnHandResync(Message message) {
-    if (message.size() < 3) return;
-    // A count beyond the message's end keeps the tiles that are there.
-    const std::size_t count = std::min<std::size_t>(message[2], message.size() - 3);
+    const auto resync = net::DecodeHandResync(message);
+    if (!resync) return;
     turn_.blnInputReady = false;
-    table_.bytMyHand.assign(message.begin() + 3, message.begin() + 3 + static_cast<long>(count));
+    table_.bytMyHand.assign(resync->tiles.begin(), resync->tiles.end());
     host_.painter.PaintLocalHand();
     EvaluateTurn();
 }
