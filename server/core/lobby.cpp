@@ -79,6 +79,20 @@ void Lobby::RefuseLink(Peer& peer, Refusal why) {
     peer.Disconnect();
 }
 
+bool Lobby::TooBusyForNewcomers() {
+    const Milliseconds lag = scheduler_.Lag();
+    const Milliseconds limit = config_.limits.busyLag;
+    if (limit.count() <= 0 || lag < limit) return false;
+    // One line per busy spell, not one per newcomer.
+    if (scheduler_.Now() - lastBusyLog_ >= Milliseconds{1'000}) {
+        lastBusyLog_ = scheduler_.Now();
+        logger_.Line("the server is busy: the event loop went " + std::to_string(lag.count()) +
+                     " ms without looking at its connections (limit " +
+                     std::to_string(limit.count()) + " ms); turning newcomers away");
+    }
+    return true;
+}
+
 bool Lobby::TableFullOfOnlookers(const std::string& watched) const {
     const User* player = watched.empty() ? nullptr : FindUser(watched);
     return player && player->table && player->chair >= 0 &&
@@ -122,6 +136,10 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
     }
     const bool allowWatch = fields[2] == "1";
     if (Reconnect(peer, hello, allowWatch)) return;
+    if (TooBusyForNewcomers()) {
+        peer.Deliver(net::server_messages::Notice("服务器繁忙，请稍后再来"));
+        return RefuseLink(peer, Refusal::ServerBusy);
+    }
     if (TableFullOfOnlookers(hello.watch)) {
         peer.Deliver(net::server_messages::Notice("本桌旁观的人数已满，请稍后再来"));
         return RefuseLink(peer, Refusal::TooManyOnlookers);

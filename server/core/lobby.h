@@ -105,6 +105,7 @@ private:
     void RefuseLink(Peer& peer, Refusal why);
     bool NameTaken(const std::string& name) const;
     bool TableFullOfOnlookers(const std::string& watched) const;
+    bool TooBusyForNewcomers();
     void Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry);
     bool Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch);
     std::string UniqueName(const std::string& wanted) const;
@@ -132,6 +133,7 @@ private:
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     std::optional<Scheduler::TimerId> statsRetry_;
     std::string lastStatsFault_;
+    Milliseconds lastBusyLog_{Milliseconds::min() / 2};
 };
 
 }  // namespace qira::server

@@ -58,7 +58,9 @@ namespace qira::server {
     X(NoThreeIndicators, "no three indicators")                                      \
     X(UnknownItemOrUser, "unknown item or user")                                     \
     X(ChatTooLong, "chat text too long")                                             \
-    X(ChatTooFast, "too many chat lines")
+    X(ChatTooFast, "too many chat lines")                                            \
+    /* the server's state */                                                         \
+    X(ServerBusy, "the server is busy")
 // clang-format on
 
 #define QIRA_REFUSAL_NAME(name, text) name,

@@ -36,6 +36,9 @@ public:
     virtual void CancelTimer(TimerId id) = 0;
     // A steady clock, for rates.
     virtual Milliseconds Now() const = 0;
+    // How far the loop has lately fallen behind: the longest it recently
+    // went without looking at its connections. None in virtual time.
+    virtual Milliseconds Lag() const { return Milliseconds{0}; }
 };
 
 // Runs posted tasks in order and timers in virtual time: a timer fires only

@@ -41,6 +41,10 @@ struct Limits {
     std::size_t onlookersPerTable = 32;
     // What the half-written frames of all connections may hold together.
     std::size_t halfFrameBytes = 16 << 20;
+    // While the event loop has lately gone this long without looking at its
+    // connections, newcomers are told the server is busy and turned away;
+    // seated players and returning ones are served as ever (0: never).
+    Milliseconds busyLag{250};
     // Log lines and refusals one connection may cause.
     RequestBounds requests;
 };

@@ -122,6 +122,14 @@ std::vector<OptionRow> LimitRows() {
         LimitRow("max-connections",
                  "Connections in all (default: what the descriptor limit leaves room for).", 1,
                  kMany, &Limits::maxConnections),
+        NumberRow<std::size_t>(
+            "busy-lag-ms", "MS",
+            "Event-loop lag at which newcomers are told the server is busy; seated players "
+            "stay (default 250, 0: never).",
+            0, 60'000,
+            [](ServerOptions& o, std::size_t ms) {
+                o.limits.busyLag = Milliseconds{static_cast<Milliseconds::rep>(ms)};
+            }),
         LimitRow("max-onlookers", "Onlookers allowed at one table (default 32).", 0, 1000,
                  &Limits::onlookersPerTable),
         LimitRow("chat-characters", "Longest chat text in characters (default 200).", 1, 1000,

@@ -162,6 +162,7 @@ int EpollDispatcher::WaitMilliseconds() const {
 }
 
 bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
+    const auto turnStart = Clock::now();
     interrupted_.store(false);
     emit awake();
     // Posting an event always wakes the dispatcher (the event descriptor), so
@@ -175,7 +176,9 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
         emit aboutToBlock();
     }
     std::array<epoll_event, kMostEventsPerWait> events{};
+    const auto waitStart = Clock::now();
     int ready = epoll_wait(epoll_, events.data(), kMostEventsPerWait, timeout);
+    const auto waitEnd = Clock::now();
     if (ready < 0) ready = 0;
     if (canWait) emit awake();
 
@@ -201,6 +204,8 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
     bool handled = woken;
     if (!(flags & QEventLoop::ExcludeSocketNotifiers)) handled = ActivateSockets(ready) || handled;
     if (timersToo) handled = FireDueTimers() || handled;
+    const auto turnEnd = Clock::now();
+    lag_.Record((waitStart - turnStart) + (turnEnd - waitEnd), turnEnd);
     return handled;
 }
 

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "server/qt/loop_lag.h"
+
 namespace qira::server {
 
 // Qt's event loop on Linux epoll: waiting costs the same with ten sockets as
@@ -30,6 +32,9 @@ public:
     int remainingTime(int timerId) override;
     void wakeUp() override;
     void interrupt() override;
+
+    // How long the loop's turns work between two looks at the sockets.
+    const LoopLag& lag() const { return lag_; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -66,6 +71,7 @@ private:
     std::unordered_map<int, Timer> timers_;
     std::map<std::pair<Clock::time_point, int>, int> queue_;  // (due, id) -> id
     std::vector<Activation> activations_;
+    LoopLag lag_;
 };
 
 }  // namespace qira::server

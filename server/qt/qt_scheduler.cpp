@@ -1,6 +1,9 @@
 #include "server/qt/qt_scheduler.h"
 
+#include <QAbstractEventDispatcher>
 #include <algorithm>
+
+#include "server/qt/epoll_dispatcher.h"
 
 namespace qira::server {
 
@@ -15,6 +18,13 @@ QtScheduler::QtScheduler(QObject* parent) : QObject(parent) {
 }
 
 QtScheduler::~QtScheduler() = default;
+
+Milliseconds QtScheduler::Lag() const {
+    const auto* loop = qobject_cast<EpollDispatcher*>(QAbstractEventDispatcher::instance(thread()));
+    if (!loop) return Milliseconds{0};
+    return std::chrono::duration_cast<Milliseconds>(
+        loop->lag().Recent(std::chrono::steady_clock::now()));
+}
 
 void QtScheduler::Post(Task task) {
     QMetaObject::invokeMethod(

@@ -24,6 +24,8 @@ public:
         return std::chrono::duration_cast<Milliseconds>(
             std::chrono::steady_clock::now().time_since_epoch());
     }
+    // The lag of this thread's loop when it runs on epoll, else none.
+    Milliseconds Lag() const override;
     std::size_t PendingTimers() const { return timers_.size(); }
 
 private:

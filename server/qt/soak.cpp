@@ -1,6 +1,7 @@
 #include "server/qt/soak.h"
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -22,6 +23,7 @@
 #include "server/core/bot_client.h"
 #include "server/core/room.h"
 #include "server/core/stats_store.h"
+#include "server/qt/epoll_dispatcher.h"
 #include "server/qt/qt_scheduler.h"
 #include "server/qt/tcp_server.h"
 
@@ -35,12 +37,60 @@ long ResidentKilobytes() {
     return resident * 4;
 }
 
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The CPU time the soak's own players take on the server's thread: their
+// decisions, their handling of what arrives and their writes. What Qt does
+// for their sockets before handing over the bytes is not metered and counts
+// as the server's, so the server's own share comes out a little high.
+class PlayerCpu {
+public:
+    template <typename Work>
+    void Meter(Work&& work) {
+        if (metering_) return work();
+        metering_ = true;
+        const double start = ThreadCpuSeconds();
+        work();
+        seconds_ += ThreadCpuSeconds() - start;
+        metering_ = false;
+    }
+    double seconds() const { return seconds_; }
+
+private:
+    bool metering_ = false;
+    double seconds_ = 0;
+};
+
+// The loop's scheduler for the players: every task they run is metered.
+class MeteredScheduler final : public Scheduler {
+public:
+    MeteredScheduler(Scheduler& inner, PlayerCpu& cpu) : inner_(inner), cpu_(cpu) {}
+    void Post(Task task) override { inner_.Post(Metered(std::move(task))); }
+    TimerId StartTimer(Milliseconds delay, Task task) override {
+        return inner_.StartTimer(delay, Metered(std::move(task)));
+    }
+    void CancelTimer(TimerId id) override { inner_.CancelTimer(id); }
+    Milliseconds Now() const override { return inner_.Now(); }
+
+private:
+    Task Metered(Task task) {
+        return [this, task = std::move(task)] { cpu_.Meter(task); };
+    }
+    Scheduler& inner_;
+    PlayerCpu& cpu_;
+};
+
 // A computer player on its own TCP connection, as a human's client would be.
 class RemotePlayer {
 public:
-    RemotePlayer(Scheduler& scheduler, quint16 port, const std::string& name, std::uint32_t seed,
-                 Milliseconds think = Milliseconds{0})
-        : bot_(
+    RemotePlayer(MeteredScheduler& scheduler, PlayerCpu& cpu, quint16 port, const std::string& name,
+                 std::uint32_t seed, Milliseconds think = Milliseconds{0})
+        : cpu_(cpu),
+          bot_(
               scheduler, [this](const net::Bytes& m) { Write(m); }, name, BotStyle::Smart, seed,
               think) {
         // People do not all take the same time for every move.
@@ -48,25 +98,13 @@ public:
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         QObject::connect(&socket_, &QTcpSocket::connected, [this, name] {
             connected_ = true;
-            Write(*net::BuildHello(name));
-            Write(*net::requests::Entry(true));
+            cpu_.Meter([&] {
+                Write(*net::BuildHello(name));
+                Write(*net::requests::Entry(true));
+            });
         });
-        QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
-            if (waitingSince_) {
-                // The first bytes after a request: the server's answer.
-                const double ms = static_cast<double>(waitingSince_->nsecsElapsed()) / 1e6;
-                turnarounds_.push_back(ms);
-                if (discardPending_) discardEchoes_.push_back(ms);
-                waitingSince_.reset();
-                discardPending_ = false;
-            }
-            const QByteArray data = socket_.readAll();
-            decoder_.Feed(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                    static_cast<std::size_t>(data.size())),
-                          [this](std::span<const std::uint8_t> m) {
-                              bot_.Deliver(net::Bytes(m.begin(), m.end()));
-                          });
-        });
+        QObject::connect(&socket_, &QTcpSocket::readyRead,
+                         [this] { cpu_.Meter([this] { Read(); }); });
         QObject::connect(&socket_, &QTcpSocket::disconnected, [this] { lost_ = true; });
         socket_.connectToHost(QHostAddress::LocalHost, port);
     }
@@ -85,6 +123,23 @@ public:
     }
 
 private:
+    void Read() {
+        if (waitingSince_) {
+            // The first bytes after a request: the server's answer.
+            const double ms = static_cast<double>(waitingSince_->nsecsElapsed()) / 1e6;
+            turnarounds_.push_back(ms);
+            if (discardPending_) discardEchoes_.push_back(ms);
+            waitingSince_.reset();
+            discardPending_ = false;
+        }
+        const QByteArray data = socket_.readAll();
+        decoder_.Feed(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                static_cast<std::size_t>(data.size())),
+                      [this](std::span<const std::uint8_t> m) {
+                          bot_.Deliver(net::Bytes(m.begin(), m.end()));
+                      });
+    }
+
     void Write(const net::Bytes& message) {
         if (!waitingSince_) {
             waitingSince_.emplace().start();
@@ -93,8 +148,11 @@ private:
         const auto frame = net::FrameMessage(message);
         socket_.write(reinterpret_cast<const char*>(frame.data()),
                       static_cast<qint64>(frame.size()));
+        // Sent now, within the player's metered time, not on a later turn.
+        socket_.flush();
     }
 
+    PlayerCpu& cpu_;
     QTcpSocket socket_;
     net::FrameDecoder decoder_;
     BotClient bot_;
@@ -163,11 +221,13 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think,
         std::cerr << "soak: cannot listen on loopback\n";
         return 1;
     }
+    PlayerCpu playerCpu;
+    MeteredScheduler playerScheduler(scheduler, playerCpu);
     std::vector<std::unique_ptr<RemotePlayer>> players;
     for (int i = 0; i < tables * 4; ++i)
-        players.push_back(
-            std::make_unique<RemotePlayer>(scheduler, server.Port(), "soak" + std::to_string(i + 1),
-                                           seed + static_cast<std::uint32_t>(i), think));
+        players.push_back(std::make_unique<RemotePlayer>(
+            playerScheduler, playerCpu, server.Port(), "soak" + std::to_string(i + 1),
+            seed + static_cast<std::uint32_t>(i), think));
 
     QTimer report;
     int elapsed = 0;
@@ -176,7 +236,7 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think,
     long at30Kb = 0;
     // CPU time and hands at half time: the second half, when the tables are
     // past their first hand, gives the CPU time a hand costs.
-    double halfCpu = 0;
+    double halfCpu = 0, halfPlayerCpu = 0;
     std::uint64_t halfHands = 0;
     const auto lost = [&] {
         return std::count_if(players.begin(), players.end(),
@@ -189,6 +249,7 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think,
         if (elapsed == 30) at30Kb = kb;
         if (elapsed == (seconds / 2 + 9) / 10 * 10) {
             halfCpu = CpuSeconds();
+            halfPlayerCpu = playerCpu.seconds();
             halfHands = t.hands;
         }
         std::cout << elapsed << " s: " << t.hands << " hands (" << (t.hands - lastHands) / 10.0
@@ -216,6 +277,13 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think,
                              p->discardEchoes().end());
     }
     const char* dispatcher = QAbstractEventDispatcher::instance()->metaObject()->className();
+    const auto* epoll = qobject_cast<EpollDispatcher*>(QAbstractEventDispatcher::instance());
+    const LoopLag::Figures lag = epoll ? epoll->lag().Summary() : LoopLag::Figures{};
+    const double secondHalfHands = static_cast<double>(t.hands - halfHands);
+    const double cpuMsPerHand =
+        t.hands > halfHands ? (CpuSeconds() - halfCpu) * 1e3 / secondHalfHands : 0.0;
+    const double playersMsPerHand =
+        t.hands > halfHands ? (playerCpu.seconds() - halfPlayerCpu) * 1e3 / secondHalfHands : 0.0;
     std::cout << "{\"tables\":" << tables << ",\"connected\":" << connected
               << ",\"hands\":" << t.hands << ",\"seconds\":" << seconds
               << ",\"hands_per_s\":" << static_cast<double>(t.hands) / std::max(1, seconds)
@@ -226,10 +294,11 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think,
               << (discardEchoes.empty()
                       ? 0.0
                       : *std::max_element(discardEchoes.begin(), discardEchoes.end()))
-              << "},\"cpu_s\":" << CpuSeconds() << ",\"cpu_ms_per_hand\":"
-              << (t.hands > halfHands
-                      ? (CpuSeconds() - halfCpu) * 1e3 / static_cast<double>(t.hands - halfHands)
-                      : 0.0)
+              << "},\"cpu_s\":" << CpuSeconds() << ",\"cpu_ms_per_hand\":" << cpuMsPerHand
+              << ",\"players_cpu_ms_per_hand\":" << playersMsPerHand
+              << ",\"server_cpu_ms_per_hand\":" << cpuMsPerHand - playersMsPerHand
+              << ",\"loop_lag_ms\":{\"p50\":" << lag.p50Ms << ",\"p99\":" << lag.p99Ms
+              << ",\"max\":" << lag.maxMs << ",\"turns\":" << lag.turns << "}"
               << ",\"dispatcher\":\"" << dispatcher << "\""
               << ",\"store\":\"" << (database.empty() ? "memory" : "sqlite") << "\""
               << ",\"rss_kb\":{\"start\":" << startKb << ",\"end\":" << endKb
@@ -279,7 +348,9 @@ int RunHostileSoak(int seconds, std::uint32_t seed) {
     TcpServer server(lobby);
     if (!server.Listen(QHostAddress::LocalHost, 0)) return 1;
     const quint16 port = server.Port();
-    RemotePlayer talker(scheduler, port, "talker", seed);
+    PlayerCpu talkerCpu;
+    MeteredScheduler talkerScheduler(scheduler, talkerCpu);
+    RemotePlayer talker(talkerScheduler, talkerCpu, port, "talker", seed);
     std::unique_ptr<QTcpSocket> mute;
     std::vector<std::unique_ptr<QTcpSocket>> idle, leaving;
     std::uint64_t idleOpened = 0, muteArrivals = 0;

@@ -89,7 +89,9 @@ private:
     void OnReadyRead();
     void OnMessage(std::span<const std::uint8_t> message);
     void OnDisconnected();
-    void TimeOut(const std::string& what);
+    // A deadline ran out; the connection is closed unless its bytes wait unread.
+    void TimeOut(QTimer& deadline, const std::string& what);
+    std::size_t UnreadBytes() const;
     // Counts the half frame the decoder now holds; false when the budget
     // cannot take it.
     bool AccountHalfFrame();

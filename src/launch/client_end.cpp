@@ -16,8 +16,11 @@ std::optional<EndNotice> NoticeFor(const ClientEnd& end) {
         if (!end.note.empty()) text += "\n" + end.note;
         return EndNotice{std::move(text), "再来一局"};
     }
-    if (end.status == StatusOf(ClientExit::ConnectionLost))
-        return EndNotice{"与服务器的连接断开了", "重新连接", true};
+    if (end.status == StatusOf(ClientExit::ConnectionLost)) {
+        std::string text = "与服务器的连接断开了";
+        if (!end.note.empty()) text += "\n" + end.note;  // the server's reason
+        return EndNotice{std::move(text), "重新连接", true};
+    }
     if (end.status == StatusOf(ClientExit::ServerUnreachable)) {
         std::string text = "无法连接到服务器 " + end.serverAddress;
         if (!end.reason.empty()) text += "（" + end.reason + "）";

@@ -58,7 +58,10 @@ void ClientSession::RouteMessage(std::span<const std::uint8_t> message) {
     knowledge_.self = table_.bytMyChair;
     bots::Learn(knowledge_, message);
     // A room message carries at least its main and sub type.
-    if (net::RouteOf(message[0]) == net::MessageRoute::Room && message.size() < 2) return;
+    if (net::RouteOf(message[0]) == net::MessageRoute::Room) {
+        if (message.size() < 2) return;
+        admitted_ = true;  // the room speaks only to users it let in
+    }
     net::DispatchServerMessage(*this, message);
 }
 
@@ -81,6 +84,9 @@ void ClientSession::RollDice(std::uint8_t value) {
 }
 
 void ClientSession::OnConnectionEnded() {
+    // A server that turns the user away says why and closes at once: the
+    // reason outlives the window, which closes with the connection.
+    if (farewell_.empty() && !ended_) farewell_ = refusal_;
     CloseMainWindow(connectionWasUp_ ? launch::ClientExit::ConnectionLost
                                      : launch::ClientExit::ServerUnreachable);
 }

@@ -328,6 +328,8 @@ private:
     OfferData offer_;
     bool ended_ = false;
     bool connectionWasUp_ = false;  // a connection that ends had come up: a drop
+    bool admitted_ = false;         // the room has spoken: the server let the user in
+    std::string refusal_;           // a notice before that, telling why it may not
     std::string statusLine_;
     std::function<void(const std::string&)> announcer_;
     std::function<void(const std::string&)> refusalListener_;

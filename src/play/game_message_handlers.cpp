@@ -273,6 +273,7 @@ void ClientSession::OnDrawnGame(Message message) {
 }
 
 void ClientSession::OnServerNotice(Message message) {
+    if (!admitted_) refusal_ = net::DecodeBody(message, 1);
     ShowServerBox({.box = OneButtonBox(net::DecodeBody(message, 1), GameTitle()),
                    .then = {.evaluateTurn = true}});
 }

@@ -56,6 +56,10 @@ TEST(ClientEnd, EachEndGetsItsOwnWordsAndButton) {
     EXPECT_EQ(dropped->text, "与服务器的连接断开了");
     EXPECT_EQ(dropped->againCaption, "重新连接");
     EXPECT_TRUE(dropped->failure);
+    EXPECT_EQ(NoticeFor({kDropped.status, kDropped.reason, kDropped.serverAddress,
+                         "服务器繁忙，请稍后再来"})
+                  ->text,
+              "与服务器的连接断开了\n服务器繁忙，请稍后再来");
     EXPECT_FALSE(left->failure);
 
     const auto refused = NoticeFor(kRefused);

@@ -547,8 +547,18 @@ TEST(SessionEnd, TellsWhetherThePlayerClosedTheWindowOrTheTableSentHimAway) {
     SessionRig lost;
     lost.session->OnConnected();
     EnterAsPlayer(lost);
+    lost.Feed(TextFrom({26}, "通知"));
     lost.session->OnConnectionEnded();
     EXPECT_EQ(lost.session->exit(), launch::ClientExit::ConnectionLost);
+
+    EXPECT_EQ(lost.session->farewell(), "") << "a notice after entry is no reason for a drop";
+
+    SessionRig busy;  // turned away before entering: told why, then closed
+    busy.session->OnConnected();
+    busy.Feed(TextFrom({26}, "服务器繁忙，请稍后再来"));
+    busy.session->OnConnectionEnded();
+    EXPECT_EQ(busy.session->exit(), launch::ClientExit::ConnectionLost);
+    EXPECT_EQ(busy.session->farewell(), "服务器繁忙，请稍后再来");
 
     SessionRig unreachable;  // the connection never came up
     unreachable.session->OnConnectionEnded();

@@ -23,6 +23,8 @@ public:
     ServerThread(ServerConfig config, std::string database, std::promise<quint16> port)
         : config_(std::move(config)), database_(std::move(database)), port_(std::move(port)) {}
 
+    QObject loopObject;  // moved to this thread before it starts
+
     void run() override {
         QtScheduler scheduler;
         std::unique_ptr<StatsStore> stats;
@@ -119,12 +121,21 @@ ServerConfig FastConfig() {
 ServerHarness::ServerHarness(ServerConfig config, std::string databasePath) {
     std::promise<quint16> promise;
     auto future = promise.get_future();
-    thread_ = std::make_unique<ServerThread>(std::move(config), std::move(databasePath),
-                                             std::move(promise));
+    auto thread = std::make_unique<ServerThread>(std::move(config), std::move(databasePath),
+                                                 std::move(promise));
+    thread->loopObject.moveToThread(thread.get());
+    loopObject_ = &thread->loopObject;
+    thread_ = std::move(thread);
     // The server's own event loop, as qira-server runs it; the thread owns it.
     thread_->setEventDispatcher(std::make_unique<EpollDispatcher>().release());
     thread_->start();
     port_ = future.get();
+}
+
+void ServerHarness::Stall(std::chrono::milliseconds span) {
+    QMetaObject::invokeMethod(
+        loopObject_, [span] { QThread::msleep(static_cast<unsigned long>(span.count())); },
+        Qt::QueuedConnection);
 }
 
 ServerHarness::~ServerHarness() {

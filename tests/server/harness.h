@@ -34,9 +34,13 @@ public:
     ServerHarness& operator=(const ServerHarness&) = delete;
 
     quint16 port() const { return port_; }
+    // Blocks the server's event loop for `span`, as a handler that takes too
+    // long would; returns at once.
+    void Stall(std::chrono::milliseconds span);
 
 private:
     std::unique_ptr<QThread> thread_;
+    QObject* loopObject_ = nullptr;  // lives on the server's thread
     quint16 port_ = 0;
 };
 
