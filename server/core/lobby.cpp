@@ -219,7 +219,7 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     // A seated player could otherwise watch a computer opponent's tiles.
     user.allowWatch = false;
     try {
-        user.stats = stats_.Load(user.name);
+        user.stats = stats_.LoadWithoutWaiting(user.name);
     } catch (const std::exception& error) {
         // The computer player plays on; its hands wait in the store with the others.
         logger_.Error(error.what());

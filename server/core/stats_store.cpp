@@ -262,6 +262,15 @@ UserStats SqliteStatsStore::Load(const std::string& name) {
     return users_[name] = stats;
 }
 
+UserStats SqliteStatsStore::LoadWithoutWaiting(const std::string& name) {
+    sqlite3_busy_timeout(db_, 0);
+    struct RestoreWait {
+        sqlite3* db;
+        ~RestoreWait() { sqlite3_busy_timeout(db, static_cast<int>(kNewUserLockWait.count())); }
+    } restore{db_};
+    return Load(name);
+}
+
 std::map<std::string, UserStats> SqliteStatsStore::Record(std::span<const StatsChange> changes) {
     return Record(changes, std::string(), 0);
 }

@@ -61,6 +61,9 @@ public:
     // The user's numbers; a new user is created with the starting numbers.
     // Throws std::runtime_error when a new user cannot be stored.
     virtual UserStats Load(const std::string& name) = 0;
+    // As Load, for a computer player: never waits for another process's
+    // lock on the event loop (its hands wait in the store like any other).
+    virtual UserStats LoadWithoutWaiting(const std::string& name) { return Load(name); }
     // Applies the changes of one hand, all or nothing, and returns the
     // numbers afterwards by name.
     virtual std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) = 0;
@@ -131,6 +134,7 @@ public:
     // A new user is added on the calling thread, waiting at most a moment
     // for the writer's transaction.
     UserStats Load(const std::string& name) override;
+    UserStats LoadWithoutWaiting(const std::string& name) override;
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes) override;
     std::map<std::string, UserStats> Record(std::span<const StatsChange> changes,
                                             const std::string& handLog, int table) override;

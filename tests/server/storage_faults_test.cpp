@@ -313,7 +313,8 @@ TEST_P(DatabaseWait, TheLoopServesWhileAHandIsWritten) {
         ScriptedClient ping("p" + std::to_string(i));
         const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(ping.Connect(port));
-        ASSERT_TRUE(PumpAll({&alice, &ping}, [&] { return ping.First(130, 2).has_value(); }));
+        ASSERT_TRUE(PumpAll({&alice, &ping}, [&] { return ping.First(130, 2).has_value(); }))
+            << server.Log();
         slowest = std::max(slowest, std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::steady_clock::now() - start));
         ping.Close();
