@@ -323,7 +323,8 @@ TEST_P(DatabaseWait, TheLoopServesWhileAHandIsWritten) {
     // Generous against a loaded machine; waiting for the disk takes seconds.
     EXPECT_LT(slowest, 1s);
     if (GetParam() == std::string("locked")) {
-        EXPECT_TRUE(server.LogsWithin("1 hand waiting", 5s)) << server.Log();
+        // Other tables may end hands under the lock too: one or more wait.
+        EXPECT_TRUE(server.LogsWithin("waiting, tried again every", 5s)) << server.Log();
         ASSERT_TRUE(db.Execute("COMMIT"));
     }
     server.SetFault("");
