@@ -202,7 +202,8 @@ bool ExportHands(const std::string& path, std::optional<std::int64_t> id, std::o
                  std::ostream& errors);
 
 // The default database path: $XDG_DATA_HOME/qira/server.sqlite, or
-// ~/.local/share/qira/server.sqlite.
+// ~/.local/share/qira/server.sqlite. The launcher's LocalDatabasePath
+// (src/launch/start_settings.h) names the same file for 我的牌局.
 std::string DefaultDatabasePath();
 
 // "1 hand", "3 hands".

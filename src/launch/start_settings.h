@@ -35,10 +35,12 @@ std::string WriteSettings(const StartSettings& settings);
 // damaged, not the rest.
 StartSettings ReadSettings(std::string_view text);
 
-std::string SettingsPath();
+std::string SettingsPath();  // launcher.conf in the user's configuration folder
 // The local server's statistics database, where qira-server keeps it by
 // default: $XDG_DATA_HOME/qira/server.sqlite, else ~/.local/share/qira/.
-std::string LocalDatabasePath();  // launcher.conf in the user's configuration folder
+// Must agree with the server's DefaultDatabasePath (server/core/stats_store.h),
+// which the server's layers cannot share with the launcher's.
+std::string LocalDatabasePath();
 StartSettings LoadSettings(const std::string& path);
 // Written to a side file and renamed over, so a crash never leaves half a file.
 bool SaveSettings(const std::string& path, const StartSettings& settings);
