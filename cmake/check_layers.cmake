@@ -24,10 +24,11 @@ set(layers
   "src/ui/render|src/net src/rules src/launch src/play src/render src/ui/platform"
   "src/app|src/net src/rules src/launch src/play src/players src/items src/dialogs src/render src/replay src/ui/platform src/ui/dialogs src/ui/play src/ui/render"
   "server/core|src/net src/rules src/bots"
-  "server/qt|src/net src/rules src/bots server/core")
+  "server/web|src/net src/rules src/bots src/launch src/play src/replay server/core"
+  "server/qt|src/net src/rules src/bots server/core server/web")
 # Folders whose code must build without Qt.
 set(qt_free src/net src/rules src/bots src/launch src/play src/players src/items src/dialogs src/render
-            src/replay server/core)
+            src/replay server/core server/web)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers: pass -DSOURCE_DIR=<repository>")

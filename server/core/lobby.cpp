@@ -225,7 +225,7 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
         logger_.Error(error.what());
     }
     user.portrait = 1000 + chair;
-    const Milliseconds think = table.HasHuman() ? config_.botThink : Milliseconds{0};
+    const Milliseconds think = table.HasHuman() ? config_.botThink : config_.botOnlyThink;
     auto bot = std::make_unique<BotClient>(
         *this, user.name, style, config_.seed * 7919u + static_cast<std::uint32_t>(nextBotNumber_),
         think);
@@ -356,6 +356,14 @@ void Lobby::CountHand(const std::vector<std::string>& winnerNames, bool selfDraw
     else
         ++tally_.onDiscard;
     for (const auto& name : winnerNames) ++tally_.winsByName[name];
+}
+
+
+std::vector<LiveTable> Lobby::LiveTables() const {
+    std::vector<LiveTable> views;
+    views.reserve(tables_.size());
+    for (const auto& table : tables_) views.push_back(table->LiveView());
+    return views;
 }
 
 }  // namespace qira::server

@@ -16,6 +16,7 @@
 #include "server/core/bot_brain.h"
 #include "server/core/hello.h"
 #include "server/core/items_data.h"
+#include "server/core/live_view.h"
 #include "server/core/logger.h"
 #include "server/core/peer.h"
 #include "server/core/refusal.h"
@@ -96,6 +97,8 @@ public:
     void CloseFlooding(User& user);
     std::size_t UserCount() const { return users_.size(); }
     std::size_t TableCount() const { return tables_.size(); }
+    // Every open table as an outsider may see it, by number.
+    std::vector<LiveTable> LiveTables() const;
     void CloseTableIfEmpty(Table& table);
     // Asks the store to try the statistics that wait again, after a while.
     void RetryStatisticsLater();

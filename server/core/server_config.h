@@ -63,6 +63,9 @@ struct ServerConfig {
     Milliseconds botWait{0};
     // How long a computer player "thinks" at a table with humans.
     Milliseconds botThink{400};
+    // The same at a table of computer players only: none for self-play and
+    // soaks; the room's own such tables play at a pace people can watch.
+    Milliseconds botOnlyThink{0};
     // How the computer players that fill chairs, and the automatic play of
     // a timed-out chair, choose their moves.
     BotStyle botStyle = BotStyle::Smart;

@@ -24,6 +24,14 @@ bool ReadListen(ServerOptions& options, std::string_view text) {
     return true;
 }
 
+bool ReadHttp(ServerOptions& options, std::string_view text) {
+    ServerOptions parsed;
+    if (!ReadListen(parsed, text)) return false;
+    options.httpHost = parsed.listenHost;
+    options.httpPort = parsed.listenPort;
+    return true;
+}
+
 // One option: its name, the name of its value (empty for a flag), the help
 // line, how its value is stored (false for a value it does not take), and
 // for a number the values it takes, named in the help and in the error.
@@ -158,6 +166,14 @@ std::vector<OptionRow> GeneralRows() {
          "Address and port to listen on (default 127.0.0.1:5870; port 0 picks a free one; "
          "0.0.0.0:PORT for a LAN).",
          ReadListen, "HOST:PORT with PORT 0 to 65535"},
+        {"http", "HOST:PORT",
+         "Serve the read-only web pages and JSON API (live tables, leaderboard, players, "
+         "hands) on HOST:PORT (default: off; 127.0.0.1:PORT keeps it to this machine).",
+         ReadHttp, "HOST:PORT with PORT 0 to 65535"},
+        NumberRow<int>("bot-tables", "N",
+                       "Open N tables of four computer players at the start, playing on until "
+                       "the server stops (default 0).",
+                       0, 1000, &ServerOptions::botTables),
         {"config", "FILE",
          "Read options from FILE, \"key = value\" lines named like the long options "
          "(default " QIRA_CONFIG_FILE " when it exists); the command line wins.",

@@ -20,6 +20,10 @@ struct ServerOptions {
     std::uint16_t listenPort = 5870;
     std::optional<std::string> database;
     std::optional<std::string> itemsFile;
+    // The web front's address; none: no web front.
+    std::optional<std::string> httpHost;
+    std::uint16_t httpPort = 0;
+    int botTables = 0;  // tables of computer players opened at the start
     Milliseconds botWait{0};
     Milliseconds botThink{400};
     Milliseconds turnTimeout{25'000};

@@ -122,4 +122,23 @@ void Table::SendSettingsOffer(User& user) {
     SendTo(user, net::server_messages::Settings(offer));
 }
 
+
+LiveTable Table::LiveView() const {
+    LiveTable view;
+    view.number = number_;
+    view.handsPlayed = handsPlayed_;
+    view.running = hand_.Running();
+    for (int chair = 0; chair < rules::kChairCount; ++chair) {
+        if (const User* player = seating_.players[chair])
+            view.seats[chair] = LiveSeat{player->name, player->stats.points, player->isBot,
+                                         player->isBot || player->peer != nullptr};
+        view.onlookerSnapshots[chair] = BuildSnapshot(hand_, seating_.ready, rob_, chair, false);
+    }
+    for (const User* onlooker : seating_.onlookers) view.onlookers.push_back(onlooker->name);
+    if (timer_)
+        view.clockMs = std::max<std::int64_t>(
+            0, (timerDeadline_ - lobby_.scheduler().Now()).count());
+    return view;
+}
+
 }  // namespace qira::server

@@ -15,6 +15,7 @@
 #include "server/core/bot_brain.h"
 #include "server/core/claim_window.h"
 #include "server/core/hand_state.h"
+#include "server/core/live_view.h"
 #include "server/core/refusal.h"
 #include "server/core/request_parser.h"
 #include "server/core/scheduler.h"
@@ -72,6 +73,8 @@ public:
     // server plays the chair's turn from when the player is gone.
     bots::SeatKnowledge KnowledgeOf(int chair) const;
     BotView ViewOf(int chair) const;
+    // The table as an outsider may see it.
+    LiveTable LiveView() const;
 
 private:
     // --- what goes to whom (table.cpp) ---
@@ -199,6 +202,7 @@ private:
     RobKongWindow rob_;
 
     std::optional<Scheduler::TimerId> timer_;
+    Milliseconds timerDeadline_{0};
     std::optional<Scheduler::TimerId> botFillTimer_;
     std::uint64_t epoch_ = 0;  // guards posted plays against a changed table
     bool keepWithoutHumans_ = false;

@@ -10,6 +10,7 @@ namespace qira::server {
 
 void Table::ArmTimer(Milliseconds delay) {
     CancelTimer();
+    timerDeadline_ = lobby_.scheduler().Now() + delay;
     timer_ = lobby_.scheduler().StartTimer(delay, [this] {
         timer_.reset();
         OnTimeout();

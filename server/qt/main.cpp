@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <chrono>
 #include <csignal>
 #include <iostream>
@@ -20,6 +21,7 @@
 #include "server/qt/qt_scheduler.h"
 #include "server/qt/soak.h"
 #include "server/qt/tcp_server.h"
+#include "server/web/web_server.h"
 
 using namespace qira::server;
 
@@ -42,6 +44,7 @@ ServerConfig ConfigOf(const ServerOptions& options, std::uint32_t seed) {
     config.log = !options.quiet;
     config.botWait = options.botWait;
     config.botThink = options.botThink;
+    config.botOnlyThink = options.botTables > 0 ? options.botThink : Milliseconds{0};
     config.turnTimeout = options.turnTimeout;
     config.scoreMode = options.scoreMode;
     config.limits = options.limits;
@@ -83,6 +86,44 @@ std::string DefaultItemsPath() {
     return QDir::cleanPath(programFolder.filePath(QIRA_DATA_FROM_BIN "/items.txt")).toStdString();
 }
 
+// A folder beside the program in a build tree, else under the installed data folder.
+std::string DataFolder(const QString& besideProgram, const QString& installed) {
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    if (programFolder.exists(besideProgram))
+        return programFolder.filePath(besideProgram).toStdString();
+    return QDir::cleanPath(programFolder.filePath(QIRA_DATA_FROM_BIN "/" + installed))
+        .toStdString();
+}
+
+// The web front, when --http asks for it: the loop hands it a copy of the
+// tables twice a second; it reads the database on its own connection.
+struct WebFront {
+    web::LiveFeed feed;
+    std::unique_ptr<web::WebServer> server;
+    QTimer publisher;
+};
+
+std::unique_ptr<WebFront> StartWebFront(const ServerOptions& options, const std::string& dbPath,
+                                        Lobby& lobby) {
+    auto front = std::make_unique<WebFront>();
+    const web::SiteFolders folders{DataFolder("web", "web"),
+                                   DataFolder("Res/help/tiles", "client/Res/help/tiles"), dbPath};
+    front->server = std::make_unique<web::WebServer>(folders, front->feed);
+    std::string error;
+    if (!front->server->Start(*options.httpHost, options.httpPort, error)) {
+        std::cerr << "qira-server: cannot serve the web pages on " << *options.httpHost << ":"
+                  << options.httpPort << ": " << error << '\n';
+        return nullptr;
+    }
+    front->feed.Publish(lobby.LiveTables());
+    QObject::connect(&front->publisher, &QTimer::timeout,
+                     [&lobby, feed = &front->feed] { feed->Publish(lobby.LiveTables()); });
+    front->publisher.start(500);
+    lobby.log().Line("web pages on http://" + *options.httpHost + ":" +
+                     std::to_string(front->server->Port()));
+    return front;
+}
+
 ItemsData LoadItems(const ServerOptions& options) {
     const std::string path = options.itemsFile.value_or(DefaultItemsPath());
     if (auto items = LoadItemsFile(path)) return *items;
@@ -121,7 +162,15 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     }
     lobby.log().Line("listening on " + address->toString().toStdString() + ":" +
                      std::to_string(server.Port()) + ", statistics in " + dbPath);
-    if (options.printPort) std::cout << server.Port() << std::endl;
+    std::unique_ptr<WebFront> webFront;
+    if (options.httpHost && !(webFront = StartWebFront(options, dbPath, lobby))) return kCannotStart;
+    if (options.printPort) {
+        std::cout << server.Port();
+        if (webFront) std::cout << ' ' << webFront->server->Port();
+        std::cout << std::endl;
+    }
+    const std::vector<BotStyle> styles(qira::rules::kChairCount, ConfigOf(options, seed).botStyle);
+    for (int i = 0; i < options.botTables; ++i) lobby.OpenBotTable(styles);
     const auto signalNotifier = QuitOnSignals();
     const int status = QCoreApplication::exec();
     lobby.log().Line("server stops");

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "replay/hand_log.h"
+#include "replay/my_record.h"
+
+// The statistics database read for the web pages: its own read-only
+// connection, so the server's writer never waits for a reader. New hands are
+// read as they are written; each is parsed once.
+namespace qira::server::web {
+
+struct PlayerEntry {
+    std::string name;
+    std::int64_t points = 0;
+    bool computer = false;
+    std::vector<replay::MyHand> hands;  // oldest first
+    replay::RecordFigures figures;
+};
+
+class HandArchive {
+public:
+    explicit HandArchive(std::string path);
+
+    // Reads what the database gained since the last call; the error in words,
+    // or empty. The earlier contents stay when the database cannot be read.
+    std::string Refresh();
+
+    const std::vector<replay::HandLog>& Hands() const { return hands_; }
+    const replay::HandLog* FindHand(std::int64_t id) const;
+    // Every player with a points row or a logged hand, by name.
+    const std::map<std::string, PlayerEntry, std::less<>>& Players() const { return players_; }
+
+private:
+    std::string ReadNewHands();
+    std::string ReadPoints();
+    void AddHand(replay::HandLog hand);
+
+    std::string path_;
+    std::int64_t lastId_ = 0;
+    std::vector<replay::HandLog> hands_;
+    std::map<std::string, PlayerEntry, std::less<>> players_;
+};
+
+}  // namespace qira::server::web
