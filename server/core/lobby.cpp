@@ -358,7 +358,6 @@ void Lobby::CountHand(const std::vector<std::string>& winnerNames, bool selfDraw
     for (const auto& name : winnerNames) ++tally_.winsByName[name];
 }
 
-
 std::vector<LiveTable> Lobby::LiveTables() const {
     std::vector<LiveTable> views;
     views.reserve(tables_.size());

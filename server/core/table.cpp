@@ -122,7 +122,6 @@ void Table::SendSettingsOffer(User& user) {
     SendTo(user, net::server_messages::Settings(offer));
 }
 
-
 LiveTable Table::LiveView() const {
     LiveTable view;
     view.number = number_;
@@ -136,8 +135,8 @@ LiveTable Table::LiveView() const {
     }
     for (const User* onlooker : seating_.onlookers) view.onlookers.push_back(onlooker->name);
     if (timer_)
-        view.clockMs = std::max<std::int64_t>(
-            0, (timerDeadline_ - lobby_.scheduler().Now()).count());
+        view.clockMs =
+            std::max<std::int64_t>(0, (timerDeadline_ - lobby_.scheduler().Now()).count());
     return view;
 }
 

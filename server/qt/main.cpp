@@ -163,7 +163,8 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     lobby.log().Line("listening on " + address->toString().toStdString() + ":" +
                      std::to_string(server.Port()) + ", statistics in " + dbPath);
     std::unique_ptr<WebFront> webFront;
-    if (options.httpHost && !(webFront = StartWebFront(options, dbPath, lobby))) return kCannotStart;
+    if (options.httpHost && !(webFront = StartWebFront(options, dbPath, lobby)))
+        return kCannotStart;
     if (options.printPort) {
         std::cout << server.Port();
         if (webFront) std::cout << ' ' << webFront->server->Port();

@@ -74,11 +74,11 @@ std::string HandArchive::ReadNewHands() {
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
         lastId_ = sqlite3_column_int64(statement.get(), 0);
-        auto parsed =
-            replay::ParseHandLine(WithHandId(lastId_, ColumnText(statement.get(), 1)));
+        auto parsed = replay::ParseHandLine(WithHandId(lastId_, ColumnText(statement.get(), 1)));
         if (parsed.hand) AddHand(std::move(*parsed.hand));
     }
-    if (step != SQLITE_DONE) return std::string("cannot read the hands: ") + sqlite3_errmsg(db.get());
+    if (step != SQLITE_DONE)
+        return std::string("cannot read the hands: ") + sqlite3_errmsg(db.get());
     return {};
 }
 
@@ -115,8 +115,9 @@ void HandArchive::AddHand(replay::HandLog hand) {
 }
 
 const replay::HandLog* HandArchive::FindHand(std::int64_t id) const {
-    const auto it = std::lower_bound(hands_.begin(), hands_.end(), id,
-                                     [](const replay::HandLog& h, std::int64_t v) { return h.id < v; });
+    const auto it =
+        std::lower_bound(hands_.begin(), hands_.end(), id,
+                         [](const replay::HandLog& h, std::int64_t v) { return h.id < v; });
     return it != hands_.end() && it->id == id ? &*it : nullptr;
 }
 

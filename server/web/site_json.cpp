@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "net/numeric_text.h"
+#include "net/protocol.h"
 #include "play/table_words.h"
 #include "play/win_record.h"
 #include "replay/hand_replay.h"
@@ -65,7 +66,10 @@ json SightJson(const TableSight& sight) {
                  {"wild", sight.wild},
                  {"indicator", sight.indicator},
                  {"wallLeft", sight.wallLeft}});
-    if (sight.current != kFaceDown && sight.current != 0) view["current"] = sight.current;
+    // The discard the others may still claim; in other phases the tile is in
+    // a meld already, or a draw nobody else may see.
+    if (sight.phase == net::phase::kDiscarded && sight.current != kFaceDown)
+        view["current"] = sight.current;
     return view;
 }
 
@@ -172,20 +176,19 @@ std::optional<json> WinJson(const replay::HandReplay& replay) {
             }
             json melds = json::array();
             for (const auto& meld : winner.melds)
-                melds.push_back(MeldJson({static_cast<rules::MeldKind>(std::clamp<int>(meld.kind, 1, 4)),
-                                          meld.tile, 0}));
+                melds.push_back(
+                    MeldJson({static_cast<rules::MeldKind>(std::clamp<int>(meld.kind, 1, 4)),
+                              meld.tile, 0}));
             winners.push_back({{"chair", winner.chair},
                                {"groups", groups},
                                {"melds", melds},
                                {"concealed", winner.concealedTiles}});
         }
-        return json{{"winnerLine", header.winnerLine},
-                    {"discarderLine", header.discarderLine},
-                    {"winningTile", record->winningTile},
-                    {"winners", winners},
-                    {"actual", record->actualScore},
-                    {"due", record->dueScore},
-                    {"items", play::BuildItemTexts(*record)}};
+        return json{
+            {"winnerLine", header.winnerLine},       {"discarderLine", header.discarderLine},
+            {"winningTile", record->winningTile},    {"winners", winners},
+            {"actual", record->actualScore},         {"due", record->dueScore},
+            {"items", play::BuildItemTexts(*record)}};
     }
     return std::nullopt;
 }
@@ -307,20 +310,17 @@ std::optional<std::string> HandJson(const HandArchive& archive, std::int64_t id)
         if (const auto* event = replay->Step(n).event) ApplyDiscards(*event, discards);
         steps.push_back(StepJson(*replay, n, discards));
     }
-    json document = {{"id", hand->id},
-                     {"table", hand->table},
-                     {"time", hand->time},
-                     {"dealer", hand->dealer},
-                     {"players", replay->names()},
-                     {"indicator", hand->indicator},
-                     {"wild", hand->wild},
-                     {"points", hand->result.points},
-                     {"drawn", hand->Drawn()},
-                     {"steps", steps}};
+    json document = {
+        {"id", hand->id},         {"table", hand->table},          {"time", hand->time},
+        {"dealer", hand->dealer}, {"players", replay->names()},    {"indicator", hand->indicator},
+        {"wild", hand->wild},     {"points", hand->result.points}, {"drawn", hand->Drawn()},
+        {"steps", steps}};
     if (const auto win = WinJson(*replay)) document["win"] = *win;
     return Text(document);
 }
 
-std::string ErrorJson(std::string_view text) { return Text({{"error", text}}); }
+std::string ErrorJson(std::string_view text) {
+    return Text({{"error", text}});
+}
 
 }  // namespace qira::server::web

@@ -55,8 +55,8 @@ std::string StatusLine(int status) {
 
 // The headers every answer carries.
 std::string CommonHeaders(const std::string& contentType) {
-    return "Content-Type: " + contentType + "\r\nContent-Security-Policy: " +
-           std::string(kContentSecurityPolicy) +
+    return "Content-Type: " + contentType +
+           "\r\nContent-Security-Policy: " + std::string(kContentSecurityPolicy) +
            "\r\nX-Content-Type-Options: nosniff\r\nReferrer-Policy: no-referrer\r\n"
            "Cache-Control: no-store\r\n";
 }
@@ -122,8 +122,7 @@ namespace {
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(tcp::socket socket, WebServer::Impl& server, std::string key)
-        : stream_(std::move(socket)), server_(server), key_(std::move(key)),
-          timer_(server.io()) {}
+        : stream_(std::move(socket)), server_(server), key_(std::move(key)), timer_(server.io()) {}
     ~Session() { server_.Released(key_); }
 
     void ReadRequest() {
@@ -193,10 +192,9 @@ private:
     }
 
     void WatchForClose() {
-        stream_.socket().async_wait(tcp::socket::wait_read,
-                                    [self = shared_from_this()](beast::error_code) {
-                                        self->Close();
-                                    });
+        stream_.socket().async_wait(
+            tcp::socket::wait_read,
+            [self = shared_from_this()](beast::error_code) { self->Close(); });
     }
 
     void SendNews() {
@@ -286,11 +284,10 @@ void WebServer::Impl::Admit(tcp::socket socket) {
         if (perAddress_[key] == 0) perAddress_.erase(key);
         auto held = std::make_shared<tcp::socket>(std::move(socket));
         auto text = std::make_shared<std::string>(RefusalText(503, "连接太多"));
-        asio::async_write(*held, asio::buffer(*text),
-                          [held, text](beast::error_code, std::size_t) {
-                              beast::error_code ignored;
-                              held->shutdown(tcp::socket::shutdown_both, ignored);
-                          });
+        asio::async_write(*held, asio::buffer(*text), [held, text](beast::error_code, std::size_t) {
+            beast::error_code ignored;
+            held->shutdown(tcp::socket::shutdown_both, ignored);
+        });
         return;
     }
     ++open_;
@@ -302,7 +299,8 @@ bool WebServer::Impl::TakeToken(const std::string& key) {
     const auto now = std::chrono::steady_clock::now();
     Bucket& bucket = buckets_.try_emplace(key, Bucket{limits_.burst, now}).first->second;
     const std::chrono::duration<double> passed = now - bucket.filled;
-    bucket.tokens = std::min(limits_.burst, bucket.tokens + passed.count() * limits_.requestsPerSecond);
+    bucket.tokens =
+        std::min(limits_.burst, bucket.tokens + passed.count() * limits_.requestsPerSecond);
     bucket.filled = now;
     // A bucket untouched for a minute is full again: forget it.
     if (buckets_.size() > 10'000)
@@ -323,6 +321,8 @@ bool WebServer::Start(const std::string& host, std::uint16_t port, std::string& 
     return impl_->Start(host, port, error);
 }
 
-std::uint16_t WebServer::Port() const { return impl_->Port(); }
+std::uint16_t WebServer::Port() const {
+    return impl_->Port();
+}
 
 }  // namespace qira::server::web

@@ -20,9 +20,8 @@ struct PageRoute {
     std::string_view prefix;
     std::string_view file;
 };
-constexpr PageRoute kPages[] = {{"/tables/", "table.html"},
-                                {"/players/", "player.html"},
-                                {"/hands/", "hand.html"}};
+constexpr PageRoute kPages[] = {
+    {"/tables/", "table.html"}, {"/players/", "player.html"}, {"/hands/", "hand.html"}};
 
 std::string ContentTypeOf(std::string_view name) {
     if (name.ends_with(".html")) return "text/html; charset=utf-8";
@@ -60,7 +59,9 @@ WebAnswer Json(int status, std::string body) {
     return {status, "application/json; charset=utf-8", std::move(body)};
 }
 
-WebAnswer NotFound() { return Json(404, ErrorJson("没有这个页面")); }
+WebAnswer NotFound() {
+    return Json(404, ErrorJson("没有这个页面"));
+}
 
 std::optional<std::int64_t> PositiveNumber(std::string_view text) {
     const auto value = net::ReadWholeNumber<std::int64_t>(text);
