@@ -53,12 +53,13 @@ std::string StatusLine(int status) {
     }
 }
 
-// The headers every answer carries.
-std::string CommonHeaders(const std::string& contentType) {
+// The headers every answer carries. Pictures, scripts and the style sheet
+// change only with a new server: browsers keep them for an hour.
+std::string CommonHeaders(const std::string& contentType, bool keep = false) {
     return "Content-Type: " + contentType +
            "\r\nContent-Security-Policy: " + std::string(kContentSecurityPolicy) +
-           "\r\nX-Content-Type-Options: nosniff\r\nReferrer-Policy: no-referrer\r\n"
-           "Cache-Control: no-store\r\n";
+           "\r\nX-Content-Type-Options: nosniff\r\nReferrer-Policy: no-referrer\r\n" +
+           (keep ? "Cache-Control: max-age=3600\r\n" : "Cache-Control: no-store\r\n");
 }
 
 std::string RefusalText(int status, const std::string& why) {
@@ -151,7 +152,7 @@ private:
         if (answer.stream) return StartStream(answer);
         const bool keepAlive = request.keep_alive();
         std::string text = "HTTP/1.1 " + StatusLine(answer.status) + "\r\n" +
-                           CommonHeaders(answer.contentType) +
+                           CommonHeaders(answer.contentType, answer.keep) +
                            "Content-Length: " + std::to_string(answer.body.size()) + "\r\n" +
                            (keepAlive ? "" : "Connection: close\r\n") + "\r\n";
         if (!head) text += answer.body;

@@ -18,8 +18,10 @@ struct WebLimits {
     std::size_t maxConnections = 128;
     std::size_t connectionsPerAddress = 16;  // an IPv6 /64 counts as one address
     std::size_t maxRequestBytes = 8192;      // request line and headers (and any body)
-    double requestsPerSecond = 20;           // per address, after a burst of `burst`
-    double burst = 60;
+    // Per address, after a burst of `burst`: a first visit fetches every tile
+    // picture once.
+    double requestsPerSecond = 30;
+    double burst = 150;
     std::chrono::milliseconds requestDeadline{10'000};  // to send a whole request
     std::chrono::milliseconds writeDeadline{30'000};    // for a client to take an answer
     std::chrono::milliseconds streamInterval{250};      // how often a stream looks for news

@@ -123,7 +123,7 @@ WebAnswer WebSite::Answer(std::string_view target) {
 WebAnswer WebSite::AnswerFile(std::string_view path) const {
     const auto it = files_.find(path);
     if (it == files_.end()) return NotFound();
-    return {200, ContentTypeOf(path), it->second};
+    return {200, ContentTypeOf(path), it->second, !path.ends_with(".html")};
 }
 
 WebAnswer WebSite::AnswerApi(std::string_view path, std::string_view query) {
@@ -136,7 +136,10 @@ WebAnswer WebSite::AnswerApi(std::string_view path, std::string_view query) {
             if (!number || *number > 1'000'000) return NotFound();
             table = static_cast<int>(*number);
         }
-        return {200, "text/event-stream; charset=utf-8", {}, true, table};
+        WebAnswer stream{200, "text/event-stream; charset=utf-8", {}};
+        stream.stream = true;
+        stream.streamTable = table;
+        return stream;
     }
     if (path.starts_with("/tables/")) {
         const auto number = PositiveNumber(path.substr(8));

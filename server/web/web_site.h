@@ -19,6 +19,7 @@ struct WebAnswer {
     int status = 200;
     std::string contentType;
     std::string body;
+    bool keep = false;    // the same until the server changes: browsers may keep it
     bool stream = false;  // an event stream: `streamTable` names the table, 0 for all
     int streamTable = 0;
 };

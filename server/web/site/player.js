@@ -35,6 +35,7 @@ function pointsPlot(pointsAfter) {
 function showPlayer(content, doc) {
   const { el } = Qira;
   const r = doc.record;
+  document.body.dataset.hands = String(doc.pointsAfter.length);
   const figures = el("div", { class: "figures" }, [
     el("div", { text: "积分 " + doc.points }), el("div", { text: "局数 " + r.hands }),
     el("div", { text: "和牌率 " + Qira.percent(r.winRate) }), el("div", { text: "自摸率 " + Qira.percent(r.selfDrawnShare) }),

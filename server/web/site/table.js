@@ -38,11 +38,13 @@ function showTable(content, doc) {
   const facts = el("div", { class: "facts" }, [
     el("span", {}, ["混牌 ", Qira.tile(t.wild)]),
     el("span", {}, ["混皮子 ", Qira.tile(t.indicator)]),
+    t.current !== undefined ? el("span", { class: "current" }, ["桌上 ", Qira.tile(t.current)]) : null,
     el("span", { class: "wall-left", text: "牌墙剩 " + t.wallLeft + " 张" }),
     el("span", { class: "clock", text: doc.clockSeconds !== undefined ? "时钟 " + doc.clockSeconds + " 秒" : "" }),
     el("span", { text: "轮到 " + Qira.chairWords[t.turn] }),
   ]);
-  content.replaceChildren(heading, facts, ...[0, 1, 2, 3].map((chair) => seatBox(doc, chair)), onlookers);
+  const seats = el("div", { class: "seats" }, [0, 1, 2, 3].map((chair) => seatBox(doc, chair)));
+  content.replaceChildren(heading, facts, seats, onlookers);
 }
 
 window.addEventListener("DOMContentLoaded", async () => {
