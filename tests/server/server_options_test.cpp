@@ -15,6 +15,7 @@ TEST(ServerOptions, DefaultsWithoutArguments) {
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.listenHost, "127.0.0.1");
     EXPECT_EQ(parsed.options.listenPort, 5870);
+    EXPECT_FALSE(parsed.options.httpHost);  // no web front unless asked
     EXPECT_EQ(parsed.options.turnTimeout, Milliseconds(25'000));
     EXPECT_FALSE(parsed.options.seed);
 }
@@ -56,6 +57,11 @@ TEST(ServerOptions, MistakesAreNamed) {
     EXPECT_EQ(Parse({"--nope"}).error, "unknown option --nope");
     EXPECT_EQ(Parse({"--seed"}).error, "--seed needs S");
     EXPECT_EQ(Parse({"--seed", "x1"}).error, "--seed does not take x1 (it takes 0 to 4294967295)");
+    const auto web = Parse({"--http", "127.0.0.1:8080", "--bot-tables", "2"});
+    EXPECT_EQ(web.options.httpHost, "127.0.0.1");
+    EXPECT_EQ(web.options.httpPort, 8080);
+    EXPECT_EQ(web.options.botTables, 2);
+    EXPECT_NE(Parse({"--http", "8080"}).error, "");
     EXPECT_EQ(Parse({"--listen", "host:70000"}).error,
               "--listen does not take host:70000 (it takes HOST:PORT with PORT 0 to 65535)");
     EXPECT_EQ(Parse({"--mode", "gold"}).error,

@@ -59,8 +59,9 @@ function showStep(content, doc, n) {
   ]);
   const last = n === doc.steps.length - 1;
   const ending = last ? (doc.win ? winBox(doc) : el("p", { class: "win", text: "流局" })) : null;
-  content.replaceChildren(el("h2", { text: "第 " + doc.id + " 局（第 " + doc.table + " 桌）" }), facts,
-    ...[0, 1, 2, 3].map((chair) => handSeat(doc, step, chair)), ending);
+  const seats = el("div", { class: "seats" }, [0, 1, 2, 3].map((chair) => handSeat(doc, step, chair)));
+  content.replaceChildren(el("h2", { text: "第 " + doc.id + " 局（第 " + doc.table + " 桌）" }), facts, seats);
+  if (ending) content.append(ending);
 }
 
 window.addEventListener("DOMContentLoaded", async () => {
