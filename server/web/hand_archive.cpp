@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <memory>
 
 #include "server/core/stats_store.h"
@@ -75,7 +74,7 @@ std::string HandArchive::ReadNewHands() {
     while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
         lastId_ = sqlite3_column_int64(statement.get(), 0);
         auto parsed = replay::ParseHandLine(WithHandId(lastId_, ColumnText(statement.get(), 1)));
-        if (parsed.hand) AddHand(std::move(*parsed.hand));
+        if (parsed.hand) AddHand(*parsed.hand);
     }
     if (step != SQLITE_DONE)
         return std::string("cannot read the hands: ") + sqlite3_errmsg(db.get());
@@ -97,28 +96,31 @@ std::string HandArchive::ReadPoints() {
     return {};
 }
 
-void HandArchive::AddHand(replay::HandLog hand) {
-    hands_.push_back(std::move(hand));
-    const std::vector<replay::HandLog> one(hands_.end() - 1, hands_.end());
+void HandArchive::AddHand(const replay::HandLog& hand) {
+    const std::vector<replay::HandLog> one{hand};
     for (replay::Chair chair = 0; chair < 4; ++chair) {
-        const std::string& name = one[0].players[chair];
+        const std::string& name = hand.players[chair];
         if (name.empty()) continue;
         for (const replay::MyHand& mine : replay::MyHands(one, name)) {
             if (mine.seat != chair) continue;
             PlayerEntry& player = players_[name];
             player.name = name;
-            player.computer = one[0].levels[chair] > 0;
+            player.computer = hand.levels[chair] > 0;
             player.hands.push_back(mine);
             AddTo(player.figures, mine);
         }
     }
 }
 
-const replay::HandLog* HandArchive::FindHand(std::int64_t id) const {
-    const auto it =
-        std::lower_bound(hands_.begin(), hands_.end(), id,
-                         [](const replay::HandLog& h, std::int64_t v) { return h.id < v; });
-    return it != hands_.end() && it->id == id ? &*it : nullptr;
+std::optional<replay::HandLog> HandArchive::ReadHand(std::int64_t id) const {
+    std::string error;
+    const Database db = OpenReadOnly(path_, error);
+    if (!db) return std::nullopt;
+    const Statement statement = Prepare(db.get(), "SELECT log FROM hands WHERE id = ?", error);
+    if (!statement) return std::nullopt;
+    sqlite3_bind_int64(statement.get(), 1, id);
+    if (sqlite3_step(statement.get()) != SQLITE_ROW) return std::nullopt;
+    return replay::ParseHandLine(WithHandId(id, ColumnText(statement.get(), 0))).hand;
 }
 
 }  // namespace qira::server::web

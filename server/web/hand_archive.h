@@ -11,7 +11,8 @@
 
 // The statistics database read for the web pages: its own read-only
 // connection, so the server's writer never waits for a reader. New hands are
-// read as they are written; each is parsed once.
+// read as they are written and each is parsed once; only what the players'
+// pages need is kept, a whole hand is read again when it is asked for.
 namespace qira::server::web {
 
 struct PlayerEntry {
@@ -30,19 +31,19 @@ public:
     // or empty. The earlier contents stay when the database cannot be read.
     std::string Refresh();
 
-    const std::vector<replay::HandLog>& Hands() const { return hands_; }
-    const replay::HandLog* FindHand(std::int64_t id) const;
+    // The kept hand with number `id`, read from the database; nothing when
+    // there is none or it cannot be read.
+    std::optional<replay::HandLog> ReadHand(std::int64_t id) const;
     // Every player with a points row or a logged hand, by name.
     const std::map<std::string, PlayerEntry, std::less<>>& Players() const { return players_; }
 
 private:
     std::string ReadNewHands();
     std::string ReadPoints();
-    void AddHand(replay::HandLog hand);
+    void AddHand(const replay::HandLog& hand);
 
     std::string path_;
     std::int64_t lastId_ = 0;
-    std::vector<replay::HandLog> hands_;
     std::map<std::string, PlayerEntry, std::less<>> players_;
 };
 

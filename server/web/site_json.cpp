@@ -300,7 +300,7 @@ std::optional<std::string> PlayerJson(const HandArchive& archive, std::string_vi
 }
 
 std::optional<std::string> HandJson(const HandArchive& archive, std::int64_t id) {
-    const replay::HandLog* hand = archive.FindHand(id);
+    const auto hand = archive.ReadHand(id);
     if (!hand) return std::nullopt;
     const auto replay = replay::HandReplay::Build(*hand, 0);
     if (!replay) return std::nullopt;

@@ -48,6 +48,8 @@ std::string StatusLine(int status) {
             return "429 Too Many Requests";
         case 431:
             return "431 Request Header Fields Too Large";
+        case 500:
+            return "500 Internal Server Error";
         default:
             return "503 Service Unavailable";
     }
@@ -147,8 +149,7 @@ private:
         if (!server_.TakeToken(key_)) return Refuse(429, "请求太频繁");
         const bool head = request.method() == http::verb::head;
         if (request.method() != http::verb::get && !head) return Refuse(405, "只能读取");
-        const WebAnswer answer = server_.site().Answer(
-            std::string_view(request.target().data(), request.target().size()));
+        const WebAnswer answer = AnswerOf(request.target());
         if (answer.stream) return StartStream(answer);
         const bool keepAlive = request.keep_alive();
         std::string text = "HTTP/1.1 " + StatusLine(answer.status) + "\r\n" +
@@ -162,6 +163,14 @@ private:
             else
                 self.Close();
         });
+    }
+
+    WebAnswer AnswerOf(boost::string_view target) {
+        try {
+            return server_.site().Answer(std::string_view(target.data(), target.size()));
+        } catch (const std::exception&) {
+            return {500, "application/json; charset=utf-8", "{\"error\":\"服务器出错\"}"};
+        }
     }
 
     void Refuse(int status, const std::string& why) {
@@ -264,7 +273,15 @@ bool WebServer::Impl::Start(const std::string& host, std::uint16_t port, std::st
     }
     port_ = acceptor_.local_endpoint().port();
     Accept();
-    thread_ = std::thread([this] { io_.run(); });
+    // A handler that throws ends run(); the others go on.
+    thread_ = std::thread([this] {
+        while (!io_.stopped()) {
+            try {
+                io_.run();
+            } catch (const std::exception&) {
+            }
+        }
+    });
     return true;
 }
 
