@@ -138,3 +138,33 @@ TEST_F(WebLimitsTest, ASlowRequestIsCutOffAtItsDeadline) {
 
 }  // namespace
 }  // namespace qira::server::web
+
+namespace qira::server::web {
+namespace {
+
+TEST_F(WebLimitsTest, AnEventStreamNobodyReadsIsCutOff) {
+    WebLimits limits;
+    limits.writeDeadline = 300ms;
+    limits.streamInterval = 5ms;
+    Start(limits);
+    RawClient client(server->Port());
+    client.Send("GET /api/tables/events HTTP/1.1\r\nHost: x\r\n\r\n");
+    // Every edition differs and is large, so the stream has more to write
+    // than the socket buffers hold while the client reads nothing.
+    const auto start = std::chrono::steady_clock::now();
+    for (int edition = 0; std::chrono::steady_clock::now() - start < 3s; ++edition) {
+        std::vector<LiveTable> tables(100);
+        for (LiveTable& table : tables) {
+            table.handsPlayed = edition;
+            table.onlookers.assign(20, std::string(500, 'x'));
+        }
+        feed.Publish(std::move(tables));
+        std::this_thread::sleep_for(5ms);
+    }
+    const std::string got = client.ReadAll(2s);
+    EXPECT_EQ(StatusOf(got), "200");
+    EXPECT_TRUE(client.closedByServer());
+}
+
+}  // namespace
+}  // namespace qira::server::web
