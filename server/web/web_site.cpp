@@ -75,7 +75,7 @@ std::optional<std::string> PercentDecode(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '%') {
-            out += text[i] == '+' ? ' ' : text[i];
+            out += text[i];  // in a path "+" is itself
             continue;
         }
         if (i + 2 >= text.size()) return std::nullopt;

@@ -60,7 +60,7 @@ private:
     std::string archiveError_;
 };
 
-// "%E4%B8%AD" -> the bytes; nothing for a broken escape.
+// A path's "%E4%B8%AD" -> the bytes; nothing for a broken escape.
 std::optional<std::string> PercentDecode(std::string_view text);
 
 }  // namespace qira::server::web

@@ -1,6 +1,7 @@
 // The web front's JSON API and pages on a database with known hands.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -129,6 +130,7 @@ TEST_F(WebApi, HostileNamesComeBackAsTheSameText) {
     db.AddHand(hand);
     db.AddUser(kHostile, 5000);
     db.AddUser("bad \xc3\x28 bytes", 4000);  // not UTF-8: shown with a replacement mark
+    db.AddUser("a+b", 3000);
     WebSite site({"", "", db.File()}, feed);
     const json board = Get(site, "/api/leaderboard");
     EXPECT_EQ(board["rows"][0]["name"], kHostile);
@@ -137,6 +139,7 @@ TEST_F(WebApi, HostileNamesComeBackAsTheSameText) {
         Get(site, "/api/players/" + std::string("%3Cscript%3Ealert(1)%3C%2Fscript%3E%22%26'"));
     EXPECT_EQ(player["name"], kHostile);
     EXPECT_EQ(Get(site, "/api/hands/3")["players"][0], kHostile);
+    EXPECT_EQ(Get(site, "/api/players/a+b")["name"], "a+b");
 }
 
 }  // namespace
