@@ -303,8 +303,11 @@ def check_live(browser, base, database, out, started_after):
     # the page received for it with the hand's hidden tiles.
     if not browser.wait_for("received.some(d => d.handsPlayed >= %d)" % watched, 120):
         fail("hand %d at table 1 did not end" % watched)
-    time.sleep(2)
-    ours = [h for h in read_hands(database) if h["id"] > started_after and h["table"] == 1]
+    for _ in range(150):  # the statistics writer commits on its own thread
+        ours = [h for h in read_hands(database) if h["id"] > started_after and h["table"] == 1]
+        if len(ours) >= watched:
+            break
+        time.sleep(0.1)
     if len(ours) < watched:
         return fail("hand %d at table 1 is not in the log" % watched)
     hand = ours[watched - 1]
