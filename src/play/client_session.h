@@ -222,7 +222,7 @@ private:
     void OnUserLeaves(std::string_view name);
     void ShowInOutLine(const std::string& line);
     void OnSettingsNegotiation(std::span<const std::string> fields);
-    void OnHandRaised(std::uint8_t subType, std::span<const std::string> fields);
+    void OnHandRaised(bool allReady, std::span<const std::string> fields);
     void OnTableSnapshot(std::span<const std::uint8_t> message);
     void OnUserListLoaded(std::span<const std::string> names);
     void RepaintSeatWipingOldName(Chair chair);
@@ -307,7 +307,7 @@ private:
     // helpers
     void Announce(std::string words);
     void AnnounceOwnTurn();
-    void AnnounceWinners(std::span<const std::uint8_t> message);
+    void AnnounceWinners(const net::WinRecord& record);
     void Send(std::span<const std::uint8_t> request);
     bool IsMyChair(Chair chair) const { return chair == table_.bytMyChair; }
     bool IsOnlooker() const { return globals_.blnIsWatcher; }

@@ -130,6 +130,16 @@ Bytes DiscardMsg(std::uint8_t chair, std::uint8_t tile, std::uint8_t ting, std::
     return Bytes{19, 0, chair, tile, ting, 0, nextChair, nextTile};
 }
 
+Bytes WinMessage(std::initializer_list<std::uint8_t> chairs) {
+    Bytes message{23, static_cast<std::uint8_t>(chairs.size())};
+    for (const std::uint8_t chair : chairs) {
+        message.insert(message.end(), {chair, 0, 0});
+        message.insert(message.end(), 17, 0);
+    }
+    message.insert(message.end(), 8 * 4 + 4 + 8 + 1 + 24, 0);
+    return message;
+}
+
 Bytes DiscardRequest(std::uint8_t chair, std::uint8_t tile, std::uint8_t firstWinning) {
     return net::requests::Discard(chair, tile, 0, firstWinning);
 }

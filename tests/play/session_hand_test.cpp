@@ -141,11 +141,12 @@ TEST(FullHand, NonDealerPlaysThroughChowPassAndADirectDraw) {
     EXPECT_TRUE(rig.clock.RunningFor(1));
     EXPECT_TRUE(rig.session->turn().blnMayWinOnDiscard);
 
-    rig.Feed(Message({23, 1, 0}));
+    rig.Feed(WinMessage({3}));
     EXPECT_TRUE(rig.log.Contains("Sound 5"));
     EXPECT_LT(rig.log.IndexOf("LoadHuResult"), rig.log.IndexOf("ProcessHuResultData"));
     EXPECT_LT(rig.log.IndexOf("ProcessHuResultData"), rig.log.IndexOf("ShowHuResultCentred"));
-    EXPECT_EQ(rig.winResult.lastIndex, 2u);
+    ASSERT_TRUE(rig.winResult.lastRecord);
+    EXPECT_EQ(rig.winResult.lastRecord->winners.at(0).chair, 3);
     EXPECT_TRUE(rig.session->globals().blnShowStart);
     EXPECT_TRUE(rig.timers.start);
     EXPECT_FALSE(rig.clock.visible);

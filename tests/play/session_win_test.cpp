@@ -38,12 +38,11 @@ TEST(WinOffer, DiscardThatCompletesTheHandIsOfferedAndClaimed) {
     EXPECT_FALSE(rig.clock.visible);
 }
 
-TEST(WinResult, ARefusedRecordShowsNoWindowButStillEndsTheHand) {
+TEST(WinResult, AMalformedRecordShowsNoWindowButStillEndsTheHand) {
     SessionRig rig;
     StartWaitingHand(rig);
-    rig.winResult.accept = false;
     rig.Feed(Message({23, 1, 0}));
-    EXPECT_TRUE(rig.log.Contains("ProcessHuResultData"));
+    EXPECT_FALSE(rig.winResult.lastRecord);
     EXPECT_FALSE(rig.log.Contains("ShowHuResultCentred"));
     EXPECT_TRUE(rig.session->globals().blnShowStart);
 }
@@ -54,7 +53,7 @@ TEST(WinResult, TheNextHandClosesTheWindowBeforeItsDiceAndSideBets) {
     SessionRig rig;
     StartWaitingHand(rig);
     rig.log.Clear();
-    rig.Feed(Message({23, 1, 0}));
+    rig.Feed(WinMessage({1}));
     ASSERT_TRUE(rig.log.Contains("ShowHuResultCentred"));
     EXPECT_FALSE(rig.log.Contains("CloseHuResult")) << "the hand's own result stays";
     rig.log.Clear();
