@@ -1,5 +1,6 @@
 #include "server/core/request_parser.h"
 
+#include "net/claims.h"
 #include "net/packet.h"
 
 namespace qira::server {
@@ -26,9 +27,20 @@ RequestOrRefusal ParseByteRequest(Request kind, ByteLayout layout,
         if (m[1] != net::IdOf(Request::SideBets).sub || m[3] > 3) return Refusal::MalformedSideBets;
         request.detail = m[3];
     }
-    if (kind == Request::Kong && m[1] != net::phase::kConcealedKong &&
-        m[1] != net::phase::kExposedKong)
+    return request;
+}
+
+RequestOrRefusal ParseClaim(net::ClaimKind claim, std::span<const std::uint8_t> m) {
+    const auto decoded = net::DecodeClaimRequest(claim, m);
+    if (!decoded) return Refusal::TooShort;
+    if (claim == net::ClaimKind::Kong && decoded->sub != net::phase::kConcealedKong &&
+        decoded->sub != net::phase::kExposedKong)
         return Refusal::MalformedKong;
+    ParsedRequest request;
+    request.kind = net::RowOf(claim).request;
+    request.sub = decoded->sub;
+    request.chair = decoded->chair;
+    request.tile = decoded->tile;
     return request;
 }
 
@@ -86,11 +98,11 @@ struct Reader {
         result = ParseByteRequest(Request::ReadyForNextHand, {1, 2}, m);
     }
     void ReceiveDiscard(Message m) { result = ParseByteRequest(Request::Discard, {2, 8}, m); }
-    void ReceiveChow(Message m) { result = ParseByteRequest(Request::Chow, {2, 4}, m); }
-    void ReceivePung(Message m) { result = ParseByteRequest(Request::Pung, {2, 4}, m); }
-    void ReceiveKong(Message m) { result = ParseByteRequest(Request::Kong, {2, 4}, m); }
-    void ReceiveWin(Message m) { result = ParseByteRequest(Request::Win, {1, 2}, m); }
-    void ReceivePass(Message m) { result = ParseByteRequest(Request::Pass, {2, 3}, m); }
+    void ReceiveChow(Message m) { result = ParseClaim(net::ClaimKind::Chow, m); }
+    void ReceivePung(Message m) { result = ParseClaim(net::ClaimKind::Pung, m); }
+    void ReceiveKong(Message m) { result = ParseClaim(net::ClaimKind::Kong, m); }
+    void ReceiveWin(Message m) { result = ParseClaim(net::ClaimKind::Win, m); }
+    void ReceivePass(Message m) { result = ParseClaim(net::ClaimKind::Pass, m); }
     void ReceiveSideBets(Message m) { result = ParseByteRequest(Request::SideBets, {2, 4}, m); }
     void ReceiveRobKongAnswer(Message m) {
         result = ParseByteRequest(Request::RobKongAnswer, {2, 3}, m);

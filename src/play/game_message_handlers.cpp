@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "net/claims.h"
 #include "net/game_messages.h"
 #include "net/packet.h"
 #include "net/protocol.h"
@@ -20,6 +21,15 @@ using Message = std::span<const std::uint8_t>;
 
 bool IsChair(std::uint8_t chair) {
     return chair < rules::kChairCount;
+}
+
+StateSound SoundOf(net::ClaimKind claim) {
+    return static_cast<StateSound>(net::RowOf(claim).sound);
+}
+
+// Only claims that lay a meld are shown by the action display.
+ActionCode DisplayOf(net::ClaimKind claim) {
+    return static_cast<ActionCode>(net::RowOf(claim).display.value_or(0));
 }
 
 }  // namespace
@@ -169,25 +179,25 @@ void ClientSession::OnDiscard(Message message) {
     EvaluateTurn();
 }
 
-void ClientSession::OnChowOrPung(Message message, rules::MeldKind kind) {
+void ClientSession::OnChowOrPung(Message message, net::ClaimKind claim) {
     const auto meld = net::DecodeChairTile(message);
     if (!meld || !IsChair(meld->chair)) return;
+    const net::ClaimRow& row = net::RowOf(claim);
     const std::uint8_t chair = meld->chair;
     const rules::TileCode meldTile = meld->tile;
-    const bool chow = kind == rules::MeldKind::Chow;
     turn_.blnInputReady = false;
     ClearActionButtons();
     HideNewestDiscard();
-    host_.sounds.PlayGameSound(chow ? StateSound::Chi : StateSound::Peng);
-    Announce(ChairName(table_, chair) + (chow ? " 吃 " : " 碰 ") + TileName(table_.bytCurTile));
-    PlayActionDisplay(chair, chow ? ActionCode::Chow : ActionCode::Pung, table_.bytCurTile);
+    host_.sounds.PlayGameSound(SoundOf(claim));
+    Announce(ChairName(table_, chair) + " " + row.word + " " + TileName(table_.bytCurTile));
+    PlayActionDisplay(chair, DisplayOf(claim), table_.bytCurTile);
     if (ended_) return;
     if (IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
-    table_.ApplyMeld(chair, kind, meldTile, table_.bytTurnChair);
+    table_.ApplyMeld(chair, static_cast<rules::MeldKind>(row.meld), meldTile, table_.bytTurnChair);
     host_.painter.PaintHands(chair);
     table_.bytTurnChair = chair;
     table_.bytCurTile = meldTile;
-    table_.bytTurnPhase = chow ? phase::kChowed : phase::kPunged;
+    table_.bytTurnPhase = row.phase;
     EvaluateTurn();
 }
 
@@ -206,11 +216,11 @@ void ClientSession::OnKong(Message message) {
         ClearActionButtons();
         HideNewestDiscard();
     }
-    host_.sounds.PlayGameSound(StateSound::Gang);
+    host_.sounds.PlayGameSound(SoundOf(net::ClaimKind::Kong));
     Announce(ChairName(table_, chair) + (kind == rules::MeldKind::ConcealedKong
                                              ? std::string(" 暗杠")
                                              : " 杠 " + TileName(tile)));
-    PlayActionDisplay(chair, ActionCode::Kong,
+    PlayActionDisplay(chair, DisplayOf(net::ClaimKind::Kong),
                       kind == rules::MeldKind::ConcealedKong ? kFaceDownTile : tile);
     if (ended_) return;
     if (onDiscard && IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
@@ -256,7 +266,7 @@ void ClientSession::OnHandResync(Message message) {
 void ClientSession::OnWin(Message message) {
     if (message.size() < 2) return;
     const auto record = net::DecodeWinRecord(message);
-    host_.sounds.PlayGameSound(StateSound::Hu);
+    host_.sounds.PlayGameSound(SoundOf(net::ClaimKind::Win));
     if (record) AnnounceWinners(*record);
     host_.winResult.LoadHuResult();
     // A malformed record shows nothing: an empty window would have no

@@ -13,10 +13,6 @@
 namespace qira::play {
 namespace {
 
-rules::MeldKind MeldOf(net::ClaimKind claim) {
-    return static_cast<rules::MeldKind>(net::RowOf(claim).meld);
-}
-
 std::string RoomText(std::span<const std::uint8_t> m) {
     return net::DecodeBody(m, 2);
 }
@@ -119,11 +115,11 @@ void ClientSession::ReceiveDiscarded(Message m) {
 }
 
 void ClientSession::ReceiveChowed(Message m) {
-    OnChowOrPung(m, MeldOf(net::ClaimKind::Chow));
+    OnChowOrPung(m, net::ClaimKind::Chow);
 }
 
 void ClientSession::ReceivePunged(Message m) {
-    OnChowOrPung(m, MeldOf(net::ClaimKind::Pung));
+    OnChowOrPung(m, net::ClaimKind::Pung);
 }
 
 void ClientSession::ReceiveKonged(Message m) {
