@@ -78,6 +78,13 @@ struct ChairMessage {
     std::uint8_t chair = 0;
 };
 
+// 29 and 2 as requests: a sub type (29: 1 to rob the kong) and the chair at
+// byte 2.
+struct SubChairMessage {
+    std::uint8_t sub = 0;
+    std::uint8_t chair = 0;
+};
+
 // 2: the hand as the client should keep it. A count beyond the message's end
 // keeps the tiles that are there; `count` is what the message claims.
 struct HandResyncMessage {
@@ -141,6 +148,13 @@ inline std::optional<ChairTileMessage> DecodeChairTile(std::span<const std::uint
 }
 
 // The request form: kind, chair and tile.
+inline std::optional<SubChairMessage> DecodeSubChair(std::span<const std::uint8_t> m) {
+    ByteReader r(m, 1);
+    const auto sub = r.Byte(), chair = r.Byte();
+    if (!chair) return std::nullopt;
+    return SubChairMessage{*sub, *chair};
+}
+
 inline std::optional<KongMessage> DecodeKongRequest(std::span<const std::uint8_t> m) {
     ByteReader r(m, 1);
     const auto kind = r.Byte(), chair = r.Byte(), tile = r.Byte();

@@ -139,6 +139,12 @@ TEST(GameMessageDecoders, NoticesFlagsAndItems) {
     EXPECT_EQ(raised->fields[0], "甲");
     EXPECT_FALSE(DecodeHandRaised(HandRaised("甲", {}, false))->allReady);
 
+    const auto rob = DecodeSubChair(requests::RobKongAnswer(2, true));
+    ASSERT_TRUE(rob);
+    EXPECT_EQ(rob->sub, 1);
+    EXPECT_EQ(rob->chair, 2);
+    EXPECT_FALSE(DecodeSubChair(Bytes{29, 1}));
+
     const auto used = DecodeItemUsed(ItemUsed(4, 7, -2));
     ASSERT_TRUE(used);
     EXPECT_EQ(used->userA, 4);
