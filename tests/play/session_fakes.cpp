@@ -115,10 +115,14 @@ Bytes NewHand::Build() const {
     return message;
 }
 
-Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::initializer_list<std::uint8_t> hand) {
+Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::span<const std::uint8_t> hand) {
     Bytes message{28, 1, chair, tile};
     message.insert(message.end(), hand.begin(), hand.end());
     return message;
+}
+
+Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::initializer_list<std::uint8_t> hand) {
+    return Deal(chair, tile, std::span(hand.begin(), hand.size()));
 }
 
 Bytes Draw(std::uint8_t chair, std::uint8_t tile) {

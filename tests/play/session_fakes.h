@@ -310,6 +310,7 @@ struct NewHand {
     std::uint8_t phase = 10;
     Bytes Build() const;
 };
+Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::span<const std::uint8_t> hand);
 Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::initializer_list<std::uint8_t> hand);
 Bytes Draw(std::uint8_t chair, std::uint8_t tile);
 Bytes DiscardMsg(std::uint8_t chair, std::uint8_t tile, std::uint8_t ting = 0,
