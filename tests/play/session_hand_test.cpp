@@ -89,6 +89,8 @@ TEST(FullHand, NonDealerPlaysThroughChowPassAndADirectDraw) {
     EXPECT_FALSE(rig.clock.visible);
 
     rig.Feed(Message({20, 1, 1, 1}));
+    EXPECT_TRUE(rig.log.Contains("Sound 1"));
+    EXPECT_TRUE(rig.log.Contains("Animation 2 1 2"));  // the chow of the discarded 3
     const auto& table = rig.session->table();
     EXPECT_EQ(table.bytMyHand, (Hand{0, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27}));
     EXPECT_EQ(table.Seats[1].Melds, (std::vector<MeldRecord>{{MeldKind::Chow, 1, 0}}));
