@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace qira::rules;
     const std::span<const std::uint8_t> message(data, size);
     TableState table;
-    table.LoadHandStart(message);
+    if (const auto start = qira::net::DecodeNewHand(message)) table.LoadHandStart(*start);
     table.LoadTableSnapshot(message, Viewer::Onlooker);
     table.TakeWallTile(WallEnd::Head);
     table.TakeWallTile(WallEnd::Tail);

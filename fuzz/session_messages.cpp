@@ -90,7 +90,7 @@ struct SilentHost final : RequestSender,
     void ShowGameSet() override {}
     void UnloadGameSet() override {}
     void LoadHuResult() override {}
-    bool ProcessHuResultData(std::span<const std::uint8_t>, std::size_t) override { return answer; }
+    void ProcessHuResultData(const net::WinRecord&) override {}
     void ShowHuResultCentred() override {}
     void CloseHuResult() override {}
     Tile ChooseChow(std::span<const Tile> choices) override {

@@ -130,7 +130,7 @@ Table& Lobby::TableForNewPlayer() {
 
 void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry) {
     const auto fields = net::SplitFields(net::DecodeBody(entry, 2));
-    if (entry.size() < 2 || entry[0] != 130 || entry[1] != 0 || fields.size() < 3 ||
+    if (net::ClassifyRequest(entry) != net::Request::Entry || fields.size() < 3 ||
         fields[1] != "QIRA") {
         return RefuseLink(peer, Refusal::NotAnEntry);
     }

@@ -1,5 +1,8 @@
 #include "server/core/request_parser.h"
 
+#include "net/byte_reader.h"
+#include "net/claims.h"
+#include "net/game_messages.h"
 #include "net/packet.h"
 
 namespace qira::server {
@@ -7,39 +10,65 @@ namespace {
 
 using net::Request;
 
-// Where a game request names its chair, and the fewest bytes it may have.
-struct ByteLayout {
-    std::size_t chairAt = 2;
-    std::size_t minimum = 3;
-};
-
-RequestOrRefusal ParseByteRequest(Request kind, ByteLayout layout,
-                                  std::span<const std::uint8_t> m) {
-    if (m.size() < layout.minimum) return Refusal::TooShort;
+ParsedRequest GameRequest(Request kind, std::uint8_t sub, std::uint8_t chair) {
     ParsedRequest request;
     request.kind = kind;
-    request.sub = m[1];
-    request.chair = m[layout.chairAt];
-    if (layout.minimum >= 4) request.tile = m[3];
-    if (kind == Request::Discard) request.detail = m[4];
-    if (kind == Request::SideBets) {
-        if (m[1] != net::IdOf(Request::SideBets).sub || m[3] > 3) return Refusal::MalformedSideBets;
-        request.detail = m[3];
-    }
-    if (kind == Request::Kong && m[1] != net::phase::kConcealedKong &&
-        m[1] != net::phase::kExposedKong)
+    request.sub = sub;
+    request.chair = chair;
+    return request;
+}
+
+// A request that is its main type and the chair at byte 1.
+RequestOrRefusal ParseChairRequest(Request kind, std::span<const std::uint8_t> m) {
+    const auto decoded = net::DecodeReadyForNext(m);
+    if (!decoded) return Refusal::TooShort;
+    return GameRequest(kind, decoded->chair, decoded->chair);
+}
+
+RequestOrRefusal ParseSubChairRequest(Request kind, std::span<const std::uint8_t> m) {
+    const auto decoded = net::DecodeSubChair(m);
+    if (!decoded) return Refusal::TooShort;
+    return GameRequest(kind, decoded->sub, decoded->chair);
+}
+
+RequestOrRefusal ParseDiscard(std::span<const std::uint8_t> m) {
+    const auto discard = net::DecodeDiscard(m);
+    if (!discard) return Refusal::TooShort;
+    ParsedRequest request = GameRequest(Request::Discard, 0, discard->chair);
+    request.tile = discard->tile;
+    request.detail = discard->ting;
+    return request;
+}
+
+RequestOrRefusal ParseSideBets(std::span<const std::uint8_t> m) {
+    const auto bets = net::DecodeChairTile(m);
+    if (!bets) return Refusal::TooShort;
+    if (bets->sub != net::IdOf(Request::SideBets).sub || bets->tile > 3)
+        return Refusal::MalformedSideBets;
+    ParsedRequest request = GameRequest(Request::SideBets, bets->sub, bets->chair);
+    request.tile = request.detail = bets->tile;
+    return request;
+}
+
+RequestOrRefusal ParseClaim(net::ClaimKind claim, std::span<const std::uint8_t> m) {
+    const auto decoded = net::DecodeClaimRequest(claim, m);
+    if (!decoded) return Refusal::TooShort;
+    if (claim == net::ClaimKind::Kong && decoded->sub != net::phase::kConcealedKong &&
+        decoded->sub != net::phase::kExposedKong)
         return Refusal::MalformedKong;
+    ParsedRequest request = GameRequest(net::RowOf(claim).request, decoded->sub, decoded->chair);
+    request.tile = decoded->tile;
     return request;
 }
 
 RequestOrRefusal ParsePreference(std::span<const std::uint8_t> m, std::string_view sender) {
     auto fields = net::SplitFields(net::DecodeBody(m, 2));
-    if (m.size() < 2 || m[1] != net::IdOf(Request::AllowWatchCards).sub || fields.size() != 2 ||
+    if (net::ByteAt(m, 1) != net::IdOf(Request::AllowWatchCards).sub || fields.size() != 2 ||
         fields[0] != sender || (fields[1] != "0" && fields[1] != "1"))
         return Refusal::MalformedPreference;
     ParsedRequest request;
     request.kind = Request::AllowWatchCards;
-    request.sub = m[1];
+    request.sub = net::IdOf(Request::AllowWatchCards).sub;
     request.fields = std::move(fields);
     return request;
 }
@@ -55,10 +84,11 @@ RequestOrRefusal ParseChat(std::span<const std::uint8_t> m) {
 
 RequestOrRefusal ParseRoomRequest(Request kind, std::span<const std::uint8_t> m,
                                   std::string_view sender) {
-    if (m.size() < 2) return Refusal::TooShort;
+    const auto sub = net::ByteAt(m, 1);
+    if (!sub) return Refusal::TooShort;
     ParsedRequest request;
     request.kind = kind;
-    request.sub = m[1];
+    request.sub = *sub;
     if (kind == Request::HandStarted || kind == Request::Entry) return request;
     request.fields = net::SplitFields(net::DecodeBody(m, 2));
     if (kind == Request::ConfirmSettings && request.fields.size() != 7)
@@ -83,23 +113,23 @@ struct Reader {
     void ReceiveRaiseHand(Message m) { result = ParseRoomRequest(Request::RaiseHand, m, sender); }
     void ReceiveLeave(Message m) { result = ParseRoomRequest(Request::Leave, m, sender); }
     void ReceiveReadyForNextHand(Message m) {
-        result = ParseByteRequest(Request::ReadyForNextHand, {1, 2}, m);
+        result = ParseChairRequest(Request::ReadyForNextHand, m);
     }
-    void ReceiveDiscard(Message m) { result = ParseByteRequest(Request::Discard, {2, 8}, m); }
-    void ReceiveChow(Message m) { result = ParseByteRequest(Request::Chow, {2, 4}, m); }
-    void ReceivePung(Message m) { result = ParseByteRequest(Request::Pung, {2, 4}, m); }
-    void ReceiveKong(Message m) { result = ParseByteRequest(Request::Kong, {2, 4}, m); }
-    void ReceiveWin(Message m) { result = ParseByteRequest(Request::Win, {1, 2}, m); }
-    void ReceivePass(Message m) { result = ParseByteRequest(Request::Pass, {2, 3}, m); }
-    void ReceiveSideBets(Message m) { result = ParseByteRequest(Request::SideBets, {2, 4}, m); }
+    void ReceiveDiscard(Message m) { result = ParseDiscard(m); }
+    void ReceiveChow(Message m) { result = ParseClaim(net::ClaimKind::Chow, m); }
+    void ReceivePung(Message m) { result = ParseClaim(net::ClaimKind::Pung, m); }
+    void ReceiveKong(Message m) { result = ParseClaim(net::ClaimKind::Kong, m); }
+    void ReceiveWin(Message m) { result = ParseClaim(net::ClaimKind::Win, m); }
+    void ReceivePass(Message m) { result = ParseClaim(net::ClaimKind::Pass, m); }
+    void ReceiveSideBets(Message m) { result = ParseSideBets(m); }
     void ReceiveRobKongAnswer(Message m) {
-        result = ParseByteRequest(Request::RobKongAnswer, {2, 3}, m);
+        result = ParseSubChairRequest(Request::RobKongAnswer, m);
     }
     void ReceiveThreeIndicatorKong(Message m) {
-        result = ParseByteRequest(Request::ThreeIndicatorKong, {1, 2}, m);
+        result = ParseChairRequest(Request::ThreeIndicatorKong, m);
     }
     void ReceiveResynchronise(Message m) {
-        result = ParseByteRequest(Request::Resynchronise, {2, 3}, m);
+        result = ParseSubChairRequest(Request::Resynchronise, m);
     }
     void ReceiveAllowWatchCards(Message m) { result = ParsePreference(m, sender); }
     void ReceiveChat(Message m) { result = ParseChat(m); }

@@ -2,6 +2,7 @@
 // or too slow.
 #include <algorithm>
 
+#include "net/claims.h"
 #include "net/server_messages.h"
 #include "server/core/lobby.h"
 #include "server/core/table.h"
@@ -105,9 +106,10 @@ bool Table::NeedsServerPlay(int chair) const {
 
 namespace {
 
+// A claim that lays a meld takes the discard out of the discarder's pile.
 bool TakesADiscard(const HandEvent& event) {
-    return event.from &&
-           (event.act == Act::Chow || event.act == Act::Pung || event.act == Act::Kong);
+    const auto claim = net::ClaimLoggedAs(event.act);
+    return event.from && claim && net::RowOf(*claim).meld != 0;
 }
 
 }  // namespace

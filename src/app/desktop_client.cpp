@@ -136,16 +136,14 @@ public:
             new play::frmHuPaiResult(QString::fromStdString(client_.parentPath_), &client_.window_);
         winResult_->SetTable(&client_.window_.picGameBack());
     }
-    bool ProcessHuResultData(std::span<const std::uint8_t> message,
-                             std::size_t lastIndex) override {
-        if (!winResult_) return false;
+    void ProcessHuResultData(const play::WinRecord& record) override {
+        if (!winResult_) return;
         const auto& session = client_.session();
         std::array<std::string, 4> names;
         for (std::size_t chair = 0; chair < names.size(); ++chair)
             names[chair] = session.table().Seats[chair].strPlayerName;
-        return winResult_->ProcessHuResultData(message, lastIndex,
-                                               session.globals().launch.strGameTitle, names,
-                                               session.table().bytWildTile);
+        winResult_->ProcessHuResultData(record, session.globals().launch.strGameTitle, names,
+                                        session.table().bytWildTile);
     }
     void ShowHuResultCentred() override {
         if (!winResult_) return;

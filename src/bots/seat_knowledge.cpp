@@ -28,7 +28,8 @@ void MarkClaimed(SeatKnowledge& seat, int chair) {
 }
 
 void OnNewHand(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
-    if (m.size() < 28) return;
+    const auto start = net::DecodeNewHand(m);
+    if (!start) return;
     const int self = seat.self;
     const Tile fresh = seat.fresh;
     const Tile current = seat.current;
@@ -37,10 +38,10 @@ void OnNewHand(SeatKnowledge& seat, std::span<const std::uint8_t> m) {
     seat.fresh = fresh;
     seat.current = current;
     seat.running = true;
-    seat.wild = m[27];
-    seat.indicator = m[26];
-    seat.dealer = m[11];
-    seat.turn = m[15];
+    seat.wild = start->wild;
+    seat.indicator = start->indicator;
+    seat.dealer = start->dealer;
+    seat.turn = start->turnChair;
     seat.phase = net::phase::kSideBets;
     seat.bets.fill(net::kBetsNotChosen);
     // The indicator and the deal (13 tiles a chair and the dealer's 14th) are gone.

@@ -1,17 +1,38 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "net/byte_reader.h"
+#include "net/packet.h"
+#include "net/protocol.h"
 
 // Typed views of the fixed-layout game messages, read with the bounds-checked
 // reader: a message too short for its fields decodes to nothing. Requests and
 // the server's messages share these layouts.
 namespace qira::net {
+
+// 17: the new-hand record, 29 bytes through the reserved byte 28.
+struct NewHandMessage {
+    std::uint8_t autoPlayLimit = 0;  // byte 3
+    std::uint8_t dealer = 0;         // bytes 11 to 17
+    std::uint8_t dice = 0;
+    std::uint8_t headWallChair = 0;
+    std::uint8_t tailWallChair = 0;
+    std::uint8_t turnChair = 0;
+    std::uint8_t phase = 0;
+    std::uint8_t tile = 0;
+    std::array<std::uint8_t, 8> wallBytes{};  // bytes 18 to 25: head and tail of chairs 0 to 3
+    std::uint8_t indicator = 0;               // bytes 26 to 28
+    std::uint8_t wild = 0;
+    std::uint8_t reserved = 0;
+};
 
 // 19: a discard. The server fills the next draw when nobody may claim it
 // (nextChair kWireNoChair otherwise); a request carries the ready-hand
@@ -51,9 +72,16 @@ struct SideBetsOrDealMessage {
     std::span<const std::uint8_t> tiles;  // what follows the tile; a view into the message
 };
 
-// 30 and 29: one chair (of the three indicators at byte 1; of the rob-kong
-// offer at byte 2).
+// 30, 18 and 29: one chair (of the three indicators and of a chair ready for
+// the next hand at byte 1; of the rob-kong offer at byte 2).
 struct ChairMessage {
+    std::uint8_t chair = 0;
+};
+
+// 29 and 2 as requests: a sub type (29: 1 to rob the kong) and the chair at
+// byte 2.
+struct SubChairMessage {
+    std::uint8_t sub = 0;
     std::uint8_t chair = 0;
 };
 
@@ -63,6 +91,46 @@ struct HandResyncMessage {
     std::uint8_t count = 0;
     std::span<const std::uint8_t> tiles;  // a view into the message
 };
+
+// 27: the drawn game; `sub` is 0 or 1, a larger one is not a drawn game this
+// client understands.
+struct DrawnGameMessage {
+    std::uint8_t sub = 0;
+};
+
+// 5: a chair that must stop playing, and why.
+struct MustStopMessage {
+    std::uint8_t chair = 0;
+    std::string reason;
+};
+
+// 113 (whether onlookers see the watched hand) and 130/5 (whether the main
+// window hides): one flag at byte 2.
+struct FlagMessage {
+    bool set = false;
+};
+
+// 112: a raised hand; `allReady` when the sub type says everybody has raised.
+struct HandRaisedMessage {
+    bool allReady = false;
+    std::vector<std::string> fields;  // the name and, from the owner, the six settings
+};
+
+// 133/3: user `userA` used item `item` on user `userB`.
+struct ItemUsedMessage {
+    std::uint8_t userA = 0;
+    std::uint8_t userB = 0;
+    std::int32_t item = 0;
+};
+
+inline std::optional<NewHandMessage> DecodeNewHand(std::span<const std::uint8_t> m) {
+    constexpr std::size_t kLength = 29;
+    if (m.size() < kLength) return std::nullopt;
+    NewHandMessage hand{m[3],  m[11], m[12], m[13], m[14], m[15],
+                        m[16], m[17], {},    m[26], m[27], m[28]};
+    std::copy(m.begin() + 18, m.begin() + 26, hand.wallBytes.begin());
+    return hand;
+}
 
 inline std::optional<DiscardMessage> DecodeDiscard(std::span<const std::uint8_t> m) {
     ByteReader r(m, 2);
@@ -80,6 +148,13 @@ inline std::optional<ChairTileMessage> DecodeChairTile(std::span<const std::uint
 }
 
 // The request form: kind, chair and tile.
+inline std::optional<SubChairMessage> DecodeSubChair(std::span<const std::uint8_t> m) {
+    ByteReader r(m, 1);
+    const auto sub = r.Byte(), chair = r.Byte();
+    if (!chair) return std::nullopt;
+    return SubChairMessage{*sub, *chair};
+}
+
 inline std::optional<KongMessage> DecodeKongRequest(std::span<const std::uint8_t> m) {
     ByteReader r(m, 1);
     const auto kind = r.Byte(), chair = r.Byte(), tile = r.Byte();
@@ -108,6 +183,10 @@ inline std::optional<ChairMessage> DecodeThreeIndicators(std::span<const std::ui
     return ChairMessage{*chair};
 }
 
+inline std::optional<ChairMessage> DecodeReadyForNext(std::span<const std::uint8_t> m) {
+    return DecodeThreeIndicators(m);
+}
+
 // Exactly three bytes: a longer offer is not one this client understands.
 inline std::optional<ChairMessage> DecodeRobKongOffer(std::span<const std::uint8_t> m) {
     if (m.size() != 3) return std::nullopt;
@@ -119,6 +198,44 @@ inline std::optional<HandResyncMessage> DecodeHandResync(std::span<const std::ui
     if (!count) return std::nullopt;
     const auto tiles = m.subspan(3);
     return HandResyncMessage{*count, tiles.first(std::min<std::size_t>(*count, tiles.size()))};
+}
+
+inline std::optional<DrawnGameMessage> DecodeDrawnGame(std::span<const std::uint8_t> m) {
+    const auto sub = ByteAt(m, 1);
+    if (!sub || *sub > 1) return std::nullopt;
+    return DrawnGameMessage{*sub};
+}
+
+inline std::optional<MustStopMessage> DecodeMustStop(std::span<const std::uint8_t> m) {
+    const auto chair = ByteAt(m, 2);
+    if (!chair) return std::nullopt;
+    return MustStopMessage{*chair, DecodeBody(m, 3)};
+}
+
+// Exactly three bytes, as for the rob-kong offer.
+inline std::optional<FlagMessage> DecodeWatchPermission(std::span<const std::uint8_t> m) {
+    if (m.size() != 3) return std::nullopt;
+    return FlagMessage{m[2] != 0};
+}
+
+inline std::optional<FlagMessage> DecodeWindowHidden(std::span<const std::uint8_t> m) {
+    const auto flag = ByteAt(m, 2);
+    if (!flag) return std::nullopt;
+    return FlagMessage{*flag != 0};
+}
+
+inline std::optional<HandRaisedMessage> DecodeHandRaised(std::span<const std::uint8_t> m) {
+    const auto sub = ByteAt(m, 1);
+    if (!sub) return std::nullopt;
+    return HandRaisedMessage{*sub >= kHandRaisedAllReady, SplitFields(DecodeBody(m, 2))};
+}
+
+inline std::optional<ItemUsedMessage> DecodeItemUsed(std::span<const std::uint8_t> m) {
+    ByteReader r(m, 2);
+    const auto userA = r.Byte(), userB = r.Byte();
+    const auto item = r.Int32BE();
+    if (!item) return std::nullopt;
+    return ItemUsedMessage{*userA, *userB, *item};
 }
 
 }  // namespace qira::net

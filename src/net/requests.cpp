@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "net/claims.h"
 #include "net/protocol.h"
 
 namespace qira::net::requests {
@@ -19,6 +20,11 @@ Bytes WithSub(Request request, std::initializer_list<std::uint8_t> bytes) {
     Bytes out{MainOf(request), IdOf(request).sub};
     out.insert(out.end(), bytes.begin(), bytes.end());
     return out;
+}
+
+// A claim with the sub type its request row names.
+Bytes Claim(ClaimKind claim, std::uint8_t chair, std::uint8_t tile = 0) {
+    return EncodeClaimRequest(claim, {IdOf(RowOf(claim).request).sub, chair, tile});
 }
 
 std::optional<Bytes> Text(Request request, std::string_view body) {
@@ -60,23 +66,23 @@ Bytes Discard(std::uint8_t myChair, std::uint8_t tile, std::uint8_t tingDeclarat
 }
 
 Bytes Chow(std::uint8_t myChair, std::uint8_t lowestTile) {
-    return WithSub(Request::Chow, {myChair, lowestTile});
+    return Claim(ClaimKind::Chow, myChair, lowestTile);
 }
 
 Bytes Pung(std::uint8_t myChair, std::uint8_t tile) {
-    return WithSub(Request::Pung, {myChair, tile});
+    return Claim(ClaimKind::Pung, myChair, tile);
 }
 
 Bytes Kong(std::uint8_t myChair, std::uint8_t kind, std::uint8_t tile) {
-    return Fixed(Request::Kong, {kind, myChair, tile});
+    return EncodeClaimRequest(ClaimKind::Kong, {kind, myChair, tile});
 }
 
 Bytes Win(std::uint8_t myChair) {
-    return Fixed(Request::Win, {myChair});
+    return Claim(ClaimKind::Win, myChair);
 }
 
 Bytes Pass(std::uint8_t myChair) {
-    return WithSub(Request::Pass, {myChair});
+    return Claim(ClaimKind::Pass, myChair);
 }
 
 Bytes RobKongAnswer(std::uint8_t myChair, bool rob) {

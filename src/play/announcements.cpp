@@ -18,11 +18,9 @@ void ClientSession::AnnounceOwnTurn() {
         Announce("轮到你出牌，摸到 " + HandTileName(table_, FreshTile()));
 }
 
-void ClientSession::AnnounceWinners(std::span<const std::uint8_t> message) {
-    const auto record = DecodeWinRecord(message);
-    if (!record) return;
+void ClientSession::AnnounceWinners(const WinRecord& record) {
     std::string names;
-    for (const WinnerBlock& winner : record->winners)
+    for (const WinnerBlock& winner : record.winners)
         names += (names.empty() ? "" : "、") + ChairName(table_, winner.chair);
     Announce(names + " 胡牌");
 }

@@ -13,6 +13,7 @@
 #include "bots/seat_knowledge.h"
 #include "launch/client_exit.h"
 #include "launch/globals.h"
+#include "net/claims.h"
 #include "net/protocol.h"
 #include "play/session_interfaces.h"
 #include "rules/table_state.h"
@@ -24,9 +25,17 @@ namespace phase = net::phase;
 
 enum class MouseButton { Left, Right, Middle };
 
-// The five action buttons, left to right.
-enum class ActionButton : std::uint8_t { Chow = 0, Pung = 1, Kong = 2, Win = 3, Pass = 4 };
-inline constexpr int kActionButtonCount = 5;
+// The action buttons, left to right: one per claim, in the place its row of
+// the claim table gives it.
+#define QIRA_ACTION_BUTTON(name, ...) name = net::RowOf(net::ClaimKind::name).button,
+enum class ActionButton : std::uint8_t { QIRA_CLAIMS(QIRA_ACTION_BUTTON) };
+#undef QIRA_ACTION_BUTTON
+inline constexpr int kActionButtonCount = static_cast<int>(std::size(net::kClaimRows));
+
+// The claim a button makes.
+inline net::ClaimKind ClaimOf(ActionButton button) {
+    return *net::ClaimAtButton(static_cast<std::size_t>(button));
+}
 
 // The three centre buttons of the side bets: the first bet adds 1, the second
 // adds 2, the third sends the choice made so far.
@@ -222,7 +231,7 @@ private:
     void OnUserLeaves(std::string_view name);
     void ShowInOutLine(const std::string& line);
     void OnSettingsNegotiation(std::span<const std::string> fields);
-    void OnHandRaised(std::uint8_t subType, std::span<const std::string> fields);
+    void OnHandRaised(bool allReady, std::span<const std::string> fields);
     void OnTableSnapshot(std::span<const std::uint8_t> message);
     void OnUserListLoaded(std::span<const std::string> names);
     void RepaintSeatWipingOldName(Chair chair);
@@ -234,7 +243,7 @@ private:
     void OnReadyForNextHand(std::span<const std::uint8_t> message);
     void OnDraw(std::span<const std::uint8_t> message);
     void OnDiscard(std::span<const std::uint8_t> message);
-    void OnChowOrPung(std::span<const std::uint8_t> message, rules::MeldKind kind);
+    void OnChowOrPung(std::span<const std::uint8_t> message, net::ClaimKind claim);
     void OnKong(std::span<const std::uint8_t> message);
     void OnThreeIndicators(std::span<const std::uint8_t> message);
     void OnRobKongOffer(std::span<const std::uint8_t> message);
@@ -307,7 +316,7 @@ private:
     // helpers
     void Announce(std::string words);
     void AnnounceOwnTurn();
-    void AnnounceWinners(std::span<const std::uint8_t> message);
+    void AnnounceWinners(const net::WinRecord& record);
     void Send(std::span<const std::uint8_t> request);
     bool IsMyChair(Chair chair) const { return chair == table_.bytMyChair; }
     bool IsOnlooker() const { return globals_.blnIsWatcher; }

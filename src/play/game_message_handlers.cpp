@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <string>
 
+#include "net/claims.h"
 #include "net/game_messages.h"
 #include "net/packet.h"
 #include "net/protocol.h"
 #include "net/requests.h"
+#include "net/win_record_message.h"
 #include "play/client_session.h"
 #include "play/table_words.h"
 #include "play/text_fields.h"
@@ -17,16 +19,24 @@ namespace {
 
 using Message = std::span<const std::uint8_t>;
 
-constexpr std::size_t kNewHandLength = 29;  // through the reserved byte 28
-
 bool IsChair(std::uint8_t chair) {
     return chair < rules::kChairCount;
+}
+
+StateSound SoundOf(net::ClaimKind claim) {
+    return static_cast<StateSound>(net::RowOf(claim).sound);
+}
+
+// Only claims that lay a meld are shown by the action display.
+ActionCode DisplayOf(net::ClaimKind claim) {
+    return static_cast<ActionCode>(net::RowOf(claim).display.value_or(0));
 }
 
 }  // namespace
 
 void ClientSession::OnNewHand(Message message) {
-    if (message.size() < kNewHandLength) return;
+    const auto start = net::DecodeNewHand(message);
+    if (!start) return;
     turn_.blnInputReady = false;
     host_.winResult.CloseHuResult();
     if (globals_.blnShowStart) HideStartButton();
@@ -40,7 +50,7 @@ void ClientSession::OnNewHand(Message message) {
     ++handSerial_;
     host_.sounds.PlayGameSound(StateSound::SaiZi);
     host_.painter.PaintFullWalls();
-    table_.LoadHandStart(message);
+    table_.LoadHandStart(*start);
     table_.blnHandIdle = false;
     host_.sounds.PlayGameSound(StateSound::SaiZi);
     RollDice(table_.bytDice);
@@ -73,9 +83,10 @@ void ClientSession::OnSideBetsOrDeal(Message message) {
 }
 
 void ClientSession::OnReadyForNextHand(Message message) {
-    if (message.size() < 2 || !IsChair(message[1])) return;
-    table_.Seats[message[1]].blnReady = true;
-    host_.painter.PaintHandUp(message[1]);
+    const auto ready = net::DecodeReadyForNext(message);
+    if (!ready || !IsChair(ready->chair)) return;
+    table_.Seats[ready->chair].blnReady = true;
+    host_.painter.PaintHandUp(ready->chair);
 }
 
 void ClientSession::OnDraw(Message message) {
@@ -168,25 +179,25 @@ void ClientSession::OnDiscard(Message message) {
     EvaluateTurn();
 }
 
-void ClientSession::OnChowOrPung(Message message, rules::MeldKind kind) {
+void ClientSession::OnChowOrPung(Message message, net::ClaimKind claim) {
     const auto meld = net::DecodeChairTile(message);
     if (!meld || !IsChair(meld->chair)) return;
+    const net::ClaimRow& row = net::RowOf(claim);
     const std::uint8_t chair = meld->chair;
     const rules::TileCode meldTile = meld->tile;
-    const bool chow = kind == rules::MeldKind::Chow;
     turn_.blnInputReady = false;
     ClearActionButtons();
     HideNewestDiscard();
-    host_.sounds.PlayGameSound(chow ? StateSound::Chi : StateSound::Peng);
-    Announce(ChairName(table_, chair) + (chow ? " 吃 " : " 碰 ") + TileName(table_.bytCurTile));
-    PlayActionDisplay(chair, chow ? ActionCode::Chow : ActionCode::Pung, table_.bytCurTile);
+    host_.sounds.PlayGameSound(SoundOf(claim));
+    Announce(ChairName(table_, chair) + " " + row.word + " " + TileName(table_.bytCurTile));
+    PlayActionDisplay(chair, DisplayOf(claim), table_.bytCurTile);
     if (ended_) return;
     if (IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
-    table_.ApplyMeld(chair, kind, meldTile, table_.bytTurnChair);
+    table_.ApplyMeld(chair, static_cast<rules::MeldKind>(row.meld), meldTile, table_.bytTurnChair);
     host_.painter.PaintHands(chair);
     table_.bytTurnChair = chair;
     table_.bytCurTile = meldTile;
-    table_.bytTurnPhase = chow ? phase::kChowed : phase::kPunged;
+    table_.bytTurnPhase = row.phase;
     EvaluateTurn();
 }
 
@@ -205,11 +216,11 @@ void ClientSession::OnKong(Message message) {
         ClearActionButtons();
         HideNewestDiscard();
     }
-    host_.sounds.PlayGameSound(StateSound::Gang);
+    host_.sounds.PlayGameSound(SoundOf(net::ClaimKind::Kong));
     Announce(ChairName(table_, chair) + (kind == rules::MeldKind::ConcealedKong
                                              ? std::string(" 暗杠")
                                              : " 杠 " + TileName(tile)));
-    PlayActionDisplay(chair, ActionCode::Kong,
+    PlayActionDisplay(chair, DisplayOf(net::ClaimKind::Kong),
                       kind == rules::MeldKind::ConcealedKong ? kFaceDownTile : tile);
     if (ended_) return;
     if (onDiscard && IsMyChair(chair)) table_.AppendTile(table_.bytCurTile);
@@ -254,18 +265,21 @@ void ClientSession::OnHandResync(Message message) {
 
 void ClientSession::OnWin(Message message) {
     if (message.size() < 2) return;
-    host_.sounds.PlayGameSound(StateSound::Hu);
-    AnnounceWinners(message);
+    const auto record = net::DecodeWinRecord(message);
+    host_.sounds.PlayGameSound(SoundOf(net::ClaimKind::Win));
+    if (record) AnnounceWinners(*record);
     host_.winResult.LoadHuResult();
-    // A refused record shows nothing: an empty window would have no countdown
-    // to close it.
-    if (host_.winResult.ProcessHuResultData(message, message.size() - 1))
+    // A malformed record shows nothing: an empty window would have no
+    // countdown to close it.
+    if (record) {
+        host_.winResult.ProcessHuResultData(*record);
         host_.winResult.ShowHuResultCentred();
+    }
     EndHand();
 }
 
 void ClientSession::OnDrawnGame(Message message) {
-    if (message.size() < 2 || message[1] > 1) return;
+    if (!net::DecodeDrawnGame(message)) return;
     host_.sounds.PlayGameSound(StateSound::HuangPai);
     Announce("荒牌，本局无人胡牌");
     ShowServerBox({.box = OneButtonBox("很遗憾：本局竟然是荒牌！都不得分！", GameTitle()),
@@ -279,10 +293,11 @@ void ClientSession::OnServerNotice(Message message) {
 }
 
 void ClientSession::OnPlayerMustStop(Message message) {
-    if (message.size() < 3) return;
-    const std::uint8_t chair = message[2];
+    const auto stop = net::DecodeMustStop(message);
+    if (!stop) return;
+    const std::uint8_t chair = stop->chair;
     const std::string name = IsChair(chair) ? table_.Seats[chair].strPlayerName : std::string();
-    const std::string reason = net::DecodeBody(message, 3);
+    const std::string& reason = stop->reason;
     std::optional<std::string> leave;
     if (IsMyChair(chair) && !IsOnlooker()) leave = "服务器让你离开了牌桌，原因：" + reason + "。";
     ShowServerBox(
@@ -291,9 +306,9 @@ void ClientSession::OnPlayerMustStop(Message message) {
 }
 
 void ClientSession::OnHandVisibility(Message message) {
-    if (message.size() != 3) return;
-    if (!IsOnlooker() || globals_.bytGameState == 0) return;
-    table_.bytHandVisible = message[2] != 0 ? 1 : 0;
+    const auto permission = net::DecodeWatchPermission(message);
+    if (!permission || !IsOnlooker() || globals_.bytGameState == 0) return;
+    table_.bytHandVisible = permission->set ? 1 : 0;
     if (!table_.blnHandIdle) host_.painter.PaintLocalHand();
 }
 

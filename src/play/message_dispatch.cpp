@@ -5,16 +5,13 @@
 #include <string>
 
 #include "net/claims.h"
+#include "net/game_messages.h"
 #include "net/packet.h"
 #include "net/protocol.h"
 #include "play/client_session.h"
 
 namespace qira::play {
 namespace {
-
-rules::MeldKind MeldOf(net::ClaimKind claim) {
-    return static_cast<rules::MeldKind>(net::RowOf(claim).meld);
-}
 
 std::string RoomText(std::span<const std::uint8_t> m) {
     return net::DecodeBody(m, 2);
@@ -47,7 +44,8 @@ void ClientSession::ReceiveUserArrived(Message m) {
 }
 
 void ClientSession::ReceiveWindowHidden(Message m) {
-    if (m.size() >= 3) host_.window.SetMainWindowHidden(m[2] != 0);
+    if (const auto hidden = net::DecodeWindowHidden(m))
+        host_.window.SetMainWindowHidden(hidden->set);
 }
 
 void ClientSession::ReceivePlayerBack(Message m) {
@@ -78,7 +76,8 @@ void ClientSession::ReceiveSettings(Message m) {
 }
 
 void ClientSession::ReceiveHandRaised(Message m) {
-    OnHandRaised(m[1], net::SplitFields(RoomText(m)));
+    if (const auto raised = net::DecodeHandRaised(m))
+        OnHandRaised(raised->allReady, raised->fields);
 }
 
 void ClientSession::ReceiveSnapshot(Message m) {
@@ -116,11 +115,11 @@ void ClientSession::ReceiveDiscarded(Message m) {
 }
 
 void ClientSession::ReceiveChowed(Message m) {
-    OnChowOrPung(m, MeldOf(net::ClaimKind::Chow));
+    OnChowOrPung(m, net::ClaimKind::Chow);
 }
 
 void ClientSession::ReceivePunged(Message m) {
-    OnChowOrPung(m, MeldOf(net::ClaimKind::Pung));
+    OnChowOrPung(m, net::ClaimKind::Pung);
 }
 
 void ClientSession::ReceiveKonged(Message m) {
@@ -178,10 +177,11 @@ void ClientSession::ReceiveItemNotice(Message m) {
 }
 
 void ClientSession::ReceiveItemUsed(Message m) {
-    std::int32_t item = 0;
-    if (m.size() < 8 || !net::ReadInt32BE(item, m, 4)) return;
-    ShowServerBox({.box = OneButtonBox(std::to_string(m[2]) + " 号用户对 " + std::to_string(m[3]) +
-                                           " 号用户使用ID号为 " + std::to_string(item) + " 的道具",
+    const auto used = net::DecodeItemUsed(m);
+    if (!used) return;
+    ShowServerBox({.box = OneButtonBox(std::to_string(used->userA) + " 号用户对 " +
+                                           std::to_string(used->userB) + " 号用户使用ID号为 " +
+                                           std::to_string(used->item) + " 的道具",
                                        "道具演示"),
                    .platformWarning = true});
 }

@@ -12,16 +12,6 @@
 namespace qira::play {
 namespace {
 
-// The action buttons stand in the places the claim table gives them.
-constexpr bool ButtonIs(ActionButton button, net::ClaimKind claim) {
-    return static_cast<int>(button) == net::RowOf(claim).button;
-}
-static_assert(ButtonIs(ActionButton::Chow, net::ClaimKind::Chow) &&
-              ButtonIs(ActionButton::Pung, net::ClaimKind::Pung) &&
-              ButtonIs(ActionButton::Kong, net::ClaimKind::Kong) &&
-              ButtonIs(ActionButton::Win, net::ClaimKind::Win) &&
-              ButtonIs(ActionButton::Pass, net::ClaimKind::Pass));
-
 bool HoldsFullHand(const rules::TableState& table) {
     return table.bytMyHand.size() % 3 == 2;
 }

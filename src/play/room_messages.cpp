@@ -206,7 +206,7 @@ void ClientSession::OnSettingsNegotiation(std::span<const std::string> fields) {
     OpenGameSet(false, settings);
 }
 
-void ClientSession::OnHandRaised(std::uint8_t subType, std::span<const std::string> fields) {
+void ClientSession::OnHandRaised(bool allReady, std::span<const std::string> fields) {
     if (fields.empty()) return;
     const int chair = FindChairOf(fields[0]);
     if (chair < 0) return;
@@ -217,7 +217,7 @@ void ClientSession::OnHandRaised(std::uint8_t subType, std::span<const std::stri
     if (fields[0] != globals_.strUserName() && fields.size() > 1) {
         if (!OpenGameSet(false, JoinFrom(fields, 1))) return;
     }
-    if (subType > 1) {
+    if (allReady) {
         for (Chair seat = 0; seat < rules::kChairCount; ++seat) {
             table_.Seats[seat].blnReady = false;
             host_.painter.PaintHandUp(seat);

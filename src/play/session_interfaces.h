@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "net/protocol.h"
+#include "net/win_record_message.h"
 
 // What the headless client session asks of the world around it. Each role is
 // a small interface; the Qt layer implements them with widgets, the tests with
@@ -189,16 +190,13 @@ public:
     virtual void UnloadGameSet() = 0;
 };
 
-// The win result window: loaded, filled from the whole win message, then
+// The win result window: loaded, filled from the decoded win record, then
 // shown centred on the screen without waiting.
 class WinResultView {
 public:
     virtual ~WinResultView() = default;
     virtual void LoadHuResult() = 0;
-    // False when the record is refused (malformed): the window stays empty
-    // and is not to be shown.
-    virtual bool ProcessHuResultData(std::span<const std::uint8_t> message,
-                                     std::size_t lastIndex) = 0;
+    virtual void ProcessHuResultData(const net::WinRecord& record) = 0;
     virtual void ShowHuResultCentred() = 0;
     // The next hand begins: the last hand's result must not cover the side
     // bets and the hand that follow, so its window closes.

@@ -41,9 +41,7 @@ std::string ChowName(rules::TileCode lowest) {
 }
 
 std::string ActionName(ActionButton button) {
-    static constexpr std::array<const char*, kActionButtonCount> kNames = {"吃", "碰", "杠", "胡",
-                                                                           "过"};
-    return kNames[static_cast<std::size_t>(button)];
+    return net::RowOf(ClaimOf(button)).word;
 }
 
 std::string SideBetName(int index) {

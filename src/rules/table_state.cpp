@@ -154,30 +154,24 @@ void TableState::ResetForNewHand(ReadyFlags ready) {
     ResetHandFields();
 }
 
-void TableState::LoadHandStart(std::span<const std::uint8_t> message) {
-    auto set = [&](std::size_t index, auto& field) {
-        if (auto byte = net::ByteAt(message, index)) field = *byte;
-    };
-    set(3, bytAutoPlayLimit);
-    set(11, bytDealerChair);
-    set(12, bytDice);
-    set(13, bytHeadWallChair);
-    set(14, bytTailWallChair);
-    set(15, bytTurnChair);
-    set(16, bytTurnPhase);
-    set(17, bytCurTile);
+void TableState::LoadHandStart(const net::NewHandMessage& start) {
+    bytAutoPlayLimit = start.autoPlayLimit;
+    bytDealerChair = start.dealer;
+    bytDice = start.dice;
+    bytHeadWallChair = start.headWallChair;
+    bytTailWallChair = start.tailWallChair;
+    bytTurnChair = start.turnChair;
+    bytTurnPhase = start.phase;
+    bytCurTile = start.tile;
     for (std::size_t chair = 0; chair < kChairCount; ++chair) {
-        set(18 + 2 * chair, Seats[chair].lngWallHead);
-        set(19 + 2 * chair, Seats[chair].lngWallTail);
+        Seats[chair].lngWallHead = start.wallBytes[2 * chair];
+        Seats[chair].lngWallTail = start.wallBytes[2 * chair + 1];
     }
-    // The server counts the tail segment one short; the correction belongs to
-    // the wall bytes, so a record that ends before them is left uncorrected.
-    if (message.size() > 25 && IsChair(bytTailWallChair)) {
-        Seats[bytTailWallChair].lngWallTail += 1;
-    }
-    set(26, bytWildIndicator);
-    set(27, bytWildTile);
-    set(28, bytReserved);
+    // The server counts the tail segment one short.
+    if (IsChair(bytTailWallChair)) Seats[bytTailWallChair].lngWallTail += 1;
+    bytWildIndicator = start.indicator;
+    bytWildTile = start.wild;
+    bytReserved = start.reserved;
 }
 
 namespace {

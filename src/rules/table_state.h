@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "net/game_messages.h"
 #include "net/protocol.h"
 
 // The client's mirror of one table: tile codes, melds, the four seats, the
@@ -172,9 +173,8 @@ struct TableState {
     void ResetTable();
     void ResetForNewHand(ReadyFlags ready);
 
-    // The new-hand message; byte positions count from the message's type byte.
-    // A record cut short is read up to its end and the rest left as it was.
-    void LoadHandStart(std::span<const std::uint8_t> message);
+    // The decoded new-hand message.
+    void LoadHandStart(const net::NewHandMessage& start);
     // The table snapshot message, read from byte 2 on; a cut record keeps every
     // field and list entry read whole before the end.
     void LoadTableSnapshot(std::span<const std::uint8_t> message, Viewer viewer);

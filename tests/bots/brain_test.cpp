@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <random>
 
+#include "tile_notation.h"
+
 namespace qira::bots {
 namespace {
+
+using test_support::Tiles;
 
 std::vector<Tile> Without(std::vector<Tile> hand, Tile tile) {
     hand.erase(std::find(hand.begin(), hand.end(), tile));
@@ -14,9 +18,9 @@ std::vector<Tile> Without(std::vector<Tile> hand, Tile tile) {
 }
 
 TEST(BotBrain, MeasuresTheWayToAReadyHand) {
-    const std::vector<Tile> complete{0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36, 36};
+    const std::vector<Tile> complete = Tiles("123m123p123s11155z");
     EXPECT_EQ(ShantenOf(complete, 0, 30), -1);
-    const std::vector<Tile> ready{0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36};
+    const std::vector<Tile> ready = Tiles("123m123p123s1115z");
     EXPECT_EQ(ShantenOf(ready, 0, 30), 0);
     auto withWild = ready;
     withWild.back() = 30;
@@ -24,11 +28,11 @@ TEST(BotBrain, MeasuresTheWayToAReadyHand) {
     EXPECT_EQ(ShantenOf(withWild, 0, 30), -1) << "two wild tiles make the pair";
     BotBrain brain(BotStyle::Smart, 1);
     BotView view;
-    view.hand = {0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 27, 36, 38};
+    view.hand = Tiles("123m123p123s11157z");
     view.wild = 5;
     const Tile discard = brain.ChooseDiscard(view);
     EXPECT_TRUE(discard == 36 || discard == 38);
-    view.hand = {0, 1, 2, 9, 10, 11, 18, 19, 20, 27, 27, 5, 36, 38};
+    view.hand = Tiles("1236m123p123s1157z");
     EXPECT_NE(brain.ChooseDiscard(view), 5) << "keeps the wild tile";
 }
 

@@ -134,32 +134,6 @@ std::vector<std::string> ReadIds(std::string_view page) {
     return ids;
 }
 
-std::optional<std::vector<rules::TileCode>> ParseTiles(std::string_view text) {
-    std::vector<rules::TileCode> tiles;
-    std::vector<int> ranks;
-    for (char c : text) {
-        if (c >= '1' && c <= '9') {
-            ranks.push_back(c - '0');
-            continue;
-        }
-        const std::string_view suits = "mpsz";
-        const std::size_t suit = suits.find(c);
-        if (suit == std::string_view::npos || ranks.empty()) return std::nullopt;
-        for (int rank : ranks) {
-            if (suit < 3) {
-                tiles.push_back(static_cast<rules::TileCode>(suit * 9 + rank - 1));
-            } else if (rank <= 7) {
-                tiles.push_back(static_cast<rules::TileCode>(rank <= 4 ? 26 + rank : 31 + rank));
-            } else {
-                return std::nullopt;
-            }
-        }
-        ranks.clear();
-    }
-    if (!ranks.empty()) return std::nullopt;
-    return tiles;
-}
-
 std::string TileName(rules::TileCode tile) {
     if (rules::IsNumbered(tile)) return std::to_string(rules::RankOf(tile)) + "mps"[tile / 9];
     return std::to_string(tile <= 30 ? tile - 26 : tile - 31) + "z";

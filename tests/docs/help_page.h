@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "rules/table_state.h"
+#include "tile_notation.h"
 
 // Reads the handbook (docs/help.html) the way its tests need it: the worked
 // examples with their data attributes, pictures and checked numbers, and
@@ -38,10 +39,8 @@ std::vector<std::string> ReadAddresses(std::string_view page);
 // Every id="..." of the page.
 std::vector<std::string> ReadIds(std::string_view page);
 
-// The page's tile notation: digits followed by their suit letter, "123m" for
-// 1-3 of characters; p dots, s bamboo, z honours (1-4 the winds east to
-// north, 5-7 the dragons red, green, white). nullopt for anything else.
-std::optional<std::vector<rules::TileCode>> ParseTiles(std::string_view text);
+// The page's tile notation ("123m"); nullopt for anything else.
+using test_support::ParseTiles;
 
 // The notation of one tile ("5m") and its Chinese name ("五万").
 std::string TileName(rules::TileCode tile);

@@ -109,5 +109,49 @@ TEST(GameMessageDecoders, DealIndicatorsRobKongAndResync) {
     EXPECT_FALSE(DecodeHandResync(Bytes{2, 0}));
 }
 
+TEST(GameMessageDecoders, NoticesFlagsAndItems) {
+    using namespace server_messages;
+    EXPECT_EQ(DecodeReadyForNext(ReadyForNext(2))->chair, 2);
+    EXPECT_FALSE(DecodeReadyForNext(Bytes{18}));
+
+    EXPECT_TRUE(DecodeDrawnGame(DrawnGame()));
+    EXPECT_FALSE(DecodeDrawnGame(Bytes{27}));
+    EXPECT_FALSE(DecodeDrawnGame(Bytes{27, 2}));
+
+    const auto stop = DecodeMustStop(MustStop(3, "断线"));
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->chair, 3);
+    EXPECT_EQ(stop->reason, "断线");
+    EXPECT_EQ(DecodeMustStop(Bytes{5, 0, 1})->reason, "");
+    EXPECT_FALSE(DecodeMustStop(Bytes{5, 0}));
+
+    EXPECT_TRUE(DecodeWatchPermission(WatchPermission(true))->set);
+    EXPECT_FALSE(DecodeWatchPermission(WatchPermission(false))->set);
+    EXPECT_FALSE(DecodeWatchPermission(Bytes{113, 0, 1, 0}));
+    EXPECT_TRUE(DecodeWindowHidden(Bytes{130, 5, 1})->set);
+    EXPECT_FALSE(DecodeWindowHidden(Bytes{130, 5}));
+
+    const std::string settings[] = {"1", "2", "3", "4", "5", "6"};
+    const auto raised = DecodeHandRaised(HandRaised("甲", settings, true));
+    ASSERT_TRUE(raised);
+    EXPECT_TRUE(raised->allReady);
+    EXPECT_EQ(raised->fields.size(), 7u);
+    EXPECT_EQ(raised->fields[0], "甲");
+    EXPECT_FALSE(DecodeHandRaised(HandRaised("甲", {}, false))->allReady);
+
+    const auto rob = DecodeSubChair(requests::RobKongAnswer(2, true));
+    ASSERT_TRUE(rob);
+    EXPECT_EQ(rob->sub, 1);
+    EXPECT_EQ(rob->chair, 2);
+    EXPECT_FALSE(DecodeSubChair(Bytes{29, 1}));
+
+    const auto used = DecodeItemUsed(ItemUsed(4, 7, -2));
+    ASSERT_TRUE(used);
+    EXPECT_EQ(used->userA, 4);
+    EXPECT_EQ(used->userB, 7);
+    EXPECT_EQ(used->item, -2);
+    EXPECT_FALSE(DecodeItemUsed(Bytes{133, 3, 4, 7, 0, 0, 0}));
+}
+
 }  // namespace
 }  // namespace qira::net

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
+
+#include "net/claims.h"
+
 namespace qira::net::requests {
 namespace {
 
@@ -30,6 +35,27 @@ TEST(Requests, FixedLengthBodiesAreExact) {
     EXPECT_EQ(Resynchronise(2), (Bytes{2, 0, 2}));
     EXPECT_EQ(ReadyForNextHand(1), (Bytes{18, 1}));
     EXPECT_EQ(HandStarted(), (Bytes{130, 1}));
+}
+
+// Whatever the client builds for a claim, the server reads back; a byte less
+// is no claim.
+TEST(Requests, EveryClaimReadsBackAsBuilt) {
+    const std::pair<ClaimKind, Bytes> built[] = {{ClaimKind::Chow, Chow(1, 3)},
+                                                 {ClaimKind::Pung, Pung(3, 27)},
+                                                 {ClaimKind::Kong, Kong(0, 3, 5)},
+                                                 {ClaimKind::Win, Win(2)},
+                                                 {ClaimKind::Pass, Pass(1)}};
+    const std::array<std::uint8_t, 5> chairs = {1, 3, 0, 2, 1}, tiles = {3, 27, 5, 0, 0};
+    for (std::size_t i = 0; i < std::size(built); ++i) {
+        const auto& [claim, bytes] = built[i];
+        const auto read = DecodeClaimRequest(claim, bytes);
+        ASSERT_TRUE(read) << i;
+        EXPECT_EQ(read->chair, chairs[i]) << i;
+        EXPECT_EQ(read->tile, tiles[i]) << i;
+        EXPECT_EQ(ClassifyRequest(bytes), RowOf(claim).request) << i;
+        EXPECT_FALSE(DecodeClaimRequest(claim, std::span(bytes).first(bytes.size() - 1))) << i;
+    }
+    EXPECT_EQ(DecodeClaimRequest(ClaimKind::Kong, Kong(0, 3, 5))->sub, 3);
 }
 
 TEST(Requests, SideBetsAreSeventeenBytesPaddedWith255) {

@@ -115,10 +115,14 @@ Bytes NewHand::Build() const {
     return message;
 }
 
-Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::initializer_list<std::uint8_t> hand) {
+Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::span<const std::uint8_t> hand) {
     Bytes message{28, 1, chair, tile};
     message.insert(message.end(), hand.begin(), hand.end());
     return message;
+}
+
+Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::initializer_list<std::uint8_t> hand) {
+    return Deal(chair, tile, std::span(hand.begin(), hand.size()));
 }
 
 Bytes Draw(std::uint8_t chair, std::uint8_t tile) {
@@ -128,6 +132,16 @@ Bytes Draw(std::uint8_t chair, std::uint8_t tile) {
 Bytes DiscardMsg(std::uint8_t chair, std::uint8_t tile, std::uint8_t ting, std::uint8_t nextChair,
                  std::uint8_t nextTile) {
     return Bytes{19, 0, chair, tile, ting, 0, nextChair, nextTile};
+}
+
+Bytes WinMessage(std::initializer_list<std::uint8_t> chairs) {
+    Bytes message{23, static_cast<std::uint8_t>(chairs.size())};
+    for (const std::uint8_t chair : chairs) {
+        message.insert(message.end(), {chair, 0, 0});
+        message.insert(message.end(), 17, 0);
+    }
+    message.insert(message.end(), 8 * 4 + 4 + 8 + 1 + 24, 0);
+    return message;
 }
 
 Bytes DiscardRequest(std::uint8_t chair, std::uint8_t tile, std::uint8_t firstWinning) {

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -214,15 +215,11 @@ struct FakeGameSet : GameSetDialog {
 struct FakeWinResult : WinResultView {
     explicit FakeWinResult(CallLog& log) : log(log) {}
     CallLog& log;
-    Bytes lastMessage;
-    std::size_t lastIndex = 0;
+    std::optional<net::WinRecord> lastRecord;
     void LoadHuResult() override { log.Add("LoadHuResult"); }
-    bool accept = true;  // whether the window takes the record
-    bool ProcessHuResultData(std::span<const std::uint8_t> message, std::size_t last) override {
-        lastMessage.assign(message.begin(), message.end());
-        lastIndex = last;
+    void ProcessHuResultData(const net::WinRecord& record) override {
+        lastRecord = record;
         log.Add("ProcessHuResultData");
-        return accept;
     }
     void ShowHuResultCentred() override { log.Add("ShowHuResultCentred"); }
     void CloseHuResult() override { log.Add("CloseHuResult"); }
@@ -313,10 +310,13 @@ struct NewHand {
     std::uint8_t phase = 10;
     Bytes Build() const;
 };
+Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::span<const std::uint8_t> hand);
 Bytes Deal(std::uint8_t chair, std::uint8_t tile, std::initializer_list<std::uint8_t> hand);
 Bytes Draw(std::uint8_t chair, std::uint8_t tile);
 Bytes DiscardMsg(std::uint8_t chair, std::uint8_t tile, std::uint8_t ting = 0,
                  std::uint8_t nextChair = 255, std::uint8_t nextTile = 0);
+// A minimal win record (message 23) naming the winners' chairs.
+Bytes WinMessage(std::initializer_list<std::uint8_t> chairs);
 
 // Requests as the session must send them.
 Bytes DiscardRequest(std::uint8_t chair, std::uint8_t tile, std::uint8_t firstWinning = 0);

@@ -4,6 +4,7 @@
 
 #include "net/requests.h"
 #include "session_fakes.h"
+#include "tile_notation.h"
 
 namespace qira::play::testing {
 namespace {
@@ -13,13 +14,11 @@ using rules::MeldKind;
 using rules::MeldRecord;
 using Hand = std::vector<rules::TileCode>;
 
-// 1 2 4 5 of characters, 1 1 and 4 4 4 of dots, 1 2 3 of bamboo, east wind.
-const std::initializer_list<std::uint8_t> kMyHand = {0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27};
+const Hand kMyHand = test_support::Tiles("1245m11444p123s1z");
 
 // Starts a hand dealt by chair 0 with the given wild tiles, skips the side
 // bets and deals kMyHand (or `tiles`) to "me" in chair 1.
-void StartHand(SessionRig& rig, NewHand hand = {},
-               std::initializer_list<std::uint8_t> tiles = kMyHand) {
+void StartHand(SessionRig& rig, NewHand hand = {}, const Hand& tiles = kMyHand) {
     rig.Feed(hand.Build());
     rig.session->OnGameButtonClick(2);
     rig.Feed(Deal(1, 0, tiles));
@@ -90,6 +89,8 @@ TEST(FullHand, NonDealerPlaysThroughChowPassAndADirectDraw) {
     EXPECT_FALSE(rig.clock.visible);
 
     rig.Feed(Message({20, 1, 1, 1}));
+    EXPECT_TRUE(rig.log.Contains("Sound 1"));
+    EXPECT_TRUE(rig.log.Contains("Animation 2 1 2"));  // the chow of the discarded 3
     const auto& table = rig.session->table();
     EXPECT_EQ(table.bytMyHand, (Hand{0, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27}));
     EXPECT_EQ(table.Seats[1].Melds, (std::vector<MeldRecord>{{MeldKind::Chow, 1, 0}}));
@@ -141,11 +142,12 @@ TEST(FullHand, NonDealerPlaysThroughChowPassAndADirectDraw) {
     EXPECT_TRUE(rig.clock.RunningFor(1));
     EXPECT_TRUE(rig.session->turn().blnMayWinOnDiscard);
 
-    rig.Feed(Message({23, 1, 0}));
+    rig.Feed(WinMessage({3}));
     EXPECT_TRUE(rig.log.Contains("Sound 5"));
     EXPECT_LT(rig.log.IndexOf("LoadHuResult"), rig.log.IndexOf("ProcessHuResultData"));
     EXPECT_LT(rig.log.IndexOf("ProcessHuResultData"), rig.log.IndexOf("ShowHuResultCentred"));
-    EXPECT_EQ(rig.winResult.lastIndex, 2u);
+    ASSERT_TRUE(rig.winResult.lastRecord);
+    EXPECT_EQ(rig.winResult.lastRecord->winners.at(0).chair, 3);
     EXPECT_TRUE(rig.session->globals().blnShowStart);
     EXPECT_TRUE(rig.timers.start);
     EXPECT_FALSE(rig.clock.visible);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "session_fakes.h"
+#include "tile_notation.h"
 
 namespace qira::play::testing {
 namespace {
@@ -13,8 +14,7 @@ using rules::MeldKind;
 using rules::MeldRecord;
 using Hand = std::vector<rules::TileCode>;
 
-// 1 2 4 5 of characters, 1 1 and 4 4 4 of dots, 1 2 3 of bamboo, east wind.
-const std::initializer_list<std::uint8_t> kMyHand = {0, 1, 3, 4, 9, 9, 12, 12, 12, 18, 19, 20, 27};
+const Hand kMyHand = test_support::Tiles("1245m11444p123s1z");
 
 // "me" (chair 1) in a hand dealt by chair 0; the dealer's discard hands
 // "me" the red dragon, and "me" discards it with the draw passed to west.

@@ -4,16 +4,15 @@
 
 #include "net/requests.h"
 #include "session_fakes.h"
+#include "tile_notation.h"
 
 namespace qira::play::testing {
 namespace {
 
 namespace rq = net::requests;
 
-// 1-2-3 and 4-5-6 of characters, 1-2-3 of dots, 1-2-3 of bamboo, east wind:
-// waits on the east wind only.
-const std::initializer_list<std::uint8_t> kWaitingHand = {0,  1,  2,  3,  4,  5, 9,
-                                                          10, 11, 18, 19, 20, 27};
+// Waits on the east wind only.
+const std::vector<std::uint8_t> kWaitingHand = test_support::Tiles("123456m123p123s1z");
 
 void StartWaitingHand(SessionRig& rig) {
     EnterAsPlayer(rig);
@@ -38,12 +37,11 @@ TEST(WinOffer, DiscardThatCompletesTheHandIsOfferedAndClaimed) {
     EXPECT_FALSE(rig.clock.visible);
 }
 
-TEST(WinResult, ARefusedRecordShowsNoWindowButStillEndsTheHand) {
+TEST(WinResult, AMalformedRecordShowsNoWindowButStillEndsTheHand) {
     SessionRig rig;
     StartWaitingHand(rig);
-    rig.winResult.accept = false;
     rig.Feed(Message({23, 1, 0}));
-    EXPECT_TRUE(rig.log.Contains("ProcessHuResultData"));
+    EXPECT_FALSE(rig.winResult.lastRecord);
     EXPECT_FALSE(rig.log.Contains("ShowHuResultCentred"));
     EXPECT_TRUE(rig.session->globals().blnShowStart);
 }
@@ -54,7 +52,7 @@ TEST(WinResult, TheNextHandClosesTheWindowBeforeItsDiceAndSideBets) {
     SessionRig rig;
     StartWaitingHand(rig);
     rig.log.Clear();
-    rig.Feed(Message({23, 1, 0}));
+    rig.Feed(WinMessage({1}));
     ASSERT_TRUE(rig.log.Contains("ShowHuResultCentred"));
     EXPECT_FALSE(rig.log.Contains("CloseHuResult")) << "the hand's own result stays";
     rig.log.Clear();
@@ -102,7 +100,7 @@ TEST(WinOffer, ChoosingAPungDeclinesTheOfferedKong) {
     rig.Feed(NewHand{}.Build());
     rig.session->OnGameButtonClick(2);
     // Waits on 1 of dots for the pair, and holds three east winds.
-    rig.Feed(Deal(1, 0, {0, 1, 2, 3, 4, 5, 18, 19, 20, 27, 27, 27, 9}));
+    rig.Feed(Deal(1, 0, test_support::Tiles("123456m1p123s111z")));
     rig.TakeSent();
     rig.Feed(DiscardMsg(2, 9));
     EXPECT_EQ(Buttons(rig), (std::array<std::uint8_t, 5>{0, 0, 0, 1, 1}));
@@ -152,7 +150,7 @@ TEST(WinOffer, ReadyPlayerIsOfferedAKongThatKeepsTheWait) {
     EnterAsPlayer(rig);
     rig.Feed(NewHand{}.Build());
     rig.session->OnGameButtonClick(2);
-    rig.Feed(Deal(1, 0, {0, 1, 2, 3, 4, 5, 12, 12, 12, 18, 19, 20, 27}));
+    rig.Feed(Deal(1, 0, test_support::Tiles("123456m444p123s1z")));
     rig.Feed(DiscardMsg(0, 30));
     rig.Feed(Draw(1, 36));
     rig.session->OnHandTileClick(14, MouseButton::Left);

@@ -34,17 +34,6 @@ TEST(TileWords, WildTileAndChowsReadAsOnTheTable) {
     EXPECT_EQ(ChowName(27), "") << "winds make no chow";
 }
 
-// A minimal win record (message 23) naming the winners' chairs.
-Bytes WinMessage(std::initializer_list<std::uint8_t> chairs) {
-    Bytes message{23, static_cast<std::uint8_t>(chairs.size())};
-    for (const std::uint8_t chair : chairs) {
-        message.insert(message.end(), {chair, 0, 0});
-        message.insert(message.end(), 17, 0);
-    }
-    message.insert(message.end(), 8 * 4 + 4 + 8 + 1 + 24, 0);
-    return message;
-}
-
 struct NarratedRig {
     NarratedRig() {
         rig.session->SetAnnouncer([this](const std::string& words) { heard.push_back(words); });

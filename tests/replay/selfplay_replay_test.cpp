@@ -72,6 +72,7 @@ void WatchHand(const HandLog& hand, Chair view, Seen& seen) {
     for (std::size_t c = 0; c < 4; ++c)
         EXPECT_EQ(Sorted(final[c]), Sorted(hand.final[c])) << "hand " << hand.id;
 
+    rig.winResult.lastRecord.reset();
     for (const auto& message : replay->Step(last).messages) rig.Feed(message);
     ++seen.hands;
     if (hand.Drawn()) {
@@ -80,7 +81,7 @@ void WatchHand(const HandLog& hand, Chair view, Seen& seen) {
         return;
     }
     hand.result.discarder ? ++seen.onDiscard : ++seen.selfDrawn;
-    const auto record = play::DecodeWinRecord(rig.winResult.lastMessage);
+    const auto& record = rig.winResult.lastRecord;
     ASSERT_TRUE(record) << "hand " << hand.id;
     ASSERT_EQ(record->winners.size(), hand.result.winners.size());
     for (std::size_t c = 0; c < 4; ++c)

@@ -225,26 +225,23 @@ frmHuPaiResult::frmHuPaiResult(QString sharedFolder, QWidget* owner)
 
 frmHuPaiResult::~frmHuPaiResult() = default;
 
-bool frmHuPaiResult::ProcessHuResultData(std::span<const std::uint8_t> message,
-                                         std::size_t lastIndex, const std::string& gameTitle,
+void frmHuPaiResult::ProcessHuResultData(const WinRecord& record, const std::string& gameTitle,
                                          const std::array<std::string, 4>& playerNames,
                                          std::optional<std::uint8_t> wildTile) {
-    const auto record = DecodeWinRecord(message.first(std::min(message.size(), lastIndex + 1)));
-    if (!record) return false;
-    const WinHeader header = BuildWinHeader(*record, gameTitle, playerNames);
+    const WinHeader header = BuildWinHeader(record, gameTitle, playerNames);
     setWindowTitle(FromUtf8(header.caption));
     winnerLine_.setText(FromUtf8(header.winnerLine));
     discarderLine_.setText(FromUtf8(header.discarderLine));
-    const auto items = BuildItemTexts(*record);
+    const auto items = BuildItemTexts(record);
     for (int chair = 0; chair < 4; ++chair) {
         resultList_.setItem(chair, 0, new QTableWidgetItem(FromUtf8(playerNames[chair])));
         resultList_.setItem(chair, 1,
-                            new QTableWidgetItem(QString::number(record->actualScore[chair])));
+                            new QTableWidgetItem(QString::number(record.actualScore[chair])));
         resultList_.setItem(chair, 2,
-                            new QTableWidgetItem(QString::number(record->dueScore[chair])));
+                            new QTableWidgetItem(QString::number(record.dueScore[chair])));
         resultList_.setItem(chair, 3, new QTableWidgetItem(FromUtf8(items[chair])));
     }
-    hands_->SetRecord(*record, playerNames, wildTile);
+    hands_->SetRecord(record, playerNames, wildTile);
     // Heard by a screen reader as the window opens, with the keys it takes.
     setAccessibleDescription(winnerLine_.text() +
                              (discarderLine_.text().isEmpty()
@@ -254,7 +251,6 @@ bool frmHuPaiResult::ProcessHuResultData(std::span<const std::uint8_t> message,
     adjustSize();
     secondsLeft_ = kWinResultSeconds;
     closeTimer_.start();
-    return true;
 }
 
 std::vector<frmHuPaiResult::PaintedLabel> frmHuPaiResult::PaintedWildLabels() const {

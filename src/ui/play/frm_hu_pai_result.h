@@ -31,12 +31,10 @@ public:
     explicit frmHuPaiResult(QString sharedFolder, QWidget* owner = nullptr);
     ~frmHuPaiResult() override;
 
-    // Fills the window from a whole message 23. Returns false, leaving the
-    // window empty, when the record is malformed. With the hand's wild tile
-    // each winner's hand is also shown grouped into its sets, every wild tile
-    // labelled with what it stood for.
-    bool ProcessHuResultData(std::span<const std::uint8_t> message, std::size_t lastIndex,
-                             const std::string& gameTitle,
+    // Fills the window from a decoded win record and starts its countdown.
+    // With the hand's wild tile each winner's hand is also shown grouped into
+    // its sets, every wild tile labelled with what it stood for.
+    void ProcessHuResultData(const WinRecord& record, const std::string& gameTitle,
                              const std::array<std::string, 4>& playerNames,
                              std::optional<std::uint8_t> wildTile = std::nullopt);
 

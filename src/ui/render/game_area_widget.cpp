@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <algorithm>
 
 #include "play/table_words.h"
 #include "ui/render/table_accessible.h"
@@ -31,6 +32,8 @@ constexpr int kRefusalMilliseconds = 3000;
 
 constexpr std::array<const char*, play::kActionButtonCount> kActionKeys = {"C", "P", "G", "H",
                                                                            "Esc"};
+static_assert(std::ranges::none_of(kActionKeys, [](const char* key) { return key == nullptr; }),
+              "every action button has its key");
 
 std::optional<play::ActionButton> ActionForKey(int key) {
     switch (key) {

@@ -2,6 +2,7 @@
 
 #include <QAccessibleActionInterface>
 #include <QPointer>
+#include <algorithm>
 
 #include "play/table_words.h"
 #include "render/geometry.h"
@@ -272,6 +273,8 @@ QStringList TablePart::keyBindingsForAction(const QString& name) const {
     if (name != pressAction()) return {};
     static constexpr std::array<const char*, play::kActionButtonCount> kKeys = {"C", "P", "G", "H",
                                                                                 "Escape"};
+    static_assert(std::ranges::none_of(kKeys, [](const char* key) { return key == nullptr; }),
+                  "every action button has its key");
     switch (place_.kind) {
         case Kind::Action:
             return {QString::fromLatin1(kKeys[static_cast<std::size_t>(place_.index)])};

@@ -97,9 +97,9 @@ std::vector<std::uint8_t> TwoWinnerRecord() {
 TEST(WinResult, FillsHeaderRowsAndCountsDownToClose) {
     App();
     frmHuPaiResult window(SharedFolder());
-    const auto message = TwoWinnerRecord();
-    ASSERT_TRUE(window.ProcessHuResultData(message, message.size() - 1, "Qira麻将",
-                                           {"东家", "南家", "西家", "北家"}));
+    const auto record = DecodeWinRecord(TwoWinnerRecord());
+    ASSERT_TRUE(record);
+    window.ProcessHuResultData(*record, "Qira麻将", {"东家", "南家", "西家", "北家"});
     EXPECT_EQ(window.windowTitle(), QString::fromUtf8("Qira麻将 胡牌提示"));
     EXPECT_EQ(window.WinnerLine(), QString::fromUtf8("南家，北家  同时胡牌"));
     EXPECT_EQ(window.DiscarderLine(), QString::fromUtf8("东家  点炮"));
@@ -153,9 +153,9 @@ int LabelPixels(const QImage& picture, const QRect& rect) {
 TEST(WinResult, GroupsTheWinnersHandAndLabelsWhatEachWildTileStoodFor) {
     App();
     frmHuPaiResult window(SharedFolder());
-    const auto message = SelfDrawnWithWildsRecord();
-    ASSERT_TRUE(window.ProcessHuResultData(message, message.size() - 1, "Qira麻将",
-                                           {"东家", "南家", "西家", "北家"}, 36));
+    const auto record = DecodeWinRecord(SelfDrawnWithWildsRecord());
+    ASSERT_TRUE(record);
+    window.ProcessHuResultData(*record, "Qira麻将", {"东家", "南家", "西家", "北家"}, 36);
     EXPECT_EQ(window.WinnerLine(), QString::fromUtf8("西家  自摸胡牌"));
     window.show();
     const QImage picture = window.grab().toImage();
@@ -176,19 +176,12 @@ TEST(WinResult, GroupsTheWinnersHandAndLabelsWhatEachWildTileStoodFor) {
 TEST(WinResult, WithoutTheWildTileNoHandIsGrouped) {
     App();
     frmHuPaiResult window(SharedFolder());
-    const auto message = SelfDrawnWithWildsRecord();
-    ASSERT_TRUE(window.ProcessHuResultData(message, message.size() - 1, "T", {}));
+    const auto record = DecodeWinRecord(SelfDrawnWithWildsRecord());
+    ASSERT_TRUE(record);
+    window.ProcessHuResultData(*record, "T", {});
     window.show();
     window.grab();
     EXPECT_TRUE(window.PaintedWildLabels().empty());
-}
-
-TEST(WinResult, MalformedRecordIsRefused) {
-    App();
-    frmHuPaiResult window(SharedFolder());
-    const auto message = TwoWinnerRecord();
-    EXPECT_FALSE(window.ProcessHuResultData(message, message.size() - 2, "T", {}));
-    EXPECT_FALSE(window.ProcessHuResultData(message, 5, "T", {}));
 }
 
 }  // namespace
