@@ -27,6 +27,7 @@ struct ServerOptions {
     std::optional<std::uint32_t> seed;
     std::optional<std::uint64_t> selfPlayHands;
     int botLevel = 2;
+    int botBudgetMs = 100;
     std::optional<std::array<int, 4>> selfPlayLevels;
     bool randomOpponents = false;
     std::optional<int> soakTables;

@@ -42,6 +42,8 @@ ServerConfig ConfigOf(const ServerOptions& options, std::uint32_t seed) {
     config.log = !options.quiet;
     config.botWait = options.botWait;
     config.botThink = options.botThink;
+    config.botBudgetMs = options.botBudgetMs;
+    config.botWatchClock = true;
     config.turnTimeout = options.turnTimeout;
     config.scoreMode = options.scoreMode;
     config.limits = options.limits;
