@@ -224,6 +224,21 @@ std::vector<OptionRow> GeneralRows() {
              return o.selfPlayLevels.has_value();
          },
          "four levels 1 to 4"},
+        NumberRow<std::uint64_t>(
+            "duplicate", "WALLS",
+            "Play each of WALLS seeded walls twice, one hand each, the tested level in one "
+            "chair and then the baseline level there (the other chairs the baseline both "
+            "times); print the mean difference of that chair's points in one JSON line and "
+            "exit.",
+            1, 10'000'000, &ServerOptions::duplicateWalls),
+        {"duplicate-levels", "A,B",
+         "With --duplicate: the tested and the baseline level (default 4,3).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto levels = ParseDuplicateLevels(v);
+             if (levels) o.duplicateLevels = *levels;
+             return levels.has_value();
+         },
+         "two levels 1 to 4"},
         {"random-opponents", "", "With --selfplay: chairs 1-3 discard at random.",
          StoreFlag(&ServerOptions::randomOpponents)},
         NumberRow<int>("soak", "TABLES",
