@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bots/brain.h"
 #include "replay/hand_log.h"
 
 // One player's hands and record, from the hand log: what the launcher's
@@ -58,7 +59,8 @@ struct RecordFigures {
 struct MyRecord {
     std::vector<std::int64_t> pointsAfter;  // the points summed after each hand, oldest first
     RecordFigures all;
-    std::array<RecordFigures, 4> byLevel;  // [1]-[3] against computers of that level; [0] the rest
+    // [1]-[4] against computers of that level; [0] the rest
+    std::array<RecordFigures, bots::kHighestLevel + 1> byLevel;
 };
 
 MyRecord RecordOf(const std::vector<MyHand>& newestFirst);
