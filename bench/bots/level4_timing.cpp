@@ -3,8 +3,8 @@
 // hands. Prints one JSON line. Usage: level4_timing [BUDGET_MS] [DECISIONS]
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <random>
 #include <vector>

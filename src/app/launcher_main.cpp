@@ -54,7 +54,7 @@ constexpr const char* kHelpText =
     "\n"
     "Without arguments it shows the start window, the desktop entry's way in. It has\n"
     "the player's name and four tabs. The local game tab starts a game against computer\n"
-    "players of level 1 to 3 on a local qira-server. The join tab joins a server by\n"
+    "players of level 1 to 4 on a local qira-server. The join tab joins a server by\n"
     "host and port, lists the last servers used (most recent first) and names a server\n"
     "that does not answer, with the reason, in the window. The hands tab lists the\n"
     "player's hands kept by the local server, newest first (date, table, the others,\n"

@@ -29,6 +29,7 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 
+#include "launch/bot_levels.h"
 #include "launch/client_end.h"
 #include "replay/hand_database.h"
 #include "replay/hand_log.h"
@@ -37,8 +38,6 @@ namespace qira::app {
 namespace {
 
 constexpr int kProbeMilliseconds = 5000;
-const char* const kLevelNames[] = {"", "初级", "中级", "高级"};
-
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -115,10 +114,10 @@ struct Group {
 
 std::vector<Group> Groups(const replay::MyRecord& record) {
     std::vector<Group> groups{{QStringLiteral("全部"), &record.all}};
-    for (int level = 1; level <= 3; ++level)
-        if (record.byLevel[level].hands)
+    for (const auto& choice : launch::kBotLevels)
+        if (record.byLevel[choice.level].hands)
             groups.push_back(
-                {QStringLiteral("对%1").arg(kLevelNames[level]), &record.byLevel[level]});
+                {QStringLiteral("对%1").arg(Text(choice.name)), &record.byLevel[choice.level]});
     if (record.byLevel[0].hands) groups.push_back({QStringLiteral("其他"), &record.byLevel[0]});
     return groups;
 }
@@ -204,16 +203,23 @@ QWidget* StartWindow::BuildLocalTab() {
     auto* box = new QHBoxLayout;
     box->addWidget(new QLabel(QStringLiteral("电脑玩家水平："), page));
     levels_ = new QButtonGroup(page);
-    const char* const captions[] = {"", "初级(&1)", "中级(&2)", "高级(&3)"};
-    for (int level = 1; level <= 3; ++level) {
-        auto* radio = new QRadioButton(QString::fromUtf8(captions[level]), page);
-        radio->setAccessibleName(QStringLiteral("电脑水平%1").arg(kLevelNames[level]));
-        levels_->addButton(radio, level);
-        radio->setChecked(level == settings_.level);
+    for (const auto& choice : launch::kBotLevels) {
+        auto* radio = new QRadioButton(Text(choice.caption), page);
+        radio->setAccessibleName(QStringLiteral("电脑水平%1").arg(Text(choice.name)));
+        radio->setToolTip(Text(choice.summary));
+        levels_->addButton(radio, choice.level);
+        radio->setChecked(choice.level == settings_.level);
         box->addWidget(radio);
     }
     box->addStretch();
     layout->addLayout(box);
+    // What the chosen level does, under the choice.
+    auto* summary = new QLabel(Text(launch::BotLevel(settings_.level).summary), page);
+    summary->setObjectName(QStringLiteral("levelSummary"));
+    summary->setWordWrap(true);
+    connect(levels_, &QButtonGroup::idClicked, summary,
+            [summary](int level) { summary->setText(Text(launch::BotLevel(level).summary)); });
+    layout->addWidget(summary);
     layout->addStretch();
     startLocal_ = Button(QStringLiteral("开始游戏(&S)"), QStringLiteral("开始游戏"), page);
     startLocal_->setDefault(true);
