@@ -162,6 +162,7 @@ std::optional<Review> ReviewHand(const replay::HandLog& hand, replay::Chair seat
     review.seat = seat;
     review.name = hand.players[seat];
     review.base = std::max<std::int64_t>(1, hand.base);
+    review.wild = hand.wild;
     review.threshold = options.threshold;
     review.budgetMs = options.budgetMs;
 
@@ -313,23 +314,31 @@ std::string Base64(const std::string& bytes) {
     return out;
 }
 
-std::string TileHtml(replay::Tile tile, const std::map<int, std::string>& pictures,
-                     const char* size = "") {
+// How the page draws tiles: the pictures, and the hand's wild tile, marked
+// wherever it is drawn.
+struct TileStyle {
+    const std::map<int, std::string>& pictures;
+    replay::Tile wild = 0;
+};
+
+std::string TileHtml(replay::Tile tile, const TileStyle& style, const char* size = "") {
+    const auto& pictures = style.pictures;
+    const std::string wild = tile == style.wild ? " w" : "";
     if (!pictures.contains(tile)) return "<span class=\"text-tile\">" + TileText(tile) + "</span>";
-    return "<i class=\"tile t" + std::to_string(tile) + (*size ? " " : "") + size + "\" title=\"" +
-           TileText(tile) + "\"></i>";
+    return "<i class=\"tile t" + std::to_string(tile) + wild + (*size ? " " : "") + size +
+           "\" title=\"" + TileText(tile) + "\"></i>";
 }
 
-std::string TilesHtml(const std::vector<replay::Tile>& tiles,
-                      const std::map<int, std::string>& pictures, const char* size = "") {
+std::string TilesHtml(const std::vector<replay::Tile>& tiles, const TileStyle& style,
+                      const char* size = "") {
     std::string out;
-    for (replay::Tile t : tiles) out += TileHtml(t, pictures, size);
+    for (replay::Tile t : tiles) out += TileHtml(t, style, size);
     return out;
 }
 
-std::string ChoiceHtml(const Choice& choice, const std::map<int, std::string>& pictures) {
+std::string ChoiceHtml(const Choice& choice, const TileStyle& style) {
     std::string out = "<span class=\"choice\">" + ChoiceText(choice) + "</span>";
-    if (choice.kind == ChoiceKind::Discard) out += TileHtml(choice.tile, pictures);
+    if (choice.kind == ChoiceKind::Discard) out += TileHtml(choice.tile, style);
     return out;
 }
 
@@ -364,6 +373,7 @@ std::string ReviewJson(const Review& review) {
 }
 
 std::string ReviewHtml(const Review& review, const std::map<int, std::string>& tilePictures) {
+    const TileStyle tiles{tilePictures, review.wild};
     std::ostringstream out;
     const std::size_t costly = static_cast<std::size_t>(
         std::count_if(review.rows.begin(), review.rows.end(),
@@ -384,7 +394,8 @@ std::string ReviewHtml(const Review& review, const std::map<int, std::string>& t
         << ".text-tile{display:inline-block;border:1px solid #999;padding:1px 2px;margin:1px;"
            "font-size:12px;background:#fff}\n"
         << ".choice{margin-right:4px;font-weight:bold}\n.pile{white-space:nowrap}\n"
-        << ".cost{text-align:right;font-variant-numeric:tabular-nums}\n";
+        << ".cost{text-align:right;font-variant-numeric:tabular-nums}\n"
+        << ".w{outline:2px solid #d9412b;outline-offset:-2px}\n";
     for (const auto& [code, bytes] : tilePictures) {
         const std::string url = "url(data:image/png;base64," + Base64(bytes) + ")";
         out << ".t" << code << "{background-image:" << url << "}\n";
@@ -392,6 +403,7 @@ std::string ReviewHtml(const Review& review, const std::map<int, std::string>& t
     out << "</style></head><body>\n";
     out << "<h1>复盘：第 " << review.handId << " 局，" << Escaped(review.name, true) << "（"
         << int(review.seat) << " 号座）</h1>\n";
+    out << "<p class=\"summary\">混：" << TileHtml(review.wild, tiles) << "（红框标出）</p>\n";
     out << "<p class=\"summary\">共 " << review.rows.size() << " 次决定，与电脑高级（4 级）相同 "
         << review.Agreements() << " 次，不同 " << review.rows.size() - review.Agreements()
         << " 次，其中 " << costly << " 次代价超过 " << Number(review.threshold)
@@ -406,13 +418,12 @@ std::string ReviewHtml(const Review& review, const std::map<int, std::string>& t
                 : row.Agrees()     ? "agree"
                                    : "")
             << "\"><td>" << row.event + 1 << "</td><td class=\"pile\">"
-            << TilesHtml(row.hand, tilePictures) << "</td><td>";
+            << TilesHtml(row.hand, tiles) << "</td><td>";
         for (int c = 0; c < 4; ++c)
-            out << "<div class=\"pile\">" << c << "："
-                << TilesHtml(row.discards[c], tilePictures, "s") << "</div>";
-        out << "</td><td>" << ChoiceHtml(row.played, tilePictures)
-            << "</td><td class=\"suggested\">"
-            << (row.Agrees() ? "相同" : ChoiceHtml(row.suggested, tilePictures)) << "</td><td>"
+            out << "<div class=\"pile\">" << c << "：" << TilesHtml(row.discards[c], tiles, "s")
+                << "</div>";
+        out << "</td><td>" << ChoiceHtml(row.played, tiles) << "</td><td class=\"suggested\">"
+            << (row.Agrees() ? "相同" : ChoiceHtml(row.suggested, tiles)) << "</td><td>"
             << Number(row.playedPoints) << " / " << Number(row.suggestedPoints)
             << "</td><td class=\"cost\">" << Number(row.Cost()) << "</td></tr>\n";
     }

@@ -39,6 +39,7 @@ struct Review {
     replay::Chair seat = 0;
     std::string name;
     std::int64_t base = 1;
+    replay::Tile wild = 0;
     double threshold = 0.5;
     int budgetMs = 0;
     std::vector<ReviewRow> rows;
