@@ -358,12 +358,16 @@ QWidget* StartWindow::BuildHandsTab() {
     handsNote_->setTextFormat(Qt::PlainText);
     handsNote_->setWordWrap(true);
     replay_ = Button(QStringLiteral("观看回放(&R)"), QStringLiteral("观看回放"), page);
-    connect(replay_, &QPushButton::clicked, this, &StartWindow::OpenSelectedHand);
+    connect(replay_, &QPushButton::clicked, this, [this] { OpenSelectedHand(); });
+    review_ = Button(QStringLiteral("复盘(&V)"), QStringLiteral("复盘"), page);
+    review_->setToolTip(QStringLiteral("回放时每一步旁边给出高级电脑的打法和两种打法的期望得分"));
+    connect(review_, &QPushButton::clicked, this, [this] { OpenSelectedHand(true); });
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(hands_, 1);
     auto* row = new QHBoxLayout;
     row->addWidget(handsNote_, 1);
     row->addWidget(replay_);
+    row->addWidget(review_);
     layout->addLayout(row);
     return page;
 }
@@ -405,20 +409,24 @@ void StartWindow::LoadHands() {
     hands_->resizeColumnsToContents();
     if (!myHands_.empty()) hands_->selectRow(0);
     replay_->setEnabled(!myHands_.empty());
+    review_->setEnabled(!myHands_.empty());
     record_ = replay::RecordOf(myHands_);
     DrawRecord();
 }
 
-QStringList StartWindow::ReplayArguments() const {
+QStringList StartWindow::ReplayArguments(bool review) const {
     const int row = hands_->currentRow();
     if (row < 0 || row >= static_cast<int>(myHands_.size())) return {};
     const auto& hand = myHands_[static_cast<std::size_t>(row)];
-    return {sources_.database, QStringLiteral("--hand"), QString::number(hand.id),
-            QStringLiteral("--player"), QString::fromStdString(hand.players[hand.seat])};
+    QStringList arguments{sources_.database, QStringLiteral("--hand"), QString::number(hand.id),
+                          QStringLiteral("--player"),
+                          QString::fromStdString(hand.players[hand.seat])};
+    if (review) arguments << QStringLiteral("--review");
+    return arguments;
 }
 
-void StartWindow::OpenSelectedHand() {
-    const QStringList arguments = ReplayArguments();
+void StartWindow::OpenSelectedHand(bool review) {
+    const QStringList arguments = ReplayArguments(review);
     if (arguments.isEmpty()) return;
     if (!QProcess::startDetached(sources_.replayProgram, arguments))
         handsNote_->setText(QStringLiteral("无法启动 %1").arg(sources_.replayProgram));

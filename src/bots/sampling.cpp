@@ -19,6 +19,11 @@ using rules::MeldKind;
 // says, which keeps the choices reproducible.
 constexpr int kPlayoutsPerMs = 18;
 constexpr int kFewestDeals = 4;
+// Turns of another chair's play that shape its sampled hand, at most.
+constexpr int kTurnsBuilt = 12;
+// How many standard errors another option must gain over level 3's to be
+// taken: several options are compared, and the best of them gains by chance.
+constexpr double kConfidence = 2.0;
 
 int ConcealedCount(const BotView& view, int chair) {
     return std::max(0, 13 - 3 * static_cast<int>(view.tableMelds[chair].size()));
@@ -27,6 +32,59 @@ int ConcealedCount(const BotView& view, int chair) {
 // Fisher-Yates by the generator's raw output: the same on every library.
 void Shuffle(std::vector<Tile>& tiles, std::mt19937& random) {
     for (std::size_t i = tiles.size(); i > 1; --i) std::swap(tiles[i - 1], tiles[random() % i]);
+}
+
+// The kind of tile that keeps the hand closest to ready; of those, the one
+// with the fewest neighbours; -1 when only wild tiles are held.
+int GreedyDiscardKind(const HandDistance& distance) {
+    const auto& counts = distance.counts();
+    const auto fitOf = [&counts](int kind) {
+        int fit = 2 * (counts[kind] - 1);
+        if (kind < 27) {
+            const int rank = kind % 9;
+            for (int step = -2; step <= 2; ++step)
+                if (step != 0 && rank + step >= 0 && rank + step < 9) fit += counts[kind + step];
+        }
+        return fit;
+    };
+    // A lone tile is in no block: throwing it keeps the distance, which no
+    // discard can shorten, so the first one is the choice the search below
+    // would make.
+    for (int kind = 0; kind < rules::kDistinctTiles; ++kind)
+        if (counts[kind] > 0 && fitOf(kind) == 0) return kind;
+    int bestKind = -1;
+    int bestScore = 1 << 30;
+    for (int kind = 0; kind < rules::kDistinctTiles; ++kind) {
+        if (counts[kind] <= 0) continue;
+        const int score = 64 * distance.WithoutOne(kind) + fitOf(kind);
+        if (score < bestScore) bestScore = score, bestKind = kind;
+    }
+    return bestKind;
+}
+
+// A chair that has played `turns` turns has built its hand: it drew and threw
+// that many times. The hand dealt at random gets the same turns, drawing from
+// the rest of the pool (from `next` on) and throwing what the playouts would,
+// the thrown tile going back where the drawn one was; the pool keeps its
+// tiles, so no copy is ever made or lost.
+void BuildUp(std::vector<Tile>& hand, std::size_t meldCount, int turns, Tile wild,
+             std::vector<Tile>& pool, std::size_t next, std::mt19937& random) {
+    if (next >= pool.size()) return;
+    rules::KindCounts counts{};
+    int wilds = 0;
+    for (Tile t : hand) t == wild ? ++wilds : ++counts[KindIndex(t)];
+    HandDistance distance(counts, wilds, meldCount);
+    for (int turn = 0; turn < turns; ++turn) {
+        Tile& slot = pool[next + random() % (pool.size() - next)];
+        const Tile drawn = slot;
+        hand.push_back(drawn);
+        drawn == wild ? distance.ChangeWilds(+1) : distance.Add(KindIndex(drawn));
+        const int kind = GreedyDiscardKind(distance);
+        const Tile thrown = kind < 0 ? wild : rules::TileOfKind(kind);
+        hand.erase(std::find(hand.begin(), hand.end(), thrown));
+        thrown == wild ? distance.ChangeWilds(-1) : distance.Remove(KindIndex(thrown));
+        slot = thrown;
+    }
 }
 
 struct Seat {
@@ -168,35 +226,11 @@ private:
         return after == -1 && rules::CanWinWith(HandOf(chair), tile);
     }
 
-    // The tile that keeps the hand closest to ready; of those, the one with
-    // the fewest neighbours. A wild tile only when nothing else is held.
     Tile FastDiscard(int chair) const {
         const Seat& seat = seats_[chair];
-        const auto& counts = seat.distance.counts();
-        const auto fitOf = [&counts](int kind) {
-            int fit = 2 * (counts[kind] - 1);
-            if (kind < 27) {
-                const int rank = kind % 9;
-                for (int step = -2; step <= 2; ++step)
-                    if (step != 0 && rank + step >= 0 && rank + step < 9)
-                        fit += counts[kind + step];
-            }
-            return fit;
-        };
-        // A lone tile is in no block: throwing it keeps the distance, which no
-        // discard can shorten, so the first one is the choice the search
-        // below would make.
-        for (int kind = 0; kind < rules::kDistinctTiles; ++kind)
-            if (counts[kind] > 0 && fitOf(kind) == 0) return rules::TileOfKind(kind);
-        int bestKind = -1;
-        int bestScore = 1 << 30;
-        for (int kind = 0; kind < rules::kDistinctTiles; ++kind) {
-            if (counts[kind] <= 0) continue;
-            const int score = 64 * seat.distance.WithoutOne(kind) + fitOf(kind);
-            if (score < bestScore) bestScore = score, bestKind = kind;
-        }
-        return bestKind < 0 ? (seat.hand.empty() ? view_.wild : seat.hand.back())
-                            : rules::TileOfKind(bestKind);
+        const int kind = GreedyDiscardKind(seat.distance);
+        return kind < 0 ? (seat.hand.empty() ? view_.wild : seat.hand.back())
+                        : rules::TileOfKind(kind);
     }
 
     double Run(int chair, Step step, Tile tile) {
@@ -309,6 +343,8 @@ SampledDeal SampleDeal(const BotView& view, std::mt19937& random) {
         deal.hands[c].assign(pool.begin() + static_cast<std::ptrdiff_t>(next),
                              pool.begin() + static_cast<std::ptrdiff_t>(next + take));
         next += take;
+        const int turns = std::min(kTurnsBuilt, static_cast<int>(view.discards[c].size()));
+        BuildUp(deal.hands[c], view.tableMelds[c].size(), turns, view.wild, pool, next, random);
     }
     const std::size_t wall =
         std::min(static_cast<std::size_t>(std::max(0, view.wallLeft)), pool.size() - next);
@@ -368,7 +404,7 @@ std::size_t BestChoice(const Appraisal& appraisal) {
     std::size_t best = 0;
     for (std::size_t i = 1; i < appraisal.expected.size(); ++i) {
         const double gain = appraisal.expected[i] - appraisal.expected[0];
-        if (gain > appraisal.errorAgainstFirst[i] &&
+        if (gain > kConfidence * appraisal.errorAgainstFirst[i] &&
             appraisal.expected[i] > appraisal.expected[best])
             best = i;
     }

@@ -20,8 +20,10 @@ namespace qira::bots {
 rules::KindCounts UnseenOf(const BotView& view);
 
 // One deal of the unseen tiles: every other chair's concealed tiles (13 less
-// three a meld) and the wall (next draw last); the own chair keeps its hand.
-// Unseen tiles left over lie in other chairs' concealed kongs.
+// three a meld), built up by as many turns of the playouts' policy as the
+// chair has discarded (up to 12), so that a chair late in the hand holds a
+// hand near ready; and the wall (next draw last). The own chair keeps its
+// hand. Unseen tiles left over lie in other chairs' concealed kongs.
 struct SampledDeal {
     std::array<std::vector<Tile>, rules::kChairCount> hands;
     std::vector<Tile> wall;
@@ -75,7 +77,7 @@ Appraisal Appraise(const BotView& view, Tile claimable, int discarder,
                    std::mt19937& random);
 
 // The index of the option to take: the best expected points, when it beats
-// the first option (the careful player's) by more than its error; else 0.
+// the first option (the careful player's) by more than twice its error; else 0.
 std::size_t BestChoice(const Appraisal& appraisal);
 
 }  // namespace qira::bots

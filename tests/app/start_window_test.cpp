@@ -115,6 +115,8 @@ TEST_F(StartWindowTest, MyHandsAreNewestFirstAndOpenFromMySeat) {
     EXPECT_EQ(arguments[0], database());
     EXPECT_EQ(arguments[2], QStringLiteral("24")) << "the newest hand first";
     EXPECT_EQ(arguments.mid(3), (QStringList{"--player", "电脑1"}));
+    EXPECT_EQ(window.ReplayArguments(true), arguments + QStringList{"--review"});
+    EXPECT_TRUE(window.reviewButton().isEnabled());
     Save(window, "start_hands");
 
     window.nameEdit().setText(QStringLiteral("没打过"));

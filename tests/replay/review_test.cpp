@@ -1,6 +1,6 @@
 // qira-review on a scripted hand: the seat's decisions, level 4's choices,
 // their expected points and the costly one, as JSON and as a page.
-#include "review.h"
+#include "replay/review.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include "rules/win_analysis.h"
 #include "scripted_hand.h"
 
-namespace qira::review {
+namespace qira::replay {
 namespace {
 
 // Chair 0 deals itself a hand one east away from ready and throws the 1 of
@@ -56,6 +56,10 @@ TEST(Review, MarksTheDiscardThatThrewTheReadyHandAway) {
     EXPECT_EQ(review->rows[1].discards[3], (std::vector<replay::Tile>{28}));
     EXPECT_NEAR(review->TotalCost(), first.Cost() + review->rows[1].Cost(), 1e-9);
 
+    EXPECT_EQ(ReviewLineAt(*review, 1), "") << "no decision of chair 0 after the first act";
+    EXPECT_TRUE(ReviewLineAt(*review, 0).starts_with("复盘：这里东东打一萬；高级电脑会打东"));
+    EXPECT_TRUE(ReviewLineAt(*review, 0).ends_with("代价大"));
+
     const std::string json = ReviewJson(*review);
     EXPECT_NE(json.find("\"summary\":{\"decisions\":2,"), std::string::npos) << json;
     EXPECT_NE(json.find("\"costly\":true"), std::string::npos);
@@ -67,4 +71,4 @@ TEST(Review, MarksTheDiscardThatThrewTheReadyHandAway) {
 }
 
 }  // namespace
-}  // namespace qira::review
+}  // namespace qira::replay

@@ -16,7 +16,7 @@
 #include "qira_build.h"
 #include "replay/hand_database.h"
 #include "replay/hand_log.h"
-#include "review.h"
+#include "replay/review.h"
 #include "rules/win_analysis.h"
 
 namespace {
@@ -56,7 +56,7 @@ struct Arguments {
     std::optional<std::string> db, log, seat, out, tiles;
     std::optional<std::int64_t> hand;
     bool json = false;
-    review::ReviewOptions options;
+    replay::ReviewOptions options;
 };
 
 std::optional<double> NumberOf(const std::string& text) {
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
     if (!arguments) return 2;
     const auto hand = LoadHand(*arguments);
     if (!hand) return 1;
-    const auto seat = review::SeatOf(*hand, *arguments->seat);
+    const auto seat = replay::SeatOf(*hand, *arguments->seat);
     if (!seat) {
         std::cerr << "qira-review: nobody called " << *arguments->seat << " sat at hand "
                   << hand->id << '\n';
@@ -205,14 +205,14 @@ int main(int argc, char** argv) {
     }
     rules::PrepareWinAnalysis(rules::AnswerCache::Large);
     std::string error;
-    const auto reviewed = review::ReviewHand(*hand, *seat, arguments->options, &error);
+    const auto reviewed = replay::ReviewHand(*hand, *seat, arguments->options, &error);
     if (!reviewed) {
         std::cerr << "qira-review: hand " << hand->id << " does not replay: " << error << '\n';
         return 1;
     }
     const std::string page = arguments->json
-                                 ? review::ReviewJson(*reviewed) + "\n"
-                                 : review::ReviewHtml(*reviewed, TilePictures(arguments->tiles));
+                                 ? replay::ReviewJson(*reviewed) + "\n"
+                                 : replay::ReviewHtml(*reviewed, TilePictures(arguments->tiles));
     if (arguments->out) {
         std::ofstream file(*arguments->out, std::ios::binary);
         if (!(file << page)) {

@@ -13,7 +13,7 @@
 // A logged hand reviewed from one seat: every decision the seat made, set
 // beside level 4's choice from the same view, with the expected points of
 // both over the same sampled deals.
-namespace qira::review {
+namespace qira::replay {
 
 struct ReviewOptions {
     int budgetMs = 200;      // level 4's budget per decision (deals follow from it)
@@ -60,9 +60,13 @@ std::optional<Review> ReviewHand(const replay::HandLog& hand, replay::Chair seat
 std::string ChoiceText(const bots::Choice& choice);
 std::string TileText(replay::Tile tile);
 
+// The line qira-replay shows at `step` (the position after that many acts):
+// the decision made from it, when the review has one; "" otherwise.
+std::string ReviewLineAt(const Review& review, std::size_t step);
+
 std::string ReviewJson(const Review& review);
 // A self-contained page; `tilePictures` maps a tile code to its PNG's bytes
 // (tiles without one are written as text).
 std::string ReviewHtml(const Review& review, const std::map<int, std::string>& tilePictures);
 
-}  // namespace qira::review
+}  // namespace qira::replay

@@ -1,4 +1,4 @@
-#include "review.h"
+#include "replay/review.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include "net/protocol.h"
 #include "replay/hand_replay.h"
 
-namespace qira::review {
+namespace qira::replay {
 namespace {
 
 using bots::Choice;
@@ -344,6 +344,18 @@ std::string ChoiceHtml(const Choice& choice, const TileStyle& style) {
 
 }  // namespace
 
+std::string ReviewLineAt(const Review& review, std::size_t step) {
+    const auto row = std::find_if(review.rows.begin(), review.rows.end(),
+                                  [step](const ReviewRow& r) { return r.event == step; });
+    if (row == review.rows.end()) return {};
+    std::string line = "复盘：这里" + review.name + ChoiceText(row->played);
+    if (row->Agrees())
+        return line + "，与高级电脑相同（期望 " + Number(row->playedPoints) + " 底分）";
+    line += "；高级电脑会" + ChoiceText(row->suggested) + "（期望 " + Number(row->playedPoints) +
+            " / " + Number(row->suggestedPoints) + " 底分，代价 " + Number(row->Cost()) + "）";
+    return review.Costly(*row) ? line + "　代价大" : line;
+}
+
 std::string ReviewJson(const Review& review) {
     std::ostringstream out;
     out << "{\"hand\":" << review.handId << ",\"seat\":" << int(review.seat) << ",\"name\":\""
@@ -431,4 +443,4 @@ std::string ReviewHtml(const Review& review, const std::map<int, std::string>& t
     return out.str();
 }
 
-}  // namespace qira::review
+}  // namespace qira::replay
