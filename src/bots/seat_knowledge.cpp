@@ -299,6 +299,12 @@ BotView ViewOf(const SeatKnowledge& seat) {
                 if (rules::IsTileCode(tile)) ++view.ownMeldTiles[rules::KindIndex(tile)];
     }
     view.tableMelds = seat.melds;
+    // Another chair's concealed kong shows no face, whoever built the knowledge
+    // (the server's own for an absent player holds the real tiles).
+    for (int c = 0; c < rules::kChairCount; ++c)
+        for (Meld& meld : view.tableMelds[c])
+            if (c != seat.self && meld.bytKind == MeldKind::ConcealedKong)
+                meld.bytTile = net::kFaceDownTileCode;
     view.wallLeft = seat.wallLeft;
     view.dealer = seat.dealer;
     for (int c = 0; c < rules::kChairCount; ++c)
