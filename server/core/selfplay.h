@@ -37,7 +37,7 @@ SelfPlayReport RunSelfPlay(std::uint64_t hands, std::uint32_t seed, Opponents op
 
 std::string FormatReport(const SelfPlayReport& report, Opponents opponents);
 
-// Computer players of four levels (1-3) playing each other. The levels move
+// Computer players of four levels (1-4) playing each other. The levels move
 // one chair on after every hand, so that no level keeps a chair; the figures
 // are per level slot, in the order given.
 struct LevelMatchReport {
@@ -58,7 +58,7 @@ struct LevelMatchReport {
     double Interval95(int slot) const;
 };
 
-// "3,2,2,2": four levels from 1 to 3; nothing for anything else.
+// "3,2,2,2": four levels from 1 to 4; nothing for anything else.
 std::optional<std::array<int, 4>> ParseBotLevels(std::string_view text);
 
 // With `store` the statistics and the hand log go there, otherwise into memory.
