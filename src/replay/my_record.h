@@ -33,8 +33,7 @@ struct MyHand {
     std::array<std::string, 4> players;
     MyResult result = MyResult::Drawn;
     std::int64_t points = 0;
-    int level = 0;
-    X 0 with a person among them
+    int level = 0;  // the three others' common computer level 1-4; 0 with a person among them
 };
 
 // The hands where `name` sat, newest first.
