@@ -21,7 +21,8 @@ set(QIRA_PROGRAMS
   "qira-launch|start a game of Qira Mahjong"
   "qira-server|the Qira Mahjong room server with computer players"
   "qira-analyze|win, ready and claim analysis of mahjong positions"
-  "qira-replay|step through a logged hand of Qira Mahjong on the table")
+  "qira-replay|step through a logged hand of Qira Mahjong on the table"
+  "qira-review|review a logged hand of Qira Mahjong beside the strongest computer player")
 
 set(QIRA_APP_ID io.github.qiramahjong.Qira)
 set(QIRA_RELEASE_DATE 2026-12-08)

@@ -223,7 +223,7 @@ void BotClient::ActOnOwnTurn() {
     const auto& hand = knowledge_.hand;
     if (!indicatorsAsked_ && std::count(hand.begin(), hand.end(), knowledge_.indicator) >= 3) {
         indicatorsAsked_ = true;
-        return Send(net::requests::ThreeIndicatorKong(me));
+        if (brain_.WantsThreeIndicators(View())) return Send(net::requests::ThreeIndicatorKong(me));
     }
     if (knowledge_.phase >= net::phase::kConcealedKong) {
         const HandInfo info = OwnHand();
@@ -250,8 +250,11 @@ net::Bytes BotClient::AnswerToDiscard() {
         return net::requests::Win(me);
     const rules::HandView hand{knowledge_.hand, knowledge_.OwnMelds(), knowledge_.wild,
                                knowledge_.noWin};
-    if (knowledge_.wallLeft > 0 && rules::KongOption(hand, tile, rules::Turn::Other) &&
-        std::find(declinedKongs_.begin(), declinedKongs_.end(), tile) == declinedKongs_.end()) {
+    const bool mayKong =
+        knowledge_.wallLeft > 0 && rules::KongOption(hand, tile, rules::Turn::Other) &&
+        std::find(declinedKongs_.begin(), declinedKongs_.end(), tile) == declinedKongs_.end();
+    if (brain_.style() == BotStyle::Searcher) return AnswerBySampling(view, tile, mayKong);
+    if (mayKong) {
         if (brain_.WantsExposedKong(view, tile))
             return net::requests::Kong(me, net::phase::kExposedKong, tile);
         declinedKongs_.push_back(tile);
@@ -260,6 +263,22 @@ net::Bytes BotClient::AnswerToDiscard() {
     if ((knowledge_.turn + 1) % 4 == chair_)
         if (const auto chow = brain_.ChooseChow(view, tile)) return net::requests::Chow(me, *chow);
     return net::requests::Pass(me);
+}
+
+net::Bytes BotClient::AnswerBySampling(const BotView& view, Tile tile, bool mayKong) {
+    const auto me = static_cast<std::uint8_t>(chair_);
+    const auto claim = brain_.ChooseClaim(view, tile, knowledge_.turn, mayKong);
+    if (mayKong && !(claim && claim->kind == rules::MeldKind::ExposedKong))
+        declinedKongs_.push_back(tile);
+    if (!claim) return net::requests::Pass(me);
+    switch (claim->kind) {
+        case rules::MeldKind::ExposedKong:
+            return net::requests::Kong(me, net::phase::kExposedKong, tile);
+        case rules::MeldKind::Pung:
+            return net::requests::Pung(me, tile);
+        default:
+            return net::requests::Chow(me, claim->tile);
+    }
 }
 
 }  // namespace qira::server

@@ -38,6 +38,11 @@ public:
     void Deliver(const net::Bytes& message) override;
     void Disconnect() override { gone_ = true; }
     void SetStyle(BotStyle style) { brain_.set_style(style); }
+    // Level 4's time for a decision; watching the clock ends it on time on
+    // a slow machine, at the cost of reproducible choices.
+    void SetSearchBudget(int milliseconds, bool watchClock) {
+        brain_.set_budget(milliseconds, watchClock);
+    }
     // Each wait lasts think × (1 ± spread), uniformly drawn, instead of the
     // same time every move: many players that started together stop acting
     // in step, as people do. 0 (the default) keeps every wait equal.
@@ -99,6 +104,7 @@ private:
     void Act();
     void ActOnOwnTurn();
     net::Bytes AnswerToDiscard();
+    net::Bytes AnswerBySampling(const BotView& view, Tile tile, bool mayKong);
     HandInfo OwnHand() const;
 
     Scheduler& scheduler_;

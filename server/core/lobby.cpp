@@ -229,6 +229,7 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     auto bot = std::make_unique<BotClient>(
         *this, user.name, style, config_.seed * 7919u + static_cast<std::uint32_t>(nextBotNumber_),
         think);
+    bot->SetSearchBudget(config_.botBudgetMs, config_.botWatchClock);
     user.peer = bot.get();
     byPeer_[bot.get()] = &user;
     bots_[&user] = std::move(bot);

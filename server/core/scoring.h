@@ -5,35 +5,17 @@
 #include <vector>
 
 #include "net/packet.h"
+#include "rules/payment.h"
 #include "server/core/tiles.h"
 
-// The score of a won hand and the win record that carries it (docs/rules.md).
+// The win record that carries a won hand's score (docs/rules.md); the
+// payments themselves are worked out by rules::PayWin.
 namespace qira::server {
 
-struct ScoreSeat {
-    std::vector<Tile> concealed;  // a winner's tiles without the winning tile
-    std::vector<Meld> melds;
-    std::uint8_t bets = 0;           // 1 "挂档" + 2 "漂"
-    std::uint8_t indicatorKong = 0;  // 0 none, 1 "混皮子明杠", 2 "混皮子暗杠"
-    bool wildKong = false;           // a kong of the four wild tiles
-    int concealedKongs = 0;          // wild kong not counted
-    int exposedKongs = 0;
-};
-
-struct WinContext {
-    std::array<ScoreSeat, rules::kChairCount> seats;
-    std::vector<std::uint8_t> winners;  // in turn order from the discarder
-    std::uint8_t discarder = 4;         // 4: self-drawn
-    std::uint8_t dealer = 0;
-    Tile winningTile = 0;
-    Tile wild = 0;
-    bool onKongReplacement = false;  // self-drawn with the replacement tile of a kong
-    bool afterKong = false;          // the discard followed the discarder's kong, or a robbed kong
-    std::int32_t base = 1;
-    // Points each chair can still lose; a payer never pays more than this.
-    std::array<std::int64_t, rules::kChairCount> balance{};
-    bool capAtBalance = false;
-};
+using rules::ScoreSeat;
+using rules::WinContext;
+namespace item = rules::item;
+namespace payer = rules::payer;
 
 struct WinOutcome {
     net::Bytes record;  // the whole message 23
@@ -42,18 +24,5 @@ struct WinOutcome {
 };
 
 WinOutcome ScoreWin(const WinContext& context);
-
-// Item positions in a winner block (1-17) and among the payer items (0-5).
-namespace item {
-inline constexpr int kDiscarder = 1, kSelfDrawn = 2, kOnDiscard = 3, kDealerWins = 4,
-                     kDealerDiscarded = 5, kKongBloom = 6, kKongDiscard = 7, kExposedKongs = 8,
-                     kConcealedKongs = 9, kSevenPairs = 10, kLuxurySevenPairs = 11,
-                     kSuperSevenPairs = 12, kNoWilds = 13, kFirstBet = 14, kSecondBet = 15,
-                     kIndicatorKong = 16, kWildKong = 17;
-}
-namespace payer {
-inline constexpr int kDiscarder = 0, kDealer = 1, kFirstBet = 2, kSecondBet = 3, kIndicatorKong = 4,
-                     kWildKong = 5;
-}
 
 }  // namespace qira::server

@@ -11,9 +11,11 @@
 namespace qira::server {
 namespace {
 
-ServerConfig SelfPlayConfig(std::uint32_t seed, ScoreMode mode) {
+ServerConfig SelfPlayConfig(std::uint32_t seed, ScoreMode mode,
+                            int budgetMs = bots::kDefaultBudgetMs) {
     ServerConfig config;
     config.seed = seed;
+    config.botBudgetMs = budgetMs;
     config.log = std::getenv("QIRA_SELFPLAY_LOG") != nullptr;
     config.scoreMode = mode;
     return config;
@@ -100,10 +102,11 @@ std::optional<std::array<int, 4>> ParseBotLevels(std::string_view text) {
 }
 
 LevelMatchReport RunLevelMatch(std::uint64_t hands, std::uint32_t seed,
-                               const std::array<int, 4>& levels, StatsStore* store) {
+                               const std::array<int, 4>& levels, StatsStore* store, int budgetMs) {
     ManualScheduler scheduler;
     MemoryStatsStore memory;
-    Lobby lobby(scheduler, store ? *store : memory, SelfPlayConfig(seed, ScoreMode::Points));
+    Lobby lobby(scheduler, store ? *store : memory,
+                SelfPlayConfig(seed, ScoreMode::Points, budgetMs));
     std::array<BotStyle, 4> styles{};
     for (int slot = 0; slot < 4; ++slot)
         styles[slot] = bots::StyleOfLevel(levels[slot]).value_or(BotStyle::Smart);
@@ -168,6 +171,106 @@ std::string FormatJson(const LevelMatchReport& r) {
     list(r.wildDiscardWins);
     out << ",\"digest\":\"" << std::hex << r.digest << std::dec << "\"}";
     return out.str();
+}
+
+namespace {
+
+// One hand on wall `seed` with `styles` in the chairs.
+Lobby::HandSummary PlayOneHand(std::uint32_t seed, const std::array<BotStyle, 4>& styles,
+                               int budgetMs) {
+    ManualScheduler scheduler;
+    MemoryStatsStore memory;
+    ServerConfig config = SelfPlayConfig(seed, ScoreMode::Points, budgetMs);
+    config.log = false;
+    Lobby lobby(scheduler, memory, config);
+    lobby.OpenBotTable(styles);
+    Lobby::HandSummary summary;
+    bool over = false;
+    lobby.SetHandObserver([&](const Lobby::HandSummary& hand) {
+        if (!over) summary = hand;
+        over = true;
+    });
+    scheduler.RunUntil([&] { return over; });
+    return summary;
+}
+
+void Count(DuplicateReport::Side& side, const Lobby::HandSummary& hand, int chair) {
+    side.points += hand.due[chair];
+    if (std::find(hand.winners.begin(), hand.winners.end(), chair) != hand.winners.end()) {
+        ++side.wins;
+        side.winPoints += hand.due[chair];
+    }
+    if (!hand.winners.empty() && hand.discarder == chair) ++side.dealtIn;
+}
+
+}  // namespace
+
+double DuplicateReport::MeanDifference() const {
+    return walls ? difference / static_cast<double>(walls) : 0.0;
+}
+
+double DuplicateReport::Interval95() const {
+    if (walls < 2) return 0.0;
+    const double n = static_cast<double>(walls);
+    const double mean = MeanDifference();
+    const double variance = std::max(0.0, (differenceSquared - n * mean * mean) / (n - 1));
+    return 1.96 * std::sqrt(variance / n);
+}
+
+DuplicateReport RunDuplicate(std::uint64_t walls, std::uint32_t seed, int tested, int baseline,
+                             int budgetMs) {
+    DuplicateReport report;
+    report.tested = tested;
+    report.baseline = baseline;
+    report.budgetMs = budgetMs;
+    const BotStyle testedStyle = bots::StyleOfLevel(tested).value_or(BotStyle::Searcher);
+    const BotStyle baselineStyle = bots::StyleOfLevel(baseline).value_or(BotStyle::Expert);
+    const auto start = std::chrono::steady_clock::now();
+    for (std::uint64_t wall = 0; wall < walls; ++wall) {
+        const auto wallSeed = static_cast<std::uint32_t>(seed + wall);
+        const int chair = static_cast<int>(wall % 4);
+        std::array<BotStyle, 4> styles;
+        styles.fill(baselineStyle);
+        const auto withBaseline = PlayOneHand(wallSeed, styles, budgetMs);
+        styles[chair] = testedStyle;
+        const auto withTested = PlayOneHand(wallSeed, styles, budgetMs);
+        Count(report.withTested, withTested, chair);
+        Count(report.withBaseline, withBaseline, chair);
+        const double d = double(withTested.due[chair]) - double(withBaseline.due[chair]);
+        report.difference += d;
+        report.differenceSquared += d * d;
+        ++report.walls;
+    }
+    report.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return report;
+}
+
+std::string FormatJson(const DuplicateReport& r) {
+    std::ostringstream out;
+    const double n = r.walls ? static_cast<double>(r.walls) : 1.0;
+    const auto rounded = [](double x) { return std::round(x * 1000) / 1000; };
+    const auto side = [&](const char* name, const DuplicateReport::Side& s) {
+        out << ",\"" << name << "\":{\"mean_points\":" << rounded(s.points / n)
+            << ",\"win_rate\":" << rounded(s.wins / n)
+            << ",\"deal_in_rate\":" << rounded(s.dealtIn / n) << ",\"average_win\":"
+            << rounded(s.wins ? s.winPoints / static_cast<double>(s.wins) : 0.0) << "}";
+    };
+    out << "{\"walls\":" << r.walls << ",\"tested_level\":" << r.tested
+        << ",\"baseline_level\":" << r.baseline << ",\"budget_ms\":" << r.budgetMs
+        << ",\"mean_difference\":" << rounded(r.MeanDifference())
+        << ",\"ci95\":" << rounded(r.Interval95());
+    side("tested", r.withTested);
+    side("baseline", r.withBaseline);
+    out << ",\"seconds\":" << rounded(r.seconds) << "}";
+    return out.str();
+}
+
+std::optional<std::pair<int, int>> ParseDuplicateLevels(std::string_view text) {
+    if (text.size() != 3 || text[1] != ',') return std::nullopt;
+    const int tested = text[0] - '0', baseline = text[2] - '0';
+    if (!bots::StyleOfLevel(tested) || !bots::StyleOfLevel(baseline)) return std::nullopt;
+    return std::pair{tested, baseline};
 }
 
 }  // namespace qira::server

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bots/sampling.h"
 #include "server/core/bot_brain.h"
 #include "server/core/request_guard.h"
 #include "server/core/scheduler.h"
@@ -69,6 +70,11 @@ struct ServerConfig {
     // How the computer players that fill chairs, and the automatic play of
     // a timed-out chair, choose their moves.
     BotStyle botStyle = BotStyle::Smart;
+    // Level 4's time for one decision, and whether it stops at that time even
+    // when its deals are not all played (a live server: answers come in time;
+    // self-play: the same seed gives the same hands on any machine).
+    int botBudgetMs = bots::kDefaultBudgetMs;
+    bool botWatchClock = false;
     std::uint8_t autoPlayLimit = 5;
     ScoreMode scoreMode = ScoreMode::Points;
     // Stake, largest, smallest; escape penalty, largest, smallest.

@@ -202,8 +202,17 @@ std::vector<OptionRow> GeneralRows() {
             "Milliseconds a computer player takes to act at a table with humans (default 400).", 0,
             60'000, think),
         NumberRow<int>("bot-level", "N",
-                       "Strength of the computer players that fill chairs: 1, 2 or 3 (default 2).",
-                       1, 3, &ServerOptions::botLevel),
+                       "Strength of the computer players that fill chairs (default 2): 1 "
+                       "beginner, the shortest way to a ready hand; 2 also counts the tiles "
+                       "still to come; 3 level 2 made careful, weighing each discard's danger; "
+                       "4 plays sampled deals of the unseen tiles out and takes the best "
+                       "expected points (uses --bot-budget-ms of CPU per decision).",
+                       1, 4, &ServerOptions::botLevel),
+        NumberRow<int>("bot-budget-ms", "MS",
+                       "Milliseconds of thinking a level 4 player may spend on one decision "
+                       "(default 100); less time plays fewer sampled deals. Distinct from "
+                       "--bot-think, the pause before it acts.",
+                       1, 10'000, &ServerOptions::botBudgetMs),
         SecondsRow("turn-seconds",
                    "The server's own turn clock in seconds (default 25); the client plays for "
                    "an idle player at 20, so a shorter clock would overtake it.",
@@ -230,7 +239,22 @@ std::vector<OptionRow> GeneralRows() {
              o.selfPlayLevels = ParseBotLevels(v);
              return o.selfPlayLevels.has_value();
          },
-         "four levels 1 to 3"},
+         "four levels 1 to 4"},
+        NumberRow<std::uint64_t>(
+            "duplicate", "WALLS",
+            "Play each of WALLS seeded walls twice, one hand each, the tested level in one "
+            "chair and then the baseline level there (the other chairs the baseline both "
+            "times); print the mean difference of that chair's points in one JSON line and "
+            "exit.",
+            1, 10'000'000, &ServerOptions::duplicateWalls),
+        {"duplicate-levels", "A,B",
+         "With --duplicate: the tested and the baseline level (default 4,3).",
+         [](ServerOptions& o, std::string_view v) {
+             const auto levels = ParseDuplicateLevels(v);
+             if (levels) o.duplicateLevels = *levels;
+             return levels.has_value();
+         },
+         "two levels 1 to 4"},
         {"random-opponents", "", "With --selfplay: chairs 1-3 discard at random.",
          StoreFlag(&ServerOptions::randomOpponents)},
         NumberRow<int>("soak", "TABLES",

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "qira_build.h"
 #include "server/core/server_config.h"
@@ -31,8 +32,11 @@ struct ServerOptions {
     std::optional<std::uint32_t> seed;
     std::optional<std::uint64_t> selfPlayHands;
     int botLevel = 2;
+    int botBudgetMs = 100;
     std::optional<std::array<int, 4>> selfPlayLevels;
     bool randomOpponents = false;
+    std::optional<std::uint64_t> duplicateWalls;
+    std::pair<int, int> duplicateLevels{4, 3};
     std::optional<int> soakTables;
     int soakSeconds = 180;
     int soakThinkMs = 0;

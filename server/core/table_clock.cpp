@@ -186,6 +186,7 @@ void Table::PlayTurnFor(int chair, std::uint32_t brainSeed) {
     if (hand_.turnKind != TurnKind::Claimed && CanWinWith(hand_.InfoOf(chair), hand_.fresh))
         return OnSelfWin(chair);
     BotBrain brain(lobby_.config().botStyle, brainSeed);
+    brain.set_budget(lobby_.config().botBudgetMs, lobby_.config().botWatchClock);
     Tile tile = brain.ChooseDiscard(ViewOf(chair));
     if (seat.ting && Holds(seat.hand, hand_.fresh)) tile = hand_.fresh;
     OnDiscard(chair, tile, 0);

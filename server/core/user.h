@@ -23,7 +23,7 @@ struct User {
     std::string nameKey;   // NameKey(name), kept: folding takes ICU a while
     Peer* peer = nullptr;  // null while the user's connection is gone
     bool isBot = false;
-    int botLevel = 0;  // a computer player's level 1-3, 0 for the random discarder
+    int botLevel = 0;  // a computer player's level 1-4, 0 for the random discarder
     bool allowWatch = false;
     Table* table = nullptr;
     int chair = -1;       // -1 for an onlooker

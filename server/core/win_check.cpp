@@ -1,5 +1,7 @@
 #include "server/core/win_check.h"
 
+#include "rules/payment.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -34,20 +36,7 @@ std::optional<Meld> OfferedOwnKong(const HandInfo& hand, Tile fresh,
 }
 
 bool IsSevenPairs(std::span<const Tile> concealed, std::span<const Meld> melds, Tile wild) {
-    if (!melds.empty() || concealed.size() != 14) return false;
-    int wilds = 0;
-    std::array<int, 39> counts{};
-    for (Tile t : concealed) {
-        if (!rules::IsTileCode(t)) return false;
-        if (t == wild)
-            ++wilds;
-        else
-            ++counts[t];
-    }
-    int odd = 0;
-    for (int c : counts) odd += c % 2;
-    // Each wild tile pairs one odd tile; wild tiles left over pair each other.
-    return odd <= wilds && (wilds - odd) % 2 == 0;
+    return rules::IsSevenPairs(concealed, melds, wild);
 }
 
 }  // namespace qira::server

@@ -45,6 +45,8 @@ ServerConfig ConfigOf(const ServerOptions& options, std::uint32_t seed) {
     config.botWait = options.botWait;
     config.botThink = options.botThink;
     config.botOnlyThink = options.botTables > 0 ? options.botThink : Milliseconds{0};
+    config.botBudgetMs = options.botBudgetMs;
+    config.botWatchClock = true;
     config.turnTimeout = options.turnTimeout;
     config.scoreMode = options.scoreMode;
     config.limits = options.limits;
@@ -231,7 +233,7 @@ int main(int argc, char* argv[]) {
         const std::string path = options.database.value_or(DefaultDatabasePath());
         return ExportHands(path, options.exportHand, std::cout, std::cerr) ? 0 : 1;
     }
-    const bool selfPlay = options.selfPlayHands.has_value();
+    const bool selfPlay = options.selfPlayHands.has_value() || options.duplicateWalls.has_value();
     const std::uint32_t seed =
         options.seed.value_or(selfPlay ? 1u : static_cast<std::uint32_t>(time(nullptr)));
     std::unique_ptr<StatsStore> store;
@@ -240,9 +242,16 @@ int main(int argc, char* argv[]) {
     const Logger selfPlayLog(!options.quiet);
     // Every mode below plays many hands: the large answer cache pays for itself.
     qira::rules::PrepareWinAnalysis(qira::rules::AnswerCache::Large);
+    if (options.duplicateWalls) {
+        const auto [tested, baseline] = options.duplicateLevels;
+        std::cout << FormatJson(RunDuplicate(*options.duplicateWalls, seed, tested, baseline,
+                                             options.botBudgetMs))
+                  << std::endl;
+        return 0;
+    }
     if (selfPlay && options.selfPlayLevels) {
-        const auto report =
-            RunLevelMatch(*options.selfPlayHands, seed, *options.selfPlayLevels, store.get());
+        const auto report = RunLevelMatch(*options.selfPlayHands, seed, *options.selfPlayLevels,
+                                          store.get(), options.botBudgetMs);
         std::cout << FormatJson(report) << std::endl;
         if (store && !SaveWaitingStatistics(*store, selfPlayLog)) return kStatisticsLost;
         return report.stuck ? 1 : 0;

@@ -191,6 +191,7 @@ public:
     bool QuitPrompt() const override { return client_.preferences_.bytQuitPrompt != 0; }
     bool WrongOutPrompt() const override { return client_.preferences_.bytWrongOutPrompt != 0; }
     bool DiscardHint() const override { return client_.preferences_.bytDiscardHint != 0; }
+    bool StrongHint() const override { return client_.preferences_.bytStrongHint != 0; }
 
     // The user list and the chat pane speak the session's language directly.
     class UserList final : public play::UserListPane {

@@ -18,6 +18,8 @@
 #include "replay/hand_database.h"
 #include "replay/hand_log.h"
 #include "replay/log_file.h"
+#include "replay/review.h"
+#include "rules/win_analysis.h"
 #include "ui/platform/fonts.h"
 
 namespace {
@@ -42,6 +44,9 @@ constexpr const char* kUsage =
     "  --player NAME       The chair of the player NAME at the bottom.\n"
     "  --step N            Start at step N (0 is the position right after the deal).\n"
     "  --snapshot OUT.png  Paint step N to a PNG picture without a window and exit.\n"
+    "  --review            Beside each step, the bottom seat's decision from it set\n"
+    "                      beside the level 4 computer player's, with the expected\n"
+    "                      points of both (as qira-review; a few seconds to work out).\n"
     "  --help              Show this help and exit.\n"
     "  --version           Show the version and exit.\n"
     "\n"
@@ -59,6 +64,7 @@ struct Arguments {
     std::optional<std::string> player;
     std::size_t step = 0;
     std::optional<std::string> snapshot;
+    bool review = false;
     bool help = false;
     bool version = false;
 };
@@ -99,6 +105,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
             args.help = true;
         } else if (arg == "--version") {
             args.version = true;
+        } else if (arg == "--review") {
+            args.review = true;
         } else if (arg == "--hand") {
             args.hand = number(INT64_MIN / 2, INT64_MAX / 2);
             if (!args.hand) return std::nullopt;
@@ -215,7 +223,16 @@ int main(int argc, char** argv) {
     options.dataFolder = dataFolder;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     options.screenSize = screen.size();
+    // Worked out before the window opens: the viewer shows it from the start.
+    std::optional<replay::Review> review;
+    if (args->review) {
+        if (!args->snapshot) std::cerr << "qira-replay: 正在复盘……\n";
+        rules::PrepareWinAnalysis(rules::AnswerCache::Large);
+        review = replay::ReviewHand(*hand, seat, {.budgetMs = bots::kDefaultBudgetMs}, &error);
+        if (!review) return Fail("第 " + std::to_string(hand->id) + " 局无法复盘：" + error);
+    }
     app::ReplayViewer viewer(std::move(*replay), options);
+    if (review) viewer.SetReview(std::move(*review));
     auto& window = viewer.window();
     QObject::connect(&window, &app::FrmGameMain::Unloaded, &app, &QApplication::quit,
                      Qt::QueuedConnection);

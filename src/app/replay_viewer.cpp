@@ -164,9 +164,17 @@ void ReplayViewer::RepaintOpenHands() {
     canvas.PaintMoPai();
 }
 
+void ReplayViewer::SetReview(replay::Review review) {
+    review_ = std::move(review);
+    UpdateCounter();
+}
+
 QString ReplayViewer::CounterText() const {
     QString text = QString::fromStdString(replay_.Describe(step_));
     if (playing()) text += QStringLiteral("　（播放中）");
+    if (review_)
+        if (const std::string line = replay::ReviewLineAt(*review_, step_); !line.empty())
+            text += QStringLiteral("\n") + QString::fromStdString(line);
     return text + QStringLiteral("\n") + QString::fromUtf8(kKeysHelp);
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/desktop_client.h"
 #include "replay/hand_replay.h"
+#include "replay/review.h"
 
 namespace qira::app {
 
@@ -53,6 +54,8 @@ public:
     void TogglePlaying();
     bool playing() const { return playTimer_.isActive(); }
 
+    // Shows, beside each step, the review's decision made from it.
+    void SetReview(replay::Review review);
     // The step counter's text as shown.
     QString CounterText() const;
     // The whole window as it looks now.
@@ -81,6 +84,7 @@ private:
     std::unique_ptr<DesktopClient> client_;
     QLabel* counter_ = nullptr;  // owned by the game area
     QTimer playTimer_;
+    std::optional<replay::Review> review_;
 };
 
 // The globals of a replay's client: the program folder for the artwork, the

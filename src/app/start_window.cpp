@@ -29,6 +29,7 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 
+#include "launch/bot_levels.h"
 #include "launch/client_end.h"
 #include "replay/hand_database.h"
 #include "replay/hand_log.h"
@@ -37,8 +38,6 @@ namespace qira::app {
 namespace {
 
 constexpr int kProbeMilliseconds = 5000;
-const char* const kLevelNames[] = {"", "初级", "中级", "高级"};
-
 QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -115,10 +114,10 @@ struct Group {
 
 std::vector<Group> Groups(const replay::MyRecord& record) {
     std::vector<Group> groups{{QStringLiteral("全部"), &record.all}};
-    for (int level = 1; level <= 3; ++level)
-        if (record.byLevel[level].hands)
+    for (const auto& choice : launch::kBotLevels)
+        if (record.byLevel[choice.level].hands)
             groups.push_back(
-                {QStringLiteral("对%1").arg(kLevelNames[level]), &record.byLevel[level]});
+                {QStringLiteral("对%1").arg(Text(choice.name)), &record.byLevel[choice.level]});
     if (record.byLevel[0].hands) groups.push_back({QStringLiteral("其他"), &record.byLevel[0]});
     return groups;
 }
@@ -204,16 +203,23 @@ QWidget* StartWindow::BuildLocalTab() {
     auto* box = new QHBoxLayout;
     box->addWidget(new QLabel(QStringLiteral("电脑玩家水平："), page));
     levels_ = new QButtonGroup(page);
-    const char* const captions[] = {"", "初级(&1)", "中级(&2)", "高级(&3)"};
-    for (int level = 1; level <= 3; ++level) {
-        auto* radio = new QRadioButton(QString::fromUtf8(captions[level]), page);
-        radio->setAccessibleName(QStringLiteral("电脑水平%1").arg(kLevelNames[level]));
-        levels_->addButton(radio, level);
-        radio->setChecked(level == settings_.level);
+    for (const auto& choice : launch::kBotLevels) {
+        auto* radio = new QRadioButton(Text(choice.caption), page);
+        radio->setAccessibleName(QStringLiteral("电脑水平%1").arg(Text(choice.name)));
+        radio->setToolTip(Text(choice.summary));
+        levels_->addButton(radio, choice.level);
+        radio->setChecked(choice.level == settings_.level);
         box->addWidget(radio);
     }
     box->addStretch();
     layout->addLayout(box);
+    // What the chosen level does, under the choice.
+    auto* summary = new QLabel(Text(launch::BotLevel(settings_.level).summary), page);
+    summary->setObjectName(QStringLiteral("levelSummary"));
+    summary->setWordWrap(true);
+    connect(levels_, &QButtonGroup::idClicked, summary,
+            [summary](int level) { summary->setText(Text(launch::BotLevel(level).summary)); });
+    layout->addWidget(summary);
     layout->addStretch();
     startLocal_ = Button(QStringLiteral("开始游戏(&S)"), QStringLiteral("开始游戏"), page);
     startLocal_->setDefault(true);
@@ -352,12 +358,16 @@ QWidget* StartWindow::BuildHandsTab() {
     handsNote_->setTextFormat(Qt::PlainText);
     handsNote_->setWordWrap(true);
     replay_ = Button(QStringLiteral("观看回放(&R)"), QStringLiteral("观看回放"), page);
-    connect(replay_, &QPushButton::clicked, this, &StartWindow::OpenSelectedHand);
+    connect(replay_, &QPushButton::clicked, this, [this] { OpenSelectedHand(); });
+    review_ = Button(QStringLiteral("复盘(&V)"), QStringLiteral("复盘"), page);
+    review_->setToolTip(QStringLiteral("回放时每一步旁边给出高级电脑的打法和两种打法的期望得分"));
+    connect(review_, &QPushButton::clicked, this, [this] { OpenSelectedHand(true); });
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(hands_, 1);
     auto* row = new QHBoxLayout;
     row->addWidget(handsNote_, 1);
     row->addWidget(replay_);
+    row->addWidget(review_);
     layout->addLayout(row);
     return page;
 }
@@ -399,20 +409,24 @@ void StartWindow::LoadHands() {
     hands_->resizeColumnsToContents();
     if (!myHands_.empty()) hands_->selectRow(0);
     replay_->setEnabled(!myHands_.empty());
+    review_->setEnabled(!myHands_.empty());
     record_ = replay::RecordOf(myHands_);
     DrawRecord();
 }
 
-QStringList StartWindow::ReplayArguments() const {
+QStringList StartWindow::ReplayArguments(bool review) const {
     const int row = hands_->currentRow();
     if (row < 0 || row >= static_cast<int>(myHands_.size())) return {};
     const auto& hand = myHands_[static_cast<std::size_t>(row)];
-    return {sources_.database, QStringLiteral("--hand"), QString::number(hand.id),
-            QStringLiteral("--player"), QString::fromStdString(hand.players[hand.seat])};
+    QStringList arguments{sources_.database, QStringLiteral("--hand"), QString::number(hand.id),
+                          QStringLiteral("--player"),
+                          QString::fromStdString(hand.players[hand.seat])};
+    if (review) arguments << QStringLiteral("--review");
+    return arguments;
 }
 
-void StartWindow::OpenSelectedHand() {
-    const QStringList arguments = ReplayArguments();
+void StartWindow::OpenSelectedHand(bool review) {
+    const QStringList arguments = ReplayArguments(review);
     if (arguments.isEmpty()) return;
     if (!QProcess::startDetached(sources_.replayProgram, arguments))
         handsNote_->setText(QStringLiteral("无法启动 %1").arg(sources_.replayProgram));

@@ -53,12 +53,14 @@ public:
     QLabel& joinStatus() const { return *joinStatus_; }
     QTableWidget& handList() const { return *hands_; }
     QPushButton& replayButton() const { return *replay_; }
+    QPushButton& reviewButton() const { return *review_; }
     const replay::MyRecord& record() const { return record_; }
 
     // Reads the player's hands again (shown when the tab is opened).
     void LoadHands();
-    // The command line that opens the selected hand: the program's arguments.
-    QStringList ReplayArguments() const;
+    // The command line that opens the selected hand: the program's arguments;
+    // `review`: with the review of the player's decisions beside each step.
+    QStringList ReplayArguments(bool review = false) const;
 
     void done(int result) override;  // remembers the choices however the window closes
 
@@ -71,7 +73,7 @@ private:
     void PickRemembered(int index);
     void TryServer();
     void JoinFailed(const QString& reason);
-    void OpenSelectedHand();
+    void OpenSelectedHand(bool review = false);
     void DrawRecord();
     void Remember();
 
@@ -95,6 +97,7 @@ private:
     QTableWidget* hands_ = nullptr;
     QLabel* handsNote_ = nullptr;
     QPushButton* replay_ = nullptr;
+    QPushButton* review_ = nullptr;
     QVBoxLayout* recordLayout_ = nullptr;
     QWidget* recordCharts_ = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "bots/brain.h"
 
+#include "bots/distance.h"
+#include "bots/sampling.h"
 #include "rules/win_analysis.h"
 
 #include <algorithm>
@@ -19,60 +21,6 @@ using rules::MeldKind;
 using rules::RankOf;
 using rules::SuitOf;
 using rules::TileOfKind;
-
-struct Search {
-    KindCounts counts{};
-    int setsNeeded = 4;
-    int best = 8;
-
-    int left = 0;  // tiles not yet placed
-
-    void Run(int index, int sets, int partials, int pair) {
-        while (index < rules::kDistinctTiles && counts[index] == 0) ++index;
-        const int usable = std::min(partials, setsNeeded - sets);
-        const int now = 2 * (setsNeeded - sets) - usable - pair;
-        if (index == rules::kDistinctTiles) {
-            best = std::min(best, now);
-            return;
-        }
-        // Every tile still to place lowers the distance by one at the most.
-        if (now - left >= best || sets + partials > setsNeeded + 1) return;
-        const Tile tile = TileOfKind(index);
-        const bool numbered = IsNumbered(tile);
-        const int rank = RankOf(tile);
-        int& c = counts[index];
-        if (c >= 3) {
-            c -= 3, left -= 3;
-            Run(index, sets + 1, partials, pair);
-            c += 3, left += 3;
-        }
-        if (numbered && rank <= 7 && counts[index + 1] > 0 && counts[index + 2] > 0) {
-            --c, --counts[index + 1], --counts[index + 2], left -= 3;
-            Run(index, sets + 1, partials, pair);
-            ++c, ++counts[index + 1], ++counts[index + 2], left += 3;
-        }
-        if (c >= 2) {
-            c -= 2, left -= 2;
-            if (pair == 0) Run(index, sets, partials, 1);
-            Run(index, sets, partials + 1, pair);
-            c += 2, left += 2;
-        }
-        if (numbered && rank <= 8 && counts[index + 1] > 0) {
-            --c, --counts[index + 1], left -= 2;
-            Run(index, sets, partials + 1, pair);
-            ++c, ++counts[index + 1], left += 2;
-        }
-        if (numbered && rank <= 7 && counts[index + 2] > 0) {
-            --c, --counts[index + 2], left -= 2;
-            Run(index, sets, partials + 1, pair);
-            ++c, ++counts[index + 2], left += 2;
-        }
-        const int saved = c;
-        c = 0, left -= saved;
-        Run(index + 1, sets, partials, pair);
-        c = saved, left += saved;
-    }
-};
 
 std::vector<Tile> Without(std::span<const Tile> hand, Tile tile, int copies) {
     std::vector<Tile> out(hand.begin(), hand.end());
@@ -109,186 +57,19 @@ std::vector<Tile> DiscardCandidates(const BotView& view) {
 
 }  // namespace
 
-namespace {
-
-// The distance by the block search over the whole hand.
-int SearchedDistance(const KindCounts& counts, int setsNeeded) {
-    Search search;
-    search.counts = counts;
-    for (int c : counts) search.left += c;
-    search.setsNeeded = setsNeeded;
-    search.best = 2 * setsNeeded;
-    search.Run(0, 0, 0, 0);
-    return search.best;
+std::vector<Tile> TilesOfMeld(const Meld& meld) {
+    const Tile tile = meld.bytTile;
+    switch (meld.bytKind) {
+        case MeldKind::Chow:
+            return {tile, static_cast<Tile>(tile + 1), static_cast<Tile>(tile + 2)};
+        case MeldKind::Pung:
+            return {tile, tile, tile};
+        case MeldKind::ConcealedKong:
+        case MeldKind::ExposedKong:
+            return {tile, tile, tile, tile};
+    }
+    return {};
 }
-
-// The same distance from the shapes of each suit and honour on its own.
-//
-// Blocks never cross a suit, so a hand's block collections are the products
-// of its groups' (the three suits', each honour's) collections. A group's
-// collections matter only by their numbers of sets s, partial sets p and the
-// pair q (0 or 1): Shapes keeps which (s, p) occur, one bit 6 * s + p per q.
-// The distance is the least 2 (S - s) - min(p, S - s) - q over the hand's
-// collections with s + p <= S + 1 (S: sets still needed); a collection with
-// more blocks is never better than the same one without its surplus partial
-// sets, which is why the search may cut it off. Every group's shapes are
-// worked out once.
-constexpr int kShapeRow = 6;
-constexpr int kMostBlocks = 5;  // S + 1 with no meld down
-
-struct Shapes {
-    std::array<std::uint64_t, 2> byPair{};
-};
-
-constexpr int ShapeBit(int sets, int partials) {
-    return kShapeRow * sets + partials;
-}
-
-// Bits of the shapes with at most `partials` partial sets / at most
-// `blocks` blocks.
-constexpr std::array<std::uint64_t, kShapeRow> kPartialsAtMost = [] {
-    std::array<std::uint64_t, kShapeRow> masks{};
-    for (int most = 0; most < kShapeRow; ++most)
-        for (int s = 0; s < kShapeRow; ++s)
-            for (int p = 0; p <= most; ++p) masks[most] |= std::uint64_t{1} << ShapeBit(s, p);
-    return masks;
-}();
-constexpr std::array<std::uint64_t, kShapeRow> kBlocksAtMost = [] {
-    std::array<std::uint64_t, kShapeRow> masks{};
-    for (int most = 0; most < kShapeRow; ++most)
-        for (int s = 0; s <= most; ++s)
-            for (int p = 0; s + p <= most; ++p) masks[most] |= std::uint64_t{1} << ShapeBit(s, p);
-    return masks;
-}();
-
-// Every block collection of `n` kinds in a row (a suit, or one honour),
-// branching as the search does.
-void CollectShapes(std::array<int, 9>& c, int n, bool numbered, int index, int sets, int partials,
-                   int pair, Shapes& out) {
-    while (index < n && c[index] == 0) ++index;
-    if (sets + partials > kMostBlocks) return;
-    if (index == n) {
-        out.byPair[pair] |= std::uint64_t{1} << ShapeBit(sets, partials);
-        return;
-    }
-    const auto again = [&](int s, int p, int q) {
-        CollectShapes(c, n, numbered, index, s, p, q, out);
-    };
-    int& here = c[index];
-    if (here >= 3) {
-        here -= 3;
-        again(sets + 1, partials, pair);
-        here += 3;
-    }
-    if (numbered && index <= 6 && c[index + 1] > 0 && c[index + 2] > 0) {
-        --here, --c[index + 1], --c[index + 2];
-        again(sets + 1, partials, pair);
-        ++here, ++c[index + 1], ++c[index + 2];
-    }
-    if (here >= 2) {
-        here -= 2;
-        if (pair == 0) again(sets, partials, 1);
-        again(sets, partials + 1, pair);
-        here += 2;
-    }
-    if (numbered && index <= 7 && c[index + 1] > 0) {
-        --here, --c[index + 1];
-        again(sets, partials + 1, pair);
-        ++here, ++c[index + 1];
-    }
-    if (numbered && index <= 6 && c[index + 2] > 0) {
-        --here, --c[index + 2];
-        again(sets, partials + 1, pair);
-        ++here, ++c[index + 2];
-    }
-    const int saved = here;
-    here = 0;
-    CollectShapes(c, n, numbered, index + 1, sets, partials, pair, out);
-    here = saved;
-}
-
-Shapes SuitShapes(const KindCounts& counts, int first) {
-    std::uint32_t key = 0;
-    for (int rank = 8; rank >= 0; --rank)
-        key = key * 5 + static_cast<std::uint32_t>(counts[first + rank]);
-    // One table per thread: a few thousand suits occur in practice.
-    thread_local std::unordered_map<std::uint32_t, Shapes> known;
-    const auto [it, added] = known.try_emplace(key);
-    if (added) {
-        std::array<int, 9> c{};
-        std::copy_n(counts.begin() + first, 9, c.begin());
-        CollectShapes(c, 9, true, 0, 0, 0, 0, it->second);
-    }
-    return it->second;
-}
-
-const Shapes& HonourShapes(int count) {
-    static const std::array<Shapes, 5> shapes = [] {
-        std::array<Shapes, 5> all{};
-        for (int n = 0; n <= 4; ++n) {
-            std::array<int, 9> c{n};
-            CollectShapes(c, 1, false, 0, 0, 0, 0, all[n]);
-        }
-        return all;
-    }();
-    return shapes[count];
-}
-
-Shapes Combine(const Shapes& a, const Shapes& b) {
-    Shapes out;
-    for (int qa = 0; qa < 2; ++qa)
-        for (std::uint64_t m = a.byPair[qa]; m != 0; m &= m - 1) {
-            const int bit = std::countr_zero(m);
-            const int partials = bit % kShapeRow;
-            for (int qb = 0; qa + qb < 2; ++qb)
-                out.byPair[qa + qb] |= (b.byPair[qb] & kPartialsAtMost[kMostBlocks - partials])
-                                       << bit;
-        }
-    for (auto& bits : out.byPair) bits &= kBlocksAtMost[kMostBlocks];
-    return out;
-}
-
-int ShapedDistance(const KindCounts& counts, int setsNeeded) {
-    Shapes hand;
-    hand.byPair[0] = 1;  // nothing yet: no set, no partial, no pair
-    for (int suit = 0; suit < 3; ++suit) hand = Combine(hand, SuitShapes(counts, 9 * suit));
-    for (int kind = 27; kind < rules::kDistinctTiles; ++kind)
-        if (counts[kind] != 0) hand = Combine(hand, HonourShapes(counts[kind]));
-    int best = 2 * setsNeeded;
-    for (int q = 0; q < 2; ++q)
-        for (std::uint64_t m = hand.byPair[q] & kBlocksAtMost[setsNeeded + 1]; m != 0; m &= m - 1) {
-            const int bit = std::countr_zero(m);
-            const int sets = bit / kShapeRow;
-            const int partials = bit % kShapeRow;
-            best =
-                std::min(best, 2 * (setsNeeded - sets) - std::min(partials, setsNeeded - sets) - q);
-        }
-    return best;
-}
-
-// The distance of a hand given as counts of its ordinary tiles and its number
-// of wild tiles.
-int DistanceOf(const KindCounts& counts, int wilds, std::size_t meldCount) {
-    const int setsNeeded = 4 - static_cast<int>(std::min<std::size_t>(meldCount, 4));
-    int tiles = 0;
-    bool fourAtMost = true;
-    for (int c : counts) {
-        tiles += c;
-        fourAtMost = fourAtMost && c >= 0 && c <= 4;
-    }
-    // The shapes hold for hands that cannot complete more sets than needed;
-    // anything else (a view from the network may be odd) is searched.
-    int shanten = fourAtMost && tiles <= 3 * setsNeeded + 2 ? ShapedDistance(counts, setsNeeded)
-                                                            : SearchedDistance(counts, setsNeeded);
-    if (meldCount == 0) {
-        int pairs = 0;
-        for (int c : counts) pairs += c / 2;
-        shanten = std::min(shanten, 6 - std::min(pairs, 7));
-    }
-    return std::max(-1, shanten - wilds);
-}
-
-}  // namespace
 
 int ShantenOf(std::span<const Tile> hand, std::size_t meldCount, Tile wild) {
     KindCounts counts{};
@@ -335,16 +116,14 @@ BotBrain::Option BotBrain::Evaluate(const BotView& view, Tile discard, bool coun
             else if (rules::IsTileCode(t))
                 ++counts[KindIndex(t)];
         }
+        const HandDistance kept(counts, wilds, view.melds.size());
         for (int kind = 0; kind < rules::kDistinctTiles; ++kind) {
             const int unseen =
                 4 - view.seen[kind] - mine[kind] + (KindIndex(discard) == kind ? 1 : 0);
             const Tile tile = TileOfKind(kind);
             if (unseen <= 0 || !Near(rest, tile, view.wild)) continue;
-            const bool wild = tile == view.wild;
-            wild ? ++wilds : ++counts[kind];
-            if (DistanceOf(counts, wilds, view.melds.size()) < option.shanten)
-                option.useful += unseen;
-            wild ? --wilds : --counts[kind];
+            const int after = tile == view.wild ? kept.WithOneWild() : kept.WithOne(kind);
+            if (after < option.shanten) option.useful += unseen;
         }
     }
     for (Tile other : rest)
@@ -389,6 +168,8 @@ Tile BotBrain::ChooseDiscard(const BotView& view) {
             return ChooseDiscardByShape(view, true);
         case BotStyle::Expert:
             return ChooseDiscardAsExpert(view);
+        case BotStyle::Searcher:
+            return ChooseDiscardBySampling(view);
     }
     return hand.back();
 }
@@ -439,8 +220,11 @@ bool BotBrain::WantsExposedKong(const BotView& view, Tile discard) {
     return ShantenOf(rest, view.melds.size() + 1, view.wild) <= now;
 }
 
-std::optional<Meld> BotBrain::ChooseOwnKong(const BotView& view) {
-    if (style_ == BotStyle::RandomDiscard) return std::nullopt;
+namespace {
+
+// The first kong the hand can declare: with `worthIt`, only one that keeps
+// the way to a ready hand as short.
+std::optional<Meld> OwnKongOf(const BotView& view, bool worthIt) {
     const int now = BestAfterDiscard(view.hand, view.melds.size(), view.wild);
     const auto counts = CountKinds(view.hand);
     for (int kind = 0; kind < rules::kDistinctTiles; ++kind) {
@@ -448,24 +232,41 @@ std::optional<Meld> BotBrain::ChooseOwnKong(const BotView& view) {
         if (tile == view.wild) continue;  // wild tiles are worth more in the hand
         if (counts[kind] == 4) {
             const auto rest = Without(view.hand, tile, 4);
-            if (ShantenOf(rest, view.melds.size() + 1, view.wild) <= now)
+            if (!worthIt || ShantenOf(rest, view.melds.size() + 1, view.wild) <= now)
                 return Meld{MeldKind::ConcealedKong, tile, 0};
         }
         if (counts[kind] >= 1)
             for (const Meld& meld : view.melds)
                 if (meld.bytKind == MeldKind::Pung && meld.bytTile == tile) {
                     const auto rest = Without(view.hand, tile, 1);
-                    if (ShantenOf(rest, view.melds.size(), view.wild) <= now)
+                    if (!worthIt || ShantenOf(rest, view.melds.size(), view.wild) <= now)
                         return Meld{MeldKind::ExposedKong, tile, 0};
                 }
     }
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<Meld> BotBrain::ChooseOwnKong(const BotView& view) {
+    if (style_ == BotStyle::RandomDiscard) return std::nullopt;
+    const auto careful = OwnKongOf(view, true);
+    if (style_ != BotStyle::Searcher) return careful;
+    const auto possible = careful ? careful : OwnKongOf(view, false);
+    if (!possible) return std::nullopt;
+    const Choice take{ChoiceKind::OwnKong, possible->bytTile};
+    const Choice leave{ChoiceKind::NoOwnKong, 0};
+    const std::array<Choice, 2> choices{careful ? take : leave, careful ? leave : take};
+    const std::size_t best =
+        BestChoice(Appraise(view, 0, view.self, choices, {budgetMs_, watchClock_}, random_));
+    return choices[best] == take ? possible : std::nullopt;
+}
+
 // ---------------------------------------------------------------- levels
 
 std::optional<BotStyle> StyleOfLevel(int level) {
-    for (const BotStyle style : {BotStyle::Beginner, BotStyle::Smart, BotStyle::Expert})
+    for (const BotStyle style :
+         {BotStyle::Beginner, BotStyle::Smart, BotStyle::Expert, BotStyle::Searcher})
         if (LevelOf(style) == level) return style;
     return std::nullopt;
 }
@@ -478,6 +279,8 @@ int LevelOf(BotStyle style) {
             return 2;
         case BotStyle::Expert:
             return 3;
+        case BotStyle::Searcher:
+            return 4;
         case BotStyle::RandomDiscard:
             return 0;
     }
@@ -580,7 +383,7 @@ double WaitValue(const BotView& view, const std::vector<Tile>& rest, Tile discar
 }  // namespace
 
 bool BotBrain::Folding(const BotView& view) const {
-    if (style_ != BotStyle::Expert || view.self < 0) return false;
+    if (!ExpertStyle() || view.self < 0) return false;
     const auto threat = ThreatOf(view);
     const double highest = *std::max_element(threat.begin(), threat.end());
     const int distance = ShantenOf(view.hand, view.melds.size(), view.wild);
@@ -591,10 +394,12 @@ bool BotBrain::Folding(const BotView& view) const {
 
 // Attacks like the level below, but weighs each discard's danger to the
 // chairs that look ready, and folds (throws the safest tile) when an
-// opponent looks ready and the own hand is still far.
-Tile BotBrain::ChooseDiscardAsExpert(const BotView& view) const {
+// opponent looks ready and the own hand is still far. The discards worth
+// weighing, each with its score, in the order of the hand.
+std::vector<std::pair<Tile, double>> BotBrain::ScoreDiscardsAsExpert(const BotView& view) const {
     const auto candidates = DiscardCandidates(view);
-    if (candidates.empty()) return view.hand.back();
+    std::vector<std::pair<Tile, double>> scored;
+    if (candidates.empty()) return scored;
     const auto threat = ThreatOf(view);
     const auto dangerOf = [&](Tile tile) {
         double total = 0;
@@ -613,8 +418,6 @@ Tile BotBrain::ChooseDiscardAsExpert(const BotView& view) const {
         distances.push_back(ShantenOf(Without(view.hand, t, 1), view.melds.size(), view.wild));
     const int shortest = *std::min_element(distances.begin(), distances.end());
 
-    Tile best = candidates.front();
-    double bestScore = -1e18;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const Tile t = candidates[i];
         if (!folding && distances[i] > shortest) continue;
@@ -632,12 +435,146 @@ Tile BotBrain::ChooseDiscardAsExpert(const BotView& view) const {
             score = -1000.0 * option.shanten + option.useful - caution * danger - keepIndicator -
                     0.01 * option.fit;
         }
-        if (score > bestScore) {
-            bestScore = score;
-            best = t;
-        }
+        scored.emplace_back(t, score);
     }
+    return scored;
+}
+
+Tile BotBrain::ChooseDiscardAsExpert(const BotView& view) const {
+    const auto scored = ScoreDiscardsAsExpert(view);
+    if (scored.empty()) return view.hand.back();
+    Tile best = scored.front().first;
+    double bestScore = -1e18;
+    for (const auto& [tile, score] : scored)
+        if (score > bestScore) bestScore = score, best = tile;
     return best;
+}
+
+std::vector<Tile> BotBrain::RankDiscards(const BotView& view) const {
+    auto scored = ScoreDiscardsAsExpert(view);
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<Tile> ranked;
+    for (const auto& entry : scored) ranked.push_back(entry.first);
+    // The discards that lengthen the way come last, safest first.
+    auto rest = DiscardCandidates(view);
+    std::erase_if(
+        rest, [&](Tile t) { return std::find(ranked.begin(), ranked.end(), t) != ranked.end(); });
+    const auto threat = ThreatOf(view);
+    const auto danger = [&](Tile tile) {
+        double total = 0;
+        for (int chair = 0; chair < rules::kChairCount; ++chair)
+            total += threat[chair] * DangerOf(view, chair, tile);
+        return total;
+    };
+    std::stable_sort(rest.begin(), rest.end(),
+                     [&](Tile a, Tile b) { return danger(a) < danger(b); });
+    ranked.insert(ranked.end(), rest.begin(), rest.end());
+    return ranked;
+}
+
+// ---------------------------------------------------------------- level 4
+
+namespace {
+
+// The discards level 4 plays out: level 3's best few, and the safest ones
+// against the chairs that look ready.
+constexpr std::size_t kTopDiscards = 4;
+constexpr std::size_t kSafeDiscards = 2;
+
+}  // namespace
+
+void BotBrain::set_budget(int milliseconds, bool watchClock) {
+    budgetMs_ = std::max(0, milliseconds);
+    watchClock_ = watchClock;
+}
+
+Tile BotBrain::ChooseDiscardBySampling(const BotView& view) {
+    const auto ranked = RankDiscards(view);
+    if (ranked.size() <= 1) return ranked.empty() ? view.hand.back() : ranked.front();
+    std::vector<Choice> choices{{ChoiceKind::Discard, ChooseDiscardAsExpert(view)}};
+    const auto add = [&](Tile tile) {
+        const Choice choice{ChoiceKind::Discard, tile};
+        if (std::find(choices.begin(), choices.end(), choice) == choices.end())
+            choices.push_back(choice);
+    };
+    for (std::size_t i = 0; i < ranked.size() && choices.size() < kTopDiscards; ++i) add(ranked[i]);
+    const auto threat = ThreatOf(view);
+    auto safest = ranked;
+    const auto danger = [&](Tile tile) {
+        double total = 0;
+        for (int chair = 0; chair < rules::kChairCount; ++chair)
+            total += threat[chair] * DangerOf(view, chair, tile);
+        return total;
+    };
+    std::stable_sort(safest.begin(), safest.end(),
+                     [&](Tile a, Tile b) { return danger(a) < danger(b); });
+    for (std::size_t i = 0; i < safest.size() && i < kSafeDiscards; ++i) add(safest[i]);
+    const Appraisal appraisal =
+        Appraise(view, 0, view.self, choices, {budgetMs_, watchClock_}, random_);
+    return choices[BestChoice(appraisal)].tile;
+}
+
+bool BotBrain::WantsThreeIndicators(const BotView& view) {
+    if (style_ != BotStyle::Searcher) return true;
+    const std::array<Choice, 2> choices{Choice{ChoiceKind::ThreeIndicators, view.indicator},
+                                        Choice{ChoiceKind::KeepIndicators, 0}};
+    return BestChoice(Appraise(view, 0, view.self, choices, {budgetMs_, watchClock_}, random_)) ==
+           0;
+}
+
+std::optional<BotBrain::Claim> BotBrain::ChooseClaim(const BotView& view, Tile tile, int discarder,
+                                                     bool mayKong) {
+    // Level 3's answer first: the one kept unless another is clearly better.
+    std::optional<Claim> careful;
+    if (mayKong && WantsExposedKong(view, tile))
+        careful = Claim{MeldKind::ExposedKong, tile};
+    else if (WantsPung(view, tile))
+        careful = Claim{MeldKind::Pung, tile};
+    else if ((discarder + 1) % rules::kChairCount == view.self)
+        if (const auto chow = ChooseChow(view, tile)) careful = Claim{MeldKind::Chow, *chow};
+    if (style_ != BotStyle::Searcher) return careful;
+
+    const auto choiceOf = [](const std::optional<Claim>& claim) {
+        if (!claim) return Choice{ChoiceKind::Pass, 0};
+        switch (claim->kind) {
+            case MeldKind::Chow:
+                return Choice{ChoiceKind::Chow, claim->tile};
+            case MeldKind::Pung:
+                return Choice{ChoiceKind::Pung, claim->tile};
+            default:
+                return Choice{ChoiceKind::ExposedKong, claim->tile};
+        }
+    };
+    std::vector<std::optional<Claim>> options{careful};
+    const auto add = [&](std::optional<Claim> claim) {
+        if (std::find(options.begin(), options.end(), claim) == options.end())
+            options.push_back(claim);
+    };
+    add(std::nullopt);
+    if (!view.ting && tile != view.wild) {
+        const auto held = std::count(view.hand.begin(), view.hand.end(), tile);
+        if (held >= 2) add(Claim{MeldKind::Pung, tile});
+        if (held >= 3 && mayKong) add(Claim{MeldKind::ExposedKong, tile});
+        if ((discarder + 1) % rules::kChairCount == view.self && IsNumbered(tile))
+            for (int start = tile - 2; start <= tile; ++start) {
+                if (start < 0 || SuitOf(static_cast<Tile>(start)) != SuitOf(tile) ||
+                    RankOf(static_cast<Tile>(start)) > 7)
+                    continue;
+                bool held2 = true;
+                for (int t = start; t < start + 3; ++t)
+                    if (t != tile &&
+                        (t == view.wild || std::count(view.hand.begin(), view.hand.end(), t) == 0))
+                        held2 = false;
+                if (held2) add(Claim{MeldKind::Chow, static_cast<Tile>(start)});
+            }
+    }
+    if (options.size() == 1) return careful;
+    std::vector<Choice> choices;
+    for (const auto& option : options) choices.push_back(choiceOf(option));
+    const Appraisal appraisal =
+        Appraise(view, tile, discarder, choices, {budgetMs_, watchClock_}, random_);
+    return options[BestChoice(appraisal)];
 }
 
 }  // namespace qira::bots

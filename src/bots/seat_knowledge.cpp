@@ -277,6 +277,8 @@ BotView ViewOf(const SeatKnowledge& seat) {
         view.discardLog.emplace_back(discard.chair, discard.tile);
         // A tile another chair claimed is counted again with its meld.
         if (discard.claimedBy >= 0 && discard.claimedBy != seat.self) see(discard.tile, -1);
+        if (discard.claimedBy == seat.self && rules::IsTileCode(discard.tile))
+            --view.ownMeldTiles[rules::KindIndex(discard.tile)];
     }
     for (int c = 0; c < rules::kChairCount; ++c) {
         view.declaredReady[c] = seat.ready[c];
@@ -293,7 +295,21 @@ BotView ViewOf(const SeatKnowledge& seat) {
     if (IsChair(seat.self)) {
         view.melds = seat.melds[seat.self];
         view.ting = seat.ready[seat.self];
+        for (const Meld& meld : view.melds)
+            for (Tile tile : TilesOfMeld(meld))
+                if (rules::IsTileCode(tile)) ++view.ownMeldTiles[rules::KindIndex(tile)];
     }
+    view.tableMelds = seat.melds;
+    // Another chair's concealed kong shows no face, whoever built the knowledge
+    // (the server's own for an absent player holds the real tiles).
+    for (int c = 0; c < rules::kChairCount; ++c)
+        for (Meld& meld : view.tableMelds[c])
+            if (c != seat.self && meld.bytKind == MeldKind::ConcealedKong)
+                meld.bytTile = net::kFaceDownTileCode;
+    view.wallLeft = seat.wallLeft;
+    view.dealer = seat.dealer;
+    for (int c = 0; c < rules::kChairCount; ++c)
+        view.bets[c] = seat.bets[c] == net::kBetsNotChosen ? 0 : seat.bets[c] & 3;
     return view;
 }
 

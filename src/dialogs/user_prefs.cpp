@@ -100,12 +100,14 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     return content.str();
 }
 
-// One line with 0 or 1; anything else leaves the hint off.
-std::uint8_t ParseHint(const std::optional<std::string>& text) {
+// The `which`-th number (0: the hint, 1: its strength) of the hint's file,
+// 0 or 1; anything else leaves it off.
+std::uint8_t ParseHint(const std::optional<std::string>& text, int which) {
     if (!text) return 0;
     std::istringstream stream(*text);
     std::string token;
-    if (!(stream >> token)) return 0;
+    for (int i = 0; i <= which; ++i)
+        if (!(stream >> token)) return 0;
     return ParseStoredValue(token).value_or(0);
 }
 
@@ -129,8 +131,9 @@ UserSet LoadUserSet(std::string_view strAppPath) {
     UserSet values;
     if (const auto text = ReadWhole(UserSetPath(strAppPath)))
         values = ParseUserSet(*text).value_or(UserSet{});
-    values.bytDiscardHint =
-        ParseHint(ReadWhole(std::string(strAppPath) + std::string(kHintSetFileName)));
+    const auto hint = ReadWhole(std::string(strAppPath) + std::string(kHintSetFileName));
+    values.bytDiscardHint = ParseHint(hint, 0);
+    values.bytStrongHint = ParseHint(hint, 1);
     return values;
 }
 
@@ -139,7 +142,8 @@ bool SaveUserSet(const UserSet& values, std::string_view strAppPath) {
     for (int index = 0; index < kUserSetCount; ++index)
         text += " " + std::to_string(UserSetValue(values, index)) + " \n";
     const bool saved = ReplaceFile(UserSetPath(strAppPath), text);
-    const std::string hint = " " + std::to_string(UserSetValue(values, kDiscardHintIndex)) + " \n";
+    const std::string hint = " " + std::to_string(UserSetValue(values, kDiscardHintIndex)) + " " +
+                             std::to_string(values.bytStrongHint != 0 ? 1 : 0) + " \n";
     return ReplaceFile(std::string(strAppPath) + std::string(kHintSetFileName), hint) && saved;
 }
 

@@ -20,6 +20,10 @@ struct UserSet {
     std::uint8_t bytQuitPrompt = 1;
     std::uint8_t bytWrongOutPrompt = 1;
     std::uint8_t bytDiscardHint = 0;  // "出牌提示": mark what the expert would do
+    // The hint asks level 4, which thinks about 0.1 s a move, instead of
+    // level 3: for a machine that can afford it. The second number of
+    // "HintSet.ini"; no box in the window.
+    std::uint8_t bytStrongHint = 0;
 
     bool operator==(const UserSet&) const = default;
 };

@@ -1,5 +1,7 @@
 #include "launch/start_settings.h"
 
+#include "launch/bot_levels.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
@@ -66,7 +68,8 @@ StartSettings ReadSettings(std::string_view text) {
         const auto key = Trim(std::string_view(line).substr(0, equals));
         const auto value = Trim(std::string_view(line).substr(equals + 1));
         if (key == "level") {
-            if (const auto level = Number(value); level && *level >= 1 && *level <= 3)
+            if (const auto level = Number(value);
+                level && *level >= kLowestBotLevel && *level <= kHighestBotLevel)
                 settings.level = static_cast<int>(*level);
         } else if (key == "name") {
             settings.name = CleanPlayerName(value);

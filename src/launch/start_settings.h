@@ -20,7 +20,7 @@ struct ServerEntry {
 
 struct StartSettings {
     static constexpr std::size_t kMaxServers = 8;
-    int level = 2;  // 1-3
+    int level = 2;  // 1-4 (bot_levels.h)
     std::string name;
     std::vector<ServerEntry> servers;  // most recent first, no repeats
     int tab = 0;

@@ -99,7 +99,7 @@ void ClientSession::OnHandTileClick(int position, MouseButton button) {
 
 void ClientSession::ShowHint(bool ownTurn) {
     if (!host_.preferences.DiscardHint() || IsOnlooker()) return;
-    const Hint hint = HintFor(knowledge_, offer_, ownTurn);
+    const Hint hint = HintFor(knowledge_, offer_, ownTurn, host_.preferences.StrongHint());
     offer_.hintDiscard = hint.discard;
     offer_.hintAction = hint.action;
     if (hint.discard) host_.painter.PaintLocalHand();

@@ -238,6 +238,8 @@ public:
     virtual bool QuitPrompt() const = 0;       // "强退时给出提示"
     virtual bool WrongOutPrompt() const = 0;   // "出牌不对时给出提示"
     virtual bool DiscardHint() const = 0;      // "出牌提示"
+    // The hint from level 4 rather than level 3 (the machine can afford it).
+    virtual bool StrongHint() const { return false; }
 };
 
 // Everything a session talks to, handed over in one piece. Every reference

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bots/brain.h"
 #include "replay/json.h"
 #include "rules/table_state.h"
 
@@ -159,7 +160,7 @@ HandLog HandOf(const JsonValue& root) {
         if (each.size() != 4) Refuse("\"levels\" does not have four numbers");
         for (std::size_t c = 0; c < 4; ++c) {
             const auto level = IntegerOf(each[c], "a level");
-            if (level < 0 || level > 3) Refuse("a level is not 0-3");
+            if (level < 0 || level > bots::kHighestLevel) Refuse("a level is not 0-4");
             hand.levels[c] = static_cast<int>(level);
         }
     }

@@ -47,7 +47,7 @@ struct HandLog {
     std::uint8_t dice = 1;  // the log may leave it out; it only places the wall's start
     std::array<std::string, 4> players;
     std::int64_t time = 0;               // seconds since 1970 (UTC) the hand ended; 0: not logged
-    std::array<int, 4> levels{};         // a computer player's level 1-3 by chair; 0: a person
+    std::array<int, 4> levels{};         // a computer player's level 1-4 by chair; 0: a person
     std::int64_t base = 1;               // the table's base score; older logs leave it out
     std::array<std::uint8_t, 4> bets{};  // side bets by chair: 1 "挂档" + 2 "漂"
     Tile indicator = 0;

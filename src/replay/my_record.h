@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bots/brain.h"
 #include "replay/hand_log.h"
 
 // One player's hands and record, from the hand log: what the launcher's
@@ -32,7 +33,7 @@ struct MyHand {
     std::array<std::string, 4> players;
     MyResult result = MyResult::Drawn;
     std::int64_t points = 0;
-    int level = 0;  // the three others' common computer level 1-3; 0 with a person among them
+    int level = 0;  // the three others' common computer level 1-4; 0 with a person among them
 };
 
 // The hands where `name` sat, newest first.
@@ -58,7 +59,8 @@ struct RecordFigures {
 struct MyRecord {
     std::vector<std::int64_t> pointsAfter;  // the points summed after each hand, oldest first
     RecordFigures all;
-    std::array<RecordFigures, 4> byLevel;  // [1]-[3] against computers of that level; [0] the rest
+    // [1]-[4] against computers of that level; [0] the rest
+    std::array<RecordFigures, bots::kHighestLevel + 1> byLevel;
 };
 
 MyRecord RecordOf(const std::vector<MyHand>& newestFirst);

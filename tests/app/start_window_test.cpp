@@ -50,6 +50,14 @@ TEST_F(StartWindowTest, LocalGameRemembersTheLevelAndTheName) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     Save(window, "start_local");
     window.nameEdit().setText(QStringLiteral("李 四"));
+    const auto* summary = window.findChild<QLabel*>(QStringLiteral("levelSummary"));
+    ASSERT_NE(summary, nullptr);
+    EXPECT_TRUE(summary->text().startsWith(QStringLiteral("中级加上防守")))
+        << "level 3 says what it is";
+    EXPECT_EQ(window.findChildren<QRadioButton*>().size(), 4);
+    for (auto* radio : window.findChildren<QRadioButton*>())
+        if (radio->accessibleName() == QStringLiteral("电脑水平高级")) radio->click();
+    EXPECT_TRUE(summary->text().contains(QStringLiteral("随机发出")));
     for (auto* radio : window.findChildren<QRadioButton*>())
         if (radio->accessibleName() == QStringLiteral("电脑水平初级")) radio->click();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the default button
@@ -107,6 +115,8 @@ TEST_F(StartWindowTest, MyHandsAreNewestFirstAndOpenFromMySeat) {
     EXPECT_EQ(arguments[0], database());
     EXPECT_EQ(arguments[2], QStringLiteral("24")) << "the newest hand first";
     EXPECT_EQ(arguments.mid(3), (QStringList{"--player", "电脑1"}));
+    EXPECT_EQ(window.ReplayArguments(true), arguments + QStringList{"--review"});
+    EXPECT_TRUE(window.reviewButton().isEnabled());
     Save(window, "start_hands");
 
     window.nameEdit().setText(QStringLiteral("没打过"));

@@ -36,12 +36,13 @@ TEST(BotBrain, MeasuresTheWayToAReadyHand) {
     EXPECT_NE(brain.ChooseDiscard(view), 5) << "keeps the wild tile";
 }
 
-TEST(BotLevels, ThreeLevelsAndNothingElse) {
+TEST(BotLevels, FourLevelsAndNothingElse) {
     EXPECT_EQ(StyleOfLevel(1), BotStyle::Beginner);
     EXPECT_EQ(StyleOfLevel(2), BotStyle::Smart);
     EXPECT_EQ(StyleOfLevel(3), BotStyle::Expert);
+    EXPECT_EQ(StyleOfLevel(4), BotStyle::Searcher);
     EXPECT_FALSE(StyleOfLevel(0));
-    EXPECT_FALSE(StyleOfLevel(4));
+    EXPECT_FALSE(StyleOfLevel(5));
     for (int level = kLowestLevel; level <= kHighestLevel; ++level)
         EXPECT_EQ(LevelOf(*StyleOfLevel(level)), level);
     EXPECT_EQ(LevelOf(BotStyle::RandomDiscard), 0);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bots/brain.h"
+#include "bots/distance.h"
 #include "reference_distance.h"
 
 namespace qira::bots {
@@ -62,6 +63,45 @@ TEST(Distance, EqualsTheBlockSearchOnOddHands) {
         for (std::size_t melds = 0; melds <= 5; ++melds)
             EXPECT_EQ(ShantenOf(hand, melds, 30), reference::Distance(hand, melds, 30))
                 << hand.size() << " tiles, " << melds << " melds";
+}
+
+// Tiles come and go one at a time, as in a hand played out; after each
+// change, and for every tile more or less, the kept distance equals the whole
+// hand's.
+TEST(Distance, KeptDistanceFollowsEveryChange) {
+    std::mt19937 random(7);
+    auto set = FullSet(3, true);
+    for (int round = 0; round < 200; ++round) {
+        std::shuffle(set.begin(), set.end(), random);
+        const std::size_t melds = round % 4;
+        const std::size_t size = 13 - 3 * melds;
+        const int wilds = round % 3;
+        rules::KindCounts counts{};
+        for (std::size_t i = 0; i < size; ++i) ++counts[rules::KindIndex(set[i])];
+        HandDistance kept(counts, wilds, melds);
+        for (std::size_t next = size; next < size + 12; ++next) {
+            const int in = rules::KindIndex(set[next]);
+            kept.Add(in);
+            ++counts[in];
+            ASSERT_EQ(kept.Distance(), DistanceOf(counts, wilds, melds));
+            for (int kind = 0; kind < rules::kDistinctTiles; ++kind) {
+                if (counts[kind] == 0) continue;
+                --counts[kind];
+                ASSERT_EQ(kept.WithoutOne(kind), DistanceOf(counts, wilds, melds));
+                ++counts[kind];
+            }
+            const int out = static_cast<int>(random() % rules::kDistinctTiles);
+            if (counts[out] == 0) continue;
+            kept.Remove(out);
+            --counts[out];
+            ASSERT_EQ(kept.WithOne(in), [&] {
+                auto more = counts;
+                ++more[in];
+                return DistanceOf(more, wilds, melds);
+            }());
+            ASSERT_EQ(kept.WithOneWild(), DistanceOf(counts, wilds + 1, melds));
+        }
+    }
 }
 
 }  // namespace

@@ -81,6 +81,12 @@ TEST_F(UserPrefsTest, TheHintIsKeptBesideTheFiveAndIsOffUntilChosen) {
     EXPECT_EQ(ReadFile(), " 0 \n 1 \n 1 \n 1 \n 1 \n") << "the five lines stay as they were";
     EXPECT_EQ(LoadUserSet(appPath), values);
 
+    values.bytStrongHint = 1;
+    ASSERT_TRUE(SaveUserSet(values, appPath));
+    EXPECT_EQ(LoadUserSet(appPath), values) << "the strong hint is the file's second number";
+
+    std::ofstream(folder / std::string(kHintSetFileName)) << " 1 \n";
+    EXPECT_EQ(LoadUserSet(appPath).bytStrongHint, 0) << "a file from before it: level 3";
     std::ofstream(folder / std::string(kHintSetFileName)) << "yes\n";
     EXPECT_EQ(LoadUserSet(appPath).bytDiscardHint, 0) << "an unreadable hint file leaves it off";
 }

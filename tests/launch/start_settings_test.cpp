@@ -19,7 +19,7 @@ TEST(StartSettings, RecentServersComeFirstWithoutRepeatsAndOldOnesFallOff) {
 
 TEST(StartSettings, SurviveTheFileAndADamagedLineCostsOnlyItself) {
     StartSettings settings;
-    settings.level = 3;
+    settings.level = 4;
     settings.name = "张三";
     settings.tab = 1;
     RememberServer(settings, {"::1", 5870});
@@ -28,7 +28,7 @@ TEST(StartSettings, SurviveTheFileAndADamagedLineCostsOnlyItself) {
     std::filesystem::remove_all(path.parent_path());
     ASSERT_TRUE(SaveSettings(path.string(), settings));
     const auto back = LoadSettings(path.string());
-    EXPECT_EQ(back.level, 3);
+    EXPECT_EQ(back.level, 4);
     EXPECT_EQ(back.name, "张三");
     EXPECT_EQ(back.tab, 1);
     EXPECT_EQ(back.servers, settings.servers);

@@ -256,6 +256,7 @@ struct FakePreferences : PreferenceSource {
     bool allowWatchCards = false;
     bool quitPrompt = true;
     bool discardHint = false;
+    bool strongHint = false;
     bool showInOut = true;
     bool wrongOutPrompt = true;
     bool AllowWatchCards() const override { return allowWatchCards; }
@@ -263,6 +264,7 @@ struct FakePreferences : PreferenceSource {
     bool QuitPrompt() const override { return quitPrompt; }
     bool WrongOutPrompt() const override { return wrongOutPrompt; }
     bool DiscardHint() const override { return discardHint; }
+    bool StrongHint() const override { return strongHint; }
 };
 
 // All fakes and one session over them.

@@ -595,6 +595,21 @@ TEST(DiscardHint, MarksTheExpertsDiscardAndClaimOnlyWhenAskedFor) {
                                    MouseButton::Left);
     EXPECT_FALSE(asked.session->offer().hintDiscard) << "the mark goes with the discard";
 
+    // From level 4 the hint still names an offered button and a held tile.
+    SessionRig strong;
+    strong.preferences.discardHint = strong.preferences.strongHint = true;
+    EnterAsPlayer(strong);
+    StartHand(strong);
+    strong.Feed(DiscardMsg(0, 2));
+    const auto action = strong.session->offer().hintAction;
+    EXPECT_TRUE(action == ActionButton::Chow || action == ActionButton::Pass);
+    strong.session->OnActionButton(4, MouseButton::Left);
+    strong.Feed(Draw(1, 28));
+    ASSERT_TRUE(strong.session->offer().hintDiscard);
+    const auto& hand = strong.session->table().bytMyHand;
+    EXPECT_NE(std::find(hand.begin(), hand.end(), *strong.session->offer().hintDiscard),
+              hand.end());
+
     SessionRig unasked;
     EnterAsPlayer(unasked);
     StartHand(unasked);

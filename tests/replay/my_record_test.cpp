@@ -94,6 +94,16 @@ TEST_F(MyRecordFromDatabase, ListsThePlayersOwnHandsNewestFirstFromTheirSide) {
     EXPECT_EQ(record.byLevel[0].hands, 0);
 }
 
+TEST(MyRecord, HandsAgainstLevelFourAreReadAndCounted) {
+    ScriptedHand hand = testing::DrawnToTheEnd();
+    hand.players = {"张三", "电脑1", "电脑2", "电脑3"};
+    hand.extraKeys = ",\"levels\":[0,4,4,4]";
+    const auto log = ParseHandLog(hand.Line() + "\n");
+    ASSERT_TRUE(log.errors.empty()) << log.errors.front();
+    const auto record = RecordOf(MyHands(log.hands, "张三"));
+    EXPECT_EQ(record.byLevel[4].hands, 1);
+}
+
 // The counters the server keeps (and sends in the user record) say what the
 // hands say: a hand another player won without the player paying is no loss.
 TEST(StoredCounters, AgreeWithTheHandLog) {

@@ -30,6 +30,7 @@ std::vector<net::Bytes> RecordASeat(BotStyle style) {
     config.seed = 9;
     config.botThink = Milliseconds{0};
     config.botStyle = style;
+    config.botBudgetMs = 2;
     Lobby lobby(scheduler, stats, config);
     HumanAtTable seat(lobby, scheduler, "seat", /*slowToStart=*/false, style);
     scheduler.RunUntil([&] { return lobby.tally().hands >= 2; }, 20'000'000);
@@ -61,6 +62,7 @@ std::vector<net::Bytes> RequestsOf(const std::vector<net::Bytes>& messages, BotS
     BotClient player(
         scheduler, [&](const net::Bytes& m) { requests.push_back(m); }, "seat", style, 11,
         Milliseconds{0});
+    player.SetSearchBudget(2, false);
     for (const auto& m : messages) {
         player.Deliver(m);
         scheduler.RunUntil([] { return false; });
@@ -69,7 +71,8 @@ std::vector<net::Bytes> RequestsOf(const std::vector<net::Bytes>& messages, BotS
 }
 
 TEST(BotKnowledge, OtherSeatsHiddenTilesNeverChangeADecision) {
-    for (BotStyle style : {BotStyle::Beginner, BotStyle::Smart, BotStyle::Expert}) {
+    for (BotStyle style :
+         {BotStyle::Beginner, BotStyle::Smart, BotStyle::Expert, BotStyle::Searcher}) {
         const auto messages = RecordASeat(style);
         const auto revealed = RevealHiddenTiles(messages);
         ASSERT_NE(messages, revealed) << "the other seats' tiles were hidden and are now shown";

@@ -24,6 +24,7 @@ public:
               scheduler, [this](const net::Bytes& m) { Forward(m); }, name, style, 11,
               Milliseconds{0}),
           slowToStart_(slowToStart) {
+        player_.SetSearchBudget(lobby.config().botBudgetMs, false);
         lobby_.OnHello(*this, *net::BuildHello(name));
         lobby_.OnMessage(*this, *net::requests::Entry(false));
     }

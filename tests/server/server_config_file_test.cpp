@@ -57,7 +57,7 @@ TEST(ServerConfigFile, ErrorsNameTheFileAndTheLine) {
     EXPECT_EQ(FromFile("# c\n\nlisten 127.0.0.1:1\n").error,
               "server.conf:3: expected \"key = value\", found \"listen 127.0.0.1:1\"");
     EXPECT_EQ(FromFile("bot-level = 9\n").error,
-              "server.conf:1: \"bot-level\" does not take \"9\" (it takes 1 to 3)");
+              "server.conf:1: \"bot-level\" does not take \"9\" (it takes 1 to 4)");
     EXPECT_EQ(FromFile("quiet = maybe").error, "server.conf:1: \"quiet\" takes true or false");
     EXPECT_EQ(FromFile("--listen = 127.0.0.1:1").error, "server.conf:1: unknown key \"--listen\"");
     // Asking for help or naming another file is for the command line only.

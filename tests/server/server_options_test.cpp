@@ -67,9 +67,12 @@ TEST(ServerOptions, MistakesAreNamed) {
     EXPECT_EQ(Parse({"--mode", "gold"}).error,
               "--mode does not take gold (it takes points or experience)");
     EXPECT_EQ(Parse({"--quiet=1"}).error, "--quiet takes no value");
-    EXPECT_EQ(Parse({"--bot-level", "4"}).error, "--bot-level does not take 4 (it takes 1 to 3)");
+    EXPECT_EQ(Parse({"--bot-level", "5"}).error, "--bot-level does not take 5 (it takes 1 to 4)");
     EXPECT_EQ(Parse({"--bot-levels", "3,2,2"}).error,
-              "--bot-levels does not take 3,2,2 (it takes four levels 1 to 3)");
+              "--bot-levels does not take 3,2,2 (it takes four levels 1 to 4)");
+    EXPECT_EQ(Parse({"--bot-budget-ms", "0"}).error,
+              "--bot-budget-ms does not take 0 (it takes 1 to 10000)");
+    EXPECT_EQ(Parse({"--bot-budget-ms", "30"}).options.botBudgetMs, 30);
     EXPECT_EQ(Parse({"--bot-levels", "3,2,2,1"}).options.selfPlayLevels,
               (std::array<int, 4>{3, 2, 2, 1}));
     EXPECT_EQ(Parse({"stray"}).error, "unexpected argument stray");
