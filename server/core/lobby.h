@@ -108,6 +108,7 @@ private:
     bool TooBusyForNewcomers();
     void Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry);
     bool Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch);
+    void Admit(Peer& peer, std::unique_ptr<User> user, const PendingHello& hello);
     std::string UniqueName(const std::string& wanted) const;
     User* FindUser(const std::string& name) const;
     Table& TableForNewPlayer();
@@ -121,6 +122,14 @@ private:
     std::mt19937 random_;
     ItemsData items_;
     std::map<Peer*, PendingHello> pending_;
+    // New users whose numbers the store is loading.
+    struct Entering {
+        std::unique_ptr<User> user;
+        PendingHello hello;
+        std::uint64_t serial = 0;
+    };
+    std::map<Peer*, Entering> entering_;
+    std::uint64_t lastEntrySerial_ = 0;
     std::map<Peer*, User*> byPeer_;
     std::vector<std::unique_ptr<User>> users_;
     std::vector<std::unique_ptr<Table>> tables_;

@@ -69,7 +69,7 @@ bool SaveWaitingStatistics(StatsStore& stats, const Logger& log) {
 
 std::unique_ptr<StatsStore> OpenStatistics(const std::string& path) {
     try {
-        return std::make_unique<SqliteStatsStore>(path);
+        return OpenStatsStore(path);
     } catch (const std::exception& error) {
         std::cerr << "qira-server: " << error.what() << '\n';
         return nullptr;
@@ -179,7 +179,7 @@ int main(int argc, char* argv[]) {
     }
     if (options.exportHands) {
         const std::string path = options.database.value_or(DefaultDatabasePath());
-        return ExportHands(path, options.exportHand, std::cout, std::cerr) ? 0 : 1;
+        return ExportStoredHands(path, options.exportHand, std::cout, std::cerr) ? 0 : 1;
     }
     const bool selfPlay = options.selfPlayHands.has_value();
     const std::uint32_t seed =
