@@ -40,7 +40,6 @@ constexpr const char* kStatsColumns = "id, points, experience, hands, wins, loss
 class PostgresEngine final : public StatsEngine {
 public:
     explicit PostgresEngine(const std::string& target);
-    ~PostgresEngine() override { PQfinish(conn_); }
     PostgresEngine(const PostgresEngine&) = delete;
     PostgresEngine& operator=(const PostgresEngine&) = delete;
 
@@ -56,13 +55,17 @@ private:
     std::string Fault(const std::string& what) const;
     void Reconnect();
     Result Run(const char* sql, const std::vector<std::string>& values = {});
+    // Several statements without parameters (a migration step).
+    void RunScript(const char* sql);
     void Migrate();
     UserStats Select(const std::string& name);
 
-    PGconn* conn_ = nullptr;
+    std::unique_ptr<PGconn, void (*)(PGconn*)> owner_;
+    PGconn* conn_;
 };
 
-PostgresEngine::PostgresEngine(const std::string& target) : conn_(PQconnectdb(target.c_str())) {
+PostgresEngine::PostgresEngine(const std::string& target)
+    : owner_(PQconnectdb(target.c_str()), PQfinish), conn_(owner_.get()) {
     if (!conn_) throw std::runtime_error("cannot connect to PostgreSQL: out of memory");
     if (PQstatus(conn_) != CONNECTION_OK)
         throw std::runtime_error(Fault("cannot connect to the PostgreSQL statistics database"));
@@ -99,6 +102,12 @@ Result PostgresEngine::Run(const char* sql, const std::vector<std::string>& valu
     return result;
 }
 
+void PostgresEngine::RunScript(const char* sql) {
+    const Result result(PQexec(conn_, sql), PQclear);
+    if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+        throw std::runtime_error(Fault("PostgreSQL statistics database"));
+}
+
 void PostgresEngine::Migrate() {
     try {
         Run("BEGIN");
@@ -110,7 +119,7 @@ void PostgresEngine::Migrate() {
             throw std::runtime_error("PostgreSQL statistics database has schema version " +
                                      std::to_string(version) + "; this qira-server knows up to " +
                                      std::to_string(kSchemaVersion) + ": use a newer one");
-        for (int step = version; step < kSchemaVersion; ++step) Run(kMigrations[step]);
+        for (int step = version; step < kSchemaVersion; ++step) RunScript(kMigrations[step]);
         Run("DELETE FROM schema_version");
         Run("INSERT INTO schema_version VALUES ($1)", {std::to_string(kSchemaVersion)});
         Run("COMMIT");
