@@ -329,6 +329,23 @@ void Lobby::OnStoreReport(const StoreReport& report) {
     RetryStatisticsLater();
 }
 
+// A fresh table takes newcomers as TableForNewPlayer picks them.
+Presence Lobby::CurrentPresence() const {
+    Presence presence;
+    for (const auto& user : users_)
+        if (!user->isBot && user->peer) ++presence.load;
+    for (const auto& table : tables_) {
+        const bool fresh = !table->HandRunning() && table->HandsPlayed() == 0 && table->HasHuman();
+        for (int chair = 0; chair < rules::kChairCount; ++chair) {
+            const User* player = table->PlayerAt(chair);
+            if (!player && fresh) ++presence.openChairs;
+            if (player && !player->isBot && !player->secret.empty())
+                presence.seats.push_back({player->name, table->number(), chair, player->secret});
+        }
+    }
+    return presence;
+}
+
 void Lobby::CloseTableIfEmpty(Table& table) {
     Table* target = &table;
     scheduler_.Post([this, target] {

@@ -14,6 +14,7 @@
 #include "net/packet.h"
 #include "rules/table_state.h"
 #include "server/core/bot_brain.h"
+#include "server/core/directory.h"
 #include "server/core/hello.h"
 #include "server/core/items_data.h"
 #include "server/core/logger.h"
@@ -97,6 +98,8 @@ public:
     std::size_t UserCount() const { return users_.size(); }
     std::size_t TableCount() const { return tables_.size(); }
     void CloseTableIfEmpty(Table& table);
+    // What the directory of servers is told about this one.
+    Presence CurrentPresence() const;
     // Asks the store to try the statistics that wait again, after a while.
     void RetryStatisticsLater();
 

@@ -30,6 +30,19 @@ constexpr const char* kMigrations[] = {
     " draws BIGINT NOT NULL DEFAULT 0,"
     " escapes BIGINT NOT NULL DEFAULT 0);"
     "CREATE TABLE hands (id BIGSERIAL PRIMARY KEY, log TEXT NOT NULL);",
+    // 2: the directory of servers and seated players (server/core/directory.h).
+    "CREATE TABLE servers ("
+    " address TEXT PRIMARY KEY,"
+    " load INTEGER NOT NULL,"
+    " open_chairs INTEGER NOT NULL,"
+    " seen TIMESTAMPTZ NOT NULL);"
+    "CREATE TABLE seats ("
+    " name TEXT PRIMARY KEY,"
+    " server TEXT NOT NULL,"
+    " table_number INTEGER NOT NULL,"
+    " chair INTEGER NOT NULL,"
+    " secret_hash TEXT NOT NULL);"
+    "CREATE INDEX seats_by_server ON seats (server);",
 };
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 // Servers starting together on a new database migrate one after another.

@@ -168,6 +168,18 @@ std::vector<OptionRow> GeneralRows() {
          "check, or the server does not start. A postgresql:// URI or a libpq \"key=value\" "
          "connection string keeps them in PostgreSQL instead, shared by several servers.",
          [](ServerOptions& o, std::string_view v) { return !(o.database = v)->empty(); }},
+        {"advertise", "HOST:PORT",
+         "With a PostgreSQL --db: the address by which players reach this server, as the "
+         "directory of servers shares it (default: the --listen address).",
+         [](ServerOptions& o, std::string_view v) {
+             return v.rfind(':') != std::string_view::npos && !(o.advertise = v)->empty();
+         },
+         "HOST:PORT"},
+        NumberRow<std::uint16_t>("front-door-port", "PORT",
+                                 "With a PostgreSQL --db: also answer qira-launch --front-door "
+                                 "on PORT (same host as --listen; 0 picks a free one), with the "
+                                 "server a player should join.",
+                                 0, 65'535, &ServerOptions::frontDoorPort),
         {"export-hands", "",
          "Print the kept hands of --db as JSON lines, oldest first, and exit; a hand that "
          "cannot be read is named on standard error and the exit status is 1.",
@@ -232,7 +244,9 @@ std::vector<OptionRow> GeneralRows() {
                        "Run a chatting table with an onlooker that never reads and 100 idle "
                        "connections a second for SECONDS, and report memory.",
                        1, 86'400, &ServerOptions::hostileSoakSeconds),
-        {"print-port", "", "Print the listening port on standard output once listening.",
+        {"print-port", "",
+         "Print the listening port on standard output once listening (and the front door's "
+         "on a second line).",
          StoreFlag(&ServerOptions::printPort)},
         {"quiet", "", "No log lines.", StoreFlag(&ServerOptions::quiet)},
         {"help", "", "Show this help and exit.", StoreFlag(&ServerOptions::help)},

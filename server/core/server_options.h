@@ -19,6 +19,10 @@ struct ServerOptions {
     std::string listenHost = "127.0.0.1";
     std::uint16_t listenPort = 5870;
     std::optional<std::string> database;
+    // With a PostgreSQL --db: the address players reach this server by, and
+    // the port of its front door (none when unset).
+    std::optional<std::string> advertise;
+    std::optional<std::uint16_t> frontDoorPort;
     std::optional<std::string> itemsFile;
     Milliseconds botWait{0};
     Milliseconds botThink{400};

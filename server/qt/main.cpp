@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <chrono>
 #include <csignal>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "server/core/selfplay.h"
 #include "server/core/server_options.h"
 #include "server/qt/epoll_dispatcher.h"
+#include "server/qt/front_door.h"
 #include "server/qt/qt_scheduler.h"
 #include "server/qt/soak.h"
 #include "server/qt/tcp_server.h"
@@ -101,6 +103,65 @@ std::unique_ptr<QSocketNotifier> QuitOnSignals() {
     return notifier;
 }
 
+// What a server sharing a PostgreSQL database with others keeps: its entry
+// in the directory of servers, kept up to date, and its front door.
+struct Sharing {
+    std::unique_ptr<Directory> directory;
+    std::unique_ptr<QTimer> publisher;
+    std::unique_ptr<FrontDoor> door;
+};
+
+// Nothing to share with an SQLite file; nullptr when the directory or the
+// front door cannot be opened (the reason is on standard error).
+std::unique_ptr<Sharing> ShareWithOtherServers(const ServerOptions& options,
+                                               const QHostAddress& address, quint16 port,
+                                               Lobby& lobby, Scheduler& scheduler) {
+    auto sharing = std::make_unique<Sharing>();
+    if (!options.database || !IsPostgresTarget(*options.database)) {
+        if (options.frontDoorPort)
+            std::cerr << "qira-server: --front-door-port needs a PostgreSQL --db\n";
+        return options.frontDoorPort ? nullptr : std::move(sharing);
+    }
+    const bool anyAddress = address == QHostAddress::Any || address == QHostAddress::AnyIPv6 ||
+                            address == QHostAddress::AnyIPv4;
+    if (!options.advertise && anyAddress) {
+        std::cerr << "qira-server: listening on every address: --advertise HOST:PORT must say "
+                     "how players reach this server\n";
+        return nullptr;
+    }
+    const std::string advertised =
+        options.advertise.value_or(options.listenHost + ":" + std::to_string(port));
+    try {
+        sharing->directory = std::make_unique<Directory>(*options.database, advertised, scheduler);
+    } catch (const std::exception& error) {
+        std::cerr << "qira-server: " << error.what() << '\n';
+        return nullptr;
+    }
+    Directory& directory = *sharing->directory;
+    // Published when it changed; the directory repeats it as the heartbeat.
+    sharing->publisher = std::make_unique<QTimer>();
+    sharing->publisher->callOnTimeout(
+        [&lobby, &directory, last = std::optional<Presence>()]() mutable {
+            Presence now = lobby.CurrentPresence();
+            if (last == now) return;
+            last = now;
+            directory.Publish(std::move(now));
+        });
+    sharing->publisher->start(200);
+    lobby.log().Line("in the directory of servers as " + advertised);
+    if (options.frontDoorPort) {
+        sharing->door = std::make_unique<FrontDoor>(directory);
+        if (!sharing->door->Listen(address, *options.frontDoorPort)) {
+            std::cerr << "qira-server: cannot open the front door on port "
+                      << *options.frontDoorPort << ": " << sharing->door->ErrorText().toStdString()
+                      << '\n';
+            return nullptr;
+        }
+        lobby.log().Line("front door on port " + std::to_string(sharing->door->Port()));
+    }
+    return sharing;
+}
+
 int Serve(const ServerOptions& options, std::uint32_t seed) {
     const auto address = AddressOf(options.listenHost);
     if (!address) {
@@ -121,7 +182,12 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     }
     lobby.log().Line("listening on " + address->toString().toStdString() + ":" +
                      std::to_string(server.Port()) + ", statistics in " + dbPath);
-    if (options.printPort) std::cout << server.Port() << std::endl;
+    const auto shared = ShareWithOtherServers(options, *address, server.Port(), lobby, scheduler);
+    if (!shared) return kCannotStart;
+    if (options.printPort) {
+        std::cout << server.Port() << std::endl;
+        if (shared->door) std::cout << shared->door->Port() << std::endl;
+    }
     const auto signalNotifier = QuitOnSignals();
     const int status = QCoreApplication::exec();
     lobby.log().Line("server stops");
