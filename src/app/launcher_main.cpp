@@ -63,7 +63,8 @@ constexpr const char* kHelpText =
     "the player's name and four tabs. The local game tab starts a game against computer\n"
     "players of level 1 to 3 on a local qira-server. The join tab joins a server by\n"
     "host and port, lists the last servers used (most recent first) and names a server\n"
-    "that does not answer, with the reason, in the window. The hands tab lists the\n"
+    "that does not answer, with the reason, in the window; with 经由前门 checked the\n"
+    "address is a front door, asked as --front-door does. The hands tab lists the\n"
     "player's hands kept by the local server, newest first (date, table, the others,\n"
     "the result from the player's side, points); Enter opens the chosen one in\n"
     "qira-replay from the player's seat. The record tab draws the player's points after\n"
@@ -344,10 +345,12 @@ int RunStartWindow(const QString& dir) {
                         {"--bot-level", QString::number(settings.level), "--db", database});
         } else {
             const auto& server = window.server();
+            const QString host = QString::fromStdString(server.host);
+            const QString port = QString::number(server.port);
             qira::launch::RunClientsUntilDone(
                 [&] {
-                    return RunClient(dir, QString::fromStdString(server.host),
-                                     QString::number(server.port), name);
+                    return server.frontDoor ? RunClientThroughDoor(dir, host + ":" + port, name)
+                                            : RunClient(dir, host, port, name);
                 },
                 Ask);
         }
