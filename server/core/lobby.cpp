@@ -353,6 +353,7 @@ void Lobby::CloseTableIfEmpty(Table& table) {
                                      [&](const auto& t) { return t.get() == target; });
         if (it == tables_.end() || target->HasHuman()) return;
         logger_.Line("table " + std::to_string(target->number()) + " closes");
+        target->Close();
         for (User* user : target->Everyone()) {
             if (user->peer && !user->isBot) user->peer->Disconnect();
             ForgetUser(*user);

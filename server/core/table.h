@@ -66,6 +66,9 @@ public:
     void KeepWithoutHumans() { keepWithoutHumans_ = true; }
     // Every user leaves; the table is about to close.
     std::vector<User*> Everyone() const { return seating_.Everyone(); }
+    // The table closes: its clocks stop and nobody sits down any more (it is
+    // destroyed a moment later, after its users were let go).
+    void Close();
 
     std::string RecordOf(const User& user) const;
     // Everyone at the table is told the user's numbers again.
@@ -214,6 +217,7 @@ private:
     std::optional<Scheduler::TimerId> botFillTimer_;
     std::uint64_t epoch_ = 0;  // guards posted plays against a changed table
     bool keepWithoutHumans_ = false;
+    bool closed_ = false;
     // A player's move whose line is logged once it is not refused.
     struct PendingMove {
         User* user = nullptr;
