@@ -7,7 +7,7 @@
 #   share/doc/qira/                README, operating, the protocol, the rules, the handbook
 #   share/man/man1/                one page per program, from its --help
 #   share/applications, share/metainfo, share/icons/hicolor
-#   lib/systemd/system/qira-server.service, etc/qira/server.conf
+#   lib/systemd/system/qira-server.service and qira-server@.service, etc/qira/server.conf
 
 # Instrumented fuzzing builds are never installed.
 if(QIRA_BUILD_FUZZ)
@@ -132,6 +132,11 @@ endif()
 configure_file(${QIRA_PACKAGING_DIR}/qira-server.service.in ${packaging_out}/qira-server.service
                @ONLY)
 install(FILES ${packaging_out}/qira-server.service DESTINATION ${QIRA_UNIT_DIR})
+# One of several processes sharing a PostgreSQL database: qira-server@NAME
+# reads etc/qira/server-NAME.conf.
+configure_file(${QIRA_PACKAGING_DIR}/qira-server@.service.in ${packaging_out}/qira-server@.service
+               @ONLY)
+install(FILES ${packaging_out}/qira-server@.service DESTINATION ${QIRA_UNIT_DIR})
 install(FILES ${QIRA_PACKAGING_DIR}/server.conf DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/qira)
 
 include(${CMAKE_CURRENT_LIST_DIR}/QiraPackage.cmake)

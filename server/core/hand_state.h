@@ -16,7 +16,9 @@
 namespace qira::server {
 
 // Where a table stands between and during hands.
-enum class Stage { Setup, Idle, Bets, Turn, Claim, RobKong };
+// Storing: the hand is over and waits for its statistics to be stored
+// before anyone is told.
+enum class Stage { Setup, Idle, Bets, Turn, Claim, RobKong, Storing };
 // How the turn's player came to hold 3k+2 tiles.
 enum class TurnKind { Draw, Replacement, Claimed };
 

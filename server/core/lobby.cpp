@@ -50,6 +50,7 @@ void Lobby::OnMessage(Peer& peer, std::span<const std::uint8_t> message) {
 
 void Lobby::OnDisconnected(Peer& peer) {
     pending_.erase(&peer);
+    entering_.erase(&peer);
     const auto it = byPeer_.find(&peer);
     if (it == byPeer_.end()) return;
     User& user = *it->second;
@@ -102,7 +103,9 @@ bool Lobby::TableFullOfOnlookers(const std::string& watched) const {
 bool Lobby::NameTaken(const std::string& name) const {
     const std::string key = NameKey(name);
     return std::any_of(users_.begin(), users_.end(),
-                       [&](const auto& user) { return user->nameKey == key; });
+                       [&](const auto& user) { return user->nameKey == key; }) ||
+           std::any_of(entering_.begin(), entering_.end(),
+                       [&](const auto& entry) { return entry.second.user->nameKey == key; });
 }
 
 User* Lobby::FindUser(const std::string& name) const {
@@ -145,19 +148,36 @@ void Lobby::Enter(Peer& peer, const PendingHello& hello, std::span<const std::ui
         return RefuseLink(peer, Refusal::TooManyOnlookers);
     }
     auto owned = std::make_unique<User>();
+    owned->name = UniqueName(hello.name);
+    owned->nameKey = NameKey(owned->name);
+    owned->allowWatch = allowWatch;
+    owned->secret = hello.secret;
+    const std::string name = owned->name;
+    const std::uint64_t serial = ++lastEntrySerial_;
+    entering_[&peer] = {std::move(owned), hello, serial};
+    // A new user's row is added by the store's writer: the peer may be gone
+    // by the time it answers.
+    stats_.LoadThen(name, [this, alive = std::weak_ptr<int>(alive_), peer = &peer, serial](
+                              std::optional<UserStats> stats, const std::string& fault) {
+        if (alive.expired()) return;
+        const auto it = entering_.find(peer);
+        if (it == entering_.end() || it->second.serial != serial) return;
+        Entering entering = std::move(it->second);
+        entering_.erase(it);
+        if (!stats) {
+            logger_.Error(fault);
+            peer->Deliver(
+                net::server_messages::Notice("服务器暂时无法保存新用户的战绩，请稍后再来"));
+            return RefuseLink(*peer, Refusal::StatisticsUnavailable);
+        }
+        entering.user->stats = *stats;
+        Admit(*peer, std::move(entering.user), entering.hello);
+    });
+}
+
+void Lobby::Admit(Peer& peer, std::unique_ptr<User> owned, const PendingHello& hello) {
     User& user = *owned;
-    user.name = UniqueName(hello.name);
-    user.nameKey = NameKey(user.name);
-    try {
-        user.stats = stats_.Load(user.name);
-    } catch (const std::exception& error) {
-        logger_.Error(error.what());
-        peer.Deliver(net::server_messages::Notice("服务器暂时无法保存新用户的战绩，请稍后再来"));
-        return RefuseLink(peer, Refusal::StatisticsUnavailable);
-    }
     user.peer = &peer;
-    user.allowWatch = allowWatch;
-    user.secret = hello.secret;
     user.requests = RequestGuard(config_.limits.requests);
     user.portrait = static_cast<int>(std::hash<std::string>{}(user.name) % 20);
     users_.push_back(std::move(owned));
@@ -218,12 +238,24 @@ User& Lobby::AddBot(Table& table, int chair, BotStyle style) {
     user.botLevel = bots::LevelOf(style);
     // A seated player could otherwise watch a computer opponent's tiles.
     user.allowWatch = false;
-    try {
-        user.stats = stats_.LoadWithoutWaiting(user.name);
-    } catch (const std::exception& error) {
-        // The computer player plays on; its hands wait in the store with the others.
-        logger_.Error(error.what());
-    }
+    // A computer player sits down at once; a new one's numbers follow once
+    // the store's writer has added its row.
+    auto seated = std::make_shared<bool>(false);
+    stats_.LoadThen(user.name,
+                    [this, alive = std::weak_ptr<int>(alive_), name = user.name, seated,
+                     early = &user](std::optional<UserStats> stats, const std::string& fault) {
+                        if (alive.expired()) return;
+                        if (!stats) return logger_.Error(fault);
+                        if (!*seated) {
+                            early->stats = *stats;
+                            return;
+                        }
+                        User* bot = FindUser(name);
+                        if (!bot || !bot->isBot) return;
+                        bot->stats = *stats;
+                        if (bot->table) bot->table->RefreshRecordOf(*bot);
+                    });
+    *seated = true;
     user.portrait = 1000 + chair;
     const Milliseconds think = table.HasHuman() ? config_.botThink : config_.botOnlyThink;
     auto bot = std::make_unique<BotClient>(
@@ -298,6 +330,23 @@ void Lobby::OnStoreReport(const StoreReport& report) {
     RetryStatisticsLater();
 }
 
+// A fresh table takes newcomers as TableForNewPlayer picks them.
+Presence Lobby::CurrentPresence() const {
+    Presence presence;
+    for (const auto& user : users_)
+        if (!user->isBot && user->peer) ++presence.load;
+    for (const auto& table : tables_) {
+        const bool fresh = !table->HandRunning() && table->HandsPlayed() == 0 && table->HasHuman();
+        for (int chair = 0; chair < rules::kChairCount; ++chair) {
+            const User* player = table->PlayerAt(chair);
+            if (!player && fresh) ++presence.openChairs;
+            if (player && !player->isBot && !player->secret.empty())
+                presence.seats.push_back({player->name, table->number(), chair, player->secret});
+        }
+    }
+    return presence;
+}
+
 void Lobby::CloseTableIfEmpty(Table& table) {
     Table* target = &table;
     scheduler_.Post([this, target] {
@@ -305,6 +354,7 @@ void Lobby::CloseTableIfEmpty(Table& table) {
                                      [&](const auto& t) { return t.get() == target; });
         if (it == tables_.end() || target->HasHuman()) return;
         logger_.Line("table " + std::to_string(target->number()) + " closes");
+        target->Close();
         for (User* user : target->Everyone()) {
             if (user->peer && !user->isBot) user->peer->Disconnect();
             ForgetUser(*user);

@@ -14,6 +14,7 @@
 #include "net/packet.h"
 #include "rules/table_state.h"
 #include "server/core/bot_brain.h"
+#include "server/core/directory.h"
 #include "server/core/hello.h"
 #include "server/core/items_data.h"
 #include "server/core/live_view.h"
@@ -100,6 +101,8 @@ public:
     // Every open table as an outsider may see it, by number.
     std::vector<LiveTable> LiveTables() const;
     void CloseTableIfEmpty(Table& table);
+    // What the directory of servers is told about this one.
+    Presence CurrentPresence() const;
     // Asks the store to try the statistics that wait again, after a while.
     void RetryStatisticsLater();
 
@@ -111,6 +114,7 @@ private:
     bool TooBusyForNewcomers();
     void Enter(Peer& peer, const PendingHello& hello, std::span<const std::uint8_t> entry);
     bool Reconnect(Peer& peer, const PendingHello& hello, bool allowWatch);
+    void Admit(Peer& peer, std::unique_ptr<User> user, const PendingHello& hello);
     std::string UniqueName(const std::string& wanted) const;
     User* FindUser(const std::string& name) const;
     Table& TableForNewPlayer();
@@ -124,6 +128,14 @@ private:
     std::mt19937 random_;
     ItemsData items_;
     std::map<Peer*, PendingHello> pending_;
+    // New users whose numbers the store is loading.
+    struct Entering {
+        std::unique_ptr<User> user;
+        PendingHello hello;
+        std::uint64_t serial = 0;
+    };
+    std::map<Peer*, Entering> entering_;
+    std::uint64_t lastEntrySerial_ = 0;
     std::map<Peer*, User*> byPeer_;
     std::vector<std::unique_ptr<User>> users_;
     std::vector<std::unique_ptr<Table>> tables_;

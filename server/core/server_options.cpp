@@ -178,11 +178,24 @@ std::vector<OptionRow> GeneralRows() {
          "Read options from FILE, \"key = value\" lines named like the long options "
          "(default " QIRA_CONFIG_FILE " when it exists); the command line wins.",
          [](ServerOptions& o, std::string_view v) { return !(o.configFile = v)->empty(); }},
-        {"db", "PATH",
+        {"db", "PATH|URI",
          "SQLite file for the statistics and the hand log (default under the XDG data folder; "
          "with --selfplay: kept only when given). It must be writable and pass SQLite's quick "
-         "check, or the server does not start.",
+         "check, or the server does not start. A postgresql:// URI or a libpq \"key=value\" "
+         "connection string keeps them in PostgreSQL instead, shared by several servers.",
          [](ServerOptions& o, std::string_view v) { return !(o.database = v)->empty(); }},
+        {"advertise", "HOST:PORT",
+         "With a PostgreSQL --db: the address by which players reach this server, as the "
+         "directory of servers shares it (default: the --listen address).",
+         [](ServerOptions& o, std::string_view v) {
+             return v.rfind(':') != std::string_view::npos && !(o.advertise = v)->empty();
+         },
+         "HOST:PORT"},
+        NumberRow<std::uint16_t>("front-door-port", "PORT",
+                                 "With a PostgreSQL --db: also answer qira-launch --front-door "
+                                 "on PORT (same host as --listen; 0 picks a free one), with the "
+                                 "server a player should join.",
+                                 0, 65'535, &ServerOptions::frontDoorPort),
         {"export-hands", "",
          "Print the kept hands of --db as JSON lines, oldest first, and exit; a hand that "
          "cannot be read is named on standard error and the exit status is 1.",
@@ -259,7 +272,7 @@ std::vector<OptionRow> GeneralRows() {
          StoreFlag(&ServerOptions::randomOpponents)},
         NumberRow<int>("soak", "TABLES",
                        "Run TABLES tables of computer players on the event loop and report "
-                       "memory; with --db the statistics go to that SQLite file, else to memory.",
+                       "memory; with --db the statistics go to that database, else to memory.",
                        1, 10'000, &ServerOptions::soakTables),
         NumberRow<int>("soak-seconds", "SECONDS", "How long --soak runs (default 180).", 1, 86'400,
                        &ServerOptions::soakSeconds),
@@ -271,7 +284,9 @@ std::vector<OptionRow> GeneralRows() {
                        "Run a chatting table with an onlooker that never reads and 100 idle "
                        "connections a second for SECONDS, and report memory.",
                        1, 86'400, &ServerOptions::hostileSoakSeconds),
-        {"print-port", "", "Print the listening port on standard output once listening.",
+        {"print-port", "",
+         "Print the listening port on standard output once listening (and the front door's "
+         "on a second line).",
          StoreFlag(&ServerOptions::printPort)},
         {"quiet", "", "No log lines.", StoreFlag(&ServerOptions::quiet)},
         {"help", "", "Show this help and exit.", StoreFlag(&ServerOptions::help)},
@@ -419,7 +434,8 @@ std::string ServerHelpText() {
            "permission, a lock held by another process), the hand waits in memory and is\n"
            "written again every 3 s. The log says \"error: table N: statistics not saved:\n"
            "REASON; N hands waiting\", the players at the table are told, and a line\n"
-           "says when the waiting hands are saved.\n"
+           "says when the waiting hands are saved. A hand ends for its players (its\n"
+           "result sent, \"hand ends\" logged) only once it is stored.\n"
            "\nExit status: 0 stopped cleanly; 1 did not start (the reason is on standard\n"
            "error: the address, or a database that is not a writable regular file or\n"
            "fails SQLite's quick check; with --export-hands: a hand that cannot be read);\n"

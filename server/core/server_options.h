@@ -20,6 +20,10 @@ struct ServerOptions {
     std::string listenHost = "127.0.0.1";
     std::uint16_t listenPort = 5870;
     std::optional<std::string> database;
+    // With a PostgreSQL --db: the address players reach this server by, and
+    // the port of its front door (none when unset).
+    std::optional<std::string> advertise;
+    std::optional<std::uint16_t> frontDoorPort;
     std::optional<std::string> itemsFile;
     // The web front's address; none: no web front.
     std::optional<std::string> httpHost;

@@ -71,6 +71,10 @@ void Table::ResyncHiddenOnlookers(int chair) const {
             SendTo(*onlooker, net::server_messages::HandResync(hand_.HandAsSeenBy(chair, false)));
 }
 
+void Table::RefreshRecordOf(const User& user) const {
+    SendAll(net::server_messages::RefreshUser(RecordOf(user)));
+}
+
 std::string Table::RecordOf(const User& user) const {
     const UserStats& s = user.stats;
     const std::int64_t score =

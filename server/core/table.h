@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -65,8 +67,13 @@ public:
     void KeepWithoutHumans() { keepWithoutHumans_ = true; }
     // Every user leaves; the table is about to close.
     std::vector<User*> Everyone() const { return seating_.Everyone(); }
+    // The table closes: its clocks stop and nobody sits down any more (it is
+    // destroyed a moment later, after its users were let go).
+    void Close();
 
     std::string RecordOf(const User& user) const;
+    // Everyone at the table is told the user's numbers again.
+    void RefreshRecordOf(const User& user) const;
     // A line from the system in everyone's chat.
     void Announce(const std::string& line) const;
     // What the chair's player may know of the running hand, and the view the
@@ -161,9 +168,16 @@ private:
     SeatKind KindOfSeat(int chair) const;
     void ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
                     const std::array<std::int32_t, 4>& due) const;
+    // Stores the hand's statistics, then (AfterHandStored) runs `announce`,
+    // which tells the table the result, and readies the next hand.
     void FinishHand(const std::vector<std::uint8_t>& winners,
                     const std::array<std::int32_t, 4>& actual,
-                    const std::array<std::int32_t, 4>& due, const std::string& ending);
+                    const std::array<std::int32_t, 4>& due, const std::string& ending,
+                    std::function<void()> announce);
+    void AfterHandStored(const std::vector<std::uint8_t>& winners, const std::string& ending,
+                         const std::vector<std::string>& escaped,
+                         const std::map<std::string, UserStats>& after,
+                         const std::function<void()>& announce);
     // The hand's record for the hand log; it holds every hidden tile, so it
     // only goes to the statistics store, never to a client.
     std::string HandLog(const std::vector<std::uint8_t>& winners,
@@ -171,9 +185,10 @@ private:
                         const std::array<std::int32_t, 4>& due) const;
     std::string ScoreLog() const;
     HandResult ResultFor(const std::vector<std::uint8_t>& winners, bool won, int chair) const;
-    void RecordStatistics(const std::vector<std::uint8_t>& winners,
-                          const std::array<std::int32_t, 4>& actual,
-                          const std::array<std::int32_t, 4>& due, std::vector<User*>& escaped);
+    // Names in `escaped` the players whose connection is gone.
+    std::vector<StatsChange> StatisticsChanges(const std::vector<std::uint8_t>& winners,
+                                               const std::array<std::int32_t, 4>& actual,
+                                               std::vector<std::string>& escaped) const;
 
     // --- time-outs and play for absent players (table_clock.cpp) ---
     void ArmTimer(Milliseconds delay);
@@ -206,6 +221,7 @@ private:
     std::optional<Scheduler::TimerId> botFillTimer_;
     std::uint64_t epoch_ = 0;  // guards posted plays against a changed table
     bool keepWithoutHumans_ = false;
+    bool closed_ = false;
     // A player's move whose line is logged once it is not refused.
     struct PendingMove {
         User* user = nullptr;

@@ -24,8 +24,8 @@ void Table::CancelTimer() {
 }
 
 void Table::OnTimeout() {
-    static const char* const kStageNames[] = {"settings", "start",  "side bets",
-                                              "turn",     "claims", "rob-the-kong"};
+    static const char* const kStageNames[] = {"settings", "start",        "side bets", "turn",
+                                              "claims",   "rob-the-kong", "storing"};
     Log(std::string("time is up (") + kStageNames[static_cast<int>(hand_.stage)] + ", chair " +
         std::to_string(hand_.turn) + ")");
     lobby_.CountTimeout();
@@ -46,6 +46,8 @@ void Table::OnTimeout() {
         case Stage::RobKong:
             rob_.DeclineForTheSilent();
             return FinishRob();
+        case Stage::Storing:
+            return;
     }
 }
 

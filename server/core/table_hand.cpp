@@ -320,18 +320,24 @@ void Table::EndWithWin(std::vector<std::uint8_t> winners, int discarder, Tile ti
     context.base = settings_[0];
     context.capAtBalance = lobby_.config().scoreMode == ScoreMode::Points;
     const WinOutcome outcome = ScoreWin(context);
-    SendAll(outcome.record);
-    lobby_.FoldIntoDigest(outcome.record);
     std::vector<std::string> names;
     for (auto w : winners) names.push_back(seating_.players[w] ? seating_.players[w]->name : "?");
-    lobby_.CountHand(names, selfDrawn);
-    if (!selfDrawn && tile == hand_.wild)
-        for (auto w : winners) lobby_.CountWildDiscardWin(KindOfSeat(w));
     std::string text;
     for (const auto& n : names) text += " " + n;
-    ReportHand(winners, discarder, outcome.due);
+    const bool wildDiscardWin = !selfDrawn && tile == hand_.wild;
+    std::vector<SeatKind> winnerKinds;
+    for (auto w : winners) winnerKinds.push_back(KindOfSeat(w));
     FinishHand(winners, outcome.actual, outcome.due,
-               "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"));
+               "hand ends, won by" + text + (selfDrawn ? " (self-drawn)" : " on a discard"),
+               [this, record = outcome.record, names, selfDrawn, wildDiscardWin, winnerKinds,
+                winners, discarder, due = outcome.due] {
+                   SendAll(record);
+                   lobby_.FoldIntoDigest(record);
+                   lobby_.CountHand(names, selfDrawn);
+                   if (wildDiscardWin)
+                       for (const SeatKind kind : winnerKinds) lobby_.CountWildDiscardWin(kind);
+                   ReportHand(winners, discarder, due);
+               });
 }
 
 SeatKind Table::KindOfSeat(int chair) const {
@@ -342,12 +348,13 @@ SeatKind Table::KindOfSeat(int chair) const {
 
 void Table::EndDrawn() {
     CancelTimer();
-    const auto message = net::server_messages::DrawnGame();
-    SendAll(message);
-    lobby_.FoldIntoDigest(message);
-    lobby_.CountHand({}, false);
-    ReportHand({}, -1, {});
-    FinishHand({}, {}, {}, "hand ends drawn");
+    FinishHand({}, {}, {}, "hand ends drawn", [this] {
+        const auto message = net::server_messages::DrawnGame();
+        SendAll(message);
+        lobby_.FoldIntoDigest(message);
+        lobby_.CountHand({}, false);
+        ReportHand({}, -1, {});
+    });
 }
 
 void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
@@ -360,18 +367,40 @@ void Table::ReportHand(const std::vector<std::uint8_t>& winners, int discarder,
     lobby_.ReportHand(summary);
 }
 
-// The hand is logged as ended once its statistics are handed to the store,
-// which writes them away from the loop (docs/operating.md says what a crash
-// can lose).
+// The hand's statistics go to the store first: only once they are stored,
+// so that the end of the server's process cannot lose them, is the hand's
+// result sent and the hand logged as ended (docs/operating.md). The table
+// waits meanwhile; the loop serves the others.
 void Table::FinishHand(const std::vector<std::uint8_t>& winners,
                        const std::array<std::int32_t, 4>& actual,
-                       const std::array<std::int32_t, 4>& due, const std::string& ending) {
+                       const std::array<std::int32_t, 4>& due, const std::string& ending,
+                       std::function<void()> announce) {
+    hand_.stage = Stage::Storing;
+    std::vector<std::string> escaped;
+    auto changes = StatisticsChanges(winners, actual, escaped);
+    const std::uint64_t epoch = ++epoch_;
+    lobby_.stats().RecordThen(
+        std::move(changes), HandLog(winners, actual, due), number_,
+        [this, alive = std::weak_ptr<int>(alive_), epoch, winners, ending, escaped,
+         announce = std::move(announce)](const std::map<std::string, UserStats>& after) {
+            if (alive.expired() || epoch != epoch_) return;
+            AfterHandStored(winners, ending, escaped, after, announce);
+        });
+}
+
+void Table::AfterHandStored(const std::vector<std::uint8_t>& winners, const std::string& ending,
+                            const std::vector<std::string>& escaped,
+                            const std::map<std::string, UserStats>& after,
+                            const std::function<void()>& announce) {
     ++handsPlayed_;
     ++epoch_;
+    announce();
     hand_.stage = Stage::Idle;
     seating_.ready = {};
-    std::vector<User*> escaped;
-    RecordStatistics(winners, actual, due, escaped);
+    for (User* player : seating_.players)
+        if (player)
+            if (const auto it = after.find(player->name); it != after.end())
+                player->stats = it->second;
     // The log above names this hand's dealer; the next hand's may differ.
     const std::uint8_t dealer = hand_.dealer;
     const bool dealerWon = std::find(winners.begin(), winners.end(), dealer) != winners.end();
@@ -379,9 +408,15 @@ void Table::FinishHand(const std::vector<std::uint8_t>& winners,
     Log(ending);
     for (const User* player : seating_.players)
         if (player) SendAll(net::server_messages::RefreshUser(RecordOf(*player)));
-    for (User* user : escaped) {
-        Log(user->name + " counted as escaped");
-        RemoveUser(*user, true);
+    // Those who escaped, and those whose connection went while the hand was
+    // stored, leave now.
+    for (User* player : seating_.players) {
+        if (!player) continue;
+        const bool counted =
+            std::find(escaped.begin(), escaped.end(), player->name) != escaped.end();
+        if (!counted && player->peer) continue;
+        if (counted) Log(player->name + " counted as escaped");
+        RemoveUser(*player, counted);
     }
     if (!HasHuman() && !keepWithoutHumans_) return lobby_.CloseTableIfEmpty(*this);
     ArmTimer(lobby_.config().startTimeout);
@@ -492,12 +527,12 @@ HandResult Table::ResultFor(const std::vector<std::uint8_t>& winners, bool won, 
     return paid ? HandResult::Loss : HandResult::Spared;
 }
 
-void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
-                             const std::array<std::int32_t, 4>& actual,
-                             const std::array<std::int32_t, 4>& due, std::vector<User*>& escaped) {
+std::vector<StatsChange> Table::StatisticsChanges(const std::vector<std::uint8_t>& winners,
+                                                  const std::array<std::int32_t, 4>& actual,
+                                                  std::vector<std::string>& escaped) const {
     std::vector<StatsChange> changes;
     for (int c = 0; c < rules::kChairCount; ++c) {
-        User* player = seating_.players[c];
+        const User* player = seating_.players[c];
         if (!player) continue;
         StatsChange change;
         change.name = player->name;
@@ -511,21 +546,11 @@ void Table::RecordStatistics(const std::vector<std::uint8_t>& winners,
             const std::int64_t left = std::max<std::int64_t>(0, player->stats.points + actual[c]);
             const bool capped = lobby_.config().scoreMode == ScoreMode::Points;
             change.points -= capped ? std::min<std::int64_t>(settings_[3], left) : settings_[3];
-            escaped.push_back(player);
+            escaped.push_back(player->name);
         }
         changes.push_back(change);
     }
-    StatsStore& store = lobby_.stats();
-    try {
-        const auto after = store.Record(changes, HandLog(winners, actual, due), number_);
-        for (User* player : seating_.players)
-            if (player)
-                if (const auto it = after.find(player->name); it != after.end())
-                    player->stats = it->second;
-    } catch (const std::exception& error) {
-        lobby_.log().Error("table " + std::to_string(number_) +
-                           ": statistics not saved: " + error.what());
-    }
+    return changes;
 }
 
 }  // namespace qira::server

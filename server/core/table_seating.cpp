@@ -139,12 +139,22 @@ void Table::ArmBotFill() {
     });
 }
 
+void Table::Close() {
+    closed_ = true;
+    ++epoch_;
+    CancelTimer();
+    if (botFillTimer_) lobby_.scheduler().CancelTimer(*botFillTimer_);
+    botFillTimer_.reset();
+}
+
 void Table::FillWithBots() {
+    if (closed_) return;
     for (int chair = FreeChair(); chair >= 0; chair = FreeChair())
         lobby_.AddBot(*this, chair, lobby_.config().botStyle);
 }
 
 void Table::ReplaceWithBot(int chair) {
+    if (closed_) return;
     lobby_.AddBot(*this, chair, lobby_.config().botStyle);
 }
 

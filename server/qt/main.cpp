@@ -18,6 +18,7 @@
 #include "server/core/selfplay.h"
 #include "server/core/server_options.h"
 #include "server/qt/epoll_dispatcher.h"
+#include "server/qt/front_door.h"
 #include "server/qt/qt_scheduler.h"
 #include "server/qt/soak.h"
 #include "server/qt/tcp_server.h"
@@ -74,7 +75,7 @@ bool SaveWaitingStatistics(StatsStore& stats, const Logger& log) {
 
 std::unique_ptr<StatsStore> OpenStatistics(const std::string& path) {
     try {
-        return std::make_unique<SqliteStatsStore>(path);
+        return OpenStatsStore(path);
     } catch (const std::exception& error) {
         std::cerr << "qira-server: " << error.what() << '\n';
         return nullptr;
@@ -144,6 +145,65 @@ std::unique_ptr<QSocketNotifier> QuitOnSignals() {
     return notifier;
 }
 
+// What a server sharing a PostgreSQL database with others keeps: its entry
+// in the directory of servers, kept up to date, and its front door.
+struct Sharing {
+    std::unique_ptr<Directory> directory;
+    std::unique_ptr<QTimer> publisher;
+    std::unique_ptr<FrontDoor> door;
+};
+
+// Nothing to share with an SQLite file; nullptr when the directory or the
+// front door cannot be opened (the reason is on standard error).
+std::unique_ptr<Sharing> ShareWithOtherServers(const ServerOptions& options,
+                                               const QHostAddress& address, quint16 port,
+                                               Lobby& lobby, Scheduler& scheduler) {
+    auto sharing = std::make_unique<Sharing>();
+    if (!options.database || !IsPostgresTarget(*options.database)) {
+        if (options.frontDoorPort)
+            std::cerr << "qira-server: --front-door-port needs a PostgreSQL --db\n";
+        return options.frontDoorPort ? nullptr : std::move(sharing);
+    }
+    const bool anyAddress = address == QHostAddress::Any || address == QHostAddress::AnyIPv6 ||
+                            address == QHostAddress::AnyIPv4;
+    if (!options.advertise && anyAddress) {
+        std::cerr << "qira-server: listening on every address: --advertise HOST:PORT must say "
+                     "how players reach this server\n";
+        return nullptr;
+    }
+    const std::string advertised =
+        options.advertise.value_or(options.listenHost + ":" + std::to_string(port));
+    try {
+        sharing->directory = std::make_unique<Directory>(*options.database, advertised, scheduler);
+    } catch (const std::exception& error) {
+        std::cerr << "qira-server: " << error.what() << '\n';
+        return nullptr;
+    }
+    Directory& directory = *sharing->directory;
+    // Published when it changed; the directory repeats it as the heartbeat.
+    sharing->publisher = std::make_unique<QTimer>();
+    sharing->publisher->callOnTimeout(
+        [&lobby, &directory, last = std::optional<Presence>()]() mutable {
+            Presence now = lobby.CurrentPresence();
+            if (last == now) return;
+            last = now;
+            directory.Publish(std::move(now));
+        });
+    sharing->publisher->start(200);
+    lobby.log().Line("in the directory of servers as " + advertised);
+    if (options.frontDoorPort) {
+        sharing->door = std::make_unique<FrontDoor>(directory);
+        if (!sharing->door->Listen(address, *options.frontDoorPort)) {
+            std::cerr << "qira-server: cannot open the front door on port "
+                      << *options.frontDoorPort << ": " << sharing->door->ErrorText().toStdString()
+                      << '\n';
+            return nullptr;
+        }
+        lobby.log().Line("front door on port " + std::to_string(sharing->door->Port()));
+    }
+    return sharing;
+}
+
 int Serve(const ServerOptions& options, std::uint32_t seed) {
     const auto address = AddressOf(options.listenHost);
     if (!address) {
@@ -164,6 +224,8 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
     }
     lobby.log().Line("listening on " + address->toString().toStdString() + ":" +
                      std::to_string(server.Port()) + ", statistics in " + dbPath);
+    const auto shared = ShareWithOtherServers(options, *address, server.Port(), lobby, scheduler);
+    if (!shared) return kCannotStart;
     std::unique_ptr<WebFront> webFront;
     if (options.httpHost && !(webFront = StartWebFront(options, dbPath, lobby)))
         return kCannotStart;
@@ -171,6 +233,7 @@ int Serve(const ServerOptions& options, std::uint32_t seed) {
         std::cout << server.Port();
         if (webFront) std::cout << ' ' << webFront->server->Port();
         std::cout << std::endl;
+        if (shared->door) std::cout << shared->door->Port() << std::endl;
     }
     const std::vector<BotStyle> styles(qira::rules::kChairCount, ConfigOf(options, seed).botStyle);
     for (int i = 0; i < options.botTables; ++i) lobby.OpenBotTable(styles);
@@ -231,7 +294,7 @@ int main(int argc, char* argv[]) {
     }
     if (options.exportHands) {
         const std::string path = options.database.value_or(DefaultDatabasePath());
-        return ExportHands(path, options.exportHand, std::cout, std::cerr) ? 0 : 1;
+        return ExportStoredHands(path, options.exportHand, std::cout, std::cerr) ? 0 : 1;
     }
     const bool selfPlay = options.selfPlayHands.has_value() || options.duplicateWalls.has_value();
     const std::uint32_t seed =

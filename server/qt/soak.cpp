@@ -193,7 +193,7 @@ namespace {
 
 std::unique_ptr<StatsStore> SoakStore(const std::string& database) {
     if (database.empty()) return std::make_unique<MemoryStatsStore>();
-    return std::make_unique<SqliteStatsStore>(database);
+    return OpenStatsStore(database);
 }
 
 }  // namespace

@@ -21,12 +21,16 @@
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTabWidget>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -39,6 +43,9 @@
 #include "launch/exit_note.h"
 #include "launch/launch_token.h"
 #include "launch/start_settings.h"
+#include "net/front_door.h"
+#include "net/hello_secret.h"
+#include "net/protocol.h"
 #include "qira_build.h"
 
 namespace {
@@ -49,14 +56,15 @@ constexpr const char* kLevelTable =
 constexpr const char* kPointsMode = "1";
 
 constexpr const char* kHelpText =
-    "Usage: qira-launch [--local | HOST PORT]\n"
+    "Usage: qira-launch [--local | HOST PORT | --front-door HOST:PORT]\n"
     "Starts a game of Qira Mahjong.\n"
     "\n"
     "Without arguments it shows the start window, the desktop entry's way in. It has\n"
     "the player's name and four tabs. The local game tab starts a game against computer\n"
     "players of level 1 to 4 on a local qira-server. The join tab joins a server by\n"
     "host and port, lists the last servers used (most recent first) and names a server\n"
-    "that does not answer, with the reason, in the window. The hands tab lists the\n"
+    "that does not answer, with the reason, in the window; with 经由前门 checked the\n"
+    "address is a front door, asked as --front-door does. The hands tab lists the\n"
     "player's hands kept by the local server, newest first (date, table, the others,\n"
     "the result from the player's side, points); Enter opens the chosen one in\n"
     "qira-replay from the player's seat, and its review button with each of the\n"
@@ -74,12 +82,15 @@ constexpr const char* kHelpText =
     "\n"
     "When the server cannot be reached or the connection breaks, a small window says so\n"
     "and offers to connect again: the new client has the same name and hello secret and\n"
-    "takes the chair back while the hand runs. With --local or HOST PORT the exit status\n"
-    "is 0, or the client's when it failed: 4 the connection broke, 5 the server could\n"
-    "not be reached.\n"
+    "takes the chair back while the hand runs. With --local, HOST PORT or --front-door\n"
+    "the exit status is 0, or the client's when it failed: 4 the connection broke,\n"
+    "5 the server (or the front door) could not be reached.\n"
     "\n"
     "Options:\n"
     "  --local    Start a local game without the start window.\n"
+    "  --front-door HOST:PORT\n"
+    "             Ask the front door of a group of servers which one to join, then\n"
+    "             join it; asked again after a broken connection.\n"
     "  --help     Show this help and exit.\n"
     "  --version  Show the version and exit.\n";
 
@@ -133,6 +144,49 @@ qira::launch::ClientEnd RunClient(const QString& dir, const QString& host, const
     end.note = qira::launch::ReadExitNote(note.toStdString());
     QFile::remove(report);
     QFile::remove(note);
+    return end;
+}
+
+// The client's hello secret (qira-client keeps it in its configuration
+// folder), created now when the client has none yet, so that the front door
+// and the server see the same one.
+std::string ClientHelloSecret() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return qira::net::LoadOrCreateHelloSecret((folder + "/qira-client/hello-secret").toStdString());
+}
+
+// The server the front door at `door` ("HOST:PORT") sends `name` to, as
+// host and port; nothing when the door cannot be asked or knows no server.
+std::optional<std::pair<QString, QString>> AskFrontDoor(const QString& door, const QString& name) {
+    const int colon = door.lastIndexOf(':');
+    const auto request = qira::net::FrontDoorRequest(name.toStdString(), ClientHelloSecret());
+    if (colon <= 0 || !request) return std::nullopt;
+    QTcpSocket socket;
+    socket.connectToHost(door.left(colon), door.mid(colon + 1).toUShort());
+    if (!socket.waitForConnected(5'000)) return std::nullopt;
+    socket.write(QByteArray::fromStdString(*request));
+    while (!socket.canReadLine() && socket.waitForReadyRead(10'000)) {
+    }
+    const auto answer = qira::net::ParseFrontDoorAnswer(
+        socket.readLine(qira::net::front_door::kLongestLine + 1).toStdString());
+    if (!answer || answer->empty()) return std::nullopt;
+    const QString address = QString::fromStdString(*answer);
+    const int split = address.lastIndexOf(':');
+    if (split <= 0) return std::nullopt;
+    return std::pair(address.left(split), address.mid(split + 1));
+}
+
+// Every game (the first and each one after a broken connection) asks the
+// front door anew: a server that died is no longer offered.
+qira::launch::ClientEnd RunClientThroughDoor(const QString& dir, const QString& door,
+                                             const QString& name) {
+    const auto server = AskFrontDoor(door, name);
+    if (server) return RunClient(dir, server->first, server->second, name);
+    std::cerr << "qira-launch: the front door " << door.toStdString()
+              << " named no server to join\n";
+    qira::launch::ClientEnd end;
+    end.status = qira::launch::StatusOf(qira::launch::ClientExit::ServerUnreachable);
+    end.serverAddress = door.toStdString();
     return end;
 }
 
@@ -293,10 +347,12 @@ int RunStartWindow(const QString& dir) {
                         {"--bot-level", QString::number(settings.level), "--db", database});
         } else {
             const auto& server = window.server();
+            const QString host = QString::fromStdString(server.host);
+            const QString port = QString::number(server.port);
             qira::launch::RunClientsUntilDone(
                 [&] {
-                    return RunClient(dir, QString::fromStdString(server.host),
-                                     QString::number(server.port), name);
+                    return server.frontDoor ? RunClientThroughDoor(dir, host + ":" + port, name)
+                                            : RunClient(dir, host, port, name);
                 },
                 Ask);
         }
@@ -318,12 +374,15 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QString dir = QApplication::applicationDirPath();
     const QStringList args = app.arguments().mid(1);
+    if (args.size() == 2 && args[0] == "--front-door")
+        return qira::launch::RunClientsUntilDone(
+            [&] { return RunClientThroughDoor(dir, args[1], UserName()); }, Ask);
     if (args.size() == 2)
         return qira::launch::RunClientsUntilDone(
             [&] { return RunClient(dir, args[0], args[1], UserName()); }, Ask);
     if (args == QStringList{"--local"}) return PlayLocally(dir, UserName());
     if (!args.isEmpty()) {
-        std::cerr << "usage: qira-launch [--local | HOST PORT]\n";
+        std::cerr << "usage: qira-launch [--local | HOST PORT | --front-door HOST:PORT]\n";
         return 2;
     }
     return RunStartWindow(dir);

@@ -2,6 +2,7 @@
 
 #include <QAbstractSocket>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QDateTime>
@@ -246,6 +247,9 @@ QWidget* StartWindow::BuildJoinTab() {
     port_->setRange(1, 65535);
     port_->setValue(5870);
     port_->setAccessibleName(QStringLiteral("端口"));
+    frontDoor_ = new QCheckBox(QStringLiteral("经由前门(&F)"), page);
+    frontDoor_->setToolTip(QStringLiteral("这个地址是几台服务器共用的前门，由它指定加入哪一台"));
+    frontDoor_->setAccessibleName(QStringLiteral("经由前门"));
     FillHostsFromRemembered();
     connect(host_, &QComboBox::activated, this, &StartWindow::PickRemembered);
     auto* form = new QFormLayout;
@@ -255,6 +259,7 @@ QWidget* StartWindow::BuildJoinTab() {
     portLabel->setBuddy(port_);
     form->addRow(hostLabel, host_);
     form->addRow(portLabel, port_);
+    form->addRow(QString(), frontDoor_);
     joinStatus_ = new QLabel(page);
     joinStatus_->setWordWrap(true);
     joinStatus_->setTextFormat(Qt::PlainText);
@@ -294,6 +299,7 @@ void StartWindow::PickRemembered(int index) {
     const auto& server = settings_.servers[static_cast<std::size_t>(index)];
     host_->setEditText(QString::fromStdString(server.host));
     port_->setValue(server.port);
+    frontDoor_->setChecked(server.frontDoor);
 }
 
 // Tries the server before the client starts, so that a wrong address is told
@@ -307,6 +313,7 @@ void StartWindow::TryServer() {
         return;
     }
     server_ = *typed.server;
+    server_.frontDoor = frontDoor_->isChecked();
     host_->setEditText(QString::fromStdString(server_.host));
     port_->setValue(server_.port);
     join_->setEnabled(false);

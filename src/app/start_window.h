@@ -8,6 +8,7 @@
 #include "replay/my_record.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -49,6 +50,7 @@ public:
     QPushButton& localButton() const { return *startLocal_; }
     QComboBox& hostBox() const { return *host_; }
     QSpinBox& portBox() const { return *port_; }
+    QCheckBox& frontDoorBox() const { return *frontDoor_; }
     QPushButton& joinButton() const { return *join_; }
     QLabel& joinStatus() const { return *joinStatus_; }
     QTableWidget& handList() const { return *hands_; }
@@ -90,6 +92,7 @@ private:
     QPushButton* startLocal_ = nullptr;
     QComboBox* host_ = nullptr;
     QSpinBox* port_ = nullptr;
+    QCheckBox* frontDoor_ = nullptr;
     QPushButton* join_ = nullptr;
     QLabel* joinStatus_ = nullptr;
     QTcpSocket* probe_ = nullptr;

@@ -55,7 +55,8 @@ std::string WriteSettings(const StartSettings& settings) {
     text += "name = " + settings.name + "\n";
     text += "tab = " + std::to_string(settings.tab) + "\n";
     for (const auto& server : settings.servers)
-        text += "server = " + server.host + " " + std::to_string(server.port) + "\n";
+        text += std::string(server.frontDoor ? "front-door" : "server") + " = " + server.host +
+                " " + std::to_string(server.port) + "\n";
     return text;
 }
 
@@ -76,8 +77,10 @@ StartSettings ReadSettings(std::string_view text) {
         } else if (key == "tab") {
             if (const auto tab = Number(value); tab && *tab >= 0 && *tab <= 3)
                 settings.tab = static_cast<int>(*tab);
-        } else if (key == "server" && settings.servers.size() < StartSettings::kMaxServers) {
-            const auto server = ReadServerLine(value);
+        } else if ((key == "server" || key == "front-door") &&
+                   settings.servers.size() < StartSettings::kMaxServers) {
+            auto server = ReadServerLine(value);
+            if (server) server->frontDoor = key == "front-door";
             if (server && std::find(settings.servers.begin(), settings.servers.end(), *server) ==
                               settings.servers.end())
                 settings.servers.push_back(*server);

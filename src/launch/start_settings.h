@@ -15,6 +15,8 @@ namespace qira::launch {
 struct ServerEntry {
     std::string host;
     std::uint16_t port = 0;
+    // The address is the front door of several servers, asked which to join.
+    bool frontDoor = false;
     bool operator==(const ServerEntry&) const = default;
 };
 

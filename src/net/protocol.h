@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 // The protocol's vocabulary, defined once for the client, the server, the
 // computer players and the tests: every message by name with its main and sub
@@ -222,5 +223,15 @@ inline constexpr std::size_t kRaised = 14;
 inline constexpr std::size_t kDropped = 15;
 inline constexpr std::size_t kFieldCount = 16;
 }  // namespace user_record
+
+// The front door: one line each way over its own TCP port, in UTF-8.
+// Asked "WHERE\t<name>\t<hello secret>\n", it answers "SERVER\t<host>:<port>\n",
+// or "NONE\n" when no server is alive, and closes.
+namespace front_door {
+inline constexpr std::string_view kAsk = "WHERE";
+inline constexpr std::string_view kServer = "SERVER";
+inline constexpr std::string_view kNone = "NONE";
+inline constexpr std::size_t kLongestLine = 512;
+}  // namespace front_door
 
 }  // namespace qira::net

@@ -16,6 +16,7 @@
 #include <signal.h>
 
 #include "net/frame_codec.h"
+#include "net/front_door.h"
 #include "net/hello_secret.h"
 #include "net/packet.h"
 
@@ -117,6 +118,39 @@ std::vector<std::string> NextHello(QTcpServer& server) {
     connection->close();  // the drop
     return fields.size() == 3 ? std::vector<std::string>{fields[0], fields[2]}
                               : std::vector<std::string>{};
+}
+
+// A front door that answers the next request with `address`; the request.
+std::optional<net::FrontDoorAsk> AnswerFrontDoor(QTcpServer& door, const std::string& address) {
+    if (!door.waitForNewConnection(30000)) return std::nullopt;
+    std::unique_ptr<QTcpSocket> connection(door.nextPendingConnection());
+    while (!connection->canReadLine() && connection->waitForReadyRead(10000)) {
+    }
+    const auto ask = net::ParseFrontDoorRequest(connection->readLine().toStdString());
+    connection->write(QByteArray::fromStdString(net::FrontDoorAnswer(address)));
+    connection->waitForBytesWritten(10000);
+    return ask;
+}
+
+TEST_F(LauncherProgram, JoinsTheServerTheFrontDoorNamesWithTheClientsSecret) {
+    QTcpServer door, game;
+    ASSERT_TRUE(door.listen(QHostAddress::LocalHost));
+    ASSERT_TRUE(game.listen(QHostAddress::LocalHost));
+    StartLauncher({},
+                  QStringList{"--front-door", "127.0.0.1:" + QString::number(door.serverPort())});
+    const auto ask = AnswerFrontDoor(door, "127.0.0.1:" + std::to_string(game.serverPort()));
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(ask->name, "张三");
+    EXPECT_EQ(ask->secret.size(), net::kHelloSecretLength);
+    const auto hello = NextHello(game);
+    ASSERT_EQ(hello.size(), 2u);
+    EXPECT_EQ(hello[0], "张三");
+    EXPECT_EQ(hello[1], ask->secret) << "the server sees the secret the door saw";
+    EXPECT_EQ(Answer("Return"), kDropped);
+    // Asked again after the drop; now it knows no server.
+    EXPECT_EQ(AnswerFrontDoor(door, "").value_or(net::FrontDoorAsk{}).name, "张三");
+    EXPECT_TRUE(Answer("Escape").startsWith("window: 无法连接到服务器 127.0.0.1:"));
+    EXPECT_EQ(Finish(), 5);
 }
 
 TEST_F(LauncherProgram, ADroppedPlayerReconnectsWithTheSameNameAndSecret) {

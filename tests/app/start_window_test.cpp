@@ -3,6 +3,7 @@
 #include "app/start_window.h"
 
 #include <gtest/gtest.h>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -95,10 +96,11 @@ TEST_F(StartWindowTest, JoinListsTheLastServersFirstAndNamesAServerThatRefuses) 
     QTcpServer listening;
     ASSERT_TRUE(listening.listen(QHostAddress::LocalHost));
     window.portBox().setValue(listening.serverPort());
+    window.frontDoorBox().setChecked(true);  // the launcher asks it which server to join
     window.joinButton().click();
     QTRY_COMPARE_WITH_TIMEOUT(window.choice(), StartWindow::Choice::JoinServer, 10000);
     EXPECT_EQ(window.settings().servers.front(),
-              (launch::ServerEntry{"127.0.0.1", listening.serverPort()}));
+              (launch::ServerEntry{"127.0.0.1", listening.serverPort(), true}));
     EXPECT_EQ(window.settings().servers.size(), 3u);
 }
 

@@ -24,6 +24,7 @@ TEST(StartSettings, SurviveTheFileAndADamagedLineCostsOnlyItself) {
     settings.tab = 1;
     RememberServer(settings, {"::1", 5870});
     RememberServer(settings, {"lan.example", 6000});
+    RememberServer(settings, {"door.example", 5869, true});
     const auto path = std::filesystem::temp_directory_path() / "qira-start-settings-test/x.conf";
     std::filesystem::remove_all(path.parent_path());
     ASSERT_TRUE(SaveSettings(path.string(), settings));
