@@ -272,7 +272,8 @@ std::vector<OptionRow> GeneralRows() {
          StoreFlag(&ServerOptions::randomOpponents)},
         NumberRow<int>("soak", "TABLES",
                        "Run TABLES tables of computer players on the event loop and report "
-                       "memory; with --db the statistics go to that database, else to memory.",
+                       "memory; the hands go to the --db database, else to a temporary SQLite "
+                       "file removed afterwards.",
                        1, 10'000, &ServerOptions::soakTables),
         NumberRow<int>("soak-seconds", "SECONDS", "How long --soak runs (default 180).", 1, 86'400,
                        &ServerOptions::soakSeconds),

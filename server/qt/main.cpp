@@ -17,6 +17,7 @@
 #include "server/core/lobby.h"
 #include "server/core/selfplay.h"
 #include "server/core/server_options.h"
+#include "server/core/stats_store.h"
 #include "server/qt/epoll_dispatcher.h"
 #include "server/qt/front_door.h"
 #include "server/qt/qt_scheduler.h"
@@ -118,6 +119,10 @@ std::unique_ptr<WebFront> StartWebFront(const ServerOptions& options, const std:
                   << options.httpPort << ": " << error << '\n';
         return nullptr;
     }
+    if (IsPostgresTarget(dbPath))
+        lobby.log().Line(
+            "web pages: the leaderboard, players and hands read an SQLite file; with "
+            "PostgreSQL they answer 503 and only the live tables are shown");
     front->feed.Publish(lobby.LiveTables());
     QObject::connect(&front->publisher, &QTimer::timeout,
                      [&lobby, feed = &front->feed] { feed->Publish(lobby.LiveTables()); });

@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 #include <time.h>
+#include <filesystem>
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -11,10 +12,12 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "net/frame_codec.h"
@@ -191,19 +194,45 @@ double CpuSeconds() {
 
 namespace {
 
-std::unique_ptr<StatsStore> SoakStore(const std::string& database) {
-    if (database.empty()) return std::make_unique<MemoryStatsStore>();
-    return OpenStatsStore(database);
-}
+// The soak writes its hands where a real server would: the database --db
+// names, or else an SQLite file in a folder of its own, removed afterwards.
+class SoakDatabase {
+public:
+    explicit SoakDatabase(const std::string& named) : target_(named) {
+        if (!target_.empty()) return;
+        std::string folder = (std::filesystem::temp_directory_path() / "qira-soak-XXXXXX").string();
+        if (!mkdtemp(folder.data()))
+            throw std::runtime_error("cannot make a folder for the soak's database");
+        folder_ = folder;
+        target_ = (folder_ / "stats.sqlite").string();
+    }
+    ~SoakDatabase() {
+        std::error_code ignored;
+        if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+    }
+    SoakDatabase(const SoakDatabase&) = delete;
+    SoakDatabase& operator=(const SoakDatabase&) = delete;
+    const std::string& target() const { return target_; }
+    std::string Kind() const {
+        if (IsPostgresTarget(target_)) return "postgresql";
+        return folder_.empty() ? "sqlite" : "sqlite (temporary file)";
+    }
+
+private:
+    std::string target_;
+    std::filesystem::path folder_;
+};
 
 }  // namespace
 
 int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think,
             const std::string& database) {
     QtScheduler scheduler;
+    std::unique_ptr<SoakDatabase> soakDatabase;
     std::unique_ptr<StatsStore> store;
     try {
-        store = SoakStore(database);
+        soakDatabase = std::make_unique<SoakDatabase>(database);
+        store = OpenStatsStore(soakDatabase->target());
     } catch (const std::exception& error) {
         std::cerr << "soak: " << error.what() << '\n';
         return 1;
@@ -300,7 +329,7 @@ int RunSoak(int tables, int seconds, std::uint32_t seed, Milliseconds think,
               << ",\"loop_lag_ms\":{\"p50\":" << lag.p50Ms << ",\"p99\":" << lag.p99Ms
               << ",\"max\":" << lag.maxMs << ",\"turns\":" << lag.turns << "}"
               << ",\"dispatcher\":\"" << dispatcher << "\""
-              << ",\"store\":\"" << (database.empty() ? "memory" : "sqlite") << "\""
+              << ",\"store\":\"" << soakDatabase->Kind() << "\""
               << ",\"rss_kb\":{\"start\":" << startKb << ",\"end\":" << endKb
               << "},\"refused\":" << t.refused << ",\"clocks_run_out\":" << t.timeouts
               << ",\"lost\":" << lost() << "}" << std::endl;

@@ -149,6 +149,8 @@ WebAnswer WebSite::AnswerApi(std::string_view path, std::string_view query) {
         return Json(404, ErrorJson("没有这张牌桌"));
     }
     RefreshArchive();
+    // An unreadable database must not look like an empty room.
+    if (!archiveError_.empty()) return Json(503, ErrorJson("战绩库暂时无法读取，请稍后再试"));
     if (path == "/leaderboard")
         return Json(200, LeaderboardJson(archive_, ReadLeaderboardQuery(query)));
     if (path.starts_with("/players/")) {

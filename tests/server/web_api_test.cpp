@@ -77,6 +77,15 @@ protected:
     LiveFeed feed;
 };
 
+TEST(WebApiWithoutDatabase, RecordsAnswerThatTheyCannotBeReadNotThatTheRoomIsEmpty) {
+    LiveFeed feed;
+    WebSite site({"", "", (fs::temp_directory_path() / "qira-web-none" / "x.sqlite").string()},
+                 feed);
+    for (const char* target : {"/api/leaderboard", "/api/players/甲", "/api/hands/1"})
+        EXPECT_TRUE(Get(site, target, 503).contains("error"));
+    Get(site, "/api/tables");
+}
+
 TEST_F(WebApi, LeaderboardSortsAndPagesThePlayers) {
     WebSite site({"", "", db.File()}, feed);
     const json board = Get(site, "/api/leaderboard");
