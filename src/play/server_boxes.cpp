@@ -9,21 +9,18 @@ namespace qira::play {
 void ClientSession::ShowServerBox(ServerBox box) {
     if (serverBoxOpen_) return QueueServerBox(std::move(box));
     serverBoxOpen_ = true;
-    std::optional<ServerBox> next = std::move(box);
-    while (next && !ended_) {
-        if (next->platformWarning) {
+    waitingServerBoxes_.push_front(std::move(box));
+    while (!waitingServerBoxes_.empty() && !ended_) {
+        const ServerBox next = std::move(waitingServerBoxes_.front());
+        waitingServerBoxes_.pop_front();
+        if (next.platformWarning) {
             DeliverHeldMessages();
-            host_.messages.ShowPlatformWarning(next->box.caption, next->box.note);
+            host_.messages.ShowPlatformWarning(next.box.caption, next.box.note);
         } else {
-            ShowPrompt(next->box);
+            ShowPrompt(next.box);
         }
         if (ended_) break;
-        FollowUp(next->then);
-        next.reset();
-        if (!waitingServerBoxes_.empty()) {
-            next = std::move(waitingServerBoxes_.front());
-            waitingServerBoxes_.pop_front();
-        }
+        FollowUp(next.then);
     }
     serverBoxOpen_ = false;
 }
