@@ -52,7 +52,9 @@ constexpr const char* kStatsColumns = "id, points, experience, hands, wins, loss
 
 class PostgresEngine final : public StatsEngine {
 public:
-    explicit PostgresEngine(const std::string& target);
+    // `migrate`: bring the schema up to date (the server); else the
+    // connection only reads (a reader of the records).
+    PostgresEngine(const std::string& target, bool migrate);
     PostgresEngine(const PostgresEngine&) = delete;
     PostgresEngine& operator=(const PostgresEngine&) = delete;
 
@@ -63,6 +65,11 @@ public:
                                                 std::chrono::milliseconds lockWait) override;
     void ReadHands(std::optional<std::int64_t> id, const std::function<void(std::string)>& line,
                    const std::function<void(const std::string&)>& fault) override;
+    // For a reader of the records: the hands numbered above `after`, oldest
+    // first, each as its id and its log.
+    std::vector<std::pair<std::int64_t, std::string>> HandsAfter(std::int64_t after);
+    std::optional<std::string> HandLog(std::int64_t id);
+    std::vector<std::pair<std::string, std::int64_t>> Points();
 
 private:
     std::string Fault(const std::string& what) const;
@@ -77,13 +84,16 @@ private:
     PGconn* conn_;
 };
 
-PostgresEngine::PostgresEngine(const std::string& target)
+PostgresEngine::PostgresEngine(const std::string& target, bool migrate)
     : owner_(PQconnectdb(target.c_str()), PQfinish), conn_(owner_.get()) {
     if (!conn_) throw std::runtime_error("cannot connect to PostgreSQL: out of memory");
     if (PQstatus(conn_) != CONNECTION_OK)
         throw std::runtime_error(Fault("cannot connect to the PostgreSQL statistics database"));
     Run("SET client_min_messages = warning");
-    Migrate();
+    if (migrate)
+        Migrate();
+    else
+        Run("SET default_transaction_read_only = on");
 }
 
 // libpq's message names the host and database; the password never shows.
@@ -233,10 +243,55 @@ void PostgresEngine::ReadHands(std::optional<std::int64_t> id,
     }
 }
 
+std::vector<std::pair<std::int64_t, std::string>> PostgresEngine::HandsAfter(std::int64_t after) {
+    Reconnect();
+    const Result result =
+        Run("SELECT id, log FROM hands WHERE id > $1 ORDER BY id", {std::to_string(after)});
+    std::vector<std::pair<std::int64_t, std::string>> hands;
+    for (int row = 0; row < PQntuples(result.get()); ++row)
+        hands.emplace_back(std::stoll(PQgetvalue(result.get(), row, 0)),
+                           PQgetvalue(result.get(), row, 1));
+    return hands;
+}
+
+std::optional<std::string> PostgresEngine::HandLog(std::int64_t id) {
+    Reconnect();
+    const Result result = Run("SELECT log FROM hands WHERE id = $1", {std::to_string(id)});
+    if (PQntuples(result.get()) == 0) return std::nullopt;
+    return PQgetvalue(result.get(), 0, 0);
+}
+
+std::vector<std::pair<std::string, std::int64_t>> PostgresEngine::Points() {
+    Reconnect();
+    const Result result = Run("SELECT name, points FROM users");
+    std::vector<std::pair<std::string, std::int64_t>> points;
+    for (int row = 0; row < PQntuples(result.get()); ++row)
+        points.emplace_back(PQgetvalue(result.get(), row, 0),
+                            std::stoll(PQgetvalue(result.get(), row, 1)));
+    return points;
+}
+
+class PostgresRecords final : public RecordReader {
+public:
+    explicit PostgresRecords(const std::string& target) : engine_(target, false) {}
+    std::vector<std::pair<std::int64_t, std::string>> HandsAfter(std::int64_t after) override {
+        return engine_.HandsAfter(after);
+    }
+    std::optional<std::string> HandLog(std::int64_t id) override { return engine_.HandLog(id); }
+    std::vector<std::pair<std::string, std::int64_t>> Points() override { return engine_.Points(); }
+
+private:
+    PostgresEngine engine_;
+};
+
 }  // namespace
 
 std::unique_ptr<StatsEngine> OpenPostgresEngine(const std::string& target) {
-    return std::make_unique<PostgresEngine>(target);
+    return std::make_unique<PostgresEngine>(target, true);
+}
+
+std::unique_ptr<RecordReader> OpenPostgresRecords(const std::string& target) {
+    return std::make_unique<PostgresRecords>(target);
 }
 
 }  // namespace qira::server

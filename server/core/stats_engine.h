@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "server/core/stats_store.h"
@@ -50,5 +51,21 @@ inline std::array<std::int64_t*, 8> StatsFields(UserStats& stats) {
 std::unique_ptr<StatsEngine> OpenSqliteEngine(const std::string& path);
 // Connects to PostgreSQL (a URI or a libpq connection string).
 std::unique_ptr<StatsEngine> OpenPostgresEngine(const std::string& target);
+
+// The records as a reader sees them, on a read-only connection of its own
+// (the web front). Every call throws std::runtime_error with the reason.
+class RecordReader {
+public:
+    virtual ~RecordReader() = default;
+    // The hands numbered above `after`, oldest first: their ids and logs.
+    virtual std::vector<std::pair<std::int64_t, std::string>> HandsAfter(std::int64_t after) = 0;
+    // One hand's log; nothing when there is no such hand.
+    virtual std::optional<std::string> HandLog(std::int64_t id) = 0;
+    // Every user's name and points.
+    virtual std::vector<std::pair<std::string, std::int64_t>> Points() = 0;
+};
+
+// Connects to PostgreSQL for reading only; the schema is left as it is.
+std::unique_ptr<RecordReader> OpenPostgresRecords(const std::string& target);
 
 }  // namespace qira::server

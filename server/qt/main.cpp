@@ -119,10 +119,6 @@ std::unique_ptr<WebFront> StartWebFront(const ServerOptions& options, const std:
                   << options.httpPort << ": " << error << '\n';
         return nullptr;
     }
-    if (IsPostgresTarget(dbPath))
-        lobby.log().Line(
-            "web pages: the leaderboard, players and hands read an SQLite file; with "
-            "PostgreSQL they answer 503 and only the live tables are shown");
     front->feed.Publish(lobby.LiveTables());
     QObject::connect(&front->publisher, &QTimer::timeout,
                      [&lobby, feed = &front->feed] { feed->Publish(lobby.LiveTables()); });

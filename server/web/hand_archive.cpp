@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "server/core/stats_engine.h"
 #include "server/core/stats_store.h"
 
 namespace qira::server::web {
@@ -56,7 +57,35 @@ void AddTo(replay::RecordFigures& figures, const replay::MyHand& hand) {
 
 HandArchive::HandArchive(std::string path) : path_(std::move(path)) {}
 
+RecordReader& HandArchive::Records() const {
+    if (!records_) records_ = OpenPostgresRecords(path_);
+    return *records_;
+}
+
+// A connection that failed is dropped and opened again on the next call.
+std::string HandArchive::RefreshFromPostgres() {
+    try {
+        for (const auto& [id, log] : Records().HandsAfter(lastId_)) {
+            lastId_ = id;
+            auto parsed = replay::ParseHandLine(WithHandId(id, log));
+            if (parsed.hand) AddHand(*parsed.hand);
+        }
+        for (const auto& [name, points] : Records().Points()) {
+            PlayerEntry& player = players_[name];
+            player.name = name;
+            player.points = points;
+        }
+        return {};
+    } catch (const std::exception& fault) {
+        records_.reset();
+        return fault.what();
+    }
+}
+
+HandArchive::~HandArchive() = default;
+
 std::string HandArchive::Refresh() {
+    if (IsPostgresTarget(path_)) return RefreshFromPostgres();
     std::string error = ReadNewHands();
     const std::string pointsError = ReadPoints();
     return error.empty() ? pointsError : error;
@@ -113,6 +142,16 @@ void HandArchive::AddHand(const replay::HandLog& hand) {
 }
 
 std::optional<replay::HandLog> HandArchive::ReadHand(std::int64_t id) const {
+    if (IsPostgresTarget(path_)) {
+        try {
+            const auto log = Records().HandLog(id);
+            if (!log) return std::nullopt;
+            return replay::ParseHandLine(WithHandId(id, *log)).hand;
+        } catch (const std::exception&) {
+            records_.reset();
+            return std::nullopt;
+        }
+    }
     std::string error;
     const Database db = OpenReadOnly(path_, error);
     if (!db) return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,10 +10,14 @@
 #include "replay/hand_log.h"
 #include "replay/my_record.h"
 
-// The statistics database read for the web pages: its own read-only
-// connection, so the server's writer never waits for a reader. New hands are
-// read as they are written and each is parsed once; only what the players'
-// pages need is kept, a whole hand is read again when it is asked for.
+// The statistics database (an SQLite file or PostgreSQL) read for the web
+// pages: its own read-only connection, so the server's writer never waits for a reader. New hands
+// are read as they are written and each is parsed once; only what the players' pages need is kept,
+// a whole hand is read again when it is asked for.
+namespace qira::server {
+class RecordReader;
+}
+
 namespace qira::server::web {
 
 struct PlayerEntry {
@@ -26,6 +31,9 @@ struct PlayerEntry {
 class HandArchive {
 public:
     explicit HandArchive(std::string path);
+    ~HandArchive();
+    HandArchive(const HandArchive&) = delete;
+    HandArchive& operator=(const HandArchive&) = delete;
 
     // Reads what the database gained since the last call; the error in words,
     // or empty. The earlier contents stay when the database cannot be read.
@@ -38,11 +46,14 @@ public:
     const std::map<std::string, PlayerEntry, std::less<>>& Players() const { return players_; }
 
 private:
+    std::string RefreshFromPostgres();
+    RecordReader& Records() const;
     std::string ReadNewHands();
     std::string ReadPoints();
     void AddHand(const replay::HandLog& hand);
 
     std::string path_;
+    mutable std::unique_ptr<RecordReader> records_;  // PostgreSQL, opened on first use
     std::int64_t lastId_ = 0;
     std::map<std::string, PlayerEntry, std::less<>> players_;
 };

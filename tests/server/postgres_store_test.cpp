@@ -12,6 +12,7 @@
 
 #include "postgres_cluster.h"
 #include "server/core/stats_store.h"
+#include "server/web/hand_archive.h"
 
 namespace qira::server::testing {
 namespace {
@@ -143,6 +144,25 @@ TEST_F(Postgres, SelfPlayKeepsTheSameHandsAsInSqlite) {
     EXPECT_TRUE(WithoutTimes(fromSqlite) == WithoutTimes(fromPostgres))
         << fromSqlite.size() << " bytes from SQLite, " << fromPostgres.size() << " from PostgreSQL";
     EXPECT_EQ(Text("SELECT SUM(hands) FROM users"), "16");
+}
+
+TEST_F(Postgres, TheWebFrontReadsTheRecordsTheServersWrote) {
+    RunServer(
+        {"--selfplay", "4", "--seed", "17", "--quiet", "--db", QString::fromStdString(target)});
+    web::HandArchive archive(target);
+    EXPECT_EQ(archive.Refresh(), "");
+    std::size_t seats = 0;
+    for (const auto& [name, player] : archive.Players()) seats += player.hands.size();
+    EXPECT_EQ(seats, 16u);  // four hands of four players
+    ASSERT_TRUE(archive.ReadHand(1));
+    EXPECT_EQ(archive.ReadHand(1)->id, 1);
+    EXPECT_FALSE(archive.ReadHand(99));
+    RunServer(
+        {"--selfplay", "1", "--seed", "18", "--quiet", "--db", QString::fromStdString(target)});
+    EXPECT_EQ(archive.Refresh(), "");  // only the new hand is read
+    seats = 0;
+    for (const auto& [name, player] : archive.Players()) seats += player.hands.size();
+    EXPECT_EQ(seats, 20u);
 }
 
 }  // namespace
