@@ -178,9 +178,10 @@ def log_steps(hand):
                 if meld == [tile] * 3:
                     meld.append(tile)
                     break
-        elif act == "indicator_kong":
+        elif act == "indicator_kong":  # three indicators laid open
             for t in event["meld"]:
                 held.remove(t)
+            melds[chair].append(sorted(event["meld"]))
         elif act == "win" and event.get("robbed"):
             return steps  # the robbed tile leaves another hand: stop comparing here
         steps.append((json.loads(json.dumps(hands)), json.loads(json.dumps(discards)),
